@@ -1,0 +1,48 @@
+# Shared by ./run and ./test: install what is missing, configure and build.
+# Sourced, not run.
+
+LINKWARD_PACKAGES=(g++ cmake ninja-build pkg-config libsqlite3-dev libgtest-dev libgmock-dev
+  libbenchmark-dev qt6-base-dev libgl-dev)
+
+linkward_missing_packages() {
+  local pkg missing=()
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  echo "${missing[@]:-}"
+}
+
+linkward_install_packages() {
+  local missing
+  missing=$(linkward_missing_packages "$@")
+  [ -z "$missing" ] && return 0
+  echo "Linkward needs these Debian packages: $missing"
+  local runner=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+      runner=(sudo)
+    else
+      echo "error: not root and sudo is not available; install them with:" >&2
+      echo "  apt-get install $missing" >&2
+      return 1
+    fi
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  if ! "${runner[@]}" apt-get install -y --no-install-recommends $missing </dev/null; then
+    "${runner[@]}" apt-get update </dev/null || true
+    if ! "${runner[@]}" apt-get install -y --no-install-recommends $missing </dev/null; then
+      echo "error: could not install: $missing" >&2
+      return 1
+    fi
+  fi
+}
+
+linkward_build() {
+  local build_dir=${LINKWARD_BUILD_DIR:-build}
+  if [ ! -f "$build_dir/build.ninja" ]; then
+    cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo || return 1
+  fi
+  cmake --build "$build_dir" || return 1
+}

@@ -1,0 +1,36 @@
+// CLinkwardApp: the application object. It owns the key store and the
+// settings store, opens the application key at start-up and seeds it once
+// from Linkward.INI, and deletes the store at exit.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/KeyStore.h"
+#include "settings/SettingsStore.h"
+
+constexpr const char* APP_NAME = "Linkward";
+constexpr const char* APP_KEY_PREFIX = "Software\\Quillfen Software\\";
+
+class CLinkwardApp {
+ public:
+  // keyStorePath and iniDir default to the program's own config directory.
+  CLinkwardApp();
+  CLinkwardApp(std::string keyStorePath, std::string iniDir);
+  virtual ~CLinkwardApp();
+
+  // Steps 1 to 3 of start-up: create the settings store, open or create the
+  // application key, import the INI file when the key is new. Failures are
+  // silent; reads then return their defaults.
+  void InitSettings();
+  int ExitInstance();
+
+  CSettingsStore* m_pSettings = nullptr;
+  int m_bAboutLink1Visited = 0;
+  int m_bAboutLink2Visited = 0;
+
+ private:
+  std::string m_strKeyStorePath;
+  std::string m_strIniDir;
+  std::unique_ptr<IKeyStore> m_pKeys;
+};

@@ -1,0 +1,32 @@
+// Target file discovery: the chosen file and three options become the ordered
+// list of files of a test. Only names are listed; no file is opened.
+#pragma once
+
+#include <deque>
+#include <string>
+
+using StringList = std::deque<std::string>;
+
+// Appends the files of the walk chosen by the options to list:
+// neither option: path alone; allFiles: the files of path's directory
+// (recurse: and of the whole tree below it); recurse alone: nothing.
+// A path without "/" names a file of the current directory (".").
+void BuildFileList(StringList& list, const std::string& path, int recurse, int allFiles,
+                   int filter);
+
+// The directory part of a chosen path: everything before its last "/"
+// ("/" for a file at the root, "." for a bare name).
+std::string DirectoryOfPath(const std::string& path);
+
+// Appends dir + "/" + name for every file of dir (sub-directories skipped), in
+// byte order of the names; with filter, only paths whose upper-cased text holds
+// ".HTM", ".SHTM", ".HTML", ".SHTML" or ".ASP" after its first character.
+void AddDirectoryFiles(StringList& list, const std::string& dir, int filter);
+
+// The files of dir, then, for every unmarked sub-directory whose name does
+// not begin with "." taken in reverse byte order, its whole tree (pre-order).
+// Symbolic links to directories are never entered.
+void AddDirectoryTree(StringList& list, const std::string& dir, int filter);
+
+// The extension filter's test on one path.
+bool PassesExtensionFilter(const std::string& path);

@@ -1,0 +1,159 @@
+// CLinkwardView: the core of the results view. It owns all engine state (the
+// file, link and anchor text lists, the counters, the outcome table, the
+// report filter mask, the wait limit, the two timers, the current socket, the
+// progress window), the result rows and their marks, and runs the commands
+// Select File(s), Stop Test, Preferences, Export and Repair.
+//
+// Threading: everything runs on the event loop's thread. The face shows what
+// the view reports through IFrame and calls the commands.
+#pragma once
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "engine/FileDiscovery.h"
+#include "engine/OutcomeTable.h"
+#include "platform/EventLoop.h"
+#include "platform/Frame.h"
+#include "repair/RepairFiles.h"
+#include "results/ProgressDlg.h"
+#include "results/ResultRows.h"
+
+class CSettingsStore;
+class CSocketWnd;
+
+constexpr int TICK_TIMER_ID = 103;
+constexpr int TICK_TIMER_MS = 100;
+constexpr int WAIT_TIMER_ID = 105;
+constexpr size_t REPLY_BUFFER_SIZE = 514;
+constexpr int REPLY_READ_SIZE = 512;
+
+class CLinkwardView {
+ public:
+  // scratchDir: where the link extraction's scratch copies live.
+  CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop& loop,
+                std::string scratchDir);
+  ~CLinkwardView();
+  CLinkwardView(const CLinkwardView&) = delete;
+  CLinkwardView& operator=(const CLinkwardView&) = delete;
+
+  // Commands and their availability.
+  void OnSelectFiles();
+  bool OnUpdateSelectFiles() const { return !m_bTickTimer; }
+  void OnStopTest();
+  bool OnUpdateStopTest() const { return m_bTickTimer != 0; }
+  void OnPreferences();
+  void OnExport();
+  bool OnUpdateExport() const { return m_rows.GetItemCount() > 0; }
+  void OnRepair();
+  bool OnUpdateRepair() const { return m_bTestEnded != 0; }
+
+  // The test run.
+  void StartTest(std::string path, int recurse, int allFiles, int filter);
+  void OnTimer(int id);
+  void Advance();
+  void ProbeNextLink();
+  void OnReply();
+  void FinishLink(unsigned code);
+  void ResetRun(bool withStatusTexts);
+
+  // Discovery and extraction.
+  void AddDirectoryTree(const std::string& directory, int filter);
+  void ExtractLinks(const std::string& path);
+
+  // The probe.
+  std::string HostFromUrl(const std::string& url) const;
+  std::string PathFromUrl(const std::string& url) const;
+  unsigned ProbeLink(const std::string& link);
+  void OpenSocket();
+  void CloseSocket();
+  int OnSocketNotify(int fd, int event, int error);
+
+  // Outcomes and the report filter.
+  bool IsReported(unsigned code) const;
+  std::string ReasonText(unsigned code);
+  const std::string& OutcomeText(int kind) const { return m_strOutcomes[kind]; }
+  std::string& FilterMask() { return m_strFilterMask; }
+  const std::string& FilterMask() const { return m_strFilterMask; }
+  int WaitLimitSeconds() const { return m_nWaitSeconds; }
+  void SetWaitLimit(int seconds);
+
+  // Results and log.
+  void AppendLog(const std::string& text);
+  void AddResultText(const std::string& text, int step);
+  CResultRows& Rows() { return m_rows; }
+  const CResultRows& Rows() const { return m_rows; }
+
+  // Export.
+  void WriteTextReport(std::FILE* file);
+  void WriteHtmlReport(std::FILE* file);
+
+  // Repair.
+  void RepairLinks();
+  int BeginFileRepair(const std::string& path) { return m_repair.BeginFileRepair(path); }
+  int RepairLinkLine(const std::string& url, const std::string& path, int type) {
+    return m_repair.RepairLinkLine(url, path, type);
+  }
+  int EndFileRepair(const std::string& path) { return m_repair.EndFileRepair(path); }
+
+  // State, for faces and tests.
+  bool IsTestRunning() const { return m_bTickTimer != 0; }
+  bool TestEnded() const { return m_bTestEnded != 0; }
+  bool UnclassifiedCode() const { return m_bUnclassified != 0; }
+  const CProgressDlg* ProgressWindow() const { return m_pProgress.get(); }
+  const CSocketWnd* CurrentSocket() const { return m_pSocket.get(); }
+  const StringList& FileList() const { return m_files; }
+  const StringList& LinkList() const { return m_links; }
+  const StringList& AnchorList() const { return m_anchors; }
+  const std::string& CurrentFile() const { return m_strCurrentFile; }
+  int FileCount() const { return m_nFileCount; }
+  int LinkCount() const { return m_nLinkCount; }
+  int ErrorCount() const { return m_nErrorCount; }
+  bool AwaitingReply() const { return m_bAwaitingReply != 0; }
+  const char* ReplyBuffer() const { return m_replyBuffer.data(); }
+  std::string ScratchPath(int digit) const;
+  CSettingsStore& Settings() { return m_settings; }
+  IFrame& Frame() { return m_frame; }
+
+ private:
+  void LoadFilterMask();
+  void LogFileSummary();
+  void KillTimers();
+  void ShowProgress();
+
+  CSettingsStore& m_settings;
+  IFrame& m_frame;
+  IEventLoop& m_loop;
+  std::string m_strScratchDir;
+
+  // Engine state, in the designed order.
+  int m_nScheme = 1;
+  int m_nLinkCount = 0;
+  int m_nFileCount = 0;
+  int m_bUnclassified = 0;
+  std::unique_ptr<CProgressDlg> m_pProgress;
+  std::unique_ptr<CSocketWnd> m_pSocket;
+  StringList m_files;
+  StringList m_links;
+  StringList m_anchors;
+  int m_bAwaitingReply = 0;
+  std::string m_strCurrentFile;
+  CRepairFiles m_repair;
+  std::array<char, REPLY_BUFFER_SIZE> m_replyBuffer{};
+  int m_nErrorCount = -1;
+  int m_bTestEnded = 0;
+  CProgressBar m_activityBar;
+  int m_nActivityCounter = 0;
+  int m_bTickTimer = 0;
+  int m_bActivityBar = 0;
+  int m_bWaitTimer = 0;
+  std::array<std::string, OUTCOME_KINDS> m_strOutcomes;
+  std::string m_strFilterMask;
+  int m_nWaitSeconds = 15;
+  int m_nWaitMs = 15000;
+  int64_t m_nWaitDeadline = 0;  // loop time at which the current probe's wait limit runs out
+
+  CResultRows m_rows;
+};

@@ -1,0 +1,53 @@
+// CSocketWnd: the program's one network object, a TCP client socket whose
+// notifications (readable, closed) are relayed, unchanged, to its parent, the
+// results view. One is created for every probe and destroyed when the link is
+// done.
+//
+// Threading: used on the event loop's thread only.
+#pragma once
+
+#include <functional>
+
+#include "platform/EventLoop.h"
+
+constexpr int INVALID_SOCKET = -1;
+
+class CSocketWnd {
+ public:
+  // Receives (socket, event, error) exactly as the watch delivers them. The
+  // parent may destroy this object from inside the call.
+  using ParentNotify = std::function<void(int fd, int event, int error)>;
+
+  CSocketWnd(IEventLoop& loop, ParentNotify parent);
+  ~CSocketWnd();  // closes a socket still held
+
+  static int InstanceCount();
+
+  // Resolves host and connects to it, synchronously but bounded by timeoutMs
+  // (resolution and connect together; timeoutMs <= 0 means no bound).
+  // Leading spaces of host are skipped; a host beginning with a digit is a
+  // dotted numeric address and never looked up. Returns 0 on success (the
+  // socket is then held, see Handle()) or a failure code: 10001 empty host or
+  // port 0, 10002 name not found, 10003 no socket, 10004 connect failed,
+  // 10005 the bound ran out first.
+  unsigned Connect(const char* host, const char* port, int timeoutMs);
+
+  // Makes the socket non-blocking and watches it for FD_READ | FD_CLOSE.
+  // Returns 0, also when no socket is held.
+  int AsyncSelect(long events);
+  // send() with MSG_NOSIGNAL added; returns 0 when no socket is held.
+  int Send(const void* buf, int len, int flags);
+  // recv(); the platform's result.
+  int Receive(void* buf, int size, int flags);
+  // Stops the watch and closes the socket; the handle is then INVALID_SOCKET.
+  int Close();
+
+  int Handle() const { return m_hSocket; }
+
+ private:
+  IEventLoop& m_loop;
+  ParentNotify m_parent;
+  int m_hSocket = INVALID_SOCKET;
+  bool m_bWatched = false;
+  static int s_nInstances;
+};

@@ -1,0 +1,54 @@
+// The result rows: one per reported link, with four texts and a 32-bit item
+// data value. The face only displays them; every reader uses these rows.
+//
+// Item data: low 16 bits the repaired mark, high 16 bits the file-done mark
+// (meaningful on the first row of a file group).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class IFrame;
+class CSettingsStore;
+
+enum ResultColumn { COL_URL = 0, COL_REASON = 1, COL_SITE = 2, COL_FILE = 3 };
+
+inline uint32_t RepairedMark(uint32_t data) { return data & 0xFFFFu; }
+inline uint32_t FileDoneMark(uint32_t data) { return data >> 16; }
+inline uint32_t WithRepairedMark(uint32_t data) { return (data & 0xFFFF0000u) | 1u; }
+inline uint32_t WithFileDoneMark(uint32_t data) { return (data & 0xFFFFu) | 0x10000u; }
+
+class CResultRows {
+ public:
+  // frame receives a change notice for every change; it may be null.
+  explicit CResultRows(IFrame* frame = nullptr) : m_pFrame(frame) {}
+
+  int GetItemCount() const { return static_cast<int>(m_rows.size()); }
+  // REQUIRES: 0 <= row < GetItemCount(), 0 <= col < 4
+  const std::string& GetItemText(int row, int col) const { return m_rows[row].text[col]; }
+  uint32_t GetItemData(int row) const { return m_rows[row].data; }
+
+  // Inserts a row at index row (the end when row >= count) with column 0 =
+  // text and item data 0. Returns its index.
+  int InsertItem(int row, const std::string& text);
+  void SetItemText(int row, int col, const std::string& text);
+  void SetItemData(int row, uint32_t data);
+  void DeleteItem(int row);
+  void DeleteAllItems();
+
+ private:
+  struct Row {
+    std::array<std::string, 4> text;
+    uint32_t data = 0;
+  };
+  IFrame* m_pFrame;
+  std::vector<Row> m_rows;
+};
+
+// The column set-up rule: client width w and the stored widths of "Grid"
+// col0..col3 (each read with default w*9/40) give the four widths; widths
+// that do not fit (a 0, one wider than w, or a sum wider than w) give four
+// default widths.
+std::array<int, 4> InitialColumnWidths(int clientWidth, CSettingsStore& settings);

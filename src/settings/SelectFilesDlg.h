@@ -1,0 +1,38 @@
+// "Select File(s) to Test": the path and three options, and the rules of the
+// dialog's buttons. The face reads its controls into the members before a
+// rule runs and shows the members again after it.
+#pragma once
+
+#include <string>
+
+class CSettingsStore;
+class IFrame;
+
+class CSelectFilesDlg {
+ public:
+  static constexpr size_t MAX_PATH_CHARS = 1000;
+
+  CSelectFilesDlg(CSettingsStore& settings, IFrame& frame) : m_settings(settings), m_frame(frame) {}
+
+  std::string m_strPath;
+  int m_nRecurse = 0;
+  int m_nAllFiles = 0;
+  int m_nFilter = 0;
+
+  // Checking "Test in this directory and all sub-directories" checks
+  // "Test other files in this directory" too.
+  void OnRecurseClicked();
+  void OnAllFilesClicked();
+  // Opens the file dialog at the directory of the last file tested
+  // ("FileSel"/"Starter"); a confirmed choice becomes the path.
+  void OnBrowse();
+  // The initial name Browse offers: the directory of "Starter" with "/" and
+  // "*.*" appended, or "*.*" alone.
+  std::string BrowseInitialName() const;
+  // OK is refused (false) when the path is longer than 1000 characters.
+  bool ValidateOnOK() const { return m_strPath.size() <= MAX_PATH_CHARS; }
+
+ private:
+  CSettingsStore& m_settings;
+  IFrame& m_frame;
+};
