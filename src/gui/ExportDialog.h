@@ -1,0 +1,39 @@
+// "Export Bad URLs": the report path and its format. The rules live in
+// CExportDlg; the dialog reads its controls into the model before a rule runs
+// and shows the model again after it.
+#pragma once
+
+#include <QDialog>
+
+class CExportDlg;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+class ExportDialog : public QDialog {
+  Q_OBJECT
+ public:
+  ExportDialog(CExportDlg& model, QWidget* parent = nullptr);
+
+  QLineEdit* PathEdit() const { return m_pPath; }
+  QRadioButton* TextButton() const { return m_pText; }
+  QRadioButton* HtmlButton() const { return m_pHtml; }
+  QPushButton* BrowseButton() const { return m_pBrowse; }
+
+ public slots:
+  void accept() override;
+
+ private slots:
+  void OnBrowse();
+  void OnFormatClicked();
+
+ private:
+  void ReadFields();
+  void ShowFields();
+
+  CExportDlg& m_model;
+  QLineEdit* m_pPath = nullptr;
+  QPushButton* m_pBrowse = nullptr;
+  QRadioButton* m_pText = nullptr;
+  QRadioButton* m_pHtml = nullptr;
+};
