@@ -9,8 +9,10 @@
 // first line end is "\r\n", else "\n").
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 class IFrame;
 
@@ -40,9 +42,26 @@ class CRepairFiles {
   bool SourceOpen() const { return m_pRepairIn != nullptr; }
 
  private:
+  // One piece of a source line: at most 511 bytes of text, followed by the
+  // line end ("\n" or "\r\n", 0 to 2 bytes) when the line ends there.
+  struct Piece {
+    const char* data = nullptr;
+    size_t textLength = 0;
+    size_t endLength = 0;
+  };
+  bool ReadPiece(Piece* piece);
+  bool FillInput(size_t wanted);
+  void Write(const char* data, size_t size);
+  void WriteLineEnd(const Piece& piece);
+
   IFrame& m_frame;
   std::FILE* m_pRepairOut = nullptr;
   std::FILE* m_pRepairIn = nullptr;
   std::string m_strLineEnd = "\n";  // the source file's own line end
   bool m_bLineEndKnown = false;
+  bool m_bCopyFailed = false;  // a read or write of the current copy failed
+  std::vector<char> m_inBuf;   // a window on the source file, fixed size
+  size_t m_nInPos = 0;
+  size_t m_nInEnd = 0;
+  bool m_bInEof = false;
 };
