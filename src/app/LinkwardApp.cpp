@@ -1,0 +1,35 @@
+#include "app/LinkwardApp.h"
+
+#include <utility>
+
+#include "platform/AppDirs.h"
+
+CLinkwardApp::CLinkwardApp() : CLinkwardApp(appdirs::KeyStorePath(), appdirs::ConfigDir()) {}
+
+CLinkwardApp::CLinkwardApp(std::string keyStorePath, std::string iniDir)
+    : m_strKeyStorePath(std::move(keyStorePath)), m_strIniDir(std::move(iniDir)) {}
+
+CLinkwardApp::~CLinkwardApp() {
+  delete m_pSettings;
+}
+
+void CLinkwardApp::InitSettings() {
+  delete m_pSettings;
+  m_pSettings = nullptr;
+  m_pKeys = std::make_unique<CSqliteKeyStore>(m_strKeyStorePath);
+  m_pSettings = new CSettingsStore(*m_pKeys, m_strIniDir);
+
+  std::string keyPath = std::string(APP_KEY_PREFIX) + APP_NAME;
+  IKeyStore::Key key;
+  int disposition = 0;
+  if (m_pSettings->OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, keyPath)) {
+    if (disposition == REG_CREATED_NEW_KEY) m_pSettings->ImportIni(key, APP_NAME);
+    m_pSettings->CloseKey(&key);
+  }
+}
+
+int CLinkwardApp::ExitInstance() {
+  delete m_pSettings;
+  m_pSettings = nullptr;
+  return 0;
+}

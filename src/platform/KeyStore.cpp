@@ -1,0 +1,255 @@
+#include "platform/KeyStore.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr int BUSY_TIMEOUT_MS = 5000;
+
+// Key paths are kept in one canonical form: the non-empty parts joined by a
+// single "\\". A path without any part names no key.
+std::vector<std::string> SplitPath(const std::string& path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start) parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+std::string JoinPath(const std::vector<std::string>& parts, size_t count) {
+  std::string out;
+  for (size_t i = 0; i < count; ++i) {
+    if (i) out += '\\';
+    out += parts[i];
+  }
+  return out;
+}
+
+std::string CanonicalPath(const std::string& path) {
+  std::vector<std::string> parts = SplitPath(path);
+  return JoinPath(parts, parts.size());
+}
+
+// Creates dir and the directories above it (mode 0700 for new ones).
+bool MakeDirs(const std::string& dir) {
+  if (dir.empty()) return true;
+  struct stat st;
+  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  size_t slash = dir.find_last_of('/');
+  if (slash != std::string::npos && slash > 0 && !MakeDirs(dir.substr(0, slash))) return false;
+  if (mkdir(dir.c_str(), 0700) == 0) return true;
+  return errno == EEXIST && stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// One open connection for the span of one call.
+class Db {
+ public:
+  Db() = default;
+  Db(const Db&) = delete;
+  Db& operator=(const Db&) = delete;
+  ~Db() {
+    if (m_db) sqlite3_close_v2(m_db);
+  }
+
+  // For reading: never creates the file. A file we may not write is still read.
+  bool OpenForRead(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (Open(path, SQLITE_OPEN_READWRITE)) return true;
+    return Open(path, SQLITE_OPEN_READONLY);
+  }
+
+  // For writing: creates the file and its directory on first use, then
+  // begins a write transaction that includes the schema.
+  bool OpenForWrite(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !MakeDirs(path.substr(0, slash))) return false;
+    if (!Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) return false;
+    if (!Exec("BEGIN IMMEDIATE")) return false;
+    m_bInTransaction = true;
+    return Exec(
+        "CREATE TABLE IF NOT EXISTS keys ("
+        "  id INTEGER PRIMARY KEY,"
+        "  path TEXT NOT NULL UNIQUE COLLATE NOCASE);"
+        "CREATE TABLE IF NOT EXISTS key_values ("
+        "  key_id INTEGER NOT NULL REFERENCES keys(id),"
+        "  name TEXT NOT NULL COLLATE NOCASE,"
+        "  data BLOB NOT NULL,"
+        "  PRIMARY KEY (key_id, name));");
+  }
+
+  // Commits the write transaction; anything short of that rolls it back.
+  bool Commit() {
+    if (!m_bInTransaction) return false;
+    if (!Exec("COMMIT")) {
+      Exec("ROLLBACK");
+      m_bInTransaction = false;
+      return false;
+    }
+    m_bInTransaction = false;
+    return true;
+  }
+
+  void Rollback() {
+    if (m_bInTransaction) Exec("ROLLBACK");
+    m_bInTransaction = false;
+  }
+
+  bool Exec(const char* sql) {
+    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+
+  sqlite3* Handle() const { return m_db; }
+
+ private:
+  bool Open(const std::string& path, int flags) {
+    if (m_db) {
+      sqlite3_close_v2(m_db);
+      m_db = nullptr;
+    }
+    if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
+      if (m_db) sqlite3_close_v2(m_db);
+      m_db = nullptr;
+      return false;
+    }
+    sqlite3_busy_timeout(m_db, BUSY_TIMEOUT_MS);
+    return true;
+  }
+
+  sqlite3* m_db = nullptr;
+  bool m_bInTransaction = false;
+};
+
+class Stmt {
+ public:
+  Stmt(sqlite3* db, const char* sql) {
+    if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK) m_stmt = nullptr;
+  }
+  Stmt(const Stmt&) = delete;
+  Stmt& operator=(const Stmt&) = delete;
+  ~Stmt() { sqlite3_finalize(m_stmt); }
+
+  bool Ok() const { return m_stmt != nullptr; }
+  bool BindText(int i, const std::string& s) {
+    return sqlite3_bind_text(m_stmt, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT) ==
+           SQLITE_OK;
+  }
+  bool BindBlob(int i, const std::string& s) {
+    // A zero-length blob still binds a value, not NULL.
+    return sqlite3_bind_blob(m_stmt, i, s.empty() ? "" : s.data(), static_cast<int>(s.size()),
+                             SQLITE_TRANSIENT) == SQLITE_OK;
+  }
+  bool BindInt64(int i, sqlite3_int64 v) { return sqlite3_bind_int64(m_stmt, i, v) == SQLITE_OK; }
+  int Step() { return sqlite3_step(m_stmt); }
+  sqlite3_stmt* Get() const { return m_stmt; }
+
+ private:
+  sqlite3_stmt* m_stmt = nullptr;
+};
+
+// Looks up the id of a key by canonical path. Returns false when it is
+// missing or the lookup fails.
+bool FindKeyId(sqlite3* db, const std::string& canonical, sqlite3_int64* id) {
+  Stmt q(db, "SELECT id FROM keys WHERE path = ?1");
+  if (!q.Ok() || !q.BindText(1, canonical)) return false;
+  if (q.Step() != SQLITE_ROW) return false;
+  *id = sqlite3_column_int64(q.Get(), 0);
+  return true;
+}
+
+}  // namespace
+
+CSqliteKeyStore::CSqliteKeyStore(std::string dbPath) : m_strDbPath(std::move(dbPath)) {}
+
+bool CSqliteKeyStore::CreateKey(const std::string& path, Key* key, bool* created) {
+  std::vector<std::string> parts = SplitPath(path);
+  if (parts.empty() || key == nullptr) return false;
+  Db db;
+  if (!db.OpenForWrite(m_strDbPath)) return false;
+  bool isNew = false;
+  for (size_t n = 1; n <= parts.size(); ++n) {
+    Stmt ins(db.Handle(), "INSERT OR IGNORE INTO keys(path) VALUES (?1)");
+    if (!ins.Ok() || !ins.BindText(1, JoinPath(parts, n)) || ins.Step() != SQLITE_DONE) {
+      db.Rollback();
+      return false;
+    }
+    if (n == parts.size()) isNew = sqlite3_changes(db.Handle()) > 0;
+  }
+  if (!db.Commit()) return false;
+  key->path = JoinPath(parts, parts.size());
+  key->writable = true;
+  if (created) *created = isNew;
+  return true;
+}
+
+bool CSqliteKeyStore::OpenKey(const std::string& path, Key* key) {
+  std::string canonical = CanonicalPath(path);
+  if (canonical.empty() || key == nullptr) return false;
+  Db db;
+  if (!db.OpenForRead(m_strDbPath)) return false;
+  sqlite3_int64 id;
+  if (!FindKeyId(db.Handle(), canonical, &id)) return false;
+  key->path = canonical;
+  key->writable = false;
+  return true;
+}
+
+bool CSqliteKeyStore::QueryValue(const Key& key, const std::string& name, char* buf, size_t size) {
+  if (buf == nullptr || size == 0 || key.path.empty()) return false;
+  Db db;
+  if (!db.OpenForRead(m_strDbPath)) return false;
+  Stmt q(db.Handle(),
+         "SELECT v.data FROM key_values v JOIN keys k ON k.id = v.key_id"
+         " WHERE k.path = ?1 AND v.name = ?2");
+  if (!q.Ok() || !q.BindText(1, CanonicalPath(key.path)) || !q.BindText(2, name)) return false;
+  if (q.Step() != SQLITE_ROW) return false;
+  const void* data = sqlite3_column_blob(q.Get(), 0);
+  int len = sqlite3_column_bytes(q.Get(), 0);
+  if (len < 0 || static_cast<size_t>(len) + 1 > size) return false;
+  if (len > 0) std::memcpy(buf, data, static_cast<size_t>(len));
+  buf[len] = '\0';
+  return true;
+}
+
+bool CSqliteKeyStore::SetValue(const Key& key, const std::string& name, const std::string& text) {
+  if (!key.writable || key.path.empty()) return false;
+  Db db;
+  if (!db.OpenForWrite(m_strDbPath)) return false;
+  sqlite3_int64 id;
+  if (!FindKeyId(db.Handle(), CanonicalPath(key.path), &id)) {
+    db.Rollback();
+    return false;
+  }
+  // Replace the value under the name it is stored with, or add it.
+  Stmt up(db.Handle(), "UPDATE key_values SET data = ?3 WHERE key_id = ?1 AND name = ?2");
+  if (!up.Ok() || !up.BindInt64(1, id) || !up.BindText(2, name) || !up.BindBlob(3, text) ||
+      up.Step() != SQLITE_DONE) {
+    db.Rollback();
+    return false;
+  }
+  if (sqlite3_changes(db.Handle()) == 0) {
+    Stmt ins(db.Handle(), "INSERT INTO key_values(key_id, name, data) VALUES (?1, ?2, ?3)");
+    if (!ins.Ok() || !ins.BindInt64(1, id) || !ins.BindText(2, name) || !ins.BindBlob(3, text) ||
+        ins.Step() != SQLITE_DONE) {
+      db.Rollback();
+      return false;
+    }
+  }
+  return db.Commit();
+}
+
+void CSqliteKeyStore::CloseKey(Key* key) {
+  if (key == nullptr) return;
+  key->path.clear();
+  key->writable = false;
+}
