@@ -1,0 +1,491 @@
+#include "engine/LinkwardView.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/LinkExtractor.h"
+#include "engine/UrlSplit.h"
+#include "net/SocketWnd.h"
+#include "platform/FileSystem.h"
+#include "platform/LocalTime.h"
+#include "settings/SelectFilesDlg.h"
+#include "settings/SettingsStore.h"
+
+namespace {
+
+// The status code of a reply's first line: skip white space, skip the first
+// word (the protocol), skip white space, read an unsigned decimal number.
+// A reply without such a number gives 0, which no outcome kind has.
+unsigned ScanStatusCode(const char* text) {
+  const char* p = text;
+  while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
+  while (*p && !std::isspace(static_cast<unsigned char>(*p))) ++p;
+  while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
+  if (!std::isdigit(static_cast<unsigned char>(*p))) return 0;
+  unsigned long long code = 0;
+  while (std::isdigit(static_cast<unsigned char>(*p))) {
+    code = code * 10 + static_cast<unsigned>(*p - '0');
+    if (code > UINT_MAX) return UINT_MAX;
+    ++p;
+  }
+  return static_cast<unsigned>(code);
+}
+
+// Ends the text after the line feed of its first non-empty line. A line that
+// holds only a carriage return counts as empty, since "\r\n" is one line end.
+void CutAtFirstLine(char* text) {
+  char* line = text;
+  for (char* lf = std::strchr(line, '\n'); lf != nullptr; lf = std::strchr(line, '\n')) {
+    bool empty = lf == line || (lf == line + 1 && *line == '\r');
+    if (!empty) {
+      lf[1] = '\0';
+      return;
+    }
+    line = lf + 1;
+  }
+}
+
+}  // namespace
+
+CLinkwardView::CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop& loop,
+                             std::string scratchDir)
+    : m_settings(settings),
+      m_frame(frame),
+      m_loop(loop),
+      m_strScratchDir(std::move(scratchDir)),
+      m_repair(frame),
+      m_rows(&frame) {
+  for (int kind = 0; kind < OUTCOME_KINDS; ++kind) m_strOutcomes[kind] = ::OutcomeText(kind);
+  LoadFilterMask();
+  SetWaitLimit(m_settings.GetInt("Settings", "Timeout", 15));
+}
+
+CLinkwardView::~CLinkwardView() {
+  KillTimers();
+  ResetRun(false);
+  m_repair.CloseAll();
+  for (int digit = 0; digit <= 3; ++digit) {
+    std::string path = ScratchPath(digit);
+    if (std::FILE* f = std::fopen(path.c_str(), "r")) {
+      std::fclose(f);
+      fsys::DeleteFile(path);
+    }
+  }
+}
+
+std::string CLinkwardView::ScratchPath(int digit) const {
+  std::string path = m_strScratchDir + "/urltmp~";
+  if (digit > 0) path += static_cast<char>('0' + digit);
+  return path;
+}
+
+void CLinkwardView::LoadFilterMask() {
+  m_strFilterMask = m_settings.GetString("Settings", "Filter", DEFAULT_FILTER_MASK);
+  if (m_strFilterMask.size() != OUTCOME_KINDS) {
+    if (m_frame.MessageBox("Setting Filter Codes to Safe Default", MB_OK) == IDOK) {
+      m_strFilterMask = DEFAULT_FILTER_MASK;
+      m_settings.SetString("Settings", "Filter", m_strFilterMask);
+    }
+  }
+}
+
+void CLinkwardView::SetWaitLimit(int seconds) {
+  m_nWaitSeconds = seconds;
+  m_nWaitMs = seconds * 1000;
+}
+
+bool CLinkwardView::IsReported(unsigned code) const {
+  return MaskSelects(m_strFilterMask, code);
+}
+
+std::string CLinkwardView::ReasonText(unsigned code) {
+  int kind = OutcomeKind(code);
+  if (kind >= 0) return m_strOutcomes[kind];
+  m_bUnclassified = 1;
+  m_frame.MessageBeep(MB_ICONEXCLAMATION);
+  return UNKNOWN_REASON_TEXT;
+}
+
+// ---------------------------------------------------------------------------
+// Results and log
+
+void CLinkwardView::AppendLog(const std::string& text) {
+  m_frame.LogAppend(text + "\r\n");
+}
+
+void CLinkwardView::AddResultText(const std::string& text, int step) {
+  int count = m_rows.GetItemCount();
+  switch (step) {
+    case 0:
+      m_rows.InsertItem(count, text);
+      if (count == 0) m_frame.CommandStateChanged();
+      break;
+    case 1:
+      if (count > 0) m_rows.SetItemText(count - 1, COL_REASON, text);
+      break;
+    case 2:
+      if (count > 0) {
+        m_rows.SetItemText(count - 1, COL_SITE, text);
+        m_rows.SetItemText(count - 1, COL_FILE, m_strCurrentFile);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Select File(s), start, ticks, end, Stop
+
+void CLinkwardView::OnSelectFiles() {
+  CSelectFilesDlg dlg(m_settings, m_frame);
+  dlg.m_strPath = m_settings.GetString("FileSel", "Starter", "");
+  dlg.m_nRecurse = m_settings.GetInt("FileSel", "Recurse", 0);
+  dlg.m_nAllFiles = m_settings.GetInt("FileSel", "AllFiles", 0);
+  dlg.m_nFilter = m_settings.GetInt("FileSel", "Filter", 0);
+  if (m_frame.DoModal(dlg) != IDOK) return;
+
+  // A directory opens for reading on this platform but is not a file to test.
+  struct stat st;
+  std::FILE* f = std::fopen(dlg.m_strPath.c_str(), "rb");
+  bool isDirectory = f && ::stat(dlg.m_strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (f) std::fclose(f);
+  if (!f || isDirectory) {
+    m_frame.MessageBox("The chosen file does not exist", MB_OK);
+    return;
+  }
+  m_settings.SetString("FileSel", "Starter", dlg.m_strPath);
+  m_settings.SetInt("FileSel", "Recurse", dlg.m_nRecurse);
+  m_settings.SetInt("FileSel", "AllFiles", dlg.m_nAllFiles);
+  m_settings.SetInt("FileSel", "Filter", dlg.m_nFilter);
+  StartTest(dlg.m_strPath, dlg.m_nRecurse, dlg.m_nAllFiles, dlg.m_nFilter);
+}
+
+void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int filter) {
+  StringList files;
+  BuildFileList(files, path, recurse, allFiles, filter);
+  m_nFileCount = static_cast<int>(files.size());
+  if (m_nFileCount == 0) {
+    m_frame.MessageBox("No files found.\n\nWas your filter option set correctly?", MB_OK);
+    return;
+  }
+  m_files = std::move(files);
+
+  m_pProgress = std::make_unique<CProgressDlg>();
+  m_pProgress->m_wndFileBar.SetRange(0, m_nFileCount);
+  m_pProgress->m_wndFileBar.SetStep(1);
+  m_frame.ProgressCreate(*m_pProgress);
+
+  m_nErrorCount = -1;
+  m_bTestEnded = 0;
+  m_bUnclassified = 0;
+
+  if (!m_bActivityBar) {
+    m_activityBar.SetRange(0, 1);
+    m_activityBar.SetStep(1);
+    m_nActivityCounter = 0;
+    m_bActivityBar = 1;
+    m_frame.ActivityBarCreate(m_activityBar);
+  }
+
+  m_frame.LogClear();
+  m_rows.DeleteAllItems();
+  AppendLog("Start of test " + NowLongDateTime() + "\r\n");
+
+  m_loop.SetTimer(TICK_TIMER_ID, TICK_TIMER_MS, [this](int id) { OnTimer(id); });
+  m_bTickTimer = 1;
+  m_frame.CommandStateChanged();
+}
+
+void CLinkwardView::OnTimer(int id) {
+  if (id == TICK_TIMER_ID) {
+    Advance();
+  } else if (id == WAIT_TIMER_ID) {
+    m_loop.KillTimer(WAIT_TIMER_ID);
+    m_bWaitTimer = 0;
+    FinishLink(SOCKET_ERROR_TIMEOUT);
+  }
+}
+
+void CLinkwardView::ShowProgress() {
+  if (m_pProgress) m_frame.ProgressUpdate(*m_pProgress);
+}
+
+void CLinkwardView::LogFileSummary() {
+  char line[64];
+  std::snprintf(line, sizeof line, ": URLs tested: %d. URL errors: %d.\r\n", m_nLinkCount,
+                m_nErrorCount);
+  AppendLog("Results for " + m_strCurrentFile + line);
+}
+
+void CLinkwardView::Advance() {
+  if (m_bActivityBar) {
+    bool changed = false;
+    if (++m_nActivityCounter == 10) {
+      m_activityBar.StepIt();
+      m_nActivityCounter = -10;
+      changed = true;
+    }
+    if (m_nActivityCounter == 0) {
+      m_activityBar.SetPos(0);
+      changed = true;
+    }
+    if (changed) m_frame.ActivityBarChanged(m_activityBar);
+  }
+
+  if (m_pSocket || m_bAwaitingReply) return;
+
+  if (!m_links.empty()) {
+    ProbeNextLink();
+    return;
+  }
+
+  if (!m_files.empty()) {
+    if (m_nErrorCount != -1) LogFileSummary();
+    m_strCurrentFile = m_files.front();
+    if (m_pProgress) {
+      m_pProgress->m_strCurrentFile = m_strCurrentFile;
+      m_pProgress->m_strFileIndex =
+          std::to_string(m_nFileCount - static_cast<int>(m_files.size()) + 1);
+      m_pProgress->m_strFileTotal = std::to_string(m_nFileCount);
+      if (m_nErrorCount != -1) {
+        m_pProgress->m_wndFileBar.StepIt();
+        m_pProgress->m_wndLinkBar.SetPos(0);
+      }
+      ShowProgress();
+    }
+    m_nErrorCount = 0;
+    ExtractLinks(m_strCurrentFile);
+    AppendLog("Testing: " + m_strCurrentFile);
+    m_files.pop_front();
+    if (!m_links.empty()) {
+      if (m_pProgress) {
+        m_pProgress->m_wndLinkBar.SetRange(0, static_cast<int>(m_links.size()));
+        m_pProgress->m_wndLinkBar.SetStep(1);
+        ShowProgress();
+      }
+      ProbeNextLink();
+    }
+    return;
+  }
+
+  // Both lists are empty: the test has ended.
+  KillTimers();
+  ResetRun(true);
+  LogFileSummary();
+  AppendLog("End of test: " + NowLongDateTime());
+  m_frame.SetPaneText(1, "Search Complete");
+  m_frame.SetPaneText(2, "");
+  m_frame.MessageBeep(0);
+  m_frame.CommandStateChanged();
+}
+
+void CLinkwardView::KillTimers() {
+  if (m_bTickTimer) {
+    m_loop.KillTimer(TICK_TIMER_ID);
+    m_bTickTimer = 0;
+  }
+  if (m_bWaitTimer) {
+    m_loop.KillTimer(WAIT_TIMER_ID);
+    m_bWaitTimer = 0;
+  }
+}
+
+void CLinkwardView::OnStopTest() {
+  KillTimers();
+  ResetRun(true);
+  AppendLog("Testing Stopped by User");
+  m_frame.CommandStateChanged();
+}
+
+void CLinkwardView::ResetRun(bool withStatusTexts) {
+  if (m_pSocket) {
+    m_pSocket->Close();
+    m_pSocket.reset();
+  }
+  m_files.clear();
+  m_links.clear();
+  m_anchors.clear();
+  if (m_pProgress) {
+    m_frame.ProgressDestroy();
+    m_pProgress.reset();
+  }
+  m_bTestEnded = 1;
+  if (m_bActivityBar) {
+    m_activityBar.SetPos(0);
+    m_frame.ActivityBarChanged(m_activityBar);
+  }
+  m_bAwaitingReply = 0;
+  if (withStatusTexts) {
+    m_frame.SetPaneText(1, "Connection Status");
+    m_frame.SetPaneText(2, "HTTP Method Status");
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Links: extraction, probe start, reply, failure
+
+void CLinkwardView::AddDirectoryTree(const std::string& directory, int filter) {
+  ::AddDirectoryTree(m_files, directory, filter);
+}
+
+void CLinkwardView::ExtractLinks(const std::string& path) {
+  ExtractLinksToLists(path, ScratchPath(2), m_links, m_anchors);
+  m_nLinkCount = static_cast<int>(m_links.size());
+}
+
+void CLinkwardView::ProbeNextLink() {
+  const std::string link = m_links.front();
+  char first =
+      link.empty() ? '\0' : static_cast<char>(std::toupper(static_cast<unsigned char>(link[0])));
+  if (first == 'H') {
+    m_nScheme = 1;
+  } else if (first == 'F') {
+    m_nScheme = 2;
+  }
+  if (m_pProgress) {
+    m_pProgress->m_strCurrentUrl = link;
+    m_pProgress->m_strAnchorText = m_anchors.empty() ? std::string() : m_anchors.front();
+    m_pProgress->m_strLinkIndex =
+        std::to_string(m_nLinkCount - static_cast<int>(m_links.size()) + 1);
+    m_pProgress->m_strLinkTotal = std::to_string(m_nLinkCount);
+    ShowProgress();
+  }
+  m_bWaitTimer = 1;
+  m_loop.SetTimer(WAIT_TIMER_ID, m_nWaitMs, [this](int id) { OnTimer(id); });
+  m_nWaitDeadline = m_loop.NowMs() + m_nWaitMs;
+
+  unsigned result = ProbeLink(link);
+  if (result >= 10000) {
+    FinishLink(result);
+  } else {
+    m_bAwaitingReply = 1;
+  }
+}
+
+void CLinkwardView::OnReply() {
+  if (!m_bAwaitingReply) return;
+  m_bAwaitingReply = 0;
+  unsigned code = ScanStatusCode(m_replyBuffer.data());
+  if (m_nScheme == 1 && !m_links.empty() && IsReported(code)) {
+    AddResultText(m_links.front(), 0);
+    AddResultText(ReasonText(code), 1);
+    AddResultText(m_anchors.front(), 2);
+    ++m_nErrorCount;
+  }
+  if (!m_links.empty()) {
+    m_links.pop_front();
+    m_anchors.pop_front();
+  }
+  if (m_pProgress) {
+    m_pProgress->m_wndLinkBar.StepIt();
+    ShowProgress();
+  }
+  if (m_pSocket) CloseSocket();
+  if (m_bWaitTimer) {
+    m_loop.KillTimer(WAIT_TIMER_ID);
+    m_bWaitTimer = 0;
+  }
+}
+
+void CLinkwardView::FinishLink(unsigned code) {
+  if (!m_links.empty()) {
+    if (IsReported(code)) {
+      AddResultText(m_links.front(), 0);
+      AddResultText(ReasonText(code), 1);
+      AddResultText(m_anchors.front(), 2);
+      ++m_nErrorCount;
+    }
+    m_links.pop_front();
+    m_anchors.pop_front();
+  }
+  if (m_pProgress) {
+    m_pProgress->m_wndLinkBar.StepIt();
+    ShowProgress();
+  }
+  if (m_pSocket) CloseSocket();
+  if (m_bWaitTimer) {
+    m_loop.KillTimer(WAIT_TIMER_ID);
+    m_bWaitTimer = 0;
+  }
+  m_bAwaitingReply = 0;
+}
+
+// ---------------------------------------------------------------------------
+// The probe
+
+std::string CLinkwardView::HostFromUrl(const std::string& url) const {
+  return ::HostFromUrl(url, m_nScheme);
+}
+
+std::string CLinkwardView::PathFromUrl(const std::string& url) const {
+  return ::PathFromUrl(url, m_nScheme);
+}
+
+void CLinkwardView::OpenSocket() {
+  m_pSocket = std::make_unique<CSocketWnd>(
+      m_loop, [this](int fd, int event, int error) { OnSocketNotify(fd, event, error); });
+}
+
+void CLinkwardView::CloseSocket() {
+  m_pSocket->Close();
+  m_pSocket.reset();
+  m_frame.SetPaneText(1, "No connection");
+}
+
+unsigned CLinkwardView::ProbeLink(const std::string& link) {
+  const std::string host = HostFromUrl(link);
+  const std::string path = PathFromUrl(link);
+  const std::string port = PortFromUrl(link, m_nScheme);
+
+  if (m_pSocket) CloseSocket();
+  OpenSocket();
+  if (!m_pSocket) return SOCKET_ERROR_UNSPECIFIED;
+
+  m_frame.BeginWaitCursor();
+  m_frame.SetPaneText(1, "Connecting to " + host);
+  m_frame.SetPaneText(2, "");
+  // Resolution and connect may use only what is left of the wait limit.
+  int64_t left = std::max<int64_t>(1, m_nWaitDeadline - m_loop.NowMs());
+  unsigned result = m_pSocket->Connect(host.c_str(), port.c_str(), static_cast<int>(left));
+  m_frame.EndWaitCursor();
+  m_frame.SetPaneText(1, "Connected to " + host);
+  if (result >= 10000) {
+    CloseSocket();
+    return result;
+  }
+
+  m_pSocket->AsyncSelect(FD_READ | FD_CLOSE);
+  if (m_nScheme == 1) {
+    const std::string request = BuildRequest(path, host, port, m_nScheme);
+    m_pSocket->Send(request.data(), static_cast<int>(request.size()), 0);
+    m_frame.SetPaneText(2, "GET method sent to host");
+  } else {
+    m_frame.SetPaneText(2, "");
+  }
+  return 0;
+}
+
+int CLinkwardView::OnSocketNotify(int fd, int event, int error) {
+  (void)error;
+  if (!m_pSocket || m_pSocket->Handle() != fd) return 0;
+  if (event == FD_READ) {
+    m_frame.SetPaneText(2, "Host Reply Received");
+    m_replyBuffer.fill('\0');
+    m_pSocket->Receive(m_replyBuffer.data(), REPLY_READ_SIZE, 0);
+    CutAtFirstLine(m_replyBuffer.data());
+    char drain[REPLY_READ_SIZE];
+    while (m_pSocket->Receive(drain, sizeof drain, 0) > 0) {
+    }
+    OnReply();
+  } else if (event == FD_CLOSE) {
+    CloseSocket();
+    m_frame.SetPaneText(1, "Connection Closed by Host");
+  }
+  return 0;
+}

@@ -1,0 +1,63 @@
+#include "settings/PreferencesDlg.h"
+
+#include <cctype>
+#include <climits>
+
+#include "engine/LinkwardView.h"
+
+namespace {
+
+// An integer as a dialog's integer field takes it: optional blanks around an
+// optionally signed run of digits, nothing else.
+bool ParseInteger(const std::string& text, int* value) {
+  size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  size_t digits = i;
+  long long number = 0;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+    number = number * 10 + (text[i++] - '0');
+    if (number > INT_MAX) return false;
+  }
+  if (i == digits) return false;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  if (i != text.size()) return false;
+  *value = static_cast<int>(negative ? -number : number);
+  return true;
+}
+
+}  // namespace
+
+void CPreferencesDlg::ShowMaskChecks() {
+  const std::string& mask = m_view.FilterMask();
+  for (size_t i = 0; i < m_nChecks.size(); ++i) {
+    m_nChecks[i] = i < mask.size() ? mask[i] - '0' : 0;
+  }
+}
+
+void CPreferencesDlg::OnWatchLikeHawk() {
+  m_view.FilterMask() = HAWK_MASK;
+  ShowMaskChecks();
+}
+
+void CPreferencesDlg::OnWatchOneEyeShut() {
+  m_view.FilterMask() = ONE_EYE_MASK;
+  ShowMaskChecks();
+}
+
+bool CPreferencesDlg::OnOK(const std::string& timeoutText) {
+  std::string& mask = m_view.FilterMask();
+  mask.clear();
+  for (int check : m_nChecks) mask += check != 0 ? '1' : '0';
+  int timeout = 0;
+  if (!ParseInteger(timeoutText, &timeout) || timeout < MIN_TIMEOUT || timeout > MAX_TIMEOUT) {
+    return false;
+  }
+  m_nTimeout = timeout;
+  return true;
+}
+
+const std::string& CPreferencesDlg::RowText(int i) const {
+  return m_view.OutcomeText(i);
+}
