@@ -1,6 +1,7 @@
 #include <cstdio>
 
-int main() {
-  std::fputs("linkward-cli: not built yet\n", stderr);
-  return 2;
+#include "CliRunner.h"
+
+int main(int argc, char** argv) {
+  return RunCli(argc, argv, stdout, stderr);
 }

@@ -1,0 +1,131 @@
+#include "CliOptions.h"
+
+#include <cstdlib>
+#include <cstring>
+
+const char* const CLI_USAGE =
+    "Usage: linkward-cli [OPTIONS] FILE\n"
+    "Tests the absolute http:// and ftp:// links of the HTML file FILE and lists\n"
+    "the outcomes the report filter selects. The log goes to standard output.\n"
+    "\n"
+    "  --all-files        also test the other files of FILE's directory\n"
+    "  --recurse          also descend into all sub-directories (with --all-files)\n"
+    "  --filter           only files with web-page extensions (.htm, .asp, ...)\n"
+    "  --mask MASK        report filter of 21 characters '0'/'1' for this run only\n"
+    "  --timeout SECONDS  wait limit for slow hosts for this run only (1 to 3600)\n"
+    "  --report FILE      write the results to FILE when the test ends (text)\n"
+    "  --html             write the report as HTML\n"
+    "  --repair TYPE      then repair the listed links in their files: 0 comment\n"
+    "                     out the line, 1 point the link at its own file, 2 remove\n"
+    "                     the line and save the bad URLs in the --report file\n"
+    "  --yes              answer Yes to questions (such as replacing a report)\n"
+    "  --help             show this text\n"
+    "\n"
+    "Without --mask and --timeout the stored Preferences apply. Ctrl-C stops the\n"
+    "test; the rows found so far are still reported.\n"
+    "Exit status: 0 no row listed, 1 rows listed, 2 usage error or no file to\n"
+    "test, 3 the repair stopped, 130 stopped by Ctrl-C.\n";
+
+namespace {
+
+bool ParseNumber(const char* text, long low, long high, long* value) {
+  char* end = nullptr;
+  long number = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || number < low || number > high) return false;
+  *value = number;
+  return true;
+}
+
+}  // namespace
+
+bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std::string* error) {
+  CliOptions o;
+  bool endOfOptions = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&](const char* name) -> const char* {
+      if (i + 1 >= argc) {
+        *error = std::string(name) + " needs a value";
+        return nullptr;
+      }
+      return argv[++i];
+    };
+    if (!endOfOptions && arg == "--") {
+      endOfOptions = true;
+    } else if (!endOfOptions && arg == "--all-files") {
+      o.allFiles = 1;
+    } else if (!endOfOptions && arg == "--recurse") {
+      o.recurse = 1;
+    } else if (!endOfOptions && arg == "--filter") {
+      o.filter = 1;
+    } else if (!endOfOptions && arg == "--html") {
+      o.html = true;
+    } else if (!endOfOptions && arg == "--yes") {
+      o.yes = true;
+    } else if (!endOfOptions && (arg == "--help" || arg == "-h")) {
+      o.help = true;
+    } else if (!endOfOptions && arg == "--mask") {
+      const char* v = value("--mask");
+      if (!v) return false;
+      o.mask = v;
+      if (o.mask.size() != 21 || o.mask.find_first_not_of("01") != std::string::npos) {
+        *error = "--mask needs 21 characters, each '0' or '1'";
+        return false;
+      }
+      o.hasMask = true;
+    } else if (!endOfOptions && arg == "--timeout") {
+      const char* v = value("--timeout");
+      long seconds = 0;
+      if (!v) return false;
+      if (!ParseNumber(v, 1, 3600, &seconds)) {
+        *error = "--timeout needs a number of seconds from 1 to 3600";
+        return false;
+      }
+      o.hasTimeout = true;
+      o.timeoutSeconds = static_cast<int>(seconds);
+    } else if (!endOfOptions && arg == "--report") {
+      const char* v = value("--report");
+      if (!v) return false;
+      o.reportPath = v;
+      if (o.reportPath.empty()) {
+        *error = "--report needs a file name";
+        return false;
+      }
+    } else if (!endOfOptions && arg == "--repair") {
+      const char* v = value("--repair");
+      long type = 0;
+      if (!v) return false;
+      if (!ParseNumber(v, 0, 2, &type)) {
+        *error = "--repair needs the type 0, 1 or 2";
+        return false;
+      }
+      o.repairType = static_cast<int>(type);
+    } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option " + arg;
+      return false;
+    } else if (o.file.empty()) {
+      o.file = arg;
+    } else {
+      *error = "only one FILE can be tested";
+      return false;
+    }
+  }
+  if (o.help) {
+    *options = o;
+    return true;
+  }
+  if (o.file.empty()) {
+    *error = "no FILE given";
+    return false;
+  }
+  if (o.html && o.reportPath.empty()) {
+    *error = "--html needs --report FILE";
+    return false;
+  }
+  if (o.repairType == 2 && o.reportPath.empty()) {
+    *error = "--repair 2 needs --report FILE for the list of bad URLs";
+    return false;
+  }
+  *options = o;
+  return true;
+}

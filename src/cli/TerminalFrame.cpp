@@ -1,0 +1,112 @@
+#include "TerminalFrame.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "repair/RepairDlg.h"
+#include "settings/ExportDlg.h"
+#include "settings/SelectFilesDlg.h"
+
+TerminalFrame::TerminalFrame(const CliOptions& options, std::FILE* out, std::FILE* err,
+                             bool liveDisplay)
+    : m_options(options), m_out(out), m_err(err), m_bLive(liveDisplay) {}
+
+void TerminalFrame::ClearLiveLine() {
+  if (m_bLineShown) {
+    std::fputs("\r\033[K", m_err);
+    std::fflush(m_err);
+    m_bLineShown = false;
+  }
+}
+
+void TerminalFrame::DrawLiveLine() {
+  if (!m_bLive || !m_bProgress) return;
+  std::string line = "File " + m_progress.m_strFileIndex + " of " + m_progress.m_strFileTotal;
+  if (!m_progress.m_strLinkIndex.empty()) {
+    line += ", link " + m_progress.m_strLinkIndex + " of " + m_progress.m_strLinkTotal + ": " +
+            m_progress.m_strCurrentUrl;
+  }
+  if (!m_strPane1.empty()) line += "  [" + m_strPane1 + "]";
+  struct winsize size {};
+  size_t width = 80;
+  if (::ioctl(::fileno(m_err), TIOCGWINSZ, &size) == 0 && size.ws_col > 1) width = size.ws_col;
+  if (line.size() > width - 1) line.resize(width - 1);
+  std::fprintf(m_err, "\r\033[K%s", line.c_str());
+  std::fflush(m_err);
+  m_bLineShown = true;
+}
+
+int TerminalFrame::MessageBox(const std::string& text, unsigned style) {
+  ClearLiveLine();
+  std::fprintf(m_err, "%s\n", text.c_str());
+  int answer = IDOK;
+  if (style & MB_YESNO) {
+    answer = (m_options.yes || m_bYesOnce) ? IDYES : IDNO;
+    m_bYesOnce = false;
+    std::fprintf(m_err, "(answered %s)\n", answer == IDYES ? "Yes" : "No");
+  }
+  std::fflush(m_err);
+  DrawLiveLine();
+  return answer;
+}
+
+void TerminalFrame::SetPaneText(int pane, const std::string& text) {
+  if (pane != 1) return;
+  m_strPane1 = text;
+  DrawLiveLine();
+}
+
+void TerminalFrame::LogAppend(const std::string& text) {
+  ClearLiveLine();
+  std::string lines;
+  lines.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    lines += text[i];
+  }
+  std::fwrite(lines.data(), 1, lines.size(), m_out);
+  std::fflush(m_out);
+  DrawLiveLine();
+}
+
+void TerminalFrame::ProgressUpdate(const CProgressDlg& dlg) {
+  m_progress = dlg;
+  m_bProgress = true;
+  DrawLiveLine();
+}
+
+void TerminalFrame::ProgressDestroy() {
+  m_bProgress = false;
+  ClearLiveLine();
+}
+
+int TerminalFrame::DoModal(CSelectFilesDlg& dlg) {
+  dlg.m_strPath = m_options.file;
+  dlg.m_nAllFiles = m_options.allFiles;
+  dlg.m_nRecurse = m_options.recurse;
+  dlg.m_nFilter = m_options.filter;
+  return IDOK;
+}
+
+int TerminalFrame::DoModal(CExportDlg& dlg) {
+  if (m_options.reportPath.empty()) return IDCANCEL;
+  dlg.m_strExportPath = m_options.reportPath;
+  dlg.m_nExportFormat = m_options.html ? 1 : 0;
+  return IDOK;
+}
+
+int TerminalFrame::DoModal(CRepairDlg& dlg) {
+  if (m_options.repairType < 0) return IDCANCEL;
+  dlg.m_nRepairType = m_options.repairType;
+  return IDOK;
+}
+
+int TerminalFrame::DoModal(CRepairFailDlg& dlg) {
+  ClearLiveLine();
+  std::fprintf(m_err, "Repair Failure\nThe URL Repair failed in file: %s\nPossibly near URL: %s\n",
+               dlg.m_strFailFile.c_str(), dlg.m_strFailUrl.c_str());
+  std::fflush(m_err);
+  m_bRepairStopped = true;
+  dlg.m_bIgnore = 0;
+  return IDOK;
+}
