@@ -3,7 +3,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-QtEventLoop::QtEventLoop(QObject* parent) : QObject(parent) { m_clock.start(); }
+QtEventLoop::QtEventLoop(QObject* parent) : QObject(parent) {
+  m_clock.start();
+}
 
 QtEventLoop::~QtEventLoop() {
   for (auto& [id, timer] : m_timers) delete timer.timer;
@@ -22,7 +24,8 @@ void QtEventLoop::SetTimer(int id, int periodMs, TimerFn fn) {
   entry.fn = std::move(fn);
   entry.timer->disconnect(this);
   const uint64_t generation = entry.generation;
-  connect(entry.timer, &QTimer::timeout, this, [this, id, generation] { OnTimeout(id, generation); });
+  connect(entry.timer, &QTimer::timeout, this,
+          [this, id, generation] { OnTimeout(id, generation); });
   entry.timer->start(periodMs < 0 ? 0 : periodMs);
 }
 
@@ -88,4 +91,6 @@ void QtEventLoop::OnReadable(int fd, uint64_t generation) {
   if (!it->second.closeDelivered) it->second.notifier->setEnabled(true);
 }
 
-int64_t QtEventLoop::NowMs() const { return m_clock.elapsed(); }
+int64_t QtEventLoop::NowMs() const {
+  return m_clock.elapsed();
+}
