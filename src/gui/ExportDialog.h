@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+#include <functional>
 
 class CExportDlg;
 class QLineEdit;
@@ -14,6 +16,11 @@ class ExportDialog : public QDialog {
   Q_OBJECT
  public:
   ExportDialog(CExportDlg& model, QWidget* parent = nullptr);
+
+  // Shows the message for a path that is too long. Replaceable for tests; the
+  // default is a modal QMessageBox with an OK button.
+  static std::function<void(QWidget* parent, const QString& text)> s_showLengthMessage;
+  static QString LengthMessage();
 
   QLineEdit* PathEdit() const { return m_pPath; }
   QRadioButton* TextButton() const { return m_pText; }

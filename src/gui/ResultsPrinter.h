@@ -22,6 +22,8 @@ class ResultsPrinter {
 
   // The print dialog, then the job.
   void Print(const QFont& listFont);
+  // The job without a dialog, on the session's printer as set up.
+  void PrintDirect(const QFont& listFont);
   // The preview window.
   void Preview(const QFont& listFont);
   // The page set-up dialog on the session's printer.

@@ -31,12 +31,12 @@ class CStaticLink : public QLabel {
 
   // The colour the text is drawn in now.
   QColor CurrentColor() const;
-  // What a click does (also reached by a mouse press on the label).
+  // What a click does (a left-button release over the label).
   void Click();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;

@@ -1,0 +1,178 @@
+#include "PreferencesDialog.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "Help.h"
+#include "engine/OutcomeTable.h"
+#include "settings/PreferencesDlg.h"
+
+namespace {
+
+void ShowRangeMessageBox(QWidget* parent, const QString& text) {
+  QMessageBox::warning(parent, QStringLiteral("Linkward"), text, QMessageBox::Ok);
+}
+
+QGroupBox* DefaultsGroup(const QString& title, const QString& text, QPushButton* button) {
+  auto* box = new QGroupBox(title);
+  auto* layout = new QVBoxLayout(box);
+  auto* label = new QLabel(text);
+  label->setWordWrap(true);
+  layout->addWidget(label);
+  layout->addWidget(button);
+  return box;
+}
+
+}  // namespace
+
+std::function<void(QWidget*, const QString&)> PreferencesDialog::s_showRangeMessage =
+    ShowRangeMessageBox;
+
+COutcomeCheckListBox::COutcomeCheckListBox(QWidget* parent) : QListWidget(parent) {
+  setSortingEnabled(false);
+  setSelectionMode(QAbstractItemView::NoSelection);
+  setFocusPolicy(Qt::StrongFocus);
+  setUniformItemSizes(true);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+void COutcomeCheckListBox::Fill(int count, const std::function<QString(int)>& text) {
+  clear();
+  for (int i = 0; i < count; ++i) {
+    auto* item = new QListWidgetItem(text(i), this);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Unchecked);
+    item->setSizeHint(QSize(0, ROW_HEIGHT));
+  }
+}
+
+void COutcomeCheckListBox::SetCheck(int row, int state) {
+  QListWidgetItem* it = item(row);
+  if (it == nullptr) return;
+  it->setCheckState(state == 0 ? Qt::Unchecked : state == 1 ? Qt::Checked : Qt::PartiallyChecked);
+}
+
+int COutcomeCheckListBox::GetCheck(int row) const {
+  const QListWidgetItem* it = item(row);
+  if (it == nullptr) return 0;
+  switch (it->checkState()) {
+    case Qt::Unchecked:
+      return 0;
+    case Qt::Checked:
+      return 1;
+    default:
+      return 2;
+  }
+}
+
+PreferencesDialog::PreferencesDialog(CPreferencesDlg& model, QWidget* parent)
+    : QDialog(parent), m_model(model) {
+  setWindowTitle(QStringLiteral("Preferences"));
+
+  auto* heading =
+      new QLabel(QStringLiteral("Report Results for Checked Items - or use the Defaults"));
+  m_pList = new COutcomeCheckListBox;
+  m_pList->Fill(OUTCOME_KINDS,
+                [this](int i) { return QString::fromStdString(m_model.RowText(i)); });
+  m_pList->setMinimumSize(300, 11 * COutcomeCheckListBox::ROW_HEIGHT + 4);
+
+  m_pTimeout = new QLineEdit;
+  m_pTimeout->setMaximumWidth(40);
+  m_pTimeout->setText(QString::number(m_model.m_nTimeout));
+  auto* timeoutLabel = new QLabel(QStringLiteral("How Long to Wait for Slow Hosts? (seconds)"));
+  timeoutLabel->setBuddy(m_pTimeout);
+
+  m_pHawk = new QPushButton(QStringLiteral("Watch Like a Hawk"));
+  m_pOneEye = new QPushButton(QStringLiteral("Watch With One Eye Shut"));
+  for (QPushButton* b : {m_pHawk, m_pOneEye}) b->setAutoDefault(false);
+  QGroupBox* groupA = DefaultsGroup(
+      QStringLiteral("Defaults for Type A Users"),
+      QStringLiteral("Report every defect to me (code 200 is not a defect)"), m_pHawk);
+  QGroupBox* groupB =
+      DefaultsGroup(QStringLiteral("Defaults for Type B Users"),
+                    QStringLiteral("Report only the very worst offenders to me"), m_pOneEye);
+  for (QGroupBox* g : {groupA, groupB}) g->setFixedWidth(190);
+
+  auto* ok = new QPushButton(QStringLiteral("OK"));
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+  auto* help = new QPushButton(QStringLiteral("Help"));
+  ok->setDefault(true);
+  cancel->setAutoDefault(false);
+  help->setAutoDefault(false);
+
+  // Left column: heading, list, wait limit. Right column: the two defaults.
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(heading, 0, 0);
+  grid->addWidget(m_pList, 1, 0, 2, 1);
+  auto* defaults = new QVBoxLayout;
+  defaults->addWidget(groupA);
+  defaults->addWidget(groupB);
+  defaults->addStretch();
+  grid->addLayout(defaults, 1, 1);
+  auto* timeoutRow = new QHBoxLayout;
+  timeoutRow->addWidget(m_pTimeout);
+  timeoutRow->addWidget(timeoutLabel);
+  timeoutRow->addStretch();
+  grid->addLayout(timeoutRow, 3, 0);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  buttons->addWidget(help);
+  grid->addLayout(buttons, 4, 0, 1, 2);
+
+  // Tab order as designed: OK, Cancel, the wait limit, the list, the buttons, Help.
+  setTabOrder(ok, cancel);
+  setTabOrder(cancel, m_pTimeout);
+  setTabOrder(m_pTimeout, m_pList);
+  setTabOrder(m_pList, m_pHawk);
+  setTabOrder(m_pHawk, m_pOneEye);
+  setTabOrder(m_pOneEye, help);
+
+  connect(ok, &QPushButton::clicked, this, &PreferencesDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &PreferencesDialog::reject);
+  connect(help, &QPushButton::clicked, this, [] { OpenHelp(CPreferencesDlg::HELP_CONTEXT_ID); });
+  connect(m_pHawk, &QPushButton::clicked, this, &PreferencesDialog::OnWatchLikeHawk);
+  connect(m_pOneEye, &QPushButton::clicked, this, &PreferencesDialog::OnWatchOneEyeShut);
+
+  m_model.OnInitDialog();
+  ShowMaskChecks();
+}
+
+void PreferencesDialog::ShowMaskChecks() {
+  for (int i = 0; i < OUTCOME_KINDS; ++i) m_pList->SetCheck(i, m_model.m_nChecks[i]);
+}
+
+void PreferencesDialog::OnWatchLikeHawk() {
+  m_model.OnWatchLikeHawk();
+  ShowMaskChecks();
+}
+
+void PreferencesDialog::OnWatchOneEyeShut() {
+  m_model.OnWatchOneEyeShut();
+  ShowMaskChecks();
+}
+
+void PreferencesDialog::accept() {
+  for (int i = 0; i < OUTCOME_KINDS; ++i) {
+    int check = m_pList->GetCheck(i);
+    // A part-checked row keeps the value it was shown with.
+    if (check == 2 && m_model.m_nChecks[i] != 0 && m_model.m_nChecks[i] != 1) continue;
+    m_model.m_nChecks[i] = check;
+  }
+  if (!m_model.OnOK(m_pTimeout->text().toStdString())) {
+    if (s_showRangeMessage)
+      s_showRangeMessage(this, QString::fromUtf8(CPreferencesDlg::RANGE_MESSAGE));
+    m_pTimeout->setFocus();
+    m_pTimeout->selectAll();
+    return;
+  }
+  QDialog::accept();
+}
