@@ -1,0 +1,65 @@
+// A results view wired to a scripted frame, a settings store in a scratch
+// directory and a poll loop on virtual time, for tests of whole test runs.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <regex>
+#include <string>
+
+#include "engine/LinkwardView.h"
+#include "platform/KeyStore.h"
+#include "platform/PollEventLoop.h"
+#include "settings/SettingsStore.h"
+#include "support/RecordingFrame.h"
+#include "support/ScratchDir.h"
+
+class ViewFixture : public ::testing::Test {
+ protected:
+  ViewFixture() : keys(dir / "registry.db"), settings(keys, dir.Path()), loop(true) {
+    IKeyStore::Key key;
+    int disposition = 0;
+    settings.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE,
+                      "Software\\Quillfen Software\\Linkward");
+    settings.CloseKey(&key);
+    ::mkdir((dir / "scratch").c_str(), 0700);
+    ::mkdir((dir / "site").c_str(), 0700);
+  }
+
+  CLinkwardView& View() {
+    if (!view) view = std::make_unique<CLinkwardView>(settings, frame, loop, dir / "scratch");
+    return *view;
+  }
+
+  // Runs the loop until the test has ended (or stopped), at most limitMs of loop time.
+  void RunToEnd(int64_t limitMs = 120000) {
+    int64_t until = loop.NowMs() + limitMs;
+    loop.RunUntil([&] { return !View().IsTestRunning() || loop.NowMs() > until; });
+    ASSERT_FALSE(View().IsTestRunning()) << "the test did not end";
+  }
+
+  // The log with every date replaced by "<date>".
+  std::string Log() const {
+    static const std::regex date(
+        "[A-Z][a-z]+day, [A-Z][a-z]+ [0-9]{1,2}, [0-9]{4}, [0-9]{2}:[0-9]{2}:[0-9]{2}");
+    return std::regex_replace(frame.log, date, "<date>");
+  }
+
+  // Writes a file of the test's site directory and returns its path.
+  std::string Page(const std::string& name, const std::string& body) {
+    return dir.WriteFile("site/" + name, body);
+  }
+
+  ScratchDir dir;
+  CSqliteKeyStore keys;
+  CSettingsStore settings;
+  CPollEventLoop loop;
+  RecordingFrame frame;
+  std::unique_ptr<CLinkwardView> view;
+};
+
+inline std::string Anchor(const std::string& url, const std::string& text) {
+  return "<a href=\"" + url + "\">" + text + "</a>\n";
+}
