@@ -1,0 +1,91 @@
+// LoopbackServer: a scripted TCP server on 127.0.0.1 for tests.
+//
+// It listens on an ephemeral port and serves every accepted connection on its
+// own thread, following a Script:
+//   1. send the greeting at once, if there is one (an ftp server's hello);
+//   2. read what the client sends until "\r\n\r\n", until the client closes,
+//      or until requestTimeoutMs have passed, and record those bytes;
+//   3. send the reply segments in order, pausing segmentDelayMs before each
+//      segment after the first;
+//   4. close the connection, or hold it open until the server is destroyed.
+//
+//   LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 200 OK\r\n\r\n"));
+//   ... connect to 127.0.0.1:server.Port() ...
+//   EXPECT_EQ(server.Requests()[0], "GET / HTTP/1.0\r\n\r\n");
+//
+// Threading: the accessors may be called from any thread. The destructor
+// stops the server, closes every connection (held ones included) and joins
+// its threads.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class LoopbackServer {
+ public:
+  struct Script {
+    std::string greeting;               // sent as soon as the connection is accepted
+    std::vector<std::string> segments;  // the reply, one send() per segment
+    int segmentDelayMs = 0;             // pause before every segment but the first
+    bool closeAfterReply = true;        // false: hold the connection until destruction
+    int requestTimeoutMs = 300;         // how long to wait for the request
+    // When set, gives the reply (one segment) from the bytes received; used
+    // instead of segments. Runs on the connection's thread.
+    std::function<std::string(const std::string& request)> replyFor;
+  };
+
+  // The common scripts.
+  static Script Reply(std::string bytes);  // reply, then close
+  static Script ReplyInSegments(std::vector<std::string> segments, int delayMs);
+  static Script ReplyAndHold(std::string bytes);  // reply, keep the connection open
+  static Script CloseWithoutReply();              // read the request, then close
+  static Script NeverAnswer();                    // read the request, then hold silently
+  static Script Greet(std::string greeting);      // ftp-like: greet at once, then close
+
+  // Every connection follows the same script.
+  explicit LoopbackServer(Script script);
+  // Connection i (counted from 0 in accept order) follows scriptFor(i).
+  explicit LoopbackServer(std::function<Script(int index)> scriptFor);
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  // The listening port; 0 when the server could not be started.
+  int Port() const { return m_nPort; }
+  // The port as text, as links and Connect take it.
+  std::string PortText() const { return std::to_string(m_nPort); }
+
+  int ConnectionCount() const;
+  // The bytes each finished connection sent before the reply, in accept
+  // order (a connection still reading has an empty entry).
+  std::vector<std::string> Requests() const;
+  // Waits until at least n connections have had their request recorded;
+  // false when timeoutMs passed first.
+  bool WaitForRequests(int n, int timeoutMs) const;
+
+  // A port on 127.0.0.1 that nothing listens on (bound, looked up, closed).
+  static int UnusedPort();
+
+ private:
+  void AcceptLoop();
+  void Serve(int fd, int index);
+  // Sleeps up to ms, returning false at once when the server is stopping.
+  bool PauseMs(int ms) const;
+
+  std::function<Script(int)> m_scriptFor;
+  int m_nListen = -1;
+  int m_nWake[2] = {-1, -1};  // a pipe whose read end turns readable when stopping
+  int m_nPort = 0;
+  std::thread m_acceptThread;
+
+  mutable std::mutex m_mutex;
+  mutable std::condition_variable m_recorded;
+  std::vector<std::thread> m_connThreads;
+  std::vector<std::string> m_requests;
+  int m_nRecorded = 0;
+};
