@@ -70,7 +70,9 @@ class Db {
   }
 
   // For writing: creates the file and its directory on first use, then
-  // begins a write transaction that includes the schema.
+  // begins a write transaction that includes the schema. The rollback
+  // journal (SQLite's default) keeps every commit whole across a crash and
+  // lets a reader open the file even where it may not write.
   bool OpenForWrite(const std::string& path) {
     size_t slash = path.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !MakeDirs(path.substr(0, slash))) return false;

@@ -1,0 +1,37 @@
+// A scratch directory for one test: made with mkdtemp under /tmp, removed
+// with everything in it (permissions restored first) when the object dies.
+#pragma once
+
+#include <string>
+
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::string& Path() const { return m_path; }
+  // Path() + "/" + name.
+  std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+  // Writes bytes to Path()/name, replacing the file. Returns the full path.
+  std::string WriteFile(const std::string& name, const std::string& bytes) const;
+  static std::string ReadFile(const std::string& path);
+
+ private:
+  std::string m_path;
+};
+
+// Sets an environment variable for the life of the object, then restores it.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);  // value nullptr: unset
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string m_name;
+  bool m_bHadValue;
+  std::string m_old;
+};
