@@ -17,7 +17,9 @@
 class IFrame;
 
 // path up to its last "." in the file name part, plus ext; a name without "."
-// gets ext appended.
+// (or whose only "." is its first character, as in ".htaccess") gets ext
+// appended. A "." in a directory name never counts, so the sibling always lies
+// in the file's own directory.
 std::string RepairSiblingName(const std::string& path, const std::string& ext);
 
 class CRepairFiles {
