@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -132,6 +133,9 @@ bool LoopbackServer::PauseMs(int ms) const {
 }
 
 void LoopbackServer::Serve(int fd, int index) {
+  // A client that stops reading must not keep the destructor waiting for ever.
+  timeval sendLimit{2, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
   Script script = m_scriptFor(index);
   if (!script.greeting.empty()) SendAll(fd, script.greeting);
 

@@ -18,7 +18,6 @@
 // its threads.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
