@@ -4,15 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <memory>
 
 namespace {
 
 constexpr size_t kBlockSize = 64 * 1024;
 constexpr size_t kLineLimit = 999;  // a line is read with a 1000-byte buffer
-constexpr int kEnd = -1;
 
 class FileDescriptor {
  public:
@@ -35,103 +34,62 @@ class FileDescriptor {
   int m_fd;
 };
 
-// Buffered byte reader; a read error counts as the end of the file.
-class BlockReader {
- public:
-  explicit BlockReader(int fd) : m_fd(fd), m_buffer(new unsigned char[kBlockSize]) {}
-
-  int Next() {
-    if (m_pos == m_len && !Refill()) return kEnd;
-    return m_buffer[m_pos++];
-  }
-
- private:
-  bool Refill() {
-    if (m_eof) return false;
-    ssize_t n;
-    do {
-      n = ::read(m_fd, m_buffer.get(), kBlockSize);
-    } while (n < 0 && errno == EINTR);
-    if (n <= 0) {
-      m_eof = true;
-      return false;
-    }
-    m_pos = 0;
-    m_len = static_cast<size_t>(n);
-    return true;
-  }
-
-  int m_fd;
-  std::unique_ptr<unsigned char[]> m_buffer;
-  size_t m_pos = 0;
-  size_t m_len = 0;
-  bool m_eof = false;
-};
-
-// Buffered writer that remembers whether any write failed.
-class BlockWriter {
- public:
-  explicit BlockWriter(int fd) : m_fd(fd), m_buffer(new char[kBlockSize]) {}
-
-  void Put(char c) {
-    if (m_len == kBlockSize) Flush();
-    m_buffer[m_len++] = c;
-  }
-
-  bool Flush() {
-    size_t done = 0;
-    while (done < m_len && m_ok) {
-      ssize_t n = ::write(m_fd, m_buffer.get() + done, m_len - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        m_ok = false;
-        break;
-      }
-      done += static_cast<size_t>(n);
-    }
-    m_len = 0;
-    return m_ok;
-  }
-
- private:
-  int m_fd;
-  std::unique_ptr<char[]> m_buffer;
-  size_t m_len = 0;
-  bool m_ok = true;
-};
-
-// Bytes of the file other than CR and LF.
-inline int NextCharacter(BlockReader& in) {
-  int c;
+// Reads the next block; a read error counts as the end of the file.
+ssize_t ReadBlock(int fd, unsigned char* buffer) {
+  ssize_t n;
   do {
-    c = in.Next();
-  } while (c == '\r' || c == '\n');
-  return c;
+    n = ::read(fd, buffer, kBlockSize);
+  } while (n < 0 && errno == EINTR);
+  return n < 0 ? 0 : n;
+}
+
+bool WriteAll(int fd, const char* data, size_t len) {
+  while (len > 0) {
+    ssize_t n = ::write(fd, data, len);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    len -= static_cast<size_t>(n);
+  }
+  return true;
 }
 
 // Pass 1: one line per "<A" (any case), the file's own line breaks removed.
+// A window of two characters slides over the bytes other than CR and LF; a
+// match writes "\r\n" and refills the window with the next two characters,
+// otherwise the first character is written once copying is on. The window's
+// second character is never written, so neither is the file's last one.
 // False when the scratch copy could not be written completely.
 bool WriteAnchorLines(int htmlFd, int scratchFd) {
-  BlockReader in(htmlFd);
-  BlockWriter out(scratchFd);
+  std::unique_ptr<unsigned char[]> in(new unsigned char[kBlockSize]);
+  // A block of n bytes writes at most n + 1 bytes (a match writes two for two,
+  // and one of them may be the character carried in the window).
+  std::unique_ptr<char[]> out(new char[kBlockSize + 2]);
   bool copying = false;
-  int first = NextCharacter(in);
-  int second = first == kEnd ? kEnd : NextCharacter(in);
-  while (first != kEnd && second != kEnd) {
-    if (first == '<' && (second == 'A' || second == 'a')) {
-      copying = true;
-      out.Put('\r');
-      out.Put('\n');
-      first = NextCharacter(in);
-      if (first == kEnd) break;
-      second = NextCharacter(in);
-    } else {
-      if (copying) out.Put(static_cast<char>(first));
-      first = second;
-      second = NextCharacter(in);
+  bool haveFirst = false;
+  unsigned char first = 0;
+  ssize_t n;
+  while ((n = ReadBlock(htmlFd, in.get())) > 0) {
+    char* put = out.get();
+    for (const unsigned char *p = in.get(), *end = p + n; p < end; ++p) {
+      unsigned char c = *p;
+      if (c == '\r' || c == '\n') continue;
+      if (!haveFirst) {
+        first = c;
+        haveFirst = true;
+      } else if (first == '<' && (c == 'A' || c == 'a')) {
+        copying = true;
+        *put++ = '\r';
+        *put++ = '\n';
+        haveFirst = false;
+      } else {
+        if (copying) *put++ = static_cast<char>(first);
+        first = c;
+      }
     }
+    if (!WriteAll(scratchFd, out.get(), static_cast<size_t>(put - out.get()))) return false;
   }
-  return out.Flush();
+  return true;
 }
 
 bool IsSpace(char c) {
@@ -151,40 +109,67 @@ void TrimLeft(std::string& text) {
 }
 
 // Pass 2: reads the scratch copy as text ("\r\n" is one line end, kept as
-// "\n") in lines of at most kLineLimit characters.
+// "\n") in lines of at most kLineLimit characters, the newline included.
 void ReadAnchorLines(int scratchFd, StringList& links, StringList& anchors) {
-  BlockReader in(scratchFd);
+  std::unique_ptr<unsigned char[]> in(new unsigned char[kBlockSize]);
   std::string line;
   line.reserve(kLineLimit + 1);
   std::string url, anchor;
-  int pending = kEnd;  // a character read ahead after a lone "\r"
-  bool done = false;
-  while (!done) {
-    line.clear();
-    while (line.size() < kLineLimit) {
-      int c = pending;
-      pending = kEnd;
-      if (c == kEnd) c = in.Next();
-      if (c == kEnd) {
-        done = true;
-        break;
-      }
-      if (c == '\r') {
-        int next = in.Next();
-        if (next == '\n') {
-          c = '\n';
-        } else {
-          pending = next;
-        }
-      }
-      line.push_back(static_cast<char>(c));
-      if (c == '\n') break;
-    }
+  auto deliver = [&] {
     if (!line.empty() && LinkFromLine(line, &url, &anchor)) {
       links.push_back(url);
       anchors.push_back(anchor);
     }
+    line.clear();
+  };
+  bool crPending = false;  // a "\r" ended the last block; its meaning needs the next byte
+  ssize_t n;
+  while ((n = ReadBlock(scratchFd, in.get())) > 0) {
+    const unsigned char* p = in.get();
+    const unsigned char* end = p + n;
+    if (crPending) {
+      crPending = false;
+      if (*p == '\n') {
+        line.push_back('\n');
+        deliver();
+        ++p;
+      } else {
+        line.push_back('\r');
+        if (line.size() == kLineLimit) deliver();
+      }
+    }
+    while (p < end) {
+      // Copy the run of ordinary bytes that still fits into the line.
+      const unsigned char* stop = p + std::min<size_t>(end - p, kLineLimit - line.size());
+      const unsigned char* q = p;
+      while (q < stop && *q != '\r' && *q != '\n') ++q;
+      line.append(reinterpret_cast<const char*>(p), q - p);
+      p = q;
+      if (line.size() == kLineLimit) {
+        deliver();
+        continue;
+      }
+      if (p == end) break;
+      if (*p == '\n') {
+        line.push_back('\n');
+        deliver();
+        ++p;
+      } else if (p + 1 == end) {  // "\r" at the end of the block
+        crPending = true;
+        ++p;
+      } else if (p[1] == '\n') {
+        line.push_back('\n');
+        deliver();
+        p += 2;
+      } else {
+        line.push_back('\r');
+        ++p;
+        if (line.size() == kLineLimit) deliver();
+      }
+    }
   }
+  if (crPending) line.push_back('\r');
+  deliver();
 }
 
 }  // namespace

@@ -143,6 +143,18 @@ TEST_F(LinkExtractorTest, MultiMegabyteLine) {
             R"( href="http://end/">end</a>)");
 }
 
+TEST_F(LinkExtractorTest, ManyAnchorsAcrossReadBlocks) {
+  std::string html;
+  Links expected;
+  for (int i = 0; i < 5000; ++i) {
+    std::string url = "http://h" + std::to_string(i) + "/";
+    html += "<a href=\"" + url + "\">\r\n" + std::string(i % 300, ' ') + "t" + std::to_string(i) +
+            "</a>\r\n<p>";
+    expected.emplace_back(url, "t" + std::to_string(i));
+  }
+  EXPECT_EQ(Extract(html), expected);
+}
+
 TEST_F(LinkExtractorTest, ListsAreAppendedTo) {
   ASSERT_TRUE(EngineTempDir::WriteFile(tmp / "p.html", R"(<a href="http://h/">x</a> )"));
   StringList links{"http://old/"}, anchors{"old"};
