@@ -1,0 +1,400 @@
+#include "gui/MainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTableView>
+#include <QToolBar>
+#include <QWindow>
+
+#include "app/LinkwardApp.h"
+#include "engine/LinkwardView.h"
+#include "gui/AboutDialog.h"
+#include "gui/Help.h"
+#include "gui/LinkwardDoc.h"
+#include "gui/LogPane.h"
+#include "gui/QtFrame.h"
+#include "gui/ResultsModel.h"
+#include "gui/ResultsPrinter.h"
+#include "results/ResultRows.h"
+#include "settings/SettingsStore.h"
+
+namespace {
+
+QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
+  return QIcon::fromTheme(QString::fromLatin1(name), QApplication::style()->standardIcon(fallback));
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CLinkwardApp& app, QSettings& profile, IEventLoop& loop,
+                       std::string scratchDir, QWidget* parent)
+    : QMainWindow(parent), m_app(app), m_profile(profile) {
+  setWindowTitle(QStringLiteral("Linkward"));
+  setWindowIcon(ThemeIcon("applications-internet", QStyle::SP_DriveNetIcon));
+  PreCreateWindow();
+
+  m_pFrame = std::make_unique<QtFrame>(*this);
+  m_pDoc = std::make_unique<CLinkwardDoc>();
+  m_pView =
+      std::make_unique<CLinkwardView>(*app.m_pSettings, *m_pFrame, loop, std::move(scratchDir));
+
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  CreateStatusBar();
+  OnCreateClient();
+  UpdateCommands();
+}
+
+CMainFrame::~CMainFrame() {
+  // The view reports its last changes (the progress window going) to the
+  // frame, so it goes first, while every widget still exists.
+  m_pView.reset();
+  m_pPrinter.reset();
+}
+
+// ---------------------------------------------------------------------------
+// Placement
+
+void CMainFrame::PreCreateWindow() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  const QSize size = screen ? screen->size() : QSize(1024, 768);
+  m_initialPlacement = PlaceMainWindow(*m_app.m_pSettings, size.width(), size.height());
+  // x, y name the window's outer corner, cx, cy its size; a window placed from
+  // what it stored opens where it was.
+  move(m_initialPlacement.x, m_initialPlacement.y);
+  resize(m_initialPlacement.cx, m_initialPlacement.cy);
+}
+
+void CMainFrame::OnWindowPosChanged() {
+  if (!isVisible()) return;
+  const QPoint corner = pos();
+  StoreWindowPosition(*m_app.m_pSettings, {corner.x(), corner.y(), width(), height()},
+                      isMinimized());
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  OnWindowPosChanged();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  OnWindowPosChanged();
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void CMainFrame::CreateActions() {
+  auto make = [this](const char* text, const char* prompt, const char* tip) {
+    auto* action = new QAction(QString::fromLatin1(text), this);
+    if (prompt) action->setStatusTip(QString::fromLatin1(prompt));
+    if (tip) action->setToolTip(QString::fromLatin1(tip));
+    return action;
+  };
+  m_pSelectFiles = make("&Select File(s)...", "Select a file to test", "Test File");
+  m_pSelectFiles->setIcon(ThemeIcon("document-open", QStyle::SP_DialogOpenButton));
+  connect(m_pSelectFiles, &QAction::triggered, this, [this] { m_pView->OnSelectFiles(); });
+
+  m_pExport = make("&Export Results...", "Export Test Results after choosing format", "Export");
+  m_pExport->setIcon(ThemeIcon("document-save-as", QStyle::SP_DialogSaveButton));
+  connect(m_pExport, &QAction::triggered, this, [this] { m_pView->OnExport(); });
+
+  m_pRepair = make("Repair Failed &Links...", "Remove bad links in source file", "Repair");
+  m_pRepair->setIcon(ThemeIcon("edit-clear", QStyle::SP_DialogResetButton));
+  connect(m_pRepair, &QAction::triggered, this, [this] { m_pView->OnRepair(); });
+
+  m_pPrint = make("&Print...\tCtrl+P", "Print the active document", "Print");
+  m_pPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  m_pPrint->setIcon(ThemeIcon("document-print", QStyle::SP_FileDialogDetailedView));
+  connect(m_pPrint, &QAction::triggered, this, [this] { Printer().Print(m_pResults->font()); });
+
+  m_pPrintPreview = make("Print Pre&view", "Display full pages", "Print Preview");
+  connect(m_pPrintPreview, &QAction::triggered, this,
+          [this] { Printer().Preview(m_pResults->font()); });
+
+  m_pPrintSetup = make("P&rint Setup...", "Change the printer and printing options", "Print Setup");
+  connect(m_pPrintSetup, &QAction::triggered, this, [this] { Printer().PrintSetup(); });
+
+  m_pExit = make("E&xit", "Quit the application; prompts to save documents", "Exit");
+  connect(m_pExit, &QAction::triggered, this, &QWidget::close);
+
+  m_pViewToolBar = make("&Toolbar", "Show or hide the toolbar", "Toggle ToolBar");
+  m_pViewToolBar->setCheckable(true);
+  m_pViewToolBar->setChecked(true);
+  m_pViewStatusBar = make("&Status Bar", "Show or hide the status bar", "Toggle StatusBar");
+  m_pViewStatusBar->setCheckable(true);
+  m_pViewStatusBar->setChecked(true);
+
+  m_pPreferences = make("&Preferences...", "Linkward Preferences", "Preferences");
+  m_pPreferences->setIcon(ThemeIcon("preferences-system", QStyle::SP_FileDialogListView));
+  connect(m_pPreferences, &QAction::triggered, this, [this] { m_pView->OnPreferences(); });
+
+  m_pStop = make("&Stop Test", "Stop", "Stop");
+  m_pStop->setIcon(ThemeIcon("process-stop", QStyle::SP_BrowserStop));
+  connect(m_pStop, &QAction::triggered, this, [this] { m_pView->OnStopTest(); });
+
+  m_pHelpTopics = make("&Help Topics", "List Help topics", "Help Topics");
+  connect(m_pHelpTopics, &QAction::triggered, this, [] { OpenHelp(0); });
+
+  m_pAbout = make("&About Linkward...", "Display program information, version number and copyright",
+                  "About");
+  m_pAbout->setIcon(ThemeIcon("help-about", QStyle::SP_MessageBoxInformation));
+  connect(m_pAbout, &QAction::triggered, this, [this] {
+    CAboutDlg about(m_app, this);
+    about.exec();
+  });
+
+  // Accelerators without a menu entry. New, Open and Save reach the document,
+  // which holds nothing: they change nothing.
+  auto key = [this](QKeySequence keys, auto handler) {
+    auto* action = new QAction(this);
+    action->setShortcut(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, handler);
+    addAction(action);
+    return action;
+  };
+  key(QKeySequence(Qt::CTRL | Qt::Key_N), [this] { m_pDoc->OnNewDocument(); });
+  key(QKeySequence(Qt::CTRL | Qt::Key_O), [this] { m_pDoc->OnOpenDocument(); });
+  key(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { m_pDoc->OnSaveDocument(); });
+  key(QKeySequence(Qt::Key_F6), [this] { NextPane(true); });
+  key(QKeySequence(Qt::SHIFT | Qt::Key_F6), [this] { NextPane(false); });
+  key(QKeySequence(Qt::Key_F1), [] { OpenHelp(0); });
+  key(QKeySequence(Qt::SHIFT | Qt::Key_F1), [] { OpenHelp(0); });
+  // Ctrl+C, Ctrl+Insert and the other edit keys are the log pane's own while
+  // it has the focus.
+}
+
+void CMainFrame::CreateMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->addAction(m_pSelectFiles);
+  file->addAction(m_pExport);
+  file->addAction(m_pRepair);
+  file->addSeparator();
+  file->addAction(m_pPrint);
+  file->addAction(m_pPrintPreview);
+  file->addAction(m_pPrintSetup);
+  file->addSeparator();
+  file->addAction(m_pExit);
+
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  view->addAction(m_pViewToolBar);
+  view->addAction(m_pViewStatusBar);
+
+  QMenu* linkward = menuBar()->addMenu(QStringLiteral("&Linkward"));
+  linkward->addAction(m_pPreferences);
+  linkward->addAction(m_pStop);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  help->addAction(m_pHelpTopics);
+  help->addSeparator();
+  help->addAction(m_pAbout);
+
+  // As a menu opens its entries show the current state.
+  for (QMenu* menu : {file, view, linkward, help}) {
+    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);
+  }
+}
+
+void CMainFrame::CreateToolBar() {
+  m_pToolBar = addToolBar(QStringLiteral("Standard"));
+  m_pToolBar->setObjectName(QStringLiteral("toolbar"));
+  m_pToolBar->setIconSize(QSize(16, 16));
+  m_pToolBar->addAction(m_pSelectFiles);
+  m_pToolBar->addAction(m_pExport);
+  m_pToolBar->addAction(m_pRepair);
+  m_pToolBar->addSeparator();
+  m_pToolBar->addAction(m_pPrint);
+  m_pToolBar->addSeparator();
+  m_pToolBar->addAction(m_pPreferences);
+  m_pToolBar->addAction(m_pStop);
+  m_pToolBar->addSeparator();
+  m_pToolBar->addAction(m_pAbout);
+  // The toolbar may be docked at any side; its own show/hide follows the menu.
+  m_pToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+  connect(m_pViewToolBar, &QAction::toggled, m_pToolBar, &QWidget::setVisible);
+  connect(m_pToolBar, &QToolBar::visibilityChanged, m_pViewToolBar,
+          [this] { m_pViewToolBar->setChecked(!m_pToolBar->isHidden()); });
+}
+
+void CMainFrame::CreateStatusBar() {
+  QStatusBar* bar = statusBar();
+  const QFontMetrics metrics(bar->font());
+  auto pane = [&](const QString& text, bool stretch) {
+    auto* label = new QLabel(text, bar);
+    label->setTextFormat(Qt::PlainText);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setContentsMargins(2, 0, 2, 0);
+    if (!stretch) {
+      const int frame = 2 * label->frameWidth() + 4 + 2;
+      label->setFixedWidth(metrics.horizontalAdvance(text) + frame);
+    }
+    return label;
+  };
+  m_panes[0] = pane(QString::fromLatin1(IDLE_PROMPT), true);
+  m_panes[1] = pane(QString::fromLatin1(CONNECTION_PANE_TEXT), false);
+  m_panes[2] = pane(QString::fromLatin1(METHOD_PANE_TEXT), false);
+  m_panes[3] = pane(QStringLiteral(" "), false);
+  // The activity bar's place: one blank in the design, which is too narrow
+  // to see on this platform; a small fixed area at the right end.
+  m_panes[3]->setFixedWidth(
+      std::max(m_panes[3]->width(), metrics.horizontalAdvance(QLatin1Char('0')) * 3));
+  // Pane 0 is a normal item, so menu and toolbar prompts cover it while they
+  // show and "For Help, press F1" comes back after.
+  bar->addWidget(m_panes[0], 1);
+  for (int i = 1; i < 4; ++i) bar->addPermanentWidget(m_panes[i]);
+  m_panes[3]->installEventFilter(this);
+
+  connect(m_pViewStatusBar, &QAction::toggled, bar, &QWidget::setVisible);
+}
+
+void CMainFrame::OnCreateClient() {
+  m_pSplitter = new QSplitter(Qt::Vertical, this);
+  m_pSplitter->setChildrenCollapsible(false);
+
+  m_pResults = new QTableView(m_pSplitter);
+  m_pModel = new ResultsModel(m_pView->Rows(), this);
+  m_pResults->setModel(m_pModel);
+  m_pResults->setSortingEnabled(false);
+  m_pResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  m_pResults->setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_pResults->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  m_pResults->setShowGrid(false);
+  m_pResults->setWordWrap(false);
+  m_pResults->setCornerButtonEnabled(false);
+  m_pResults->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  // Every row has the same height, so a list of any length is laid out at once.
+  QHeaderView* rows = m_pResults->verticalHeader();
+  rows->setSectionResizeMode(QHeaderView::Fixed);
+  rows->setDefaultSectionSize(m_pResults->fontMetrics().height() + 4);
+  rows->hide();
+  QHeaderView* columns = m_pResults->horizontalHeader();
+  columns->setSectionResizeMode(QHeaderView::Interactive);
+  columns->setStretchLastSection(false);
+  columns->setSectionsMovable(false);
+  columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  columns->setHighlightSections(false);
+  columns->setSortIndicatorShown(false);
+  m_pResults->installEventFilter(this);
+
+  m_pLog = new LogPane(m_pSplitter);
+
+  m_pSplitter->addWidget(m_pResults);
+  m_pSplitter->addWidget(m_pLog);
+  m_pSplitter->setStretchFactor(0, 0);
+  m_pSplitter->setStretchFactor(1, 1);
+  setCentralWidget(m_pSplitter);
+
+  // The client height: the window less its menu, toolbar and status bar.
+  const int clientHeight =
+      std::max(2, height() - menuBar()->sizeHint().height() - m_pToolBar->sizeHint().height() -
+                      statusBar()->sizeHint().height());
+  const int top =
+      TopPaneHeight(m_profile.value(QStringLiteral("Screen/High"), 0).toInt(), clientHeight);
+  m_pSplitter->setSizes({top, std::max(1, clientHeight - top)});
+  m_pResults->setFocus();
+}
+
+void CMainFrame::OnInitialUpdate() {
+  if (m_bColumnsReady) return;
+  const int width = m_pResults->viewport()->width();
+  const std::array<int, 4> widths = InitialColumnWidths(width, *m_app.m_pSettings);
+  for (int col = 0; col < 4; ++col) m_pResults->setColumnWidth(col, widths[col]);
+  m_pLog->setFont(m_pResults->font());
+  m_bColumnsReady = true;
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  OnInitialUpdate();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_pResults && event->type() == QEvent::Resize && m_bColumnsReady) {
+    // The height of the results pane, kept for the next start.
+    m_profile.setValue(QStringLiteral("Screen/High"), m_pSplitter->sizes().value(0));
+  } else if (watched == m_panes[3] &&
+             (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+    PlaceActivityBar();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::UpdateCommands() {
+  m_pSelectFiles->setEnabled(m_pView->OnUpdateSelectFiles());
+  m_pStop->setEnabled(m_pView->OnUpdateStopTest());
+  m_pExport->setEnabled(m_pView->OnUpdateExport());
+  m_pRepair->setEnabled(m_pView->OnUpdateRepair());
+  m_pViewToolBar->setChecked(!m_pToolBar->isHidden());
+  m_pViewStatusBar->setChecked(!statusBar()->isHidden());
+}
+
+QProgressBar* CMainFrame::CreateActivityBar() {
+  if (m_pActivityBar) return m_pActivityBar;
+  m_pActivityBar = new QProgressBar(statusBar());
+  m_pActivityBar->setTextVisible(false);
+  m_pActivityBar->setRange(0, 1);
+  m_pActivityBar->setValue(0);
+  PlaceActivityBar();
+  m_pActivityBar->show();
+  m_pActivityBar->raise();
+  return m_pActivityBar;
+}
+
+void CMainFrame::PlaceActivityBar() {
+  if (!m_pActivityBar) return;
+  const QRect pane = m_panes[3]->geometry();
+  m_pActivityBar->setGeometry(pane.adjusted(1, 1, -1, -1));
+}
+
+void CMainFrame::NextPane(bool forward) {
+  (void)forward;  // two panes: either way is the other one
+  if (m_pResults->hasFocus()) {
+    m_pLog->setFocus(Qt::TabFocusReason);
+  } else {
+    m_pResults->setFocus(Qt::TabFocusReason);
+  }
+}
+
+ResultsPrinter& CMainFrame::Printer() {
+  if (!m_pPrinter) m_pPrinter = std::make_unique<ResultsPrinter>(m_pView->Rows(), this);
+  return *m_pPrinter;
+}
+
+// ---------------------------------------------------------------------------
+// Closing
+
+bool CMainFrame::OnClose() {
+  if (!ConfirmQuit(m_pView->Rows(), *m_pFrame)) {
+    UpdateCommands();
+    return false;
+  }
+  std::array<int, 4> widths{};
+  for (int col = 0; col < 4; ++col) widths[col] = m_pResults->columnWidth(col);
+  StoreColumnWidths(*m_app.m_pSettings, widths);
+  m_bClosing = true;
+  m_profile.sync();
+  return true;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (OnClose()) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}

@@ -1,0 +1,128 @@
+// CMainFrame: Linkward's main window. Menu, accelerators, toolbar, the status
+// bar's four panes, and a two-row splitter with the results list on top and
+// the log pane below. It remembers its placement, the height of the results
+// pane and the column widths, and asks before quitting with unrepaired rows.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QProgressBar>
+#include <array>
+#include <memory>
+
+#include "app/MainFrameRules.h"
+
+class CLinkwardApp;
+class CLinkwardDoc;
+class CLinkwardView;
+class IEventLoop;
+class LogPane;
+class QAction;
+class QLabel;
+class QProgressBar;
+class QSettings;
+class QSplitter;
+class QTableView;
+class QToolBar;
+class QtFrame;
+class ResultsModel;
+class ResultsPrinter;
+
+constexpr const char* CONNECTION_PANE_TEXT =
+    "Connection Status                                         ";
+constexpr const char* METHOD_PANE_TEXT = "HTTP Method Status                 ";
+constexpr const char* IDLE_PROMPT = "For Help, press F1";
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // profile: the program's profile ("Screen"/"High"). scratchDir: where the
+  // view keeps its scratch copies.
+  CMainFrame(CLinkwardApp& app, QSettings& profile, IEventLoop& loop, std::string scratchDir,
+             QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  CLinkwardView& View() { return *m_pView; }
+  QtFrame& Frame() { return *m_pFrame; }
+  ResultsModel* Model() const { return m_pModel; }
+  QTableView* ResultsView() const { return m_pResults; }
+  LogPane* Log() const { return m_pLog; }
+  QSplitter* Splitter() const { return m_pSplitter; }
+  QToolBar* ToolBar() const { return m_pToolBar; }
+  QLabel* Pane(int pane) const { return m_panes[pane]; }
+  QProgressBar* ActivityBar() const { return m_pActivityBar; }
+  // The placement chosen before the window was shown.
+  const WindowPlacement& InitialPlacement() const { return m_initialPlacement; }
+
+  // The commands, as the menu and toolbar give them.
+  QAction* SelectFilesAction() const { return m_pSelectFiles; }
+  QAction* ExportAction() const { return m_pExport; }
+  QAction* RepairAction() const { return m_pRepair; }
+  QAction* PrintAction() const { return m_pPrint; }
+  QAction* PreferencesAction() const { return m_pPreferences; }
+  QAction* StopAction() const { return m_pStop; }
+  QAction* AboutAction() const { return m_pAbout; }
+
+  // Refreshes the enabled state of the commands from the view.
+  void UpdateCommands();
+  // Creates the activity bar over pane 3 (once).
+  QProgressBar* CreateActivityBar();
+  // The column set-up of the results list; runs once, when the window is
+  // first shown and the list has its width.
+  void OnInitialUpdate();
+  bool ColumnsReady() const { return m_bColumnsReady; }
+  // Closes after the quit question; false when the window stays open.
+  bool OnClose();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void PreCreateWindow();
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateStatusBar();
+  void OnCreateClient();
+  void OnWindowPosChanged();
+  void PlaceActivityBar();
+  void NextPane(bool forward);
+  ResultsPrinter& Printer();
+
+  CLinkwardApp& m_app;
+  QSettings& m_profile;
+  std::unique_ptr<QtFrame> m_pFrame;
+  std::unique_ptr<CLinkwardDoc> m_pDoc;
+  std::unique_ptr<CLinkwardView> m_pView;
+  std::unique_ptr<ResultsPrinter> m_pPrinter;
+  WindowPlacement m_initialPlacement;
+
+  QSplitter* m_pSplitter = nullptr;
+  QTableView* m_pResults = nullptr;
+  ResultsModel* m_pModel = nullptr;
+  LogPane* m_pLog = nullptr;
+  QToolBar* m_pToolBar = nullptr;
+  std::array<QLabel*, 4> m_panes{};
+  QPointer<QProgressBar> m_pActivityBar;
+  bool m_bColumnsReady = false;
+  bool m_bClosing = false;
+
+  QAction* m_pSelectFiles = nullptr;
+  QAction* m_pExport = nullptr;
+  QAction* m_pRepair = nullptr;
+  QAction* m_pPrint = nullptr;
+  QAction* m_pPrintPreview = nullptr;
+  QAction* m_pPrintSetup = nullptr;
+  QAction* m_pExit = nullptr;
+  QAction* m_pViewToolBar = nullptr;
+  QAction* m_pViewStatusBar = nullptr;
+  QAction* m_pPreferences = nullptr;
+  QAction* m_pStop = nullptr;
+  QAction* m_pHelpTopics = nullptr;
+  QAction* m_pAbout = nullptr;
+};

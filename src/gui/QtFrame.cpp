@@ -1,0 +1,187 @@
+#include "gui/QtFrame.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+
+#include "gui/ExportDialog.h"
+#include "gui/FileDialogs.h"
+#include "gui/GuiText.h"
+#include "gui/LogPane.h"
+#include "gui/MainFrame.h"
+#include "gui/PreferencesDialog.h"
+#include "gui/ProgressWindow.h"
+#include "gui/RepairDialog.h"
+#include "gui/RepairFailDialog.h"
+#include "gui/ResultsModel.h"
+#include "gui/SelectFilesDialog.h"
+#include "results/ProgressDlg.h"
+
+QtFrame::QtFrame(CMainFrame& main) : m_main(main) {}
+
+QtFrame::~QtFrame() {
+  while (m_nWaitCursors > 0) EndWaitCursor();
+  delete m_pProgress.data();
+}
+
+int QtFrame::MessageBox(const std::string& text, unsigned style) {
+  if (messageBoxHook) return messageBoxHook(text, style);
+  QMessageBox box(&m_main);
+  box.setWindowTitle(QStringLiteral("Linkward"));
+  box.setText(FromCore(text));
+  box.setTextFormat(Qt::PlainText);
+  if ((style & 0xF0) == MB_ICONEXCLAMATION) {
+    box.setIcon(QMessageBox::Warning);
+  } else if ((style & 0xF0) == MB_ICONINFORMATION) {
+    box.setIcon(QMessageBox::Information);
+  } else if (style & MB_YESNO) {
+    box.setIcon(QMessageBox::Question);
+  }
+  const bool yesNo = (style & 0xF) == MB_YESNO;
+  if (yesNo) {
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+  } else {
+    box.setStandardButtons(QMessageBox::Ok);
+  }
+  // A wait cursor must not hide the question's buttons.
+  if (m_nWaitCursors > 0) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const int answer = box.exec();
+  if (m_nWaitCursors > 0) QApplication::restoreOverrideCursor();
+  if (yesNo) return answer == QMessageBox::Yes ? IDYES : IDNO;
+  return IDOK;
+}
+
+void QtFrame::MessageBeep(unsigned type) {
+  if (beepHook) beepHook(type);
+  QApplication::beep();
+}
+
+void QtFrame::BeginWaitCursor() {
+  ++m_nWaitCursors;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void QtFrame::EndWaitCursor() {
+  if (m_nWaitCursors == 0) return;
+  --m_nWaitCursors;
+  QApplication::restoreOverrideCursor();
+}
+
+void QtFrame::SetPaneText(int pane, const std::string& text) {
+  if (pane < 0 || pane > 3) return;
+  QLabel* label = m_main.Pane(pane);
+  label->setText(FromCore(text));
+  label->repaint();
+}
+
+void QtFrame::ActivityBarCreate(const CProgressBar& bar) {
+  ShowBar(m_main.CreateActivityBar(), bar);
+}
+
+void QtFrame::ActivityBarChanged(const CProgressBar& bar) {
+  if (QProgressBar* shown = m_main.ActivityBar()) ShowBar(shown, bar);
+}
+
+void QtFrame::LogAppend(const std::string& text) {
+  m_main.Log()->Append(text);
+}
+
+void QtFrame::LogClear() {
+  m_main.Log()->Clear();
+}
+
+void QtFrame::ProgressCreate(const CProgressDlg& dlg) {
+  delete m_pProgress.data();
+  m_pProgress = new ProgressWindow(&m_main);
+  m_pProgress->Show(dlg);
+  m_pProgress->CentreOnParent();
+  m_pProgress->show();
+}
+
+void QtFrame::ProgressUpdate(const CProgressDlg& dlg) {
+  if (m_pProgress) m_pProgress->Show(dlg);
+}
+
+void QtFrame::ProgressDestroy() {
+  if (!m_pProgress) return;
+  m_pProgress->hide();
+  m_pProgress->deleteLater();
+  m_pProgress = nullptr;
+}
+
+void QtFrame::RowsInserted(int first, int count) {
+  const bool wasEmpty = m_main.Model()->rowCount() == 0;
+  m_main.Model()->RowsInserted(first, count);
+  if (wasEmpty) m_main.UpdateCommands();
+}
+
+void QtFrame::RowChanged(int row) {
+  m_main.Model()->RowChanged(row);
+}
+
+void QtFrame::RowRemoved(int row) {
+  m_main.Model()->RowRemoved(row);
+  if (m_main.Model()->rowCount() == 0) m_main.UpdateCommands();
+}
+
+void QtFrame::RowsCleared() {
+  m_main.Model()->RowsCleared();
+  m_main.UpdateCommands();
+}
+
+void QtFrame::CommandStateChanged() {
+  m_main.UpdateCommands();
+}
+
+int QtFrame::DoModal(CSelectFilesDlg& dlg) {
+  SelectFilesDialog dialog(dlg, &m_main);
+  return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+int QtFrame::DoModal(CPreferencesDlg& dlg) {
+  PreferencesDialog dialog(dlg, &m_main);
+  return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+int QtFrame::DoModal(CExportDlg& dlg) {
+  ExportDialog dialog(dlg, &m_main);
+  return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+int QtFrame::DoModal(CRepairDlg& dlg) {
+  RepairDialog dialog(dlg, &m_main);
+  return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+int QtFrame::DoModal(CRepairFailDlg& dlg) {
+  RepairFailDialog dialog(dlg, &m_main);
+  return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+std::string OpenDialogDirectory(const std::string& initialName) {
+  const size_t slash = initialName.rfind('/');
+  if (slash == std::string::npos) return std::string();
+  if (slash == 0) return "/";
+  return initialName.substr(0, slash);
+}
+
+bool QtFrame::GetOpenFileName(const std::string& initialName, std::string* chosen) {
+  QString directory = FromCore(OpenDialogDirectory(initialName));
+  if (directory.isEmpty()) directory = QDir::currentPath();
+  const QString name = QFileDialog::getOpenFileName(&m_main, QStringLiteral("Open"), directory,
+                                                    QStringLiteral("All Files (*)"));
+  if (name.isEmpty()) return false;
+  *chosen = ToCore(name);
+  return true;
+}
+
+bool QtFrame::GetSaveFileName(const std::string& initialName, const std::string& defaultExt,
+                              const std::string& filter, std::string* chosen) {
+  return RunSaveFileDialog(&m_main, initialName, defaultExt, filter, chosen);
+}

@@ -1,0 +1,71 @@
+// The frame port for the desktop: what the core shows or asks goes to the
+// main window's panes, bars, log and list, to message boxes and to the
+// dialogs. Message boxes and the select-files dialog can be scripted by tests.
+#pragma once
+
+#include <QPointer>
+#include <functional>
+#include <string>
+
+#include "gui/ProgressWindow.h"
+#include "platform/Frame.h"
+
+class CMainFrame;
+class ProgressWindow;
+class QProgressBar;
+
+class QtFrame : public IFrame {
+ public:
+  explicit QtFrame(CMainFrame& main);
+  ~QtFrame() override;
+
+  // Answers message boxes instead of showing them, when set (tests).
+  std::function<int(const std::string& text, unsigned style)> messageBoxHook;
+  // Called for every beep, when set (tests); the beep still sounds.
+  std::function<void(unsigned type)> beepHook;
+
+  int MessageBox(const std::string& text, unsigned style) override;
+  void MessageBeep(unsigned type) override;
+  void BeginWaitCursor() override;
+  void EndWaitCursor() override;
+
+  void SetPaneText(int pane, const std::string& text) override;
+  void ActivityBarCreate(const CProgressBar& bar) override;
+  void ActivityBarChanged(const CProgressBar& bar) override;
+
+  void LogAppend(const std::string& text) override;
+  void LogClear() override;
+
+  void ProgressCreate(const CProgressDlg& dlg) override;
+  void ProgressUpdate(const CProgressDlg& dlg) override;
+  void ProgressDestroy() override;
+
+  void RowsInserted(int first, int count) override;
+  void RowChanged(int row) override;
+  void RowRemoved(int row) override;
+  void RowsCleared() override;
+
+  void CommandStateChanged() override;
+
+  int DoModal(CSelectFilesDlg& dlg) override;
+  int DoModal(CPreferencesDlg& dlg) override;
+  int DoModal(CExportDlg& dlg) override;
+  int DoModal(CRepairDlg& dlg) override;
+  int DoModal(CRepairFailDlg& dlg) override;
+
+  bool GetOpenFileName(const std::string& initialName, std::string* chosen) override;
+  bool GetSaveFileName(const std::string& initialName, const std::string& defaultExt,
+                       const std::string& filter, std::string* chosen) override;
+
+  ProgressWindow* Progress() const { return m_pProgress; }
+  int WaitCursorDepth() const { return m_nWaitCursors; }
+
+ private:
+  CMainFrame& m_main;
+  QPointer<ProgressWindow> m_pProgress;
+  int m_nWaitCursors = 0;
+};
+
+// The directory that an open-file dialog starts in for initialName ("dir/*.*"
+// gives "dir"; "*.*" alone gives the current directory, returned as "").
+std::string OpenDialogDirectory(const std::string& initialName);
