@@ -208,13 +208,15 @@ bool LinkFromLine(const std::string& line, std::string* url, std::string* anchor
 
 void ExtractLinksToLists(const std::string& htmlPath, const std::string& scratchPath,
                          StringList& links, StringList& anchors) {
-  FileDescriptor html(::open(htmlPath.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking open, then only regular files: a fifo or a device such as
+  // /dev/zero would otherwise block or never end.
+  FileDescriptor html(::open(htmlPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!html.valid()) return;
-
-  // Never let the scratch copy truncate the file being read.
   struct stat htmlStat, scratchStat;
-  if (::fstat(html.get(), &htmlStat) == 0 && ::stat(scratchPath.c_str(), &scratchStat) == 0 &&
-      htmlStat.st_dev == scratchStat.st_dev && htmlStat.st_ino == scratchStat.st_ino) {
+  if (::fstat(html.get(), &htmlStat) != 0 || !S_ISREG(htmlStat.st_mode)) return;
+  // Never let the scratch copy truncate the file being read.
+  if (::stat(scratchPath.c_str(), &scratchStat) == 0 && htmlStat.st_dev == scratchStat.st_dev &&
+      htmlStat.st_ino == scratchStat.st_ino) {
     return;
   }
 

@@ -1,6 +1,7 @@
 #include "engine/LinkExtractor.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <utility>
@@ -166,6 +167,9 @@ TEST_F(LinkExtractorTest, ListsAreAppendedTo) {
 TEST_F(LinkExtractorTest, MissingFileOrUnwritableScratchAddsNothing) {
   StringList links, anchors;
   ExtractLinksToLists(tmp / "missing.html", Scratch(), links, anchors);
+  ExtractLinksToLists("/dev/zero", Scratch(), links, anchors);  // endless: not a regular file
+  ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
+  ExtractLinksToLists(tmp / "fifo", Scratch(), links, anchors);  // no writer: must not block
   EXPECT_TRUE(links.empty());
   EXPECT_TRUE(anchors.empty());
 
