@@ -81,7 +81,7 @@ int ResultsPrinter::PaintPages(QPainter& painter, QPrinter& printer, const QFont
       const QString text = QString::fromStdString(PrintRowText(m_rows, row));
       const QPointF pos(left, yPixels(g.topMargin + j * g.lineHeight));
       painter.drawText(QRectF(pos, QSizeF(width, yPixels(g.lineHeight))), text, option);
-      if (onLine) onLine(page, pos, text);
+      if (onLine) onLine(page, QPointF(g.leftMargin, g.topMargin + j * g.lineHeight), text);
     }
   }
   return g.pageCount;

@@ -36,8 +36,9 @@ class ResultsPrinter {
 
   // Paints every page of the list on printer with painter already begun on
   // it. Pages are numbered from 1; fromPage..toPage (0 0: all) bound the
-  // pages painted. Each drawn line is also reported to onLine when set (page,
-  // position in device pixels, text). Returns the page count.
+  // pages painted. Each drawn line is also reported to onLine when set: its
+  // page, its top left corner in hundredths of an inch from the printable
+  // area's top left corner, and its text. Returns the page count.
   int PaintPages(QPainter& painter, QPrinter& printer, const QFont& listFont, int fromPage = 0,
                  int toPage = 0);
   std::function<void(int page, QPointF pos, const QString& text)> onLine;
