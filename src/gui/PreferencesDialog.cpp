@@ -98,7 +98,7 @@ PreferencesDialog::PreferencesDialog(CPreferencesDlg& model, QWidget* parent)
   QGroupBox* groupB =
       DefaultsGroup(QStringLiteral("Defaults for Type B Users"),
                     QStringLiteral("Report only the very worst offenders to me"), m_pOneEye);
-  for (QGroupBox* g : {groupA, groupB}) g->setFixedWidth(190);
+  for (QGroupBox* g : {groupA, groupB}) g->setFixedWidth(210);
 
   auto* ok = new QPushButton(QStringLiteral("OK"));
   auto* cancel = new QPushButton(QStringLiteral("Cancel"));

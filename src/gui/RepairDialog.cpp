@@ -15,7 +15,6 @@ namespace {
 
 QLabel* Note(const QString& text) {
   auto* label = new QLabel(text);
-  label->setWordWrap(true);
   label->setContentsMargins(22, 0, 0, 4);  // under its radio button's text
   return label;
 }
