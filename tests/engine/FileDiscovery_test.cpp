@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "EngineTempDir.h"
+#include "support/ScratchDir.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ Paths ToVector(const StringList& list) {
 class FileDiscoveryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(tmp.path().empty());
+    ASSERT_FALSE(tmp.Path().empty());
     for (const char* dir :
          {".git", "ro", "sub1", "sub2", "sub2/aaa", "sub2/deep", "unicod\xC3\xA9", "x.htm"}) {
       ASSERT_EQ(::mkdir((tmp / dir).c_str(), 0755), 0) << dir;
@@ -38,7 +38,7 @@ class FileDiscoveryTest : public ::testing::Test {
          {".hidden.htm", "DEFAULT.ASPX", "PAGE.HTM.BAK", "PAGE.XML", "a.gif", "b.htm",
           "\xFF\xFE.htm", ".git/h.htm", "ro/r.htm", "sub1/x.htm", "sub2/y.html", "sub2/aaa/q.htm",
           "sub2/deep/z.htm", "unicod\xC3\xA9/\xC3\xBC.htm", "x.htm/inner.txt"}) {
-      ASSERT_TRUE(EngineTempDir::WriteFile(tmp / file, "x")) << file;
+      ASSERT_TRUE(ScratchDir::WriteBytes(tmp / file, "x")) << file;
     }
     ASSERT_EQ(::symlink("..", (tmp / "loop").c_str()), 0);
     ASSERT_EQ(::symlink("..", (tmp / "sub1/up").c_str()), 0);
@@ -51,7 +51,7 @@ class FileDiscoveryTest : public ::testing::Test {
     return paths;
   }
 
-  EngineTempDir tmp;
+  ScratchDir tmp;
 };
 
 TEST_F(FileDiscoveryTest, TreeWalkListsFilesThenSubDirectoriesInReverseOrderDepthFirst) {
@@ -115,7 +115,7 @@ TEST_F(FileDiscoveryTest, UnreadableOrMissingDirectoryContributesNothing) {
 
 TEST_F(FileDiscoveryTest, DirectoryWithTrailingSeparatorGivesNoDoubleSlash) {
   StringList list;
-  AddDirectoryFiles(list, tmp.path() + "/sub1/", 0);
+  AddDirectoryFiles(list, tmp.Path() + "/sub1/", 0);
   EXPECT_EQ(ToVector(list), Paths{tmp / "sub1/x.htm"});
 }
 

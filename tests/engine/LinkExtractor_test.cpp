@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "EngineTempDir.h"
+#include "support/ScratchDir.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ const std::string kSupplied = SUPPLIED_ANCHOR_NAME;
 class LinkExtractorTest : public ::testing::Test {
  protected:
   Links Extract(const std::string& html) {
-    EXPECT_TRUE(EngineTempDir::WriteFile(tmp / "page.html", html));
+    EXPECT_TRUE(ScratchDir::WriteBytes(tmp / "page.html", html));
     StringList links, anchors;
     ExtractLinksToLists(tmp / "page.html", Scratch(), links, anchors);
     EXPECT_EQ(links.size(), anchors.size());
@@ -31,7 +31,7 @@ class LinkExtractorTest : public ::testing::Test {
   }
   std::string Scratch() const { return tmp / "urltmp~2"; }
 
-  EngineTempDir tmp;
+  ScratchDir tmp;
 };
 
 struct ExtractCase {
@@ -130,7 +130,7 @@ TEST_F(LinkExtractorTest, ScratchCopyHoldsOneLinePerAnchorStart) {
   for (const ScratchCase& c : cases) {
     SCOPED_TRACE(c.html);
     Extract(c.html);
-    EXPECT_EQ(EngineTempDir::ReadFile(Scratch()), c.scratch);
+    EXPECT_EQ(ScratchDir::ReadFile(Scratch()), c.scratch);
   }
 }
 
@@ -139,7 +139,7 @@ TEST_F(LinkExtractorTest, MultiMegabyteLine) {
   EXPECT_EQ(Extract(R"(<a href="http://first/">)" + body + R"(</a><a href="http://last/">L</a> )"),
             (Links{{"http://last/", "L"}}));
   EXPECT_EQ(Extract(body + R"(<a href="http://end/">end</a> )"), (Links{{"http://end/", "end"}}));
-  EXPECT_EQ(EngineTempDir::ReadFile(Scratch()),
+  EXPECT_EQ(ScratchDir::ReadFile(Scratch()),
             "\r\n"
             R"( href="http://end/">end</a>)");
 }
@@ -157,7 +157,7 @@ TEST_F(LinkExtractorTest, ManyAnchorsAcrossReadBlocks) {
 }
 
 TEST_F(LinkExtractorTest, ListsAreAppendedTo) {
-  ASSERT_TRUE(EngineTempDir::WriteFile(tmp / "p.html", R"(<a href="http://h/">x</a> )"));
+  ASSERT_TRUE(ScratchDir::WriteBytes(tmp / "p.html", R"(<a href="http://h/">x</a> )"));
   StringList links{"http://old/"}, anchors{"old"};
   ExtractLinksToLists(tmp / "p.html", Scratch(), links, anchors);
   EXPECT_EQ(links, (StringList{"http://old/", "http://h/"}));
@@ -173,26 +173,26 @@ TEST_F(LinkExtractorTest, MissingFileOrUnwritableScratchAddsNothing) {
   EXPECT_TRUE(links.empty());
   EXPECT_TRUE(anchors.empty());
 
-  ASSERT_TRUE(EngineTempDir::WriteFile(tmp / "p.html", R"(<a href="http://h/">x</a> )"));
+  ASSERT_TRUE(ScratchDir::WriteBytes(tmp / "p.html", R"(<a href="http://h/">x</a> )"));
   ExtractLinksToLists(tmp / "p.html", tmp / "no-dir/urltmp~2", links, anchors);
-  ExtractLinksToLists(tmp / "p.html", tmp.path(), links, anchors);  // a directory
+  ExtractLinksToLists(tmp / "p.html", tmp.Path(), links, anchors);  // a directory
   EXPECT_TRUE(links.empty());
   EXPECT_TRUE(anchors.empty());
 }
 
 TEST_F(LinkExtractorTest, ScratchNamedLikeTheFileLeavesTheFileAlone) {
   const std::string html = R"(<a href="http://h/">x</a> )";
-  ASSERT_TRUE(EngineTempDir::WriteFile(tmp / "p.html", html));
+  ASSERT_TRUE(ScratchDir::WriteBytes(tmp / "p.html", html));
   StringList links, anchors;
   ExtractLinksToLists(tmp / "p.html", tmp / "p.html", links, anchors);
   EXPECT_TRUE(links.empty());
-  EXPECT_EQ(EngineTempDir::ReadFile(tmp / "p.html"), html);
+  EXPECT_EQ(ScratchDir::ReadFile(tmp / "p.html"), html);
 }
 
 TEST_F(LinkExtractorTest, ScratchCopyIsReplacedNotAppended) {
   Extract(R"(<a href="http://long-first-file/">first</a> )");
   EXPECT_EQ(Extract(R"(<a href="http://h/">x</a> )"), (Links{{"http://h/", "x"}}));
-  EXPECT_EQ(EngineTempDir::ReadFile(Scratch()),
+  EXPECT_EQ(ScratchDir::ReadFile(Scratch()),
             "\r\n"
             R"( href="http://h/">x</a>)");
 }

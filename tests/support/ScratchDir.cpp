@@ -42,6 +42,13 @@ std::string ScratchDir::WriteFile(const std::string& name, const std::string& by
   return path;
 }
 
+bool ScratchDir::WriteBytes(const std::string& path, const std::string& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
 std::string ScratchDir::ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;

@@ -17,6 +17,8 @@ class ScratchDir {
   // Writes bytes to Path()/name, replacing the file. Returns the full path.
   std::string WriteFile(const std::string& name, const std::string& bytes) const;
   static std::string ReadFile(const std::string& path);
+  // Writes bytes to the file at path, replacing it. True when all were written.
+  static bool WriteBytes(const std::string& path, const std::string& bytes);
 
  private:
   std::string m_path;
