@@ -13,8 +13,13 @@ QString FindHelpPage() {
   const QString exeDir = QCoreApplication::applicationDirPath();
   if (!exeDir.isEmpty()) {
     candidates << exeDir + QStringLiteral("/help.html");
-    // The build tree: <build>/src/gui/linkward or <build>/tests/gui/tst_...
-    candidates << exeDir + QStringLiteral("/../../../doc/help.html");
+    // The source tree seen from a build tree inside it: <build>/src/gui/linkward
+    // or <build>/tests/gui/tst_..., so doc/ lies three or more levels up.
+    QString up = exeDir;
+    for (int level = 0; level < 5; ++level) {
+      up += QStringLiteral("/..");
+      candidates << up + QStringLiteral("/doc/help.html");
+    }
     candidates << exeDir + QStringLiteral("/../share/doc/linkward/help.html");
   }
   candidates << QStringLiteral("/usr/share/doc/linkward/help.html");
