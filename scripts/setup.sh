@@ -1,7 +1,7 @@
 # Shared by ./run and ./test: install what is missing, configure and build.
 # Sourced, not run.
 
-LINKWARD_PACKAGES=(g++ cmake ninja-build pkg-config libsqlite3-dev libgtest-dev libgmock-dev
+LINKWARD_PACKAGES=(g++ cmake ninja-build pkg-config libsqlite3-dev libgtest-dev libgmock-dev poppler-utils
   libbenchmark-dev qt6-base-dev libgl-dev)
 
 linkward_missing_packages() {

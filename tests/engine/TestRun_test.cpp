@@ -4,6 +4,7 @@
 
 #include "engine/ViewFixture.h"
 #include "net/SocketWnd.h"
+#include "platform/FileSystem.h"
 #include "settings/SelectFilesDlg.h"
 #include "support/LoopbackServer.h"
 
@@ -306,6 +307,30 @@ TEST_F(TestRunTest, ActivityBarBlinksOncePerSecond) {
   View().StartTest(Page("q.htm", ""), 0, 0, 0);
   EXPECT_EQ(frame.activityCreates, 1);  // created once for the life of the view
   RunToEnd();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TestRunTest, ScratchCopiesGoWithTheView) {
+  View().StartTest(Page("p.htm", "<a href=\"http://127.0.0.1:1/\">x</a>"), 0, 0, 0);
+  RunToEnd();
+  EXPECT_TRUE(fsys::FileExists(View().ScratchPath(2)));
+  std::string scratch = View().ScratchPath(2);
+  view.reset();
+  EXPECT_FALSE(fsys::FileExists(scratch));
+}
+
+TEST_F(TestRunTest, ADirectoryIsNotAFileToTest) {
+  frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {
+    dlg.m_strPath = dir / "site";
+    return IDOK;
+  };
+  View().OnSelectFiles();
+  ASSERT_EQ(frame.boxes.size(), 1u);
+  EXPECT_EQ(frame.boxes[0].text, "The chosen file does not exist");
+  EXPECT_FALSE(View().IsTestRunning());
 }
 
 }  // namespace
