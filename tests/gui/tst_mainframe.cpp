@@ -38,6 +38,7 @@
 #include "gui/QtFrame.h"
 #include "gui/ResultsModel.h"
 #include "gui/SelectFilesDialog.h"
+#include "platform/AppDirs.h"
 #include "results/ResultRows.h"
 #include "settings/SelectFilesDlg.h"
 #include "settings/SettingsStore.h"
@@ -114,6 +115,7 @@ class TestMainFrame : public QObject {
   void columnWidthsComeFromTheStoreOrDefault();
   void wholeTestThroughSelectFiles();
   void stopDuringAProbe();
+  void closingDuringATestEndsIt();
   void chosenFileMissingStartsNoTest();
   void closeWithUnrepairedRowsAsksAndStoresWidths();
   void modelFollowsTheRowsUnderTheModelTester();
@@ -424,7 +426,18 @@ void TestMainFrame::wholeTestThroughSelectFiles() {
   QVERIFY(View().IsTestRunning());
   QVERIFY(main->Frame().Progress());
   QVERIFY(main->Frame().Progress()->isVisible());
-  QCOMPARE(main->Frame().Progress()->windowTitle(), QStringLiteral("Testing Progress"));
+  ProgressWindow* window = main->Frame().Progress();
+  QCOMPARE(window->windowTitle(), QStringLiteral("Testing Progress"));
+  QVERIFY(!(window->windowFlags() & Qt::WindowCloseButtonHint));
+  QVERIFY(!window->isModal());
+  QVERIFY((window->frameGeometry().center() - main->frameGeometry().center()).manhattanLength() <
+          8);
+  // Before the first tick its fields are empty; then file 1 of 2.
+  QCOMPARE(window->CurrentFile()->text(), QString());
+  QTRY_COMPARE(window->FileIndex()->text(), QStringLiteral("1"));
+  QCOMPARE(window->FileTotal()->text(), QStringLiteral("2"));
+  QCOMPARE(window->CurrentFile()->text(), first);
+  QVERIFY(!window->close());  // only the test run closes it
   QVERIFY(main->ActivityBar());
   QVERIFY(main->ActivityBar()->isVisible());
 
@@ -496,6 +509,26 @@ void TestMainFrame::stopDuringAProbe() {
   // Nothing more happens after Stop.
   QTest::qWait(300);
   QCOMPARE(server.requests, QStringList{"/silent"});
+}
+
+void TestMainFrame::closingDuringATestEndsIt() {
+  LoopbackHttp server;
+  const QString page = m_dir->filePath("slow.htm");
+  WriteFile(page, Anchor(server.Url("/silent"), "Never answers"));
+  CMainFrame* main = Start();
+  QVERIFY(main);
+  SelectFiles(page, false);
+  QTRY_VERIFY_WITH_TIMEOUT(View().AwaitingReply(), 10000);
+  QPointer<ProgressWindow> window = main->Frame().Progress();
+  QVERIFY(window);
+  const QString scratch = QString::fromStdString(appdirs::RuntimeDir());
+  QVERIFY(QDir(scratch).exists());
+  QVERIFY(main->close());  // no rows: no question
+  QVERIFY(m_boxes.isEmpty());
+  m_app->ExitInstance();
+  QVERIFY(window.isNull());
+  // The scratch copies and their private directory are gone.
+  QVERIFY(!QDir(scratch).exists());
 }
 
 void TestMainFrame::chosenFileMissingStartsNoTest() {

@@ -1,0 +1,118 @@
+// The Qt event loop port: timers by id that restart when set again and drop a
+// pending expiry when killed, and socket watches that report data as FD_READ
+// and the peer's close once as FD_CLOSE.
+#include <QtTest>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "gui/QtEventLoop.h"
+
+class TestEventLoop : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void timerFiresUntilKilled() {
+    QtEventLoop loop;
+    int fired = 0;
+    loop.SetTimer(7, 10, [&](int id) {
+      QCOMPARE(id, 7);
+      if (++fired == 3) loop.KillTimer(7);
+    });
+    QTRY_COMPARE(fired, 3);
+    QTest::qWait(60);
+    QCOMPARE(fired, 3);
+    QVERIFY(!loop.HasTimer(7));
+  }
+
+  void settingATimerAgainRestartsItsCountdown() {
+    QtEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 firedAt = -1;
+    loop.SetTimer(1, 150, [&](int) {
+      firedAt = clock.elapsed();
+      loop.KillTimer(1);
+    });
+    QTest::qWait(100);
+    // Replaced before it ran out: the new handler and countdown count.
+    bool newHandler = false;
+    loop.SetTimer(1, 150, [&](int) {
+      newHandler = true;
+      firedAt = clock.elapsed();
+      loop.KillTimer(1);
+    });
+    QTRY_VERIFY(firedAt >= 0);
+    QVERIFY(newHandler);
+    QVERIFY2(firedAt >= 240, qPrintable(QString::number(firedAt)));
+  }
+
+  void killingATimerDropsAnExpiryNotYetDelivered() {
+    QtEventLoop loop;
+    int first = 0;
+    int second = 0;
+    // Both expire in the same turn; the first handler kills the second timer.
+    loop.SetTimer(1, 5, [&](int) {
+      ++first;
+      loop.KillTimer(1);
+      loop.KillTimer(2);
+    });
+    loop.SetTimer(2, 5, [&](int) { ++second; });
+    QThread::msleep(30);
+    QTRY_COMPARE(first, 1);
+    QTest::qWait(50);
+    QCOMPARE(second, 0);
+  }
+
+  void socketReportsDataThenCloseOnce() {
+    int fds[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    QtEventLoop loop;
+    QList<int> events;
+    loop.WatchSocket(fds[0], [&](int fd, int event, int error) {
+      QCOMPARE(fd, fds[0]);
+      QCOMPARE(error, 0);
+      events << event;
+      if (event == FD_READ) {
+        char buffer[16];
+        QVERIFY(::recv(fd, buffer, sizeof buffer, 0) > 0);
+      }
+    });
+    QCOMPARE(::send(fds[1], "reply", 5, 0), 5);
+    QTRY_COMPARE(events, QList<int>{FD_READ});
+    ::close(fds[1]);
+    QTRY_COMPARE(events, (QList<int>{FD_READ, FD_CLOSE}));
+    QTest::qWait(50);
+    QCOMPARE(events.size(), 2);
+    loop.UnwatchSocket(fds[0]);
+    QCOMPARE(loop.WatchCount(), 0);
+    ::close(fds[0]);
+  }
+
+  void aHandlerMayRemoveItsOwnWatchAndCloseTheSocket() {
+    int fds[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    QtEventLoop loop;
+    int calls = 0;
+    loop.WatchSocket(fds[0], [&](int fd, int, int) {
+      ++calls;
+      loop.UnwatchSocket(fd);
+      ::close(fd);
+    });
+    QCOMPARE(::send(fds[1], "x", 1, 0), 1);
+    QTRY_COMPARE(calls, 1);
+    QTest::qWait(50);
+    QCOMPARE(calls, 1);
+    QCOMPARE(loop.WatchCount(), 0);
+    ::close(fds[1]);
+  }
+
+  void clockIsMonotonic() {
+    QtEventLoop loop;
+    const int64_t before = loop.NowMs();
+    QTest::qWait(20);
+    QVERIFY(loop.NowMs() >= before + 15);
+  }
+};
+
+QTEST_MAIN(TestEventLoop)
+#include "tst_eventloop.moc"
