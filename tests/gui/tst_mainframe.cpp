@@ -66,9 +66,16 @@ class LoopbackHttp : public QObject {
 
  private:
   void Serve(QTcpSocket* socket) {
-    QByteArray& buffer = m_buffers[socket];
-    buffer += socket->readAll();
+    // The request so far lives on the socket itself, so a new socket that
+    // happens to get a freed one's address starts empty.
+    if (socket->property("served").toBool()) {
+      socket->readAll();
+      return;
+    }
+    const QByteArray buffer = socket->property("request").toByteArray() + socket->readAll();
+    socket->setProperty("request", buffer);
     if (!buffer.contains("\r\n\r\n")) return;
+    socket->setProperty("served", true);
     const QByteArray path = buffer.split(' ').value(1);
     requests << QString::fromLatin1(path);
     if (path == "/silent") return;
@@ -76,7 +83,6 @@ class LoopbackHttp : public QObject {
     socket->disconnectFromHost();
   }
   QTcpServer m_server;
-  QHash<QTcpSocket*, QByteArray> m_buffers;
 };
 
 void WriteFile(const QString& path, const QByteArray& text) {
