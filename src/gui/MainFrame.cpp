@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSettings>
@@ -34,6 +35,26 @@ namespace {
 
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
   return QIcon::fromTheme(QString::fromLatin1(name), QApplication::style()->standardIcon(fallback));
+}
+
+// A small printer, for desktops whose icon theme has none and whose style
+// offers no printer image.
+QIcon PrinterIcon() {
+  QIcon themed = QIcon::fromTheme(QStringLiteral("document-print"));
+  if (!themed.isNull()) return themed;
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setPen(QColor(60, 60, 60));
+  painter.setBrush(Qt::white);
+  painter.drawRect(4, 1, 7, 5);  // the paper going in
+  painter.setBrush(QColor(170, 170, 170));
+  painter.drawRect(1, 6, 13, 6);  // the body
+  painter.setBrush(Qt::white);
+  painter.drawRect(4, 10, 7, 5);  // the page coming out
+  painter.setPen(QColor(40, 160, 40));
+  painter.drawPoint(12, 8);
+  return QIcon(pixmap);
 }
 
 }  // namespace
@@ -119,7 +140,7 @@ void CMainFrame::CreateActions() {
 
   m_pPrint = make("&Print...\tCtrl+P", "Print the active document", "Print");
   m_pPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-  m_pPrint->setIcon(ThemeIcon("document-print", QStyle::SP_FileDialogDetailedView));
+  m_pPrint->setIcon(PrinterIcon());
   connect(m_pPrint, &QAction::triggered, this, [this] { Printer().Print(m_pResults->font()); });
 
   m_pPrintPreview = make("Print Pre&view", "Display full pages", "Print Preview");
