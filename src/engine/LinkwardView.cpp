@@ -372,30 +372,18 @@ void CLinkwardView::OnReply() {
   if (!m_bAwaitingReply) return;
   m_bAwaitingReply = 0;
   unsigned code = ScanStatusCode(m_replyBuffer.data());
-  if (m_nScheme == 1 && !m_links.empty() && IsReported(code)) {
-    AddResultText(m_links.front(), 0);
-    AddResultText(ReasonText(code), 1);
-    AddResultText(m_anchors.front(), 2);
-    ++m_nErrorCount;
-  }
-  if (!m_links.empty()) {
-    m_links.pop_front();
-    m_anchors.pop_front();
-  }
-  if (m_pProgress) {
-    m_pProgress->m_wndLinkBar.StepIt();
-    ShowProgress();
-  }
-  if (m_pSocket) CloseSocket();
-  if (m_bWaitTimer) {
-    m_loop.KillTimer(WAIT_TIMER_ID);
-    m_bWaitTimer = 0;
-  }
+  // An ftp link that got its greeting is done without an outcome.
+  EndHeadLink(m_nScheme == 1, code);
 }
 
 void CLinkwardView::FinishLink(unsigned code) {
+  EndHeadLink(true, code);
+  m_bAwaitingReply = 0;
+}
+
+void CLinkwardView::EndHeadLink(bool classify, unsigned code) {
   if (!m_links.empty()) {
-    if (IsReported(code)) {
+    if (classify && IsReported(code)) {
       AddResultText(m_links.front(), 0);
       AddResultText(ReasonText(code), 1);
       AddResultText(m_anchors.front(), 2);
@@ -413,7 +401,6 @@ void CLinkwardView::FinishLink(unsigned code) {
     m_loop.KillTimer(WAIT_TIMER_ID);
     m_bWaitTimer = 0;
   }
-  m_bAwaitingReply = 0;
 }
 
 // ---------------------------------------------------------------------------

@@ -33,8 +33,7 @@ constexpr int REPLY_READ_SIZE = 512;
 class CLinkwardView {
  public:
   // scratchDir: where the link extraction's scratch copies live.
-  CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop& loop,
-                std::string scratchDir);
+  CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop& loop, std::string scratchDir);
   ~CLinkwardView();
   CLinkwardView(const CLinkwardView&) = delete;
   CLinkwardView& operator=(const CLinkwardView&) = delete;
@@ -120,6 +119,10 @@ class CLinkwardView {
  private:
   void LoadFilterMask();
   void LogFileSummary();
+  // Ends the link at the head of the lists: reports code when classify is
+  // true and the filter selects it, steps the link bar, closes the socket and
+  // stops the wait timer.
+  void EndHeadLink(bool classify, unsigned code);
   void KillTimers();
   void ShowProgress();
 

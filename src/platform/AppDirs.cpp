@@ -9,6 +9,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/FileSystem.h"
+
 namespace appdirs {
 namespace {
 
@@ -29,16 +31,6 @@ std::string HomeDir() {
   struct passwd* pw = getpwuid(getuid());
   if (pw != nullptr && pw->pw_dir != nullptr && pw->pw_dir[0] == '/') return pw->pw_dir;
   return "";
-}
-
-bool MakeDirs(const std::string& dir) {
-  if (dir.empty()) return false;
-  struct stat st;
-  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  size_t slash = dir.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !MakeDirs(dir.substr(0, slash))) return false;
-  if (mkdir(dir.c_str(), 0700) == 0) return true;
-  return errno == EEXIST && stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace
@@ -68,7 +60,7 @@ std::string RuntimeDir() {
   if (std::string home = HomeDir(); !home.empty()) bases.push_back(home + "/.cache");
 
   for (const std::string& base : bases) {
-    if (!MakeDirs(base)) continue;
+    if (!fsys::MakeDirectories(base)) continue;
     std::string templ = base + "/linkward-" + std::to_string(getpid()) + "-XXXXXX";
     std::vector<char> buf(templ.begin(), templ.end());
     buf.push_back('\0');

@@ -137,4 +137,16 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0;
 }
 
+bool MakeDirectories(const std::string& dir) {
+  if (dir.empty()) return false;
+  struct stat st;
+  if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  size_t slash = dir.find_last_of('/');
+  if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash))) {
+    return false;
+  }
+  if (::mkdir(dir.c_str(), 0700) == 0) return true;
+  return errno == EEXIST && ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 }  // namespace fsys

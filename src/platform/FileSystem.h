@@ -27,5 +27,8 @@ bool DeleteFile(const std::string& path);
 // Renames in one step, replacing an existing target.
 bool MoveFile(const std::string& from, const std::string& to);
 bool FileExists(const std::string& path);
+// Creates dir and the directories above it that are missing (mode 0700 for
+// new ones). True when dir exists as a directory afterwards.
+bool MakeDirectories(const std::string& dir);
 
 }  // namespace fsys

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/FileSystem.h"
+
 namespace {
 
 constexpr int BUSY_TIMEOUT_MS = 5000;
@@ -40,17 +42,6 @@ std::string CanonicalPath(const std::string& path) {
   return JoinPath(parts, parts.size());
 }
 
-// Creates dir and the directories above it (mode 0700 for new ones).
-bool MakeDirs(const std::string& dir) {
-  if (dir.empty()) return true;
-  struct stat st;
-  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  size_t slash = dir.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 && !MakeDirs(dir.substr(0, slash))) return false;
-  if (mkdir(dir.c_str(), 0700) == 0) return true;
-  return errno == EEXIST && stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // One open connection for the span of one call.
 class Db {
  public:
@@ -75,7 +66,8 @@ class Db {
   // lets a reader open the file even where it may not write.
   bool OpenForWrite(const std::string& path) {
     size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !MakeDirs(path.substr(0, slash))) return false;
+    if (slash != std::string::npos && slash > 0 && !fsys::MakeDirectories(path.substr(0, slash)))
+      return false;
     if (!Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)) return false;
     if (!Exec("BEGIN IMMEDIATE")) return false;
     m_bInTransaction = true;

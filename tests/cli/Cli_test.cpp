@@ -13,10 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/KeyStore.h"
-#include "settings/SettingsStore.h"
 #include "support/LoopbackServer.h"
 #include "support/ScratchDir.h"
+#include "support/TempSettings.h"
 
 extern char** environ;
 
@@ -86,14 +85,8 @@ class CliTest : public ::testing::Test {
 
   // The stored settings the program uses.
   std::string StoredString(const std::string& section, const std::string& name) {
-    CSqliteKeyStore keys(dir / "config/linkward/registry.db");
-    CSettingsStore settings(keys, dir / "config/linkward");
-    IKeyStore::Key key;
-    int disposition = 0;
-    settings.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE,
-                      "Software\\Quillfen Software\\Linkward");
-    settings.CloseKey(&key);
-    return settings.GetString(section, name, "<unset>");
+    TempSettings stored(dir / "config/linkward");
+    return stored.Store().GetString(section, name, "<unset>");
   }
 
   ScratchDir dir;

@@ -10,20 +10,15 @@
 #include <string>
 
 #include "engine/LinkwardView.h"
-#include "platform/KeyStore.h"
 #include "platform/PollEventLoop.h"
 #include "settings/SettingsStore.h"
 #include "support/RecordingFrame.h"
 #include "support/ScratchDir.h"
+#include "support/TempSettings.h"
 
 class ViewFixture : public ::testing::Test {
  protected:
-  ViewFixture() : keys(dir / "registry.db"), settings(keys, dir.Path()), loop(true) {
-    IKeyStore::Key key;
-    int disposition = 0;
-    settings.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE,
-                      "Software\\Quillfen Software\\Linkward");
-    settings.CloseKey(&key);
+  ViewFixture() : temp(dir.Path()), settings(temp.Store()), loop(true) {
     ::mkdir((dir / "scratch").c_str(), 0700);
     ::mkdir((dir / "site").c_str(), 0700);
   }
@@ -53,8 +48,8 @@ class ViewFixture : public ::testing::Test {
   }
 
   ScratchDir dir;
-  CSqliteKeyStore keys;
-  CSettingsStore settings;
+  TempSettings temp;
+  CSettingsStore& settings;
   CPollEventLoop loop;
   RecordingFrame frame;
   std::unique_ptr<CLinkwardView> view;

@@ -4,11 +4,11 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <filesystem>
-
 #include "platform/KeyStore.h"
 #include "settings/SettingsStore.h"
 #include "support/RecordingFrame.h"
+#include "support/ScratchDir.h"
+#include "support/TempSettings.h"
 
 namespace {
 
@@ -58,23 +58,9 @@ TEST(ResultRows, MarksKeepEachOther) {
 
 class ColumnWidths : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char dir[] = "/tmp/linkward-widths-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    m_dir = dir;
-    m_keys = std::make_unique<CSqliteKeyStore>(m_dir + "/registry.db");
-    m_settings = std::make_unique<CSettingsStore>(*m_keys, m_dir);
-    IKeyStore::Key key;
-    int disposition = 0;
-    ASSERT_TRUE(m_settings->OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE,
-                                     "Software\\Quillfen Software\\Linkward"));
-    m_settings->CloseKey(&key);
-  }
-  void TearDown() override { std::filesystem::remove_all(m_dir); }
-
-  std::string m_dir;
-  std::unique_ptr<CSqliteKeyStore> m_keys;
-  std::unique_ptr<CSettingsStore> m_settings;
+  ScratchDir m_dir;
+  TempSettings m_temp{m_dir.Path()};
+  CSettingsStore* m_settings = &m_temp.Store();
 };
 
 TEST_F(ColumnWidths, NothingStoredGivesFourDefaults) {

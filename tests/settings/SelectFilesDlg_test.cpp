@@ -3,35 +3,23 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <filesystem>
 #include <memory>
 
 #include "platform/KeyStore.h"
 #include "settings/SettingsStore.h"
 #include "support/RecordingFrame.h"
+#include "support/ScratchDir.h"
+#include "support/TempSettings.h"
 
 namespace {
 
 class SelectFilesDlgTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char dir[] = "/tmp/linkward-select-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    m_dir = dir;
-    m_keys = std::make_unique<CSqliteKeyStore>(m_dir + "/registry.db");
-    m_settings = std::make_unique<CSettingsStore>(*m_keys, m_dir);
-    IKeyStore::Key key;
-    int disposition = 0;
-    ASSERT_TRUE(m_settings->OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE,
-                                     "Software\\Quillfen Software\\Linkward"));
-    m_settings->CloseKey(&key);
-    m_dlg = std::make_unique<CSelectFilesDlg>(*m_settings, m_frame);
-  }
-  void TearDown() override { std::filesystem::remove_all(m_dir); }
+  void SetUp() override { m_dlg = std::make_unique<CSelectFilesDlg>(*m_settings, m_frame); }
 
-  std::string m_dir;
-  std::unique_ptr<CSqliteKeyStore> m_keys;
-  std::unique_ptr<CSettingsStore> m_settings;
+  ScratchDir m_dir;
+  TempSettings m_temp{m_dir.Path()};
+  CSettingsStore* m_settings = &m_temp.Store();
   RecordingFrame m_frame;
   std::unique_ptr<CSelectFilesDlg> m_dlg;
 };
