@@ -19,58 +19,13 @@
 #include <string>
 #include <thread>
 
+#include "OkServer.h"
 #include "engine/LinkwardView.h"
 #include "platform/KeyStore.h"
 #include "platform/PollEventLoop.h"
 #include "settings/SettingsStore.h"
 
 namespace {
-
-// Answers every request with "200 OK" and closes.
-class OkServer {
- public:
-  OkServer() {
-    m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::listen(m_listen, 128);
-    socklen_t len = sizeof addr;
-    ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
-    m_thread = std::thread([this] { Serve(); });
-  }
-  ~OkServer() {
-    m_stop = true;
-    ::shutdown(m_listen, SHUT_RDWR);
-    ::close(m_listen);
-    m_thread.join();
-  }
-  int Port() const { return m_port; }
-
- private:
-  void Serve() {
-    while (!m_stop) {
-      int fd = ::accept(m_listen, nullptr, nullptr);
-      if (fd < 0) continue;
-      std::string request;
-      char buf[1024];
-      while (request.find("\r\n\r\n") == std::string::npos) {
-        ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n <= 0) break;
-        request.append(buf, static_cast<size_t>(n));
-      }
-      static const char reply[] = "HTTP/1.0 200 OK\r\n\r\n";
-      ::send(fd, reply, sizeof reply - 1, MSG_NOSIGNAL);
-      ::close(fd);
-    }
-  }
-  int m_listen = -1;
-  int m_port = 0;
-  std::atomic<bool> m_stop{false};
-  std::thread m_thread;
-};
 
 long PeakRssKb() {
   rusage usage{};
