@@ -22,27 +22,7 @@ class ReportBuffer {
     m_text.append(data, size);
     if (m_text.size() >= kFlushSize) Flush();
   }
-  void AddEscaped(const std::string& text) {
-    for (char c : text) {
-      switch (c) {
-        case '&':
-          m_text += "&amp;";
-          break;
-        case '<':
-          m_text += "&lt;";
-          break;
-        case '>':
-          m_text += "&gt;";
-          break;
-        case '"':
-          m_text += "&quot;";
-          break;
-        default:
-          m_text += c;
-      }
-    }
-    if (m_text.size() >= kFlushSize) Flush();
-  }
+  void AddEscaped(const std::string& text) { Add(HtmlEscape(text)); }
   void Flush() {
     if (!m_text.empty()) std::fwrite(m_text.data(), 1, m_text.size(), m_file);
     m_text.clear();
