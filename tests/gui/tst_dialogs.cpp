@@ -1,19 +1,10 @@
 // The Preferences, export and repair dialogs: what they show of their models
 // and what they hand back.
-#include <QAbstractButton>
-#include <QButtonGroup>
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
+#include <QtWidgets>
 #include <memory>
 
+#include "GuiTest.h"
 #include "engine/LinkwardView.h"
 #include "engine/OutcomeTable.h"
 #include "gui/ExportDialog.h"
@@ -21,484 +12,281 @@
 #include "gui/PreferencesDialog.h"
 #include "gui/RepairDialog.h"
 #include "gui/RepairFailDialog.h"
-#include "platform/KeyStore.h"
 #include "platform/PollEventLoop.h"
 #include "repair/RepairDlg.h"
 #include "settings/ExportDlg.h"
 #include "settings/PreferencesDlg.h"
-#include "settings/SettingsStore.h"
+#include "support/RecordingFrame.h"
+#include "support/ScratchDir.h"
+#include "support/TempSettings.h"
 
 namespace {
 
-// A click on a radio button's indicator (its widget may be wider than the
-// part that takes clicks).
-void ClickIndicator(QAbstractButton* button) {
-  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
-}
-
-QPushButton* ButtonNamed(QWidget* dialog, const QString& text) {
-  for (QPushButton* b : dialog->findChildren<QPushButton*>())
-    if (b->text() == text) return b;
-  return nullptr;
-}
-
-bool HasLabel(QWidget* dialog, const QString& text) {
-  for (QLabel* l : dialog->findChildren<QLabel*>())
-    if (l->text() == text) return true;
-  return false;
-}
-
-bool HasGroup(QWidget* dialog, const QString& title) {
-  for (QGroupBox* g : dialog->findChildren<QGroupBox*>())
-    if (g->title() == title) return true;
-  return false;
-}
-
-// A frame whose Preferences dialog is the real one, driven by a script that
-// runs once the dialog is open.
-class DialogFrame : public IFrame {
- public:
-  std::function<void(PreferencesDialog&)> script;
-  std::string saveAnswer;
-  std::string lastFilter, lastExt, lastInitial;
-
-  int DoModal(CPreferencesDlg& dlg) override {
-    PreferencesDialog dialog(dlg);
-    QTimer::singleShot(0, &dialog, [&] { script(dialog); });
-    return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
-  }
-  bool GetSaveFileName(const std::string& initialName, const std::string& defaultExt,
-                       const std::string& filter, std::string* chosen) override {
-    lastInitial = initialName;
-    lastExt = defaultExt;
-    lastFilter = filter;
-    if (saveAnswer.empty()) return false;
-    *chosen = saveAnswer;
-    return true;
-  }
+struct Fixture {
+  ScratchDir dir;
+  TempSettings settings{dir.Path()};
+  RecordingFrame frame;
+  CPollEventLoop loop{true};
+  CLinkwardView view{settings.Store(), frame, loop, dir / "scratch"};
 };
+
+template <class Dialog>
+bool Show(Dialog& dialog) {
+  dialog.show();
+  return QTest::qWaitForWindowExposed(&dialog);
+}
 
 }  // namespace
 
 class DialogsTest : public QObject {
   Q_OBJECT
 
- private:
-  std::unique_ptr<QTemporaryDir> m_dir;
-  std::unique_ptr<CSqliteKeyStore> m_keys;
-  std::unique_ptr<CSettingsStore> m_settings;
-  std::unique_ptr<DialogFrame> m_frame;
-  std::unique_ptr<CPollEventLoop> m_loop;
-  std::unique_ptr<CLinkwardView> m_view;
+  std::unique_ptr<Fixture> f;
   QStringList m_messages;
 
  private slots:
   void init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_keys = std::make_unique<CSqliteKeyStore>(m_dir->filePath("registry.db").toStdString());
-    m_settings = std::make_unique<CSettingsStore>(*m_keys, m_dir->path().toStdString());
-    IKeyStore::Key key;
-    int disposition = 0;
-    QVERIFY(m_settings->OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE,
-                                 "Software\\Quillfen Software\\Linkward"));
-    m_settings->CloseKey(&key);
-    m_frame = std::make_unique<DialogFrame>();
-    m_loop = std::make_unique<CPollEventLoop>(true);
-    m_view = std::make_unique<CLinkwardView>(*m_settings, *m_frame, *m_loop,
-                                             m_dir->filePath("scratch").toStdString());
+    f = std::make_unique<Fixture>();
     m_messages.clear();
-    PreferencesDialog::s_showRangeMessage = [this](QWidget*, const QString& text) {
-      m_messages << text;
-    };
-    ExportDialog::s_showLengthMessage = [this](QWidget*, const QString& text) {
-      m_messages << text;
-    };
+    auto record = [this](QWidget*, const QString& text) { m_messages << text; };
+    PreferencesDialog::s_showRangeMessage = record;
+    ExportDialog::s_showLengthMessage = record;
+  }
+  void cleanup() { f.reset(); }
+
+  void texts() {
+    CPreferencesDlg preferences(f->view);
+    CExportDlg exportModel(f->frame);
+    CRepairDlg repair;
+    CRepairFailDlg fail;
+    PreferencesDialog preferencesDialog(preferences);
+    ExportDialog exportDialog(exportModel);
+    RepairDialog repairDialog(repair);
+    RepairFailDialog failDialog(fail);
+    const std::pair<QDialog*, QStringList> table[] = {
+        {&preferencesDialog,
+         {"Preferences", "How Long to Wait for Slow Hosts? (seconds)",
+          "Report Results for Checked Items - or use the Defaults",
+          "Report every defect to me (code 200 is not a defect)",
+          "Report only the very worst offenders to me", "Defaults for Type A Users",
+          "Defaults for Type B Users", "OK", "Cancel", "Help", "Watch Like a Hawk",
+          "Watch With One Eye Shut"}},
+        {&exportDialog,
+         {"Export Bad URLs", "Export as Text file", "Export as HTML file", "Browse..."}},
+        {&repairDialog,
+         {"URL Link Disable and File Repair",
+          "When Linkward finds the offending URL in the file do the following:",
+          "Disable the entire line of text containing the URL.",
+          "Replace the URL text with the name of the file it is in.",
+          "Remove the entire line of text containing the URL.",
+          "No text is deleted. The bad URL is preserved as an HTML comment.",
+          "Save the bad URLs in a separate file.",
+          "For any option, your original files are backed-up with the extension .REP", "Help"}},
+        {&failDialog,
+         {"Repair Failure", "The URL Repair failed in file:", "Possibly near URL:",
+          "Please examine/correct the file and try to re-run the Repair.\n(Your original file was "
+          "saved with extension .REP)",
+          "Please ignore this instance of this URL \nfor the remainder of this session."}}};
+    for (const auto& [dialog, expected] : table)
+      QCOMPARE(MissingTexts(dialog, expected), QStringList());
   }
 
-  void cleanup() {
-    m_view.reset();
-    m_loop.reset();
-    m_frame.reset();
-    m_settings.reset();
-    m_keys.reset();
-    m_dir.reset();
-  }
-
-  void preferencesShowsRowsChecksAndWaitLimit() {
-    m_view->FilterMask() = "100000000000000000001";
-    CPreferencesDlg model(*m_view);
+  void preferencesShowsRowsAndChecksAndOkBuildsTheMask() {
+    f->view.FilterMask() = "100000000000000000001";
+    CPreferencesDlg model(f->view);
     model.m_nTimeout = 15;
     PreferencesDialog dialog(model);
-    QCOMPARE(dialog.windowTitle(), QString("Preferences"));
     COutcomeCheckListBox* list = dialog.CheckList();
     QCOMPARE(list->count(), OUTCOME_KINDS);
-    QVERIFY(!list->isSortingEnabled());
-    QCOMPARE(list->selectionMode(), QAbstractItemView::NoSelection);
     for (int i = 0; i < OUTCOME_KINDS; ++i) {
-      QCOMPARE(list->item(i)->text(), QString::fromStdString(m_view->OutcomeText(i)));
-      QCOMPARE(list->item(i)->sizeHint().height(), 20);
+      QCOMPARE(list->item(i)->text(), QString::fromStdString(f->view.OutcomeText(i)));
       QCOMPARE(list->GetCheck(i), (i == 0 || i == 20) ? 1 : 0);
     }
     QCOMPARE(dialog.TimeoutEdit()->text(), QString("15"));
-    QVERIFY(HasLabel(&dialog, "How Long to Wait for Slow Hosts? (seconds)"));
-    QVERIFY(HasLabel(&dialog, "Report Results for Checked Items - or use the Defaults"));
-    QVERIFY(HasLabel(&dialog, "Report every defect to me (code 200 is not a defect)"));
-    QVERIFY(HasLabel(&dialog, "Report only the very worst offenders to me"));
-    QVERIFY(HasGroup(&dialog, "Defaults for Type A Users"));
-    QVERIFY(HasGroup(&dialog, "Defaults for Type B Users"));
-    for (const char* b : {"OK", "Cancel", "Help", "Watch Like a Hawk", "Watch With One Eye Shut"})
-      QVERIFY2(ButtonNamed(&dialog, b) != nullptr, b);
+    list->SetCheck(1, 1);
+    list->SetCheck(20, 0);
+    dialog.accept();
+    QCOMPARE(f->view.FilterMask(), std::string("110000000000000000000"));
   }
 
-  void preferencesFixedMaskButtons_data() {
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("mask");
-    QTest::newRow("hawk") << "Watch Like a Hawk" << CPreferencesDlg::HAWK_MASK;
-    QTest::newRow("one eye") << "Watch With One Eye Shut" << CPreferencesDlg::ONE_EYE_MASK;
-  }
-  void preferencesFixedMaskButtons() {
-    QFETCH(QString, button);
-    QFETCH(QString, mask);
-    m_view->FilterMask() = "000000000000000000000";
-    CPreferencesDlg model(*m_view);
-    PreferencesDialog dialog(model);
-    QTest::mouseClick(ButtonNamed(&dialog, button), Qt::LeftButton);
-    // The view takes the mask at once, and the checks show it.
-    QCOMPARE(QString::fromStdString(m_view->FilterMask()), mask);
-    for (int i = 0; i < OUTCOME_KINDS; ++i)
-      QCOMPARE(dialog.CheckList()->GetCheck(i), mask[i] == '1' ? 1 : 0);
+  void fixedMaskButtonsSetTheViewAtOnce() {
+    for (auto [button, mask] : {std::pair{"Watch Like a Hawk", CPreferencesDlg::HAWK_MASK},
+                                {"Watch With One Eye Shut", CPreferencesDlg::ONE_EYE_MASK}}) {
+      f->view.FilterMask() = "000000000000000000000";
+      CPreferencesDlg model(f->view);
+      PreferencesDialog dialog(model);
+      Click(&dialog, button);
+      QCOMPARE(f->view.FilterMask(), std::string(mask));
+      for (int i = 0; i < OUTCOME_KINDS; ++i)
+        QCOMPARE(dialog.CheckList()->GetCheck(i), mask[i] == '1' ? 1 : 0);
+    }
   }
 
-  void preferencesWaitLimit_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("4") << "4" << false;
-    QTest::newRow("5") << "5" << true;
-    QTest::newRow("50") << "50" << true;
-    QTest::newRow("51") << "51" << false;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("letters") << "ten" << false;
-    QTest::newRow("fraction") << "7.5" << false;
-  }
-  void preferencesWaitLimit() {
-    QFETCH(QString, text);
-    QFETCH(bool, accepted);
-    CPreferencesDlg model(*m_view);
-    model.m_nTimeout = 15;
-    PreferencesDialog dialog(model);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    dialog.TimeoutEdit()->setText(text);
-    QTest::mouseClick(ButtonNamed(&dialog, "OK"), Qt::LeftButton);
-    if (accepted) {
-      QVERIFY(m_messages.isEmpty());
-      QCOMPARE(dialog.result(), int(QDialog::Accepted));
-      QVERIFY(!dialog.isVisible());
-      QCOMPARE(model.m_nTimeout, text.toInt());
-    } else {
-      QCOMPARE(m_messages, QStringList{CPreferencesDlg::RANGE_MESSAGE});
-      QVERIFY(dialog.isVisible());
-      QCOMPARE(model.m_nTimeout, 15);
+  void waitLimitFiveToFifty() {
+    for (auto [text, accepted] : {std::pair{"4", false},
+                                  {"5", true},
+                                  {"50", true},
+                                  {"51", false},
+                                  {"", false},
+                                  {"ten", false},
+                                  {"7.5", false}}) {
+      m_messages.clear();
+      CPreferencesDlg model(f->view);
+      model.m_nTimeout = 15;
+      PreferencesDialog dialog(model);
+      QVERIFY(Show(dialog));
+      dialog.TimeoutEdit()->setText(text);
+      Click(&dialog, "OK");
+      QVERIFY2(dialog.isVisible() != accepted, text);
+      QCOMPARE(model.m_nTimeout, accepted ? QString(text).toInt() : 15);
+      QCOMPARE(m_messages, accepted ? QStringList() : QStringList{CPreferencesDlg::RANGE_MESSAGE});
+      if (accepted) continue;
       // The wait limit box is ready for a new entry.
-      QCOMPARE(dialog.TimeoutEdit()->selectedText(), text);
+      QCOMPARE(dialog.TimeoutEdit()->selectedText(), QString(text));
       QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.TimeoutEdit()));
     }
   }
 
-  void preferencesOkBuildsMaskFromChecks() {
-    m_view->FilterMask() = CPreferencesDlg::HAWK_MASK;
-    CPreferencesDlg model(*m_view);
-    PreferencesDialog dialog(model);
-    dialog.CheckList()->SetCheck(1, 0);
-    dialog.CheckList()->SetCheck(0, 1);
-    dialog.TimeoutEdit()->setText("20");
-    dialog.accept();
-    QCOMPARE(QString::fromStdString(m_view->FilterMask()), QString("101111111111111111111"));
-  }
-
-  void preferencesRealMessageBoxIsClosable() {
-    // The default hook shows a real message box; it must not block the dialog.
-    PreferencesDialog::s_showRangeMessage = [](QWidget* parent, const QString& text) {
-      QTimer::singleShot(0, [] {
-        if (QWidget* box = QApplication::activeModalWidget()) box->close();
-      });
-      QMessageBox::warning(parent, "Linkward", text);
-    };
-    CPreferencesDlg model(*m_view);
-    PreferencesDialog dialog(model);
-    dialog.show();
-    dialog.TimeoutEdit()->setText("99");
-    dialog.accept();
-    QVERIFY(dialog.isVisible());
-  }
-
-  void preferencesThroughTheView_data() {
-    QTest::addColumn<bool>("ok");
-    QTest::newRow("ok") << true;
-    QTest::newRow("cancel") << false;
-  }
-  void preferencesThroughTheView() {
-    QFETCH(bool, ok);
-    m_frame->script = [ok](PreferencesDialog& dialog) {
-      QCOMPARE(dialog.TimeoutEdit()->text(), QString("15"));
-      QTest::mouseClick(dialog.OneEyeButton(), Qt::LeftButton);
-      dialog.TimeoutEdit()->setText("30");
-      QTest::mouseClick(ButtonNamed(&dialog, ok ? "OK" : "Cancel"), Qt::LeftButton);
-    };
-    m_view->OnPreferences();
-    // Either way the view keeps the mask of the button for the rest of the run.
-    QCOMPARE(m_view->FilterMask(), std::string(CPreferencesDlg::ONE_EYE_MASK));
-    if (ok) {
-      QCOMPARE(m_settings->GetString("Settings", "Filter", "none"),
-               std::string(CPreferencesDlg::ONE_EYE_MASK));
-      QCOMPARE(m_settings->GetInt("Settings", "Timeout", 0), 30);
-      QCOMPARE(m_view->WaitLimitSeconds(), 30);
-    } else {
-      QCOMPARE(m_settings->GetString("Settings", "Filter", "none"), std::string("none"));
-      QCOMPARE(m_settings->GetInt("Settings", "Timeout", 0), 0);
-      QCOMPARE(m_view->WaitLimitSeconds(), 15);
+  void preferencesThroughTheViewOkOrCancel() {
+    for (bool ok : {true, false}) {
+      init();
+      f->frame.onPreferences = [ok](CPreferencesDlg& model) {
+        PreferencesDialog dialog(model);
+        QTimer::singleShot(0, &dialog, [&] {
+          QCOMPARE(dialog.TimeoutEdit()->text(), QString("15"));
+          QTest::mouseClick(dialog.OneEyeButton(), Qt::LeftButton);
+          dialog.TimeoutEdit()->setText("30");
+          Click(&dialog, ok ? "OK" : "Cancel");
+        });
+        return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+      };
+      f->view.OnPreferences();
+      // Either way the view keeps the mask of the button for the rest of the run.
+      CSettingsStore& settings = f->settings.Store();
+      QCOMPARE(f->view.FilterMask(), std::string(CPreferencesDlg::ONE_EYE_MASK));
+      QCOMPARE(settings.GetString("Settings", "Filter", "none"),
+               std::string(ok ? CPreferencesDlg::ONE_EYE_MASK : "none"));
+      QCOMPARE(settings.GetInt("Settings", "Timeout", 0), ok ? 30 : 0);
+      QCOMPARE(f->view.WaitLimitSeconds(), ok ? 30 : 15);
     }
   }
 
-  void exportShowsModelAndSwapsEndings_data() {
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("asHtml");
-    QTest::addColumn<QString>("backToText");
-    QTest::newRow("txt") << "results.txt"
-                         << "results.html"
-                         << "results.txt";
-    QTest::newRow("dir") << "/tmp/a.b/out.txt"
-                         << "/tmp/a.b/out.html"
-                         << "/tmp/a.b/out.txt";
-    QTest::newRow("bak") << "report.txt.bak"
-                         << "report.txt.bak"
-                         << "report.txt.bak";
-    QTest::newRow("upper") << "R.TXT"
-                           << "R.TXT"
-                           << "R.TXT";
-    QTest::newRow("bare ending") << ".txt"
-                                 << ".txt"
-                                 << ".txt";
-  }
-  void exportShowsModelAndSwapsEndings() {
-    QFETCH(QString, start);
-    QFETCH(QString, asHtml);
-    QFETCH(QString, backToText);
-    CExportDlg model(*m_frame);
-    model.m_strExportPath = start.toStdString();
-    model.m_nExportFormat = 0;
-    ExportDialog dialog(model);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(dialog.windowTitle(), QString("Export Bad URLs"));
-    QCOMPARE(dialog.PathEdit()->text(), start);
-    QVERIFY(dialog.TextButton()->isChecked());
-    QVERIFY(!dialog.HtmlButton()->isChecked());
-    QCOMPARE(dialog.TextButton()->text(), QString("Export as Text file"));
-    QCOMPARE(dialog.HtmlButton()->text(), QString("Export as HTML file"));
-    QCOMPARE(dialog.BrowseButton()->text(), QString("Browse..."));
-
-    ClickIndicator(dialog.HtmlButton());
-    QCOMPARE(dialog.PathEdit()->text(), asHtml);
-    QCOMPARE(model.m_nExportFormat, 1);
-    ClickIndicator(dialog.TextButton());
-    QCOMPARE(dialog.PathEdit()->text(), backToText);
-    QCOMPARE(model.m_nExportFormat, 0);
+  void exportSwapsEndings() {
+    for (auto [start, asHtml] : {std::pair{"results.txt", "results.html"},
+                                 {"/tmp/a.b/out.txt", "/tmp/a.b/out.html"},
+                                 {"report.txt.bak", "report.txt.bak"},
+                                 {"R.TXT", "R.TXT"},
+                                 {".txt", ".txt"}}) {
+      CExportDlg model(f->frame);
+      model.m_strExportPath = start;
+      model.m_nExportFormat = 0;
+      ExportDialog dialog(model);
+      QVERIFY(Show(dialog));
+      QCOMPARE(dialog.PathEdit()->text(), QString(start));
+      QVERIFY(dialog.TextButton()->isChecked() && !dialog.HtmlButton()->isChecked());
+      ClickIndicator(dialog.HtmlButton());
+      QCOMPARE(dialog.PathEdit()->text(), QString(asHtml));
+      QCOMPARE(model.m_nExportFormat, 1);
+      ClickIndicator(dialog.TextButton());
+      QCOMPARE(dialog.PathEdit()->text(), QString(start));
+      QCOMPARE(model.m_nExportFormat, 0);
+    }
   }
 
-  void exportTakesTypedPathAndNoFormat() {
-    CExportDlg model(*m_frame);  // format -1: no button checked
-    ExportDialog dialog(model);
-    QVERIFY(!dialog.TextButton()->isChecked() && !dialog.HtmlButton()->isChecked());
-    dialog.PathEdit()->setText("typed.txt");
-    dialog.accept();
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(model.m_strExportPath, std::string("typed.txt"));
-    QCOMPARE(model.m_nExportFormat, -1);
+  void exportTakesPathsUpTo200() {
+    struct Case {
+      QString path;
+      int format;  // -1: no button checked
+      bool accepted;
+    };
+    for (const Case& c : {Case{"typed.txt", -1, true}, Case{QString(200, 'a'), 0, true},
+                          Case{QString(201, 'a'), 0, false}}) {
+      m_messages.clear();
+      CExportDlg model(f->frame);
+      model.m_nExportFormat = c.format;
+      ExportDialog dialog(model);
+      QVERIFY(Show(dialog));
+      QCOMPARE(dialog.TextButton()->isChecked() || dialog.HtmlButton()->isChecked(), c.format >= 0);
+      dialog.PathEdit()->setText(c.path);
+      Click(&dialog, "OK");
+      QCOMPARE(dialog.isVisible(), !c.accepted);
+      QCOMPARE(m_messages.size(), c.accepted ? 0 : 1);
+      if (c.accepted) QCOMPARE(QString::fromStdString(model.m_strExportPath), c.path);
+    }
   }
 
-  void exportPathLength_data() {
-    QTest::addColumn<int>("length");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("200") << 200 << true;
-    QTest::newRow("201") << 201 << false;
-  }
-  void exportPathLength() {
-    QFETCH(int, length);
-    QFETCH(bool, accepted);
-    CExportDlg model(*m_frame);
-    model.m_nExportFormat = 0;
-    ExportDialog dialog(model);
-    dialog.show();
-    dialog.PathEdit()->setText(QString(length, 'a'));
-    QTest::mouseClick(ButtonNamed(&dialog, "OK"), Qt::LeftButton);
-    QCOMPARE(dialog.isVisible(), !accepted);
-    QCOMPARE(m_messages.size(), accepted ? 0 : 1);
-  }
-
-  void exportBrowse_data() {
-    QTest::addColumn<int>("format");
-    QTest::addColumn<QString>("ext");
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("text chosen") << 0 << "txt"
-                                 << "/home/u/bad.txt"
-                                 << "/home/u/bad.txt";
-    QTest::newRow("html chosen") << 1 << "html"
-                                 << "/home/u/bad.html"
-                                 << "/home/u/bad.html";
-    QTest::newRow("cancelled") << 0 << "txt"
-                               << ""
-                               << "typed.txt";
-  }
-  void exportBrowse() {
-    QFETCH(int, format);
-    QFETCH(QString, ext);
-    QFETCH(QString, answer);
-    QFETCH(QString, shown);
-    CExportDlg model(*m_frame);
-    model.m_strExportPath = "results.txt";
-    model.m_nExportFormat = format;
-    ExportDialog dialog(model);
-    dialog.PathEdit()->setText("typed.txt");  // read into the model before browsing
-    m_frame->saveAnswer = answer.toStdString();
-    QTest::mouseClick(dialog.BrowseButton(), Qt::LeftButton);
-    QCOMPARE(QString::fromStdString(m_frame->lastInitial), QString("typed.txt"));
-    QCOMPARE(QString::fromStdString(m_frame->lastExt), ext);
-    QCOMPARE(dialog.PathEdit()->text(), shown);
+  void exportBrowseStartsFromTheTypedPath() {
+    for (auto [format, ext, answer] : {std::tuple{0, "txt", "/home/u/bad.txt"},
+                                       {1, "html", "/home/u/bad.html"},
+                                       {0, "txt", ""}}) {
+      std::string initial, defaultExt;
+      f->frame.onSaveFile = [&](const std::string& name, const std::string& extension,
+                                const std::string&, std::string* chosen) {
+        initial = name;
+        defaultExt = extension;
+        *chosen = answer;
+        return *answer != '\0';
+      };
+      CExportDlg model(f->frame);
+      model.m_strExportPath = "results.txt";
+      model.m_nExportFormat = format;
+      ExportDialog dialog(model);
+      dialog.PathEdit()->setText("typed.txt");
+      QTest::mouseClick(dialog.BrowseButton(), Qt::LeftButton);
+      QCOMPARE(initial, std::string("typed.txt"));
+      QCOMPARE(defaultExt, std::string(ext));
+      QCOMPARE(dialog.PathEdit()->text(), QString(*answer ? answer : "typed.txt"));
+    }
   }
 
-  void saveDialogFilters_data() {
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QStringList>("qt");
-    QTest::newRow("text") << "Text Files (*.txt)|*.txt| All Files (*.*)|*.*||"
-                          << QStringList{"Text Files (*.txt)", "All Files (*)"};
-    QTest::newRow("html") << "HTML Files (*.html)|*.html| All Files (*.*)|*.*||"
-                          << QStringList{"HTML Files (*.html)", "All Files (*)"};
-    QTest::newRow("two patterns") << "Pages (*.htm;*.html)|*.htm;*.html||"
-                                  << QStringList{"Pages (*.htm *.html)"};
-    QTest::newRow("empty") << "" << QStringList{};
-  }
-  void saveDialogFilters() {
-    QFETCH(QString, filter);
-    QFETCH(QStringList, qt);
-    QCOMPARE(QtNameFilters(filter.toStdString()), qt);
+  void saveDialogFiltersAndDefaultExtension() {
+    QCOMPARE(QtNameFilters("Text Files (*.txt)|*.txt| All Files (*.*)|*.*||"),
+             (QStringList{"Text Files (*.txt)", "All Files (*)"}));
+    QCOMPARE(QtNameFilters("Pages (*.htm;*.html)|*.htm;*.html||"),
+             QStringList{"Pages (*.htm *.html)"});
+    QCOMPARE(QtNameFilters(""), QStringList());
+    for (auto [name, ext, result] : {std::tuple{"/x/report", "txt", "/x/report.txt"},
+                                     {"/x/report.html", "txt", "/x/report.html"},
+                                     {"/x.y/report", "html", "/x.y/report.html"},
+                                     {"/x/report.", "txt", "/x/report.txt"},
+                                     {"/x/report", "", "/x/report"}})
+      QCOMPARE(WithDefaultExtension(name, ext), QString(result));
   }
 
-  void saveDialogDefaultExtension_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("ext");
-    QTest::addColumn<QString>("result");
-    QTest::newRow("none") << "/x/report"
-                          << "txt"
-                          << "/x/report.txt";
-    QTest::newRow("has one") << "/x/report.html"
-                             << "txt"
-                             << "/x/report.html";
-    QTest::newRow("dotted dir") << "/x.y/report"
-                                << "html"
-                                << "/x.y/report.html";
-    QTest::newRow("trailing dot") << "/x/report."
-                                  << "txt"
-                                  << "/x/report.txt";
-    QTest::newRow("no default") << "/x/report"
-                                << ""
-                                << "/x/report";
-  }
-  void saveDialogDefaultExtension() {
-    QFETCH(QString, name);
-    QFETCH(QString, ext);
-    QFETCH(QString, result);
-    QCOMPARE(WithDefaultExtension(name, ext.toStdString()), result);
-  }
-
-  void repairDialogExchangesType_data() {
-    QTest::addColumn<int>("stored");
-    QTest::addColumn<int>("click");
-    QTest::addColumn<int>("result");
-    QTest::newRow("none checked, none chosen") << -1 << -1 << -1;
-    QTest::newRow("0 kept") << 0 << -1 << 0;
-    QTest::newRow("1 to 2") << 1 << 2 << 2;
-    QTest::newRow("none to 0") << -1 << 0 << 0;
-    QTest::newRow("out of range shows none") << 7 << -1 << -1;
-  }
   void repairDialogExchangesType() {
-    QFETCH(int, stored);
-    QFETCH(int, click);
-    QFETCH(int, result);
-    CRepairDlg model;
-    model.m_nRepairType = stored;
-    RepairDialog dialog(model);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(dialog.TypeGroup()->checkedId(), (stored >= 0 && stored <= 2) ? stored : -1);
-    if (click >= 0) ClickIndicator(dialog.TypeGroup()->button(click));
-    QTest::mouseClick(ButtonNamed(&dialog, "OK"), Qt::LeftButton);
-    QCOMPARE(model.m_nRepairType, result);
+    // stored type, radio button clicked (-1 none), closing button, type handed back
+    for (auto [stored, click, button, result] : {std::tuple{-1, -1, "OK", -1},
+                                                 {0, -1, "OK", 0},
+                                                 {1, 2, "OK", 2},
+                                                 {-1, 0, "OK", 0},
+                                                 {7, -1, "OK", -1},
+                                                 {1, 0, "Cancel", 1}}) {
+      CRepairDlg model;
+      model.m_nRepairType = stored;
+      RepairDialog dialog(model);
+      QVERIFY(Show(dialog));
+      QCOMPARE(dialog.TypeGroup()->checkedId(), (stored >= 0 && stored <= 2) ? stored : -1);
+      if (click >= 0) ClickIndicator(dialog.TypeGroup()->button(click));
+      Click(&dialog, button);
+      QCOMPARE(model.m_nRepairType, result);
+    }
   }
 
-  void repairDialogCancelKeepsType() {
-    CRepairDlg model;
-    model.m_nRepairType = 1;
-    RepairDialog dialog(model);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    ClickIndicator(dialog.TypeGroup()->button(0));
-    QTest::mouseClick(ButtonNamed(&dialog, "Cancel"), Qt::LeftButton);
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QCOMPARE(model.m_nRepairType, 1);
-  }
-
-  void repairDialogTexts() {
-    CRepairDlg model;
-    RepairDialog dialog(model);
-    QCOMPARE(dialog.windowTitle(), QString("URL Link Disable and File Repair"));
-    QVERIFY(
-        HasGroup(&dialog, "When Linkward finds the offending URL in the file do the following:"));
-    QCOMPARE(dialog.TypeGroup()->button(0)->text(),
-             QString("Disable the entire line of text containing the URL."));
-    QCOMPARE(dialog.TypeGroup()->button(1)->text(),
-             QString("Replace the URL text with the name of the file it is in."));
-    QCOMPARE(dialog.TypeGroup()->button(2)->text(),
-             QString("Remove the entire line of text containing the URL."));
-    QVERIFY(HasLabel(&dialog, "No text is deleted. The bad URL is preserved as an HTML comment."));
-    QVERIFY(HasLabel(&dialog, "Save the bad URLs in a separate file."));
-    QVERIFY(HasLabel(&dialog,
-                     "For any option, your original files are backed-up with the extension .REP"));
-    QVERIFY(ButtonNamed(&dialog, "Help") != nullptr);
-  }
-
-  void repairFailDialogExchangesData_data() {
-    QTest::addColumn<bool>("check");
-    QTest::newRow("ignored") << true;
-    QTest::newRow("kept") << false;
-  }
   void repairFailDialogExchangesData() {
-    QFETCH(bool, check);
-    CRepairFailDlg model;
-    model.m_strFailFile = "/web/index.htm";
-    model.m_strFailUrl = "http://host/old.html";
-    RepairFailDialog dialog(model);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(dialog.windowTitle(), QString("Repair Failure"));
-    QCOMPARE(dialog.FileEdit()->text(), QString("/web/index.htm"));
-    QCOMPARE(dialog.UrlEdit()->text(), QString("http://host/old.html"));
-    QVERIFY(dialog.FileEdit()->isReadOnly() && dialog.UrlEdit()->isReadOnly());
-    QVERIFY(!dialog.IgnoreBox()->isChecked());
-    QCOMPARE(
-        dialog.IgnoreBox()->text(),
-        QString("Please ignore this instance of this URL \nfor the remainder of this session."));
-    QVERIFY(HasLabel(&dialog, "The URL Repair failed in file:"));
-    QVERIFY(HasLabel(&dialog, "Possibly near URL:"));
-    QVERIFY(HasLabel(
-        &dialog,
-        "Please examine/correct the file and try to re-run the Repair.\n(Your original file was "
-        "saved with extension .REP)"));
-    if (check) ClickIndicator(dialog.IgnoreBox());
-    QTest::mouseClick(ButtonNamed(&dialog, "OK"), Qt::LeftButton);
-    QCOMPARE(model.m_bIgnore, check ? 1 : 0);
+    for (bool check : {true, false}) {
+      CRepairFailDlg model;
+      model.m_strFailFile = "/web/index.htm";
+      model.m_strFailUrl = "http://host/old.html";
+      RepairFailDialog dialog(model);
+      QVERIFY(Show(dialog));
+      QCOMPARE(dialog.FileEdit()->text(), QString("/web/index.htm"));
+      QCOMPARE(dialog.UrlEdit()->text(), QString("http://host/old.html"));
+      QVERIFY(dialog.FileEdit()->isReadOnly() && dialog.UrlEdit()->isReadOnly());
+      QVERIFY(!dialog.IgnoreBox()->isChecked());
+      if (check) ClickIndicator(dialog.IgnoreBox());
+      Click(&dialog, "OK");
+      QCOMPARE(model.m_bIgnore, check ? 1 : 0);
+    }
   }
 };
 

@@ -36,9 +36,9 @@ void FillRows(CResultRows& rows, int count) {
 int PdfPageCount(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return -1;
-  const QString data = QString::fromLatin1(file.readAll());
   // Page objects only, not the /Pages tree node.
-  return static_cast<int>(data.count(QRegularExpression("/Type\\s*/Page(?![a-zA-Z])")));
+  return static_cast<int>(
+      QString::fromLatin1(file.readAll()).count(QRegularExpression("/Type\\s*/Page(?![a-zA-Z])")));
 }
 
 QFont ListFont() {
@@ -47,53 +47,60 @@ QFont ListFont() {
   return font;
 }
 
+int LinesOnFirstPage(const QList<Line>& lines) {
+  int count = 0;
+  while (count < lines.size() && lines[count].page == 1) ++count;
+  return count;
+}
+
 }  // namespace
 
 class PrintingTest : public QObject {
   Q_OBJECT
 
- private:
   QTemporaryDir m_dir;
 
   // Prints rows to a PDF and returns the lines drawn.
-  QList<Line> PrintPdf(const CResultRows& rows, const QString& name, const QFont& font,
+  QList<Line> PrintPdf(int rowCount, const QString& name, const QFont& font = ListFont(),
                        bool* ok = nullptr) {
+    CResultRows rows;
+    FillRows(rows, rowCount);
     ResultsPrinter printer(rows, nullptr);
     QList<Line> lines;
     printer.onLine = [&](int page, QPointF pos, const QString& text) {
       lines.append({page, pos, text});
     };
-    bool written = printer.PrintToPdf(m_dir.filePath(name), font);
+    const bool written = printer.PrintToPdf(m_dir.filePath(name), font);
     if (ok) *ok = written;
     return lines;
   }
 
  private slots:
   void oneHundredFiftyRows() {
-    CResultRows rows;
-    FillRows(rows, 150);
     bool ok = false;
-    const QList<Line> lines = PrintPdf(rows, "150.pdf", ListFont(), &ok);
+    const QList<Line> lines = PrintPdf(150, "150.pdf", ListFont(), &ok);
     QVERIFY(ok);
     QCOMPARE(lines.size(), 150);
+    QCOMPARE(
+        lines[0].text,
+        QString("http://host/page001.html - HTTP Code 404 Not Found - Site 1 - /web/index.htm"));
 
     // Line height and rows per page, as drawn.
     const double lineHeight = lines[1].pos.y() - lines[0].pos.y();
     QVERIFY(lineHeight > 5);
-    int perPage = 0;
-    while (perPage < lines.size() && lines[perPage].page == 1) ++perPage;
+    const int perPage = LinesOnFirstPage(lines);
     QVERIFY(perPage > 1 && perPage < 150);
-    const int pages = (150 + perPage - 1) / perPage;
 
     // Every line in row order, R to a page, each at 0.75 inch from the left
     // and the first two line heights below the top of the printable area.
+    CResultRows rows;
+    FillRows(rows, 150);
     for (int i = 0; i < lines.size(); ++i) {
       QCOMPARE(lines[i].text, QString::fromStdString(PrintRowText(rows, i)));
       QCOMPARE(lines[i].page, i / perPage + 1);
       QCOMPARE(lines[i].pos.x(), 75.0);
       QCOMPARE(lines[i].pos.y(), 2 * lineHeight + (i % perPage) * lineHeight);
     }
-    QCOMPARE(lines.last().page, pages);
 
     // The printable area holds R lines below the top margin, and not R + 1.
     QPrinter reference(QPrinter::HighResolution);
@@ -108,66 +115,33 @@ class PrintingTest : public QObject {
     QCOMPARE(lineHeight, std::round(textHeight) + 5);
 
     // The PDF has exactly the predicted pages: none blank at the end.
-    QCOMPARE(PdfPageCount(m_dir.filePath("150.pdf")), pages);
+    QCOMPARE(PdfPageCount(m_dir.filePath("150.pdf")), (150 + perPage - 1) / perPage);
   }
 
   void pdfTextStartsWithFirstRow() {
     const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
     if (pdftotext.isEmpty()) QSKIP("pdftotext is not installed");
-    CResultRows rows;
-    FillRows(rows, 150);
-    PrintPdf(rows, "text.pdf", ListFont());
+    const QList<Line> lines = PrintPdf(150, "text.pdf");
     QProcess process;
     process.start(pdftotext, {"-f", "1", "-l", "1", "-layout", m_dir.filePath("text.pdf"), "-"});
     QVERIFY(process.waitForFinished(30000));
     const QStringList pageLines =
         QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     QVERIFY(!pageLines.isEmpty());
-    QCOMPARE(pageLines.first().trimmed(), QString::fromStdString(PrintRowText(rows, 0)));
+    QCOMPARE(pageLines.first().trimmed(), lines.first().text);
   }
 
-  void noBlankTrailingPage_data() {
-    QTest::addColumn<int>("extra");  // rows beyond one full page
-    QTest::addColumn<int>("pages");
-    QTest::newRow("exactly one page") << 0 << 1;
-    QTest::newRow("one more row") << 1 << 2;
-    QTest::newRow("one row short") << -1 << 1;
-  }
   void noBlankTrailingPage() {
-    QFETCH(int, extra);
-    QFETCH(int, pages);
-    CResultRows probe;
-    FillRows(probe, 300);
-    const QList<Line> all = PrintPdf(probe, "probe.pdf", ListFont());
-    int perPage = 0;
-    while (perPage < all.size() && all[perPage].page == 1) ++perPage;
-
-    CResultRows rows;
-    FillRows(rows, perPage + extra);
-    const QList<Line> lines = PrintPdf(rows, "exact.pdf", ListFont());
-    QCOMPARE(lines.size(), perPage + extra);
-    QCOMPARE(PdfPageCount(m_dir.filePath("exact.pdf")), pages);
-  }
-
-  void emptyListGivesOneEmptyPage() {
-    CResultRows rows;
-    bool ok = false;
-    const QList<Line> lines = PrintPdf(rows, "empty.pdf", ListFont(), &ok);
-    QVERIFY(ok);
-    QVERIFY(lines.isEmpty());
-    QCOMPARE(PdfPageCount(m_dir.filePath("empty.pdf")), 1);
-  }
-
-  void rowTextJoinsTheFourColumns() {
-    CResultRows rows;
-    int row = rows.InsertItem(0, "http://host/a");
-    rows.SetItemText(row, COL_REASON, "HTTP Code 404 Not Found");
-    rows.SetItemText(row, COL_SITE, "Home");
-    rows.SetItemText(row, COL_FILE, "C:\\web\\index.htm");
-    const QList<Line> lines = PrintPdf(rows, "one.pdf", ListFont());
-    QCOMPARE(lines.size(), 1);
-    QCOMPARE(lines[0].text,
-             QString("http://host/a - HTTP Code 404 Not Found - Home - C:\\web\\index.htm"));
+    const int perPage = LinesOnFirstPage(PrintPdf(300, "probe.pdf"));
+    // An empty list still prints one (empty) page.
+    for (auto [count, pages] : std::initializer_list<std::pair<int, int>>{
+             {0, 1}, {perPage - 1, 1}, {perPage, 1}, {perPage + 1, 2}}) {
+      bool ok = false;
+      QCOMPARE(PrintPdf(count, "exact.pdf", ListFont(), &ok).size(), count);
+      QVERIFY(ok);
+      QVERIFY2(PdfPageCount(m_dir.filePath("exact.pdf")) == pages,
+               qPrintable(QString("%1 rows").arg(count)));
+    }
   }
 
   void pageRangePaintsOnlyItsRows() {
@@ -186,9 +160,8 @@ class PrintingTest : public QObject {
     painter.end();
     QVERIFY(pageCount >= 2);
     QVERIFY(!lines.isEmpty());
-    const int perPage = lines.size();
     for (const Line& l : lines) QCOMPARE(l.page, 2);
-    QCOMPARE(lines.first().text, QString::fromStdString(PrintRowText(rows, perPage)));
+    QCOMPARE(lines.first().text, QString::fromStdString(PrintRowText(rows, lines.size())));
     QCOMPARE(PdfPageCount(m_dir.filePath("range.pdf")), 1);
   }
 
@@ -196,9 +169,7 @@ class PrintingTest : public QObject {
     // A list font given in pixels must not shrink to a few printer dots.
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(12);
-    CResultRows rows;
-    FillRows(rows, 3);
-    const QList<Line> lines = PrintPdf(rows, "pixels.pdf", font);
+    const QList<Line> lines = PrintPdf(3, "pixels.pdf", font);
     QCOMPARE(lines.size(), 3);
     const double lineHeight = lines[1].pos.y() - lines[0].pos.y();
     // 12 pixels at 96 per inch is 12.5 hundredths of an inch, plus leading and 5.

@@ -1,0 +1,40 @@
+// Small helpers the desktop tests share: finding a dialog's controls by the
+// text a user reads, and clicking as a user does.
+#pragma once
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+// The texts of the list that the widget does not show as its title, a label,
+// a group title or a button text.
+inline QStringList MissingTexts(QWidget* widget, const QStringList& texts) {
+  QStringList shown{widget->windowTitle()};
+  for (QLabel* l : widget->findChildren<QLabel*>()) shown << l->text();
+  for (QGroupBox* g : widget->findChildren<QGroupBox*>()) shown << g->title();
+  for (QAbstractButton* b : widget->findChildren<QAbstractButton*>()) shown << b->text();
+  QStringList missing;
+  for (const QString& text : texts)
+    if (!shown.contains(text)) missing << text;
+  return missing;
+}
+
+inline QPushButton* ButtonNamed(QWidget* dialog, const QString& text) {
+  for (QPushButton* b : dialog->findChildren<QPushButton*>())
+    if (b->text() == text) return b;
+  return nullptr;
+}
+
+inline void Click(QWidget* dialog, const QString& button) {
+  QPushButton* b = ButtonNamed(dialog, button);
+  QVERIFY2(b, qPrintable(button));
+  QTest::mouseClick(b, Qt::LeftButton);
+}
+
+// A click on a radio button's or check box's indicator (the widget may be
+// wider than the part that takes clicks).
+inline void ClickIndicator(QAbstractButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
+}
