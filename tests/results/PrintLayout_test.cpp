@@ -6,31 +6,25 @@
 
 namespace {
 
-TEST(PrintGeometry, SixtyRowsPerPageGiveThreePagesForOneHundredFifty) {
-  // h = 15: L = 20, top margin 40; (1240 - 40) / 20 = 60 rows per page.
+TEST(PrintGeometry, MarginsRowsPerPageAndPageCount) {
+  // h = 15: line height 20, top margin 40; (1240 - 40) / 20 = 60 rows per page.
   PrintGeometry g = ComputePrintGeometry(15, 1240, 150);
   EXPECT_EQ(g.lineHeight, 20);
   EXPECT_EQ(g.topMargin, 40);
   EXPECT_EQ(g.leftMargin, 75);
-  EXPECT_EQ(g.rowsPerPage, 60);
-  EXPECT_EQ(g.pageCount, 3);
-}
-
-TEST(PrintGeometry, PageCountEdges) {
   struct Case {
-    int textHeight, printableHeight, rows, rowsPerPage, pages;
+    int printableHeight, rows, rowsPerPage, pages;
   };
   const Case cases[] = {
-      {15, 1240, 120, 60, 2},   // exactly two pages
-      {15, 1240, 121, 60, 3},   // one row over
-      {15, 1250, 1, 60, 1},     // partial line below the last row does not count
-      {15, 1240, 0, 60, 1},     // an empty list still has one page
-      {15, -1240, 150, 60, 3},  // a negative (upward) extent
-      {15, 50, 10, 1, 10},      // not a line fits: one row per page
-      {15, 0, 0, 1, 1},
+      {1240, 150, 60, 3},  {1240, 120, 60, 2},
+      {1240, 121, 60, 3},  {1250, 1, 60, 1},  // a partial line below the last row does not count
+      {1240, 0, 60, 1},                       // an empty list still has one page
+      {-1240, 150, 60, 3},                    // a negative (upward) extent
+      {50, 10, 1, 10},                        // not a line fits: one row per page
+      {0, 0, 1, 1},
   };
   for (const Case& c : cases) {
-    PrintGeometry g = ComputePrintGeometry(c.textHeight, c.printableHeight, c.rows);
+    g = ComputePrintGeometry(15, c.printableHeight, c.rows);
     EXPECT_EQ(g.rowsPerPage, c.rowsPerPage) << c.printableHeight << " " << c.rows;
     EXPECT_EQ(g.pageCount, c.pages) << c.printableHeight << " " << c.rows;
   }

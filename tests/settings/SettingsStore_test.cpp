@@ -18,8 +18,8 @@ class RefusingKeyStore : public CSqliteKeyStore {
   RefusingKeyStore(std::string dbPath, std::string refused)
       : CSqliteKeyStore(std::move(dbPath)), m_refused(std::move(refused)) {}
   bool CreateKey(const std::string& path, Key* key, bool* created) override {
-    if (path.find(m_refused) != std::string::npos) return false;
-    return CSqliteKeyStore::CreateKey(path, key, created);
+    return path.find(m_refused) == std::string::npos &&
+           CSqliteKeyStore::CreateKey(path, key, created);
   }
 
  private:
@@ -30,16 +30,18 @@ class SettingsStoreTest : public ::testing::Test {
  protected:
   SettingsStoreTest() : m_keys(m_dir / "registry.db"), m_store(m_keys, m_dir.Path()) {}
 
-  void OpenApp() {
+  // Opens the application key; returns the disposition, 0 on failure.
+  static int OpenApp(CSettingsStore& store) {
     IKeyStore::Key key;
     int disposition = 0;
-    ASSERT_TRUE(m_store.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, KEY_PATH));
-    m_store.CloseKey(&key);
+    if (!store.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, KEY_PATH)) return 0;
+    EXPECT_EQ(key.path, APP_KEY);
+    store.CloseKey(&key);
+    return disposition;
   }
 
-  // Reads a value straight from the key store with a large buffer, so that
-  // texts longer than the store's own reads can be seen. Returns
-  // "<missing>" when there is none.
+  // A value read straight from the key store with a large buffer, so that texts
+  // longer than the store's own reads can be seen; "<missing>" when there is none.
   std::string Raw(const std::string& section, const std::string& name) {
     IKeyStore::Key key;
     if (!m_keys.OpenKey(section.empty() ? APP_KEY : APP_KEY + "\\" + section, &key))
@@ -54,15 +56,15 @@ class SettingsStoreTest : public ::testing::Test {
     return m_keys.OpenKey(APP_KEY + "\\" + section, &key);
   }
 
-  // Opens the application key (new) and imports text as Linkward.INI.
-  void Import(const std::string& text) {
-    m_dir.WriteFile("Linkward.INI", text);
+  // Writes text as appName.INI, opens the (new) application key and imports it.
+  void Import(const std::string& text, CSettingsStore& store, const char* appName = "Linkward") {
+    m_dir.WriteFile(std::string(appName) + ".INI", text);
     IKeyStore::Key key;
     int disposition = 0;
-    ASSERT_TRUE(m_store.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, KEY_PATH));
+    ASSERT_TRUE(store.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, KEY_PATH));
     ASSERT_EQ(disposition, REG_CREATED_NEW_KEY);
-    m_store.ImportIni(key);
-    m_store.CloseKey(&key);
+    store.ImportIni(key, appName);
+    store.CloseKey(&key);
   }
 
   ScratchDir m_dir;
@@ -71,89 +73,66 @@ class SettingsStoreTest : public ::testing::Test {
 };
 
 TEST_F(SettingsStoreTest, OpenRootReportsNewThenExistingKey) {
-  IKeyStore::Key key;
-  int disposition = 0;
-  ASSERT_TRUE(m_store.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, KEY_PATH));
-  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
-  EXPECT_EQ(key.path, APP_KEY);
-  m_store.CloseKey(&key);
-  ASSERT_TRUE(m_store.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, KEY_PATH));
-  EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+  EXPECT_EQ(OpenApp(m_store), REG_CREATED_NEW_KEY);
+  EXPECT_EQ(OpenApp(m_store), REG_OPENED_EXISTING_KEY);
   EXPECT_EQ(m_store.KeyPath(), KEY_PATH);
 }
 
-TEST_F(SettingsStoreTest, OpenRootKeepsThePathEvenWhenItFails) {
+TEST_F(SettingsStoreTest, UnusableStoreKeepsThePathGivesDefaultsAndFailsWrites) {
   m_dir.WriteFile("blocked", "a file, not a directory");
-  CSqliteKeyStore keys(m_dir / "blocked/registry.db");
-  CSettingsStore store(keys, m_dir.Path());
-  IKeyStore::Key key;
-  int disposition = 0;
-  EXPECT_FALSE(store.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, KEY_PATH));
-  EXPECT_EQ(store.KeyPath(), KEY_PATH);
-  EXPECT_EQ(store.GetInt("Screen", "x", 17), 17);
-  EXPECT_FALSE(store.SetInt("Screen", "x", 1));
-}
-
-TEST_F(SettingsStoreTest, ReadsGiveTheDefaultUntilSomethingIsStored) {
-  OpenApp();
-  EXPECT_EQ(m_store.GetInt("Settings", "Timeout", 15), 15);
-  EXPECT_EQ(m_store.GetString("Settings", "Filter", "011111111111111111111"),
-            "011111111111111111111");
-  // A write creates its section; the value lives at root\path\section.
-  EXPECT_FALSE(SectionExists("Screen"));
-  EXPECT_TRUE(m_store.SetInt("Screen", "x", -120));
-  EXPECT_TRUE(SectionExists("Screen"));
-  EXPECT_EQ(Raw("Screen", "x"), "-120");
-  EXPECT_EQ(m_store.GetInt("Screen", "x", 0), -120);
-  EXPECT_EQ(m_store.GetInt("Screen", "y", 7), 7);  // the section exists, the value not
-}
-
-TEST_F(SettingsStoreTest, WritesWorkWithoutOpenRootFirst) {
-  // The application key is made on demand, like any other key above a section.
-  EXPECT_TRUE(m_store.SetString("FileSel", "Starter", "/srv/www/index.html"));
-  EXPECT_EQ(m_store.GetString("FileSel", "Starter", ""), "/srv/www/index.html");
-}
-
-TEST_F(SettingsStoreTest, IntegersParseLikePercentD) {
-  OpenApp();
-  struct Case {
-    const char* text;
-    int expected;
-  } cases[] = {
-      {"12abc", 12},
-      {" 7", 7},
-      {"abc", -1},
-      {"", -1},
-      {"-5", -5},
-      {"+3", 3},
-      {"- 3", -1},
-      {"\t\n42", 42},
-      {"0x1F", 0},
-      {"007", 7},
-      {"3.9", 3},
-      {"-", -1},
-      {"2147483647", INT_MAX},
-      {"-2147483648", INT_MIN},
-      {"99999999999999999999", INT_MAX},
-      {"-99999999999999999999", INT_MIN},
-  };
-  for (const auto& c : cases) {
-    ASSERT_TRUE(m_store.SetString("Grid", "col0", c.text));
-    EXPECT_EQ(m_store.GetInt("Grid", "col0", -1), c.expected) << '"' << c.text << '"';
+  std::string garbage(8192, '\0');
+  for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>(i * 131 + 7);
+  m_dir.WriteFile("corrupt.db", garbage);
+  for (const std::string db : {"blocked/registry.db", "corrupt.db"}) {
+    CSqliteKeyStore keys(m_dir / db);
+    CSettingsStore store(keys, m_dir.Path());
+    EXPECT_EQ(OpenApp(store), 0) << db;
+    EXPECT_EQ(store.KeyPath(), KEY_PATH);
+    EXPECT_EQ(store.GetInt("Screen", "x", 17), 17);
+    EXPECT_EQ(store.GetString("FileSel", "Starter", "none"), "none");
+    EXPECT_FALSE(store.SetInt("Screen", "x", 1));
+    EXPECT_FALSE(store.SetString("FileSel", "Starter", "a"));
   }
 }
 
-TEST_F(SettingsStoreTest, SetIntWritesPlainDecimalText) {
-  OpenApp();
-  for (int v : {0, 5, -17, INT_MAX, INT_MIN}) {
+TEST_F(SettingsStoreTest, ReadsGiveTheDefaultUntilSomethingIsStored) {
+  OpenApp(m_store);
+  EXPECT_EQ(m_store.GetInt("Settings", "Timeout", 15), 15);
+  EXPECT_EQ(m_store.GetString("Settings", "Filter", "0111"), "0111");
+  EXPECT_FALSE(SectionExists("Screen"));
+  EXPECT_TRUE(m_store.SetInt("Screen", "x", -120));  // a write creates its section
+  EXPECT_EQ(m_store.GetInt("Screen", "y", 7), 7);    // the section exists, the value not
+  for (int v : {0, -17, INT_MAX, INT_MIN}) {
     ASSERT_TRUE(m_store.SetInt("Repair", "Type", v));
-    EXPECT_EQ(Raw("Repair", "Type"), std::to_string(v));
+    EXPECT_EQ(Raw("Repair", "Type"), std::to_string(v));  // plain decimal text
     EXPECT_EQ(m_store.GetInt("Repair", "Type", 99), v);
+  }
+  // An empty text is a value, not a missing one.
+  ASSERT_TRUE(m_store.SetString("FileSel", "Starter", ""));
+  EXPECT_EQ(m_store.GetString("FileSel", "Starter", "results.txt"), "");
+  EXPECT_EQ(m_store.GetInt("FileSel", "Starter", 3), 3);
+  // Section and value names ignore case.
+  EXPECT_EQ(m_store.GetInt("SCREEN", "X", 0), -120);
+  ASSERT_TRUE(m_store.SetInt("screen", "X", 640));
+  EXPECT_EQ(m_store.GetInt("Screen", "x", 0), 640);
+}
+
+TEST_F(SettingsStoreTest, IntegersParseLikePercentD) {
+  // clang-format off
+  const std::pair<const char*, int> cases[] = {
+      {"12abc", 12}, {" 7", 7}, {"abc", -1}, {"", -1}, {"-5", -5}, {"+3", 3}, {"- 3", -1},
+      {"\t\n42", 42}, {"0x1F", 0}, {"007", 7}, {"3.9", 3}, {"-", -1},
+      {"2147483647", INT_MAX}, {"-2147483648", INT_MIN},
+      {"99999999999999999999", INT_MAX}, {"-99999999999999999999", INT_MIN}};
+  // clang-format on
+  for (const auto& [text, expected] : cases) {
+    ASSERT_TRUE(m_store.SetString("Grid", "col0", text));
+    EXPECT_EQ(m_store.GetInt("Grid", "col0", -1), expected) << '"' << text << '"';
   }
 }
 
 TEST_F(SettingsStoreTest, TextsUpTo259CharactersReadBack) {
-  OpenApp();
+  OpenApp(m_store);
   ASSERT_TRUE(m_store.SetString("XportSel", "s259", std::string(259, 'x')));
   ASSERT_TRUE(m_store.SetString("XportSel", "s260", std::string(260, 'y')));
   EXPECT_EQ(m_store.GetString("XportSel", "s259", "def"), std::string(259, 'x'));
@@ -161,41 +140,6 @@ TEST_F(SettingsStoreTest, TextsUpTo259CharactersReadBack) {
   EXPECT_EQ(Raw("XportSel", "s260"), std::string(260, 'y'));  // stored whole all the same
   ASSERT_TRUE(m_store.SetString("XportSel", "n260", std::string(260, '1')));
   EXPECT_EQ(m_store.GetInt("XportSel", "n260", 4), 4);
-}
-
-TEST_F(SettingsStoreTest, EmptyTextIsAValueNotAMissingOne) {
-  OpenApp();
-  ASSERT_TRUE(m_store.SetString("FileSel", "Starter", ""));
-  EXPECT_EQ(m_store.GetString("FileSel", "Starter", "results.txt"), "");
-  EXPECT_EQ(m_store.GetInt("FileSel", "Starter", 3), 3);
-}
-
-TEST_F(SettingsStoreTest, SectionAndValueNamesIgnoreCase) {
-  OpenApp();
-  ASSERT_TRUE(m_store.SetInt("Screen", "cx", 800));
-  EXPECT_EQ(m_store.GetInt("SCREEN", "CX", 0), 800);
-  ASSERT_TRUE(m_store.SetInt("screen", "Cx", 640));
-  EXPECT_EQ(m_store.GetInt("Screen", "cx", 0), 640);
-}
-
-TEST_F(SettingsStoreTest, CorruptDatabaseGivesDefaultsAndFailedWrites) {
-  std::string garbage(8192, '\0');
-  for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>(i * 131 + 7);
-  m_dir.WriteFile("registry.db", garbage);
-  IKeyStore::Key key;
-  int disposition = 0;
-  EXPECT_FALSE(m_store.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, KEY_PATH));
-  EXPECT_EQ(m_store.GetInt("Screen", "x", 42), 42);
-  EXPECT_EQ(m_store.GetString("FileSel", "Starter", "none"), "none");
-  EXPECT_FALSE(m_store.SetInt("Screen", "x", 1));
-  EXPECT_FALSE(m_store.SetString("FileSel", "Starter", "a"));
-}
-
-TEST_F(SettingsStoreTest, ImportReadsSectionsAndValues) {
-  Import("[Screen]\nx=120\ny=40\n\n; comment\n[Settings]\nFilter=000000011110000001000\n");
-  EXPECT_EQ(m_store.GetInt("Screen", "x", 0), 120);
-  EXPECT_EQ(m_store.GetInt("Screen", "y", 0), 40);
-  EXPECT_EQ(m_store.GetString("Settings", "Filter", ""), "000000011110000001000");
 }
 
 // Each line is read, trimmed and classified on its own.
@@ -210,8 +154,11 @@ TEST_F(SettingsStoreTest, ImportLineRules) {
       "[a]b]\n"
       "no equals sign\n"
       "[x] = 5\n"
-      "\t spaced=out \t\n");
-  EXPECT_TRUE(SectionExists("Grid"));
+      "\t spaced=out \t\n"
+      "; comment\r\n"
+      "[Screen]\r\n"
+      "x=120\r\n",
+      m_store);
   EXPECT_EQ(Raw("", "x"), "<missing>");
   EXPECT_EQ(Raw("Grid", "x"), "<missing>");
   EXPECT_EQ(Raw("Grid", "col0"), "100");
@@ -223,60 +170,28 @@ TEST_F(SettingsStoreTest, ImportLineRules) {
   EXPECT_FALSE(SectionExists("a]b"));
   EXPECT_EQ(Raw("Grid", "[x] "), " 5");
   EXPECT_EQ(Raw("Grid", "spaced"), "out");
-}
-
-TEST_F(SettingsStoreTest, ImportHandlesCrLfLineEnds) {
-  Import("[Screen]\r\nx=120\r\nname=text\r\n[FileSel]\r\nStarter=/srv/index.html\r\n");
+  EXPECT_EQ(Raw("Screen", "x"), "120");
   EXPECT_EQ(m_store.GetInt("Screen", "x", 0), 120);
-  EXPECT_EQ(Raw("Screen", "name"), "text");
-  EXPECT_EQ(m_store.GetString("FileSel", "Starter", ""), "/srv/index.html");
 }
 
 TEST_F(SettingsStoreTest, ImportSplitsLongLinesAt519Characters) {
   // 2 + 517 = 519 characters make the first read; "r=" + 79 follow as a line of their own.
   std::string line = "k=" + std::string(517, 'a') + "r=" + std::string(79, 'b');
-  ASSERT_EQ(line.size(), 600u);
-  Import("[Long]\n" + line + "\nafter=1\n");
+  Import("[Long]\n" + line + "\nafter=1\n", m_store, "Other");  // the application's own name
   EXPECT_EQ(Raw("Long", "k"), std::string(517, 'a'));
   EXPECT_EQ(Raw("Long", "r"), std::string(79, 'b'));
   EXPECT_EQ(Raw("Long", "after"), "1");
 }
 
-TEST_F(SettingsStoreTest, ImportWithoutFileWritesNothing) {
-  IKeyStore::Key key;
-  int disposition = 0;
-  ASSERT_TRUE(m_store.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, KEY_PATH));
-  m_store.ImportIni(key);
-  m_store.CloseKey(&key);
-  EXPECT_FALSE(SectionExists("Screen"));
-  EXPECT_EQ(m_store.GetInt("Screen", "x", 5), 5);
-}
-
 TEST_F(SettingsStoreTest, ImportStopsAtASectionThatCannotBeCreated) {
   RefusingKeyStore keys(m_dir / "refusing.db", "Bad");
   CSettingsStore store(keys, m_dir.Path());
-  m_dir.WriteFile("Linkward.INI", "[A]\na=1\n[Bad]\nb=2\n[C]\nc=3\n");
-  IKeyStore::Key key;
-  int disposition = 0;
-  ASSERT_TRUE(store.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, KEY_PATH));
-  store.ImportIni(key);
-  store.CloseKey(&key);
+  Import("[A]\na=1\n[Bad]\nb=2\n[C]\nc=3\n", store);
   EXPECT_EQ(store.GetInt("A", "a", 0), 1);  // what came before stays
-  EXPECT_EQ(store.GetInt("C", "c", 0), 0);
   IKeyStore::Key c;
   EXPECT_FALSE(keys.OpenKey(APP_KEY + "\\C", &c));
   // Values after the failed section do not land in the previous one either.
   EXPECT_EQ(store.GetInt("A", "b", 0), 0);
-}
-
-TEST_F(SettingsStoreTest, ImportUsesTheApplicationName) {
-  m_dir.WriteFile("Other.INI", "[S]\nv=9\n");
-  IKeyStore::Key key;
-  int disposition = 0;
-  ASSERT_TRUE(m_store.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, KEY_PATH));
-  m_store.ImportIni(key, "Other");
-  m_store.CloseKey(&key);
-  EXPECT_EQ(m_store.GetInt("S", "v", 0), 9);
 }
 
 }  // namespace
