@@ -46,9 +46,7 @@ void SendAll(int fd, const std::string& bytes) {
 }  // namespace
 
 LoopbackServer::Script LoopbackServer::Reply(std::string bytes) {
-  Script script;
-  script.segments.push_back(std::move(bytes));
-  return script;
+  return ReplyInSegments({std::move(bytes)}, 0);
 }
 
 LoopbackServer::Script LoopbackServer::ReplyInSegments(std::vector<std::string> segments,
@@ -70,9 +68,7 @@ LoopbackServer::Script LoopbackServer::CloseWithoutReply() {
 }
 
 LoopbackServer::Script LoopbackServer::NeverAnswer() {
-  Script script;
-  script.closeAfterReply = false;
-  return script;
+  return ReplyAndHold("");
 }
 
 LoopbackServer::Script LoopbackServer::Greet(std::string greeting) {
@@ -108,22 +104,16 @@ LoopbackServer::~LoopbackServer() {
 }
 
 void LoopbackServer::AcceptLoop() {
-  for (int index = 0;; ++index) {
+  for (int index = 0;;) {
     pollfd fds[2] = {{m_nListen, POLLIN, 0}, {m_nWake[0], POLLIN, 0}};
     int n = ::poll(fds, 2, -1);
-    if (n < 0 && errno == EINTR) {
-      --index;
-      continue;
-    }
+    if (n < 0 && errno == EINTR) continue;
     if (n < 0 || fds[1].revents != 0) return;
     int fd = ::accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) {
-      --index;
-      continue;
-    }
+    if (fd < 0) continue;
     std::lock_guard lock(m_mutex);
     m_requests.emplace_back();
-    m_connThreads.emplace_back([this, fd, index] { Serve(fd, index); });
+    m_connThreads.emplace_back([this, fd, i = index++] { Serve(fd, i); });
   }
 }
 
