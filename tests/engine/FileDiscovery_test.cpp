@@ -45,78 +45,54 @@ class FileDiscoveryTest : public ::testing::Test {
     ASSERT_EQ(::chmod((tmp / "ro").c_str(), 0555), 0);
   }
 
-  Paths Under(std::initializer_list<const char*> names) const {
-    Paths paths;
-    for (const char* name : names) paths.push_back(tmp / name);
-    return paths;
-  }
-
   ScratchDir tmp;
 };
 
-TEST_F(FileDiscoveryTest, TreeWalkListsFilesThenSubDirectoriesInReverseOrderDepthFirst) {
+TEST_F(FileDiscoveryTest, BuildFileListFollowsTheOptions) {
+  const Paths top = {".hidden.htm", "DEFAULT.ASPX", "PAGE.HTM.BAK", "PAGE.XML",
+                     "a.gif",       "b.htm",        "\xFF\xFE.htm"};
+  const Paths topPages = {".hidden.htm", "DEFAULT.ASPX", "PAGE.HTM.BAK", "b.htm", "\xFF\xFE.htm"};
+  // Files first, then sub-directories in reverse order, depth first.
+  const Paths subs = {"x.htm/inner.txt", "unicod\xC3\xA9/\xC3\xBC.htm",
+                      "sub2/y.html",     "sub2/deep/z.htm",
+                      "sub2/aaa/q.htm",  "sub1/x.htm"};
+  auto join = [](Paths a, const Paths& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  const struct {
+    const char* start;
+    int recurse, all, filter;
+    Paths names;
+  } cases[] = {
+      {"b.htm", 1, 1, 0, join(top, subs)},
+      {"a.gif", 1, 1, 1, join(topPages, subs)},  // the filter keeps paths holding a page mark
+      {"PAGE.XML", 0, 1, 0, top},
+      {"PAGE.XML", 0, 1, 1, topPages},      // the chosen file itself is filtered out
+      {"PAGE.XML", 0, 0, 1, {"PAGE.XML"}},  // the path alone, even when filtered
+      {"b.htm", 1, 0, 0, {}},               // sub-directories without other files: nothing
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.start) + " " + std::to_string(c.recurse) + std::to_string(c.all) +
+                 std::to_string(c.filter));
+    StringList list;
+    BuildFileList(list, tmp / c.start, c.recurse, c.all, c.filter);
+    Paths expected;
+    for (const std::string& name : c.names) expected.push_back(tmp / name);
+    EXPECT_EQ(ToVector(list), expected);
+  }
   StringList list;
-  BuildFileList(list, tmp / "b.htm", 1, 1, 0);
-  EXPECT_EQ(ToVector(list),
-            Under({".hidden.htm", "DEFAULT.ASPX", "PAGE.HTM.BAK", "PAGE.XML", "a.gif", "b.htm",
-                   "\xFF\xFE.htm", "x.htm/inner.txt", "unicod\xC3\xA9/\xC3\xBC.htm", "sub2/y.html",
-                   "sub2/deep/z.htm", "sub2/aaa/q.htm", "sub1/x.htm"}));
-}
-
-TEST_F(FileDiscoveryTest, TreeWalkWithFilterKeepsPathsHoldingAWebPageMark) {
-  StringList list;
-  BuildFileList(list, tmp / "a.gif", 1, 1, 1);
-  EXPECT_EQ(ToVector(list),
-            Under({".hidden.htm", "DEFAULT.ASPX", "PAGE.HTM.BAK", "b.htm", "\xFF\xFE.htm",
-                   "x.htm/inner.txt", "unicod\xC3\xA9/\xC3\xBC.htm", "sub2/y.html",
-                   "sub2/deep/z.htm", "sub2/aaa/q.htm", "sub1/x.htm"}));
-}
-
-TEST_F(FileDiscoveryTest, AllFilesAloneListsOnlyTheChosenFilesDirectory) {
-  StringList list;
-  BuildFileList(list, tmp / "PAGE.XML", 0, 1, 0);
-  EXPECT_EQ(ToVector(list), Under({".hidden.htm", "DEFAULT.ASPX", "PAGE.HTM.BAK", "PAGE.XML",
-                                   "a.gif", "b.htm", "\xFF\xFE.htm"}));
-
-  list.clear();
-  BuildFileList(list, tmp / "PAGE.XML", 0, 1, 1);  // the chosen file itself is filtered out
-  EXPECT_EQ(ToVector(list),
-            Under({".hidden.htm", "DEFAULT.ASPX", "PAGE.HTM.BAK", "b.htm", "\xFF\xFE.htm"}));
-}
-
-TEST_F(FileDiscoveryTest, NeitherOptionGivesThePathAloneEvenWhenFiltered) {
-  StringList list;
-  BuildFileList(list, tmp / "PAGE.XML", 0, 0, 1);
-  EXPECT_EQ(ToVector(list), Under({"PAGE.XML"}));
-  list.clear();
   BuildFileList(list, "no/such/file.txt", 0, 0, 0);  // not even checked to exist
   EXPECT_EQ(ToVector(list), Paths{"no/such/file.txt"});
 }
 
-TEST_F(FileDiscoveryTest, RecurseWithoutAllFilesGivesNothing) {
-  StringList list;
-  BuildFileList(list, tmp / "b.htm", 1, 0, 0);
-  EXPECT_TRUE(list.empty());
-}
-
-TEST_F(FileDiscoveryTest, ResultsAreAppendedToWhatTheListHolds) {
+TEST_F(FileDiscoveryTest, DirectoriesAddToTheListAndMissingOnesAddNothing) {
   StringList list{"earlier"};
-  AddDirectoryFiles(list, tmp / "sub1", 0);
-  EXPECT_EQ(ToVector(list), (Paths{"earlier", tmp / "sub1/x.htm"}));
-}
-
-TEST_F(FileDiscoveryTest, UnreadableOrMissingDirectoryContributesNothing) {
-  StringList list;
   AddDirectoryTree(list, tmp / "missing", 0);
   AddDirectoryFiles(list, tmp / "missing", 0);
-  AddDirectoryFiles(list, tmp / "b.htm", 0);  // a file, not a directory
-  EXPECT_TRUE(list.empty());
-}
-
-TEST_F(FileDiscoveryTest, DirectoryWithTrailingSeparatorGivesNoDoubleSlash) {
-  StringList list;
-  AddDirectoryFiles(list, tmp.Path() + "/sub1/", 0);
-  EXPECT_EQ(ToVector(list), Paths{tmp / "sub1/x.htm"});
+  AddDirectoryFiles(list, tmp / "b.htm", 0);          // a file, not a directory
+  AddDirectoryFiles(list, tmp.Path() + "/sub1/", 0);  // no double slash
+  EXPECT_EQ(ToVector(list), (Paths{"earlier", tmp / "sub1/x.htm"}));
 }
 
 TEST_F(FileDiscoveryTest, BareNameMeansTheCurrentDirectory) {

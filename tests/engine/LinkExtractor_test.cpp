@@ -156,37 +156,21 @@ TEST_F(LinkExtractorTest, ManyAnchorsAcrossReadBlocks) {
   EXPECT_EQ(Extract(html), expected);
 }
 
-TEST_F(LinkExtractorTest, ListsAreAppendedTo) {
-  ASSERT_TRUE(ScratchDir::WriteBytes(tmp / "p.html", R"(<a href="http://h/">x</a> )"));
+TEST_F(LinkExtractorTest, BadInputsAddNothingAndGoodOnesAppend) {
+  const std::string html = R"(<a href="http://h/">x</a> )";
+  ASSERT_TRUE(ScratchDir::WriteBytes(tmp / "p.html", html));
+  ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
   StringList links{"http://old/"}, anchors{"old"};
+  ExtractLinksToLists(tmp / "missing.html", Scratch(), links, anchors);
+  ExtractLinksToLists("/dev/zero", Scratch(), links, anchors);   // endless: not a regular file
+  ExtractLinksToLists(tmp / "fifo", Scratch(), links, anchors);  // no writer: must not block
+  ExtractLinksToLists(tmp / "p.html", tmp / "no-dir/urltmp~2", links, anchors);
+  ExtractLinksToLists(tmp / "p.html", tmp.Path(), links, anchors);      // a directory
+  ExtractLinksToLists(tmp / "p.html", tmp / "p.html", links, anchors);  // the file itself
+  EXPECT_EQ(ScratchDir::ReadFile(tmp / "p.html"), html);
   ExtractLinksToLists(tmp / "p.html", Scratch(), links, anchors);
   EXPECT_EQ(links, (StringList{"http://old/", "http://h/"}));
   EXPECT_EQ(anchors, (StringList{"old", "x"}));
-}
-
-TEST_F(LinkExtractorTest, MissingFileOrUnwritableScratchAddsNothing) {
-  StringList links, anchors;
-  ExtractLinksToLists(tmp / "missing.html", Scratch(), links, anchors);
-  ExtractLinksToLists("/dev/zero", Scratch(), links, anchors);  // endless: not a regular file
-  ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
-  ExtractLinksToLists(tmp / "fifo", Scratch(), links, anchors);  // no writer: must not block
-  EXPECT_TRUE(links.empty());
-  EXPECT_TRUE(anchors.empty());
-
-  ASSERT_TRUE(ScratchDir::WriteBytes(tmp / "p.html", R"(<a href="http://h/">x</a> )"));
-  ExtractLinksToLists(tmp / "p.html", tmp / "no-dir/urltmp~2", links, anchors);
-  ExtractLinksToLists(tmp / "p.html", tmp.Path(), links, anchors);  // a directory
-  EXPECT_TRUE(links.empty());
-  EXPECT_TRUE(anchors.empty());
-}
-
-TEST_F(LinkExtractorTest, ScratchNamedLikeTheFileLeavesTheFileAlone) {
-  const std::string html = R"(<a href="http://h/">x</a> )";
-  ASSERT_TRUE(ScratchDir::WriteBytes(tmp / "p.html", html));
-  StringList links, anchors;
-  ExtractLinksToLists(tmp / "p.html", tmp / "p.html", links, anchors);
-  EXPECT_TRUE(links.empty());
-  EXPECT_EQ(ScratchDir::ReadFile(tmp / "p.html"), html);
 }
 
 TEST_F(LinkExtractorTest, ScratchCopyIsReplacedNotAppended) {

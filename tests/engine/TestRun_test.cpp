@@ -1,18 +1,14 @@
 // Whole test runs of the results view against servers on loopback.
-#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "engine/ViewFixture.h"
 #include "net/SocketWnd.h"
 #include "platform/FileSystem.h"
 #include "settings/SelectFilesDlg.h"
-#include "support/LoopbackServer.h"
 
 namespace {
-
-std::string Local(const LoopbackServer& server, const std::string& path = "/") {
-  return "http://127.0.0.1:" + server.PortText() + path;
-}
 
 class TestRunTest : public ViewFixture {};
 
@@ -20,12 +16,13 @@ TEST_F(TestRunTest, TwoFileTestLogsRowsAndSummariesExactly) {
   LoopbackServer server([](int) {
     LoopbackServer::Script s;
     s.replyFor = [](const std::string& request) {
-      if (request.rfind("GET /ok ", 0) == 0) return std::string("HTTP/1.0 200 OK\r\n\r\n");
-      return std::string("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+      return std::string(request.rfind("GET /ok ", 0) == 0
+                             ? "HTTP/1.0 200 OK\r\n\r\n"
+                             : "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
     };
     return s;
   });
-  std::string a = Page("a.htm", Anchor(Local(server, "/ok"), "Fine") +
+  std::string a = Page("a.htm", Anchor(Local(server, "/ok#part"), "Fine") +
                                     Anchor(Local(server, "/gone"), "Gone page") +
                                     Anchor(Local(server, "/lost"), " \tLost\t "));
   std::string b = Page("b.htm", "<p>no links here</p>");
@@ -37,21 +34,11 @@ TEST_F(TestRunTest, TwoFileTestLogsRowsAndSummariesExactly) {
   EXPECT_TRUE(View().OnUpdateStopTest());
   RunToEnd();
 
-  EXPECT_EQ(Log(),
-            "Start of test <date>\r\n\r\n"
-            "Testing: " +
-                a +
-                "\r\n"
-                "Results for " +
-                a +
-                ": URLs tested: 3. URL errors: 2.\r\n\r\n"
-                "Testing: " +
-                b +
-                "\r\n"
-                "Results for " +
-                b +
-                ": URLs tested: 0. URL errors: 0.\r\n\r\n"
-                "End of test: <date>\r\n");
+  EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(a, 3, 2) + FileLog(b, 0, 0) +
+                       "End of test: <date>\r\n");
+  ASSERT_TRUE(server.WaitForRequests(1, 2000));
+  EXPECT_EQ(server.Requests()[0],
+            "GET /ok HTTP/1.0\r\nHost: 127.0.0.1:" + server.PortText() + "\r\n\r\n");
   const CResultRows& rows = View().Rows();
   ASSERT_EQ(rows.GetItemCount(), 2);
   EXPECT_EQ(rows.GetItemText(0, COL_URL), Local(server, "/gone"));
@@ -64,28 +51,14 @@ TEST_F(TestRunTest, TwoFileTestLogsRowsAndSummariesExactly) {
   EXPECT_EQ(frame.Pane(1), "Search Complete");
   EXPECT_EQ(frame.Pane(2), "");
   EXPECT_EQ(frame.beeps, std::vector<unsigned>{0});
-  EXPECT_EQ(frame.progressCreates, 1);
-  EXPECT_EQ(frame.progressDestroys, 1);
+  EXPECT_EQ(frame.progressCreates + frame.progressDestroys, 2);
   EXPECT_EQ(View().ProgressWindow(), nullptr);
   EXPECT_TRUE(View().TestEnded());
-  EXPECT_TRUE(View().OnUpdateRepair());
-  EXPECT_TRUE(View().OnUpdateSelectFiles());
+  EXPECT_TRUE(View().OnUpdateRepair() && View().OnUpdateSelectFiles());
   EXPECT_FALSE(View().OnUpdateStopTest());
-  EXPECT_FALSE(loop.HasTimer(TICK_TIMER_ID));
-  EXPECT_FALSE(loop.HasTimer(WAIT_TIMER_ID));
+  EXPECT_FALSE(loop.HasTimer(TICK_TIMER_ID) || loop.HasTimer(WAIT_TIMER_ID));
   ASSERT_FALSE(frame.activityPositions.empty());
   EXPECT_EQ(frame.activityPositions.back(), 0);
-}
-
-TEST_F(TestRunTest, RequestCarriesHostLineAndPortFromTheLink) {
-  LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 200 OK\r\n\r\n"));
-  std::string page = Page("p.htm", Anchor(Local(server, "/dir/page.html#part"), "x"));
-  View().StartTest(page, 0, 0, 0);
-  RunToEnd();
-  ASSERT_TRUE(server.WaitForRequests(1, 2000));
-  EXPECT_EQ(server.Requests()[0],
-            "GET /dir/page.html HTTP/1.0\r\nHost: 127.0.0.1:" + server.PortText() + "\r\n\r\n");
-  EXPECT_EQ(View().Rows().GetItemCount(), 0);
 }
 
 TEST_F(TestRunTest, ProgressWindowFieldsFollowFilesAndLinks) {
@@ -94,19 +67,17 @@ TEST_F(TestRunTest, ProgressWindowFieldsFollowFilesAndLinks) {
       Page("a.htm", Anchor(Local(server, "/1"), "One") + Anchor(Local(server, "/2"), "Two"));
   std::string b = Page("b.htm", "");
   View().StartTest(a, 0, 1, 0);
-  ASSERT_NE(View().ProgressWindow(), nullptr);
-  EXPECT_EQ(View().ProgressWindow()->m_strCurrentFile, "");
-  EXPECT_EQ(View().ProgressWindow()->m_wndFileBar.Upper(), 2);
+  const CProgressDlg* p = View().ProgressWindow();
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->m_strCurrentFile, "");
+  EXPECT_EQ(p->m_wndFileBar.Upper(), 2);
 
   loop.RunOnce();  // first tick: file 1 loaded, its first probe started
-  const CProgressDlg* p = View().ProgressWindow();
-  EXPECT_EQ(p->m_strCurrentFile, a);
-  EXPECT_EQ(p->m_strFileIndex, "1");
-  EXPECT_EQ(p->m_strFileTotal, "2");
-  EXPECT_EQ(p->m_strCurrentUrl, Local(server, "/1"));
-  EXPECT_EQ(p->m_strAnchorText, "One");
-  EXPECT_EQ(p->m_strLinkIndex, "1");
-  EXPECT_EQ(p->m_strLinkTotal, "2");
+  p = View().ProgressWindow();
+  EXPECT_EQ(p->m_strCurrentFile + "|" + p->m_strFileIndex + "/" + p->m_strFileTotal + "|" +
+                p->m_strCurrentUrl + "|" + p->m_strAnchorText + "|" + p->m_strLinkIndex + "/" +
+                p->m_strLinkTotal,
+            a + "|1/2|" + Local(server, "/1") + "|One|1/2");
   EXPECT_EQ(p->m_wndLinkBar.Upper(), 2);
   EXPECT_EQ(p->m_wndFileBar.Pos(), 0);
 
@@ -128,52 +99,41 @@ TEST_F(TestRunTest, FileThatVanishedBeforeItsTurnIsLoggedWithNoLinks) {
   loop.RunOnce();
   ::unlink(b.c_str());
   RunToEnd();
-  EXPECT_NE(Log().find("Testing: " + b + "\r\nResults for " + b +
-                       ": URLs tested: 0. URL errors: 0.\r\n\r\nEnd of test"),
-            std::string::npos)
-      << Log();
+  EXPECT_NE(Log().find(FileLog(b, 0, 0) + "End of test"), std::string::npos) << Log();
   EXPECT_EQ(View().Rows().GetItemCount(), 0);
 }
 
-TEST_F(TestRunTest, SilentHostTimesOutAfterTheStoredWaitLimit) {
+TEST_F(TestRunTest, SilentOrClosingHostTimesOutAfterTheStoredWaitLimit) {
   settings.SetInt("Settings", "Timeout", 1);
-  LoopbackServer server(LoopbackServer::NeverAnswer());
-  std::string page =
-      Page("p.htm", Anchor(Local(server), "Silent") + Anchor("http://127.0.0.1:1/", "Refused"));
-  View().StartTest(page, 0, 0, 0);
+  LoopbackServer silent(LoopbackServer::NeverAnswer());
+  LoopbackServer closing(LoopbackServer::CloseWithoutReply());
+  View().StartTest(Page("p.htm", Anchor(Local(silent), "Silent") + Anchor(Local(closing), "Gone") +
+                                     Anchor("http://127.0.0.1:1/", "Refused")),
+                   0, 0, 0);
   RunToEnd();
-  ASSERT_EQ(View().Rows().GetItemCount(), 2);
-  EXPECT_EQ(View().Rows().GetItemText(0, COL_REASON), "Host Took Too Long to Respond");
-  EXPECT_EQ(View().Rows().GetItemText(1, COL_REASON), "Can't Connect to Host");
-}
-
-TEST_F(TestRunTest, HostClosingWithoutReplyEndsByTheWaitLimit) {
-  settings.SetInt("Settings", "Timeout", 1);
-  LoopbackServer server(LoopbackServer::CloseWithoutReply());
-  View().StartTest(Page("p.htm", Anchor(Local(server), "x")), 0, 0, 0);
-  RunToEnd();
+  const auto& rows = View().Rows();
+  ASSERT_EQ(rows.GetItemCount(), 3);
+  EXPECT_EQ(rows.GetItemText(0, COL_REASON), "Host Took Too Long to Respond");
+  EXPECT_EQ(rows.GetItemText(1, COL_REASON), "Host Took Too Long to Respond");
+  EXPECT_EQ(rows.GetItemText(2, COL_REASON), "Can't Connect to Host");
   const auto& panes = frame.paneHistory[1];
   EXPECT_NE(std::find(panes.begin(), panes.end(), "Connection Closed by Host"), panes.end());
-  ASSERT_EQ(View().Rows().GetItemCount(), 1);
-  EXPECT_EQ(View().Rows().GetItemText(0, COL_REASON), "Host Took Too Long to Respond");
 }
 
 TEST_F(TestRunTest, FtpGreetingGivesNoRowButAFailedFtpConnectDoes) {
   LoopbackServer ftp(LoopbackServer::Greet("220 ready\r\n"));
-  std::string page =
-      Page("p.htm", Anchor("ftp://127.0.0.1:" + ftp.PortText() + "/pub/file", "Files") +
-                        Anchor("ftp://127.0.0.1:1/pub/", "Closed"));
-  View().StartTest(page, 0, 0, 0);
+  View().StartTest(Page("p.htm", Anchor("ftp://127.0.0.1:" + ftp.PortText() + "/pub/f", "Files") +
+                                     Anchor("ftp://127.0.0.1:1/pub/", "Closed")),
+                   0, 0, 0);
   RunToEnd();
   ASSERT_EQ(View().Rows().GetItemCount(), 1);
   EXPECT_EQ(View().Rows().GetItemText(0, COL_URL), "ftp://127.0.0.1:1/pub/");
   EXPECT_EQ(View().Rows().GetItemText(0, COL_REASON), "Can't Connect to Host");
-  EXPECT_EQ(ftp.Requests().size(), 1u);
-  EXPECT_EQ(ftp.Requests()[0], "");  // nothing is sent to an ftp server
+  EXPECT_EQ(ftp.Requests(), std::vector<std::string>{""});  // nothing is sent to an ftp server
 }
 
 TEST_F(TestRunTest, ReplyShapesGiveTheirCodes) {
-  struct Case {
+  const struct {
     std::vector<std::string> segments;
     std::string reason;
   } cases[] = {
@@ -185,11 +145,10 @@ TEST_F(TestRunTest, ReplyShapesGiveTheirCodes) {
       {{"<html>no status line</html>\r\n"}, UNKNOWN_REASON_TEXT},
       {{"HTTP/1.0 418 Teapot\r\n\r\n"}, UNKNOWN_REASON_TEXT},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.segments[0].substr(0, 30));
     LoopbackServer server(LoopbackServer::ReplyInSegments(c.segments, 30));
-    view.reset();
-    frame = RecordingFrame();
+    Restart();
     View().StartTest(Page("p.htm", Anchor(Local(server), "x")), 0, 0, 0);
     RunToEnd();
     ASSERT_EQ(View().Rows().GetItemCount(), 1);
@@ -205,14 +164,14 @@ TEST_F(TestRunTest, PaneTextsOfAFailedAndASuccessfulProbe) {
   View().StartTest(Page("p.htm", Anchor("http://127.0.0.1:1/", "x") + Anchor(Local(server), "y")),
                    0, 0, 0);
   RunToEnd();
-  std::vector<std::string> expected1 = {"Connecting to 127.0.0.1", "Connected to 127.0.0.1",
-                                        "No connection",           "Connecting to 127.0.0.1",
-                                        "Connected to 127.0.0.1",  "No connection",
-                                        "Connection Status",       "Search Complete"};
-  EXPECT_EQ(frame.paneHistory[1], expected1);
-  std::vector<std::string> expected2 = {
-      "", "", "GET method sent to host", "Host Reply Received", "HTTP Method Status", ""};
-  EXPECT_EQ(frame.paneHistory[2], expected2);
+  EXPECT_EQ(frame.paneHistory[1],
+            (std::vector<std::string>{"Connecting to 127.0.0.1", "Connected to 127.0.0.1",
+                                      "No connection", "Connecting to 127.0.0.1",
+                                      "Connected to 127.0.0.1", "No connection",
+                                      "Connection Status", "Search Complete"}));
+  EXPECT_EQ(frame.paneHistory[2],
+            (std::vector<std::string>{"", "", "GET method sent to host", "Host Reply Received",
+                                      "HTTP Method Status", ""}));
   EXPECT_EQ(frame.waitCursorDepth, 0);
 }
 
@@ -227,25 +186,22 @@ TEST_F(TestRunTest, StopDuringAProbeClosesItWithoutARow) {
   EXPECT_EQ(View().Rows().GetItemCount(), 1);  // only the refused link, before the stop
   EXPECT_EQ(View().CurrentSocket(), nullptr);
   EXPECT_EQ(CSocketWnd::InstanceCount(), 0);
-  EXPECT_TRUE(Log().size() >= 25 &&
-              Log().substr(Log().size() - 25) == "Testing Stopped by User\r\n");
-  EXPECT_EQ(Log().find("End of test"), std::string::npos);
+  std::string log = Log();
+  EXPECT_TRUE(log.size() >= 25 && log.substr(log.size() - 25) == "Testing Stopped by User\r\n");
+  EXPECT_EQ(log.find("End of test"), std::string::npos);
   EXPECT_EQ(frame.Pane(1), "Connection Status");
   EXPECT_EQ(frame.Pane(2), "HTTP Method Status");
   EXPECT_TRUE(frame.beeps.empty());
   EXPECT_FALSE(frame.progressShown);
-  EXPECT_TRUE(View().OnUpdateSelectFiles());
+  EXPECT_TRUE(View().OnUpdateSelectFiles() && View().OnUpdateRepair());
   EXPECT_FALSE(View().OnUpdateStopTest());
-  EXPECT_TRUE(View().OnUpdateRepair());
-  EXPECT_FALSE(loop.HasTimer(TICK_TIMER_ID));
-  EXPECT_FALSE(loop.HasTimer(WAIT_TIMER_ID));
+  EXPECT_FALSE(loop.HasTimer(TICK_TIMER_ID) || loop.HasTimer(WAIT_TIMER_ID));
 }
 
 TEST_F(TestRunTest, NoFilesFoundLeavesEverythingAsItWas) {
   View().AddResultText("http://old/", 0);
   frame.log = "old log";
-  std::string page = Page("notes.txt", "");
-  View().StartTest(page, 1, 0, 0);  // sub-directories without other files: nothing
+  View().StartTest(Page("notes.txt", ""), 1, 0, 0);  // sub-directories without other files
   ASSERT_EQ(frame.boxes.size(), 1u);
   EXPECT_EQ(frame.boxes[0].text, "No files found.\n\nWas your filter option set correctly?");
   EXPECT_EQ(View().Rows().GetItemCount(), 1);
@@ -256,36 +212,32 @@ TEST_F(TestRunTest, NoFilesFoundLeavesEverythingAsItWas) {
 }
 
 TEST_F(TestRunTest, SelectFilesChecksTheFileThenStoresTheChoices) {
+  std::string page = Page("p.htm", "");
+  std::string chosen;
   frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {
     EXPECT_EQ(dlg.m_strPath, "");
-    dlg.m_strPath = dir / "missing.htm";
-    dlg.m_nAllFiles = 1;
+    dlg.m_strPath = chosen;
+    dlg.m_nRecurse = dlg.m_nAllFiles = dlg.m_nFilter = 1;
     return IDOK;
   };
-  View().OnSelectFiles();
-  ASSERT_EQ(frame.boxes.size(), 1u);
-  EXPECT_EQ(frame.boxes[0].text, "The chosen file does not exist");
-  EXPECT_EQ(settings.GetString("FileSel", "Starter", "unset"), "unset");
-  EXPECT_FALSE(View().IsTestRunning());
-
-  std::string page = Page("p.htm", "");
-  frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {
-    dlg.m_strPath = page;
-    dlg.m_nRecurse = 1;
-    dlg.m_nAllFiles = 1;
-    dlg.m_nFilter = 1;
-    return IDOK;
-  };
+  for (std::string bad : {dir / "missing.htm", dir / "site"}) {  // a directory is not a file
+    chosen = bad;
+    frame.boxes.clear();
+    View().OnSelectFiles();
+    ASSERT_EQ(frame.boxes.size(), 1u);
+    EXPECT_EQ(frame.boxes[0].text, "The chosen file does not exist");
+    EXPECT_EQ(settings.GetString("FileSel", "Starter", "unset"), "unset");
+    EXPECT_FALSE(View().IsTestRunning());
+  }
+  chosen = page;
   View().OnSelectFiles();
   EXPECT_TRUE(View().IsTestRunning());
   EXPECT_EQ(settings.GetString("FileSel", "Starter", ""), page);
-  EXPECT_EQ(settings.GetInt("FileSel", "Recurse", 0), 1);
-  EXPECT_EQ(settings.GetInt("FileSel", "AllFiles", 0), 1);
-  EXPECT_EQ(settings.GetInt("FileSel", "Filter", 0), 1);
+  for (const char* name : {"Recurse", "AllFiles", "Filter"})
+    EXPECT_EQ(settings.GetInt("FileSel", name, 0), 1) << name;
   RunToEnd();
 
-  // The next dialog starts from the stored choices.
-  frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {
+  frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {  // the next dialog starts from them
     EXPECT_EQ(dlg.m_strPath, page);
     EXPECT_EQ(dlg.m_nRecurse + dlg.m_nAllFiles + dlg.m_nFilter, 3);
     return IDCANCEL;
@@ -294,43 +246,21 @@ TEST_F(TestRunTest, SelectFilesChecksTheFileThenStoresTheChoices) {
   EXPECT_FALSE(View().IsTestRunning());
 }
 
-TEST_F(TestRunTest, ActivityBarBlinksOncePerSecond) {
+TEST_F(TestRunTest, ActivityBarBlinksOncePerSecondAndScratchCopiesGoWithTheView) {
   settings.SetInt("Settings", "Timeout", 50);
   LoopbackServer server(LoopbackServer::NeverAnswer());
   View().StartTest(Page("p.htm", Anchor(Local(server), "x")), 0, 0, 0);
   EXPECT_EQ(frame.activityCreates, 1);
   loop.RunFor(3050);
-  // Full after ticks 10 and 30, empty after tick 20.
-  std::vector<int> expected = {0, 1, 0, 1};
-  EXPECT_EQ(frame.activityPositions, expected);
+  EXPECT_EQ(frame.activityPositions, (std::vector<int>{0, 1, 0, 1}));  // full after ticks 10, 30
   View().OnStopTest();
-  View().StartTest(Page("q.htm", ""), 0, 0, 0);
+  View().StartTest(Page("q.htm", Anchor("http://127.0.0.1:1/", "x")), 0, 0, 0);
   EXPECT_EQ(frame.activityCreates, 1);  // created once for the life of the view
   RunToEnd();
-}
-
-}  // namespace
-
-namespace {
-
-TEST_F(TestRunTest, ScratchCopiesGoWithTheView) {
-  View().StartTest(Page("p.htm", "<a href=\"http://127.0.0.1:1/\">x</a>"), 0, 0, 0);
-  RunToEnd();
-  EXPECT_TRUE(fsys::FileExists(View().ScratchPath(2)));
   std::string scratch = View().ScratchPath(2);
+  EXPECT_TRUE(fsys::FileExists(scratch));
   view.reset();
   EXPECT_FALSE(fsys::FileExists(scratch));
-}
-
-TEST_F(TestRunTest, ADirectoryIsNotAFileToTest) {
-  frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {
-    dlg.m_strPath = dir / "site";
-    return IDOK;
-  };
-  View().OnSelectFiles();
-  ASSERT_EQ(frame.boxes.size(), 1u);
-  EXPECT_EQ(frame.boxes[0].text, "The chosen file does not exist");
-  EXPECT_FALSE(View().IsTestRunning());
 }
 
 }  // namespace

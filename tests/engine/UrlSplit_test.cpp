@@ -61,30 +61,30 @@ TEST(UrlSplitTest, HostPathAndPort) {
 
 struct RequestCase {
   const char* url;
+  int scheme;
   const char* request;
 };
 
 const RequestCase kRequests[] = {
-    {"http://host/dir/page.html#part", "GET /dir/page.html HTTP/1.0\r\nHost: host\r\n\r\n"},
-    {"http://host:8080/x", "GET /x HTTP/1.0\r\nHost: host:8080\r\n\r\n"},
-    {"http://host:080/x", "GET /x HTTP/1.0\r\nHost: host\r\n\r\n"},
-    {"http://host:/x", "GET /x HTTP/1.0\r\nHost: host\r\n\r\n"},
-    {"http://host/my page.html", "GET /my page.html HTTP/1.0\r\nHost: host\r\n\r\n"},
-    {"http://user:pw@host?q=1", "GET /?q=1 HTTP/1.0\r\nHost: host\r\n\r\n"},
+    {"http://host/dir/page.html#part", 1, "GET /dir/page.html HTTP/1.0\r\nHost: host\r\n\r\n"},
+    {"http://host:8080/x", 1, "GET /x HTTP/1.0\r\nHost: host:8080\r\n\r\n"},
+    {"http://host:080/x", 1, "GET /x HTTP/1.0\r\nHost: host\r\n\r\n"},
+    {"http://host:/x", 1, "GET /x HTTP/1.0\r\nHost: host\r\n\r\n"},
+    {"http://host/my page.html", 1, "GET /my page.html HTTP/1.0\r\nHost: host\r\n\r\n"},
+    {"http://user:pw@host?q=1", 1, "GET /?q=1 HTTP/1.0\r\nHost: host\r\n\r\n"},
+    // The port is written only when it is not the scheme's default.
+    {"ftp://h/", 2, "GET / HTTP/1.0\r\nHost: h\r\n\r\n"},
+    {"ftp://h:80/", 2, "GET / HTTP/1.0\r\nHost: h:80\r\n\r\n"},
+    {"http://h:21/", 1, "GET / HTTP/1.0\r\nHost: h:21\r\n\r\n"},
 };
 
 TEST(UrlSplitTest, RequestCarriesTheHostLine) {
   for (const RequestCase& c : kRequests) {
     SCOPED_TRACE(c.url);
-    EXPECT_EQ(BuildRequest(PathFromUrl(c.url, 1), HostFromUrl(c.url, 1), PortFromUrl(c.url, 1), 1),
+    EXPECT_EQ(BuildRequest(PathFromUrl(c.url, c.scheme), HostFromUrl(c.url, c.scheme),
+                           PortFromUrl(c.url, c.scheme), c.scheme),
               c.request);
   }
-}
-
-TEST(UrlSplitTest, RequestPortIsWrittenOnlyWhenNotTheSchemeDefault) {
-  EXPECT_EQ(BuildRequest("/", "h", "21", 2), "GET / HTTP/1.0\r\nHost: h\r\n\r\n");
-  EXPECT_EQ(BuildRequest("/", "h", "80", 2), "GET / HTTP/1.0\r\nHost: h:80\r\n\r\n");
-  EXPECT_EQ(BuildRequest("/", "h", "21", 1), "GET / HTTP/1.0\r\nHost: h:21\r\n\r\n");
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// The results view's outcome filter and its commands after a test:
-// Preferences, Export and Repair.
+// The results view's commands after a test: Preferences, Export and Repair.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,60 +7,22 @@
 #include "repair/RepairDlg.h"
 #include "settings/ExportDlg.h"
 #include "settings/PreferencesDlg.h"
-#include "support/LoopbackServer.h"
 
 namespace {
 
-class ViewCommandsTest : public ViewFixture {
- protected:
-  void AddRow(const std::string& url, const std::string& reason, const std::string& site,
-              const std::string& file) {
-    // Rows take their file from the current file, as during a test.
-    std::string saved = View().CurrentFile();
-    const_cast<std::string&>(View().CurrentFile()) = file;
-    View().AddResultText(url, 0);
-    View().AddResultText(reason, 1);
-    View().AddResultText(site, 2);
-    const_cast<std::string&>(View().CurrentFile()) = saved;
-  }
-};
-
-TEST_F(ViewCommandsTest, DefaultMaskReportsAllButSuccess) {
-  EXPECT_FALSE(View().IsReported(200));
-  for (unsigned code : {201u, 301u, 302u, 304u, 404u, 503u, 10000u, 10005u}) {
-    EXPECT_TRUE(View().IsReported(code)) << code;
-  }
-  EXPECT_EQ(View().ReasonText(404), "HTTP Code 404 Not Found");
-  EXPECT_EQ(View().ReasonText(10002), "Can't Find Named Host");
-  EXPECT_FALSE(View().UnclassifiedCode());
-  EXPECT_TRUE(frame.beeps.empty());
-}
-
-TEST_F(ViewCommandsTest, UnclassifiedCodesAreAlwaysReportedWithAWarning) {
-  View().FilterMask() = std::string(21, '0');
-  EXPECT_FALSE(View().IsReported(404));
-  EXPECT_FALSE(View().IsReported(10005));
-  for (unsigned code : {203u, 307u, 405u, 410u, 504u, 0u}) {
-    EXPECT_TRUE(View().IsReported(code)) << code;
-  }
-  EXPECT_EQ(View().ReasonText(405), "--------------> UNKNOWN REASON !!!!!");
-  EXPECT_TRUE(View().UnclassifiedCode());
-  EXPECT_EQ(frame.beeps, std::vector<unsigned>{48});
-}
+class ViewCommandsTest : public ViewFixture {};
 
 TEST_F(ViewCommandsTest, StoredMaskOfWrongLengthIsReplacedBySafeDefault) {
   for (std::string stored : {std::string(20, '1'), std::string(22, '0'), std::string()}) {
     settings.SetString("Settings", "Filter", stored);
-    frame = RecordingFrame();
-    view.reset();
+    Restart();
     EXPECT_EQ(View().FilterMask(), "011111111111111111111");
     ASSERT_EQ(frame.boxes.size(), 1u);
     EXPECT_EQ(frame.boxes[0].text, "Setting Filter Codes to Safe Default");
     EXPECT_EQ(settings.GetString("Settings", "Filter", ""), "011111111111111111111");
   }
   settings.SetString("Settings", "Filter", "0x1111111111111111110");
-  frame = RecordingFrame();
-  view.reset();
+  Restart();
   EXPECT_EQ(View().FilterMask(), "0x1111111111111111110");
   EXPECT_TRUE(frame.boxes.empty());
   EXPECT_TRUE(View().IsReported(201));  // any character but '0' reports
@@ -78,9 +39,7 @@ TEST_F(ViewCommandsTest, PreferencesOkStoresMaskAndWaitLimit) {
     EXPECT_EQ(dlg.RowText(20), "Host Took Too Long to Respond");
     dlg.OnWatchOneEyeShut();
     EXPECT_EQ(View().FilterMask(), "000000011110000001000");  // at once, before OK
-    EXPECT_FALSE(dlg.OnOK("4"));
-    EXPECT_FALSE(dlg.OnOK("51"));
-    EXPECT_FALSE(dlg.OnOK("ten"));
+    for (const char* bad : {"4", "51", "ten"}) EXPECT_FALSE(dlg.OnOK(bad)) << bad;
     EXPECT_TRUE(dlg.OnOK("5"));
     EXPECT_TRUE(dlg.OnOK(" 50 "));
     return IDOK;
@@ -103,8 +62,8 @@ TEST_F(ViewCommandsTest, PreferencesOkStoresMaskAndWaitLimit) {
 
 TEST_F(ViewCommandsTest, PreferencesChangedDuringATestApplyToTheNextLinks) {
   LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 404 Not Found\r\n\r\n"));
-  std::string url = "http://127.0.0.1:" + server.PortText() + "/";
-  View().StartTest(Page("p.htm", Anchor(url, "first") + Anchor(url, "second")), 0, 0, 0);
+  View().StartTest(Page("p.htm", Anchor(Local(server), "first") + Anchor(Local(server), "second")),
+                   0, 0, 0);
   loop.RunUntil([&] { return View().Rows().GetItemCount() == 1; });
   frame.onPreferences = [&](CPreferencesDlg& dlg) {
     dlg.OnInitDialog();
@@ -119,7 +78,7 @@ TEST_F(ViewCommandsTest, PreferencesChangedDuringATestApplyToTheNextLinks) {
 }
 
 TEST_F(ViewCommandsTest, ExportWritesTheChosenFormatAndRemembersIt) {
-  AddRow("http://host/a&b", "HTTP Code 404 Not Found", "A <b>", "/web/index.htm");
+  AddRow(View(), "http://host/a&b", "HTTP Code 404 Not Found", "A <b>", "/web/index.htm");
   std::string report = dir / "out.html";
   frame.onExport = [&](CExportDlg& dlg) {
     EXPECT_EQ(dlg.m_strExportPath, "results.txt");
@@ -139,35 +98,29 @@ TEST_F(ViewCommandsTest, ExportWritesTheChosenFormatAndRemembersIt) {
   EXPECT_EQ(settings.GetInt("XportSel", "Text", 0), 1);
 }
 
-TEST_F(ViewCommandsTest, ExportDeclinedReplaceTouchesNothing) {
-  AddRow("http://host/", "HTTP Code 404 Not Found", "x", "/web/index.htm");
-  std::string existing = dir.WriteFile("old.txt", "keep me");
+TEST_F(ViewCommandsTest, ExportAsksBeforeReplacingAndReportsAFailedWrite) {
+  AddRow(View(), "http://host/", "HTTP Code 404 Not Found", "x", "/web/index.htm");
+  std::string path = dir.WriteFile("old.txt", "keep me");
   frame.onExport = [&](CExportDlg& dlg) {
-    dlg.m_strExportPath = existing;
+    dlg.m_strExportPath = path;
     dlg.m_nExportFormat = 0;
     return IDOK;
   };
   frame.answers = {IDNO};
   View().OnExport();
   ASSERT_EQ(frame.boxes.size(), 1u);
-  EXPECT_EQ(frame.boxes[0].text, existing + "\nThis file already exists\n\nReplace existing file?");
+  EXPECT_EQ(frame.boxes[0].text, path + "\nThis file already exists\n\nReplace existing file?");
   EXPECT_EQ(frame.boxes[0].style & MB_YESNO, MB_YESNO);
-  EXPECT_EQ(ScratchDir::ReadFile(existing), "keep me");
+  EXPECT_EQ(ScratchDir::ReadFile(path), "keep me");
   EXPECT_EQ(settings.GetString("XportSel", "Starter", "none"), "none");
-
   frame.answers = {IDYES};
   View().OnExport();
-  EXPECT_EQ(ScratchDir::ReadFile(existing),
+  EXPECT_EQ(ScratchDir::ReadFile(path),
             "FILE: /web/index.htm\nhttp://host/\tHTTP Code 404 Not Found\tx\n");
-}
 
-TEST_F(ViewCommandsTest, ExportToAnUnwritablePathSaysFileWriteError) {
-  for (std::string path : {std::string(), dir / "no/such/dir/r.txt"}) {
-    frame = RecordingFrame();
-    frame.onExport = [&](CExportDlg& dlg) {
-      dlg.m_strExportPath = path;
-      return IDOK;
-    };
+  for (std::string unwritable : {std::string(), dir / "no/such/dir/r.txt"}) {
+    path = unwritable;
+    frame.boxes.clear();
     View().OnExport();
     ASSERT_EQ(frame.boxes.size(), 1u);
     EXPECT_EQ(frame.boxes[0].text, "file write error");
@@ -178,18 +131,28 @@ TEST_F(ViewCommandsTest, ExportToAnUnwritablePathSaysFileWriteError) {
 // ---------------------------------------------------------------------------
 // Repair
 
-class RepairPassTest : public ViewCommandsTest {
+class RepairPassTest : public ViewFixture {
  protected:
   void SetUp() override {
     fileA = Page("a.htm", "<p>\n<a href=\"http://h/1\">One</a>\n<a href=\"http://h/2\">Two</a>\n");
     fileB = Page("b.htm", "<a href=\"http://h/3\">Three</a>\n");
-    AddRow("http://h/1", "HTTP Code 404 Not Found", "One", fileA);
-    AddRow("http://h/2", "HTTP Code 404 Not Found", "Two", fileA);
-    AddRow("http://h/3", "HTTP Code 404 Not Found", "Three", fileB);
+    AddRows(View());
   }
-  void RepairWithType(int type) {
-    frame.onRepair = [type](CRepairDlg& dlg) {
+  void AddRows(CLinkwardView& v) {
+    AddRow(v, "http://h/1", "HTTP Code 404 Not Found", "One", fileA);
+    AddRow(v, "http://h/2", "HTTP Code 404 Not Found", "Two", fileA);
+    AddRow(v, "http://h/3", "HTTP Code 404 Not Found", "Three", fileB);
+  }
+  // Answers the repair dialog with type; the failure dialog is recorded and,
+  // when ignore is set, told to ignore the URL.
+  void Script(RecordingFrame& f, int type, bool ignore) {
+    f.onRepair = [type](CRepairDlg& dlg) {
       dlg.m_nRepairType = type;
+      return IDOK;
+    };
+    f.onRepairFail = [this, ignore](CRepairFailDlg& dlg) {
+      failed = dlg;
+      dlg.m_bIgnore = ignore;
       return IDOK;
     };
   }
@@ -199,20 +162,28 @@ class RepairPassTest : public ViewCommandsTest {
       marks.push_back(View().Rows().GetItemData(i));
     return marks;
   }
+  std::string Done() const { return frame.boxes.empty() ? "" : frame.boxes.back().text; }
   std::string fileA, fileB;
+  CRepairFailDlg failed;
 };
 
-TEST_F(RepairPassTest, CompletedPassMarksRowsAndFiles) {
+TEST_F(RepairPassTest, CancelChangesNothingAndACompletedPassMarksRowsAndFiles) {
   settings.SetInt("Repair", "Type", 1);
   frame.onRepair = [](CRepairDlg& dlg) {
     EXPECT_EQ(dlg.m_nRepairType, 1);
-    dlg.m_nRepairType = 0;
-    return IDOK;
+    dlg.m_nRepairType = 2;
+    return IDCANCEL;
   };
+  View().OnRepair();
+  EXPECT_EQ(settings.GetInt("Repair", "Type", -1), 1);
+  EXPECT_TRUE(frame.boxes.empty());
+  EXPECT_FALSE(fsys::FileExists(dir / "site/a.rep"));
+
+  Script(frame, 0, false);
   View().OnRepair();
   EXPECT_EQ(settings.GetInt("Repair", "Type", -1), 0);
   ASSERT_EQ(frame.boxes.size(), 1u);
-  EXPECT_EQ(frame.boxes[0].text, "All URL repairs completed");
+  EXPECT_EQ(Done(), "All URL repairs completed");
   EXPECT_EQ(ScratchDir::ReadFile(fileA),
             "<p>\n<!--<a href=\"http://h/1\">One</a>-->\n<!--<a href=\"http://h/2\">Two</a>-->\n");
   EXPECT_EQ(ScratchDir::ReadFile(dir / "site/a.rep"),
@@ -221,61 +192,47 @@ TEST_F(RepairPassTest, CompletedPassMarksRowsAndFiles) {
   EXPECT_FALSE(fsys::FileExists(dir / "site/a.t~p"));
 }
 
-TEST_F(RepairPassTest, CancelChangesNothing) {
-  settings.SetInt("Repair", "Type", 1);
-  frame.onRepair = [](CRepairDlg& dlg) {
-    dlg.m_nRepairType = 2;
-    return IDCANCEL;
-  };
-  View().OnRepair();
-  EXPECT_EQ(settings.GetInt("Repair", "Type", -1), 1);
-  EXPECT_TRUE(frame.boxes.empty());
-  EXPECT_FALSE(fsys::FileExists(dir / "site/a.rep"));
-}
-
-TEST_F(RepairPassTest, UnknownCodeAsksFirst) {
+TEST_F(RepairPassTest, UnknownCodeAsksFirstAndAnEmptyListStillCompletes) {
   View().ReasonText(418);
-  RepairWithType(0);
+  Script(frame, 0, false);
   frame.answers = {IDNO};
   View().OnRepair();
   ASSERT_EQ(frame.boxes.size(), 1u);
-  EXPECT_EQ(frame.boxes[0].text,
+  EXPECT_EQ(Done(),
             "The testing found at least one URL\nwith an UNKNOWN ERROR!\n(See the window "
             "text.)\n\nAre you sure you want to repair now?");
   EXPECT_FALSE(fsys::FileExists(dir / "site/a.rep"));
   frame.answers = {IDYES};
   View().OnRepair();
-  EXPECT_EQ(frame.boxes.back().text, "All URL repairs completed");
+  EXPECT_EQ(Done(), "All URL repairs completed");
+
+  View().Rows().DeleteAllItems();
+  frame.boxes.clear();
+  frame.answers = {IDYES};
+  View().OnRepair();
+  EXPECT_EQ(Done(), "All URL repairs completed");
 }
 
 TEST_F(RepairPassTest, UrlNotFoundStopsThenResumes) {
   dir.WriteFile("site/a.htm", "<a href=\"http://h/1\">One</a>\n<p>the second link is gone</p>\n");
-  RepairWithType(1);
-  CRepairFailDlg shown;
-  frame.onRepairFail = [&](CRepairFailDlg& dlg) {
-    shown = dlg;
-    return IDOK;
-  };
+  Script(frame, 1, false);
   View().OnRepair();
   ASSERT_EQ(frame.boxes.size(), 1u);
-  EXPECT_EQ(frame.boxes[0].text,
-            "We looked in file\n" + fileA + "\nbut could not file the URL\nhttp://h/2");
-  EXPECT_EQ(shown.m_strFailFile, fileA);
-  EXPECT_EQ(shown.m_strFailUrl, "http://h/2");
+  EXPECT_EQ(Done(), "We looked in file\n" + fileA + "\nbut could not file the URL\nhttp://h/2");
+  EXPECT_EQ(failed.m_strFailFile, fileA);
+  EXPECT_EQ(failed.m_strFailUrl, "http://h/2");
   // The file keeps the rewrite made before the stop; the next file is untouched.
-  EXPECT_EQ(ScratchDir::ReadFile(fileA),
-            "<a href=\"a.htm\">One</a><!--http://h/1-->\n<p>the second link is gone</p>\n");
+  const std::string kept =
+      "<a href=\"a.htm\">One</a><!--http://h/1-->\n<p>the second link is gone</p>\n";
+  EXPECT_EQ(ScratchDir::ReadFile(fileA), kept);
   EXPECT_EQ(Marks(), (std::vector<uint32_t>{1, 0, 0}));
   EXPECT_EQ(ScratchDir::ReadFile(fileB), "<a href=\"http://h/3\">Three</a>\n");
 
   // The user puts the link back and runs the pass again: only what is left is done.
-  dir.WriteFile("site/a.htm", ScratchDir::ReadFile(fileA) + "<a href=\"http://h/2\">Two</a>\n");
-  frame.boxes.clear();
+  dir.WriteFile("site/a.htm", kept + "<a href=\"http://h/2\">Two</a>\n");
   View().OnRepair();
-  EXPECT_EQ(frame.boxes.back().text, "All URL repairs completed");
-  EXPECT_EQ(ScratchDir::ReadFile(fileA),
-            "<a href=\"a.htm\">One</a><!--http://h/1-->\n<p>the second link is gone</p>\n"
-            "<a href=\"a.htm\">Two</a><!--http://h/2-->\n");
+  EXPECT_EQ(Done(), "All URL repairs completed");
+  EXPECT_EQ(ScratchDir::ReadFile(fileA), kept + "<a href=\"a.htm\">Two</a><!--http://h/2-->\n");
   // The backup still holds the file as it was before the first repair.
   EXPECT_EQ(ScratchDir::ReadFile(dir / "site/a.rep"),
             "<a href=\"http://h/1\">One</a>\n<p>the second link is gone</p>\n");
@@ -284,32 +241,21 @@ TEST_F(RepairPassTest, UrlNotFoundStopsThenResumes) {
 
 TEST_F(RepairPassTest, IgnoringTheUrlDeletesItsRow) {
   dir.WriteFile("site/a.htm", "<a href=\"http://h/1\">One</a>\n");
-  RepairWithType(0);
-  frame.onRepairFail = [](CRepairFailDlg& dlg) {
-    dlg.m_bIgnore = 1;
-    return IDOK;
-  };
+  Script(frame, 0, true);
   View().OnRepair();
   ASSERT_EQ(View().Rows().GetItemCount(), 2);
   EXPECT_EQ(View().Rows().GetItemText(1, COL_URL), "http://h/3");
-  frame.boxes.clear();
   View().OnRepair();
-  EXPECT_EQ(frame.boxes.back().text, "All URL repairs completed");
+  EXPECT_EQ(Done(), "All URL repairs completed");
   EXPECT_EQ(ScratchDir::ReadFile(fileB), "<!--<a href=\"http://h/3\">Three</a>-->\n");
 }
 
 TEST_F(RepairPassTest, MissingSourceFileStopsWithTheLastUrl) {
   ::unlink(fileB.c_str());
-  RepairWithType(0);
-  CRepairFailDlg shown;
-  frame.onRepairFail = [&](CRepairFailDlg& dlg) {
-    shown = dlg;
-    dlg.m_bIgnore = 1;
-    return IDOK;
-  };
+  Script(frame, 0, true);
   View().OnRepair();
-  EXPECT_EQ(shown.m_strFailFile, fileB);
-  EXPECT_EQ(shown.m_strFailUrl, "http://h/2");              // the URL last handled
+  EXPECT_EQ(failed.m_strFailFile, fileB);
+  EXPECT_EQ(failed.m_strFailUrl, "http://h/2");             // the URL last handled
   EXPECT_TRUE(frame.boxes.empty());                         // no message of its own
   EXPECT_EQ(Marks(), (std::vector<uint32_t>{0x10001, 1}));  // b's first row was deleted
 }
@@ -324,46 +270,26 @@ TEST_F(RepairPassTest, FileThatCannotBeReplacedStopsBetweenFiles) {
       if (row == 1 && rows && RepairedMark(rows->GetItemData(1)) && !path.empty()) {
         ::unlink(path.c_str());
         ::mkdir(path.c_str(), 0700);
-        std::FILE* f = std::fopen((path + "/keep").c_str(), "w");
-        if (f) std::fclose(f);
+        ScratchDir::WriteBytes(path + "/keep", "");
         path.clear();
       }
     }
-  };
-  SwapOnMark swapper;
+  } swapper;
   CLinkwardView other(settings, swapper, loop, dir / "scratch");
+  AddRows(other);
   swapper.path = fileA;
   swapper.rows = &other.Rows();
-  const_cast<std::string&>(other.CurrentFile()) = fileA;
-  for (const char* url : {"http://h/1", "http://h/2"}) {
-    other.AddResultText(url, 0);
-    other.AddResultText("r", 1);
-    other.AddResultText("s", 2);
-  }
-  const_cast<std::string&>(other.CurrentFile()) = fileB;
-  other.AddResultText("http://h/3", 0);
-  other.AddResultText("r", 1);
-  other.AddResultText("s", 2);
-  swapper.onRepair = [](CRepairDlg& dlg) {
-    dlg.m_nRepairType = 0;
-    return IDOK;
-  };
-  CRepairFailDlg shown;
-  swapper.onRepairFail = [&](CRepairFailDlg& dlg) {
-    shown = dlg;
-    dlg.m_bIgnore = 1;
-    return IDOK;
-  };
+  Script(swapper, 0, true);
   other.OnRepair();
-  EXPECT_EQ(shown.m_strFailFile, fileA);
-  EXPECT_EQ(shown.m_strFailUrl, "http://h/2");
+  EXPECT_EQ(failed.m_strFailFile, fileA);
+  EXPECT_EQ(failed.m_strFailUrl, "http://h/2");
   EXPECT_TRUE(fsys::FileExists(dir / "site/a.t~p"));  // the rewritten copy stays beside it
   ASSERT_EQ(other.Rows().GetItemCount(), 2);          // the first row of b was ignored
   EXPECT_EQ(FileDoneMark(other.Rows().GetItemData(0)), 0u);
 }
 
 TEST_F(RepairPassTest, TypeTwoRemovesLinesThenExportsTheList) {
-  RepairWithType(2);
+  Script(frame, 2, false);
   std::string report = dir / "bad.txt";
   frame.onExport = [&](CExportDlg& dlg) {
     dlg.m_strExportPath = report;
@@ -376,20 +302,10 @@ TEST_F(RepairPassTest, TypeTwoRemovesLinesThenExportsTheList) {
   EXPECT_EQ(frame.boxes[1].text, "You chose to save the bad URLs\n\nClick OK to proceed");
   EXPECT_EQ(ScratchDir::ReadFile(fileA), "<p>\n");
   EXPECT_EQ(ScratchDir::ReadFile(fileB), "");
-  EXPECT_EQ(ScratchDir::ReadFile(report), "FILE: " + fileA +
-                                              "\nhttp://h/1\tHTTP Code 404 Not Found\tOne\n"
-                                              "http://h/2\tHTTP Code 404 Not Found\tTwo\n\n"
-                                              "FILE: " +
-                                              fileB +
-                                              "\nhttp://h/3\tHTTP Code 404 Not Found\tThree\n");
-}
-
-TEST_F(RepairPassTest, EmptyListStillCompletes) {
-  View().Rows().DeleteAllItems();
-  RepairWithType(0);
-  View().OnRepair();
-  ASSERT_EQ(frame.boxes.size(), 1u);
-  EXPECT_EQ(frame.boxes[0].text, "All URL repairs completed");
+  EXPECT_EQ(ScratchDir::ReadFile(report),
+            "FILE: " + fileA + "\nhttp://h/1\tHTTP Code 404 Not Found\tOne\n" +
+                "http://h/2\tHTTP Code 404 Not Found\tTwo\n\nFILE: " + fileB +
+                "\nhttp://h/3\tHTTP Code 404 Not Found\tThree\n");
 }
 
 }  // namespace

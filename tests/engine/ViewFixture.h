@@ -12,6 +12,7 @@
 #include "engine/LinkwardView.h"
 #include "platform/PollEventLoop.h"
 #include "settings/SettingsStore.h"
+#include "support/LoopbackServer.h"
 #include "support/RecordingFrame.h"
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
@@ -27,24 +28,36 @@ class ViewFixture : public ::testing::Test {
     if (!view) view = std::make_unique<CLinkwardView>(settings, frame, loop, dir / "scratch");
     return *view;
   }
-
+  // A new view and frame, as at program start.
+  void Restart() {
+    view.reset();
+    frame = RecordingFrame();
+  }
   // Runs the loop until the test has ended (or stopped), at most limitMs of loop time.
   void RunToEnd(int64_t limitMs = 120000) {
     int64_t until = loop.NowMs() + limitMs;
     loop.RunUntil([&] { return !View().IsTestRunning() || loop.NowMs() > until; });
     ASSERT_FALSE(View().IsTestRunning()) << "the test did not end";
   }
-
   // The log with every date replaced by "<date>".
   std::string Log() const {
     static const std::regex date(
         "[A-Z][a-z]+day, [A-Z][a-z]+ [0-9]{1,2}, [0-9]{4}, [0-9]{2}:[0-9]{2}:[0-9]{2}");
     return std::regex_replace(frame.log, date, "<date>");
   }
-
   // Writes a file of the test's site directory and returns its path.
   std::string Page(const std::string& name, const std::string& body) {
     return dir.WriteFile("site/" + name, body);
+  }
+  // Adds a row as a test would, the file taken from the current file.
+  static void AddRow(CLinkwardView& v, const std::string& url, const std::string& reason,
+                     const std::string& site, const std::string& file) {
+    std::string saved = v.CurrentFile();
+    const_cast<std::string&>(v.CurrentFile()) = file;
+    v.AddResultText(url, 0);
+    v.AddResultText(reason, 1);
+    v.AddResultText(site, 2);
+    const_cast<std::string&>(v.CurrentFile()) = saved;
   }
 
   ScratchDir dir;
@@ -57,4 +70,13 @@ class ViewFixture : public ::testing::Test {
 
 inline std::string Anchor(const std::string& url, const std::string& text) {
   return "<a href=\"" + url + "\">" + text + "</a>\n";
+}
+inline std::string Local(const LoopbackServer& server, const std::string& path = "/") {
+  return "http://127.0.0.1:" + server.PortText() + path;
+}
+// What the log shows for one file.
+inline std::string FileLog(const std::string& file, int tested, int errors) {
+  return "Testing: " + file + "\r\nResults for " + file +
+         ": URLs tested: " + std::to_string(tested) + ". URL errors: " + std::to_string(errors) +
+         ".\r\n\r\n";
 }

@@ -11,12 +11,7 @@
 
 namespace {
 
-constexpr const char* APP = "HKEY_LOCAL_MACHINE\\Software\\Quillfen Software\\Linkward";
-
-bool PathExists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
+const std::string APP = "HKEY_LOCAL_MACHINE\\Software\\Quillfen Software\\Linkward";
 
 class KeyStoreTest : public ::testing::Test {
  protected:
@@ -34,7 +29,6 @@ class KeyStoreTest : public ::testing::Test {
     if (ok) *out = buf.c_str();
     return ok;
   }
-
   static bool Write(IKeyStore& store, const std::string& path, const std::string& name,
                     const std::string& text) {
     IKeyStore::Key key;
@@ -48,133 +42,82 @@ class KeyStoreTest : public ::testing::Test {
   ScratchDir m_dir;
 };
 
-TEST_F(KeyStoreTest, MissingFileReadsAsEmptyStoreAndCreatesNothing) {
-  CSqliteKeyStore store(DbPath());
-  IKeyStore::Key key;
-  EXPECT_FALSE(store.OpenKey(APP, &key));
-  EXPECT_FALSE(PathExists(DbDir()));
-}
-
-TEST_F(KeyStoreTest, CreateKeyMakesParentsAndReportsOnlyTheKeyItselfAsNew) {
+TEST_F(KeyStoreTest, CreateKeyMakesParentsAndThePrivateDirectoryOnFirstWrite) {
   CSqliteKeyStore store(DbPath());
   IKeyStore::Key key;
   bool created = false;
-  ASSERT_TRUE(store.CreateKey(std::string(APP) + "\\Screen", &key, &created));
+  EXPECT_FALSE(store.OpenKey(APP, &key));
+  struct stat st;
+  EXPECT_NE(stat(DbDir().c_str(), &st), 0);  // reading creates nothing
+  EXPECT_FALSE(store.CreateKey("", &key, &created));
+  EXPECT_FALSE(store.CreateKey("\\\\", &key, &created));
+  EXPECT_FALSE(store.OpenKey("", &key));
+
+  ASSERT_TRUE(store.CreateKey(APP + "\\Screen", &key, &created));
   EXPECT_TRUE(created);
   EXPECT_TRUE(key.writable);
-
-  // The parent exists now, and creating it again reports an existing key.
-  ASSERT_TRUE(store.OpenKey(APP, &key));
+  ASSERT_TRUE(store.OpenKey(APP, &key));  // the parent exists now
   EXPECT_FALSE(key.writable);
+  EXPECT_FALSE(store.SetValue(key, "a", "2"));  // a key opened for reading
   ASSERT_TRUE(store.CreateKey(APP, &key, &created));
   EXPECT_FALSE(created);
-  ASSERT_TRUE(store.CreateKey(std::string(APP) + "\\Screen", &key, &created));
-  EXPECT_FALSE(created);
-
-  // The directory is created on the first write, private to the user.
-  struct stat st;
-  ASSERT_EQ(stat(DbDir().c_str(), &st), 0);
+  ASSERT_TRUE(stat(DbDir().c_str(), &st) == 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
-TEST_F(KeyStoreTest, KeyAndValueNamesIgnoreAsciiCase) {
+TEST_F(KeyStoreTest, NamesIgnoreAsciiCaseAndTextKeepsAnyBytes) {
   CSqliteKeyStore store(DbPath());
-  ASSERT_TRUE(Write(store, std::string(APP) + "\\Screen", "Width", "120"));
+  ASSERT_TRUE(Write(store, APP + "\\Screen", "Width", "120"));
   bool created = true;
   IKeyStore::Key key;
   ASSERT_TRUE(store.CreateKey("hkey_local_machine\\SOFTWARE\\quillfen software\\LINKWARD\\screen",
                               &key, &created));
   EXPECT_FALSE(created);
-
+  ASSERT_TRUE(Write(store, APP + "\\screen", "WIDTH", "240"));  // replaces the one value
   std::string text;
-  ASSERT_TRUE(Read(store, "HKEY_LOCAL_MACHINE\\software\\Quillfen Software\\Linkward\\SCREEN",
-                   "wIDTH", &text));
-  EXPECT_EQ(text, "120");
-
-  // Setting under another spelling replaces the one value.
-  ASSERT_TRUE(Write(store, std::string(APP) + "\\screen", "WIDTH", "240"));
-  ASSERT_TRUE(Read(store, std::string(APP) + "\\Screen", "width", &text));
+  ASSERT_TRUE(Read(store, APP + "\\SCREEN", "wIDTH", &text));
   EXPECT_EQ(text, "240");
-}
 
-TEST_F(KeyStoreTest, QueryValueNeedsRoomForTextAndNul) {
-  CSqliteKeyStore store(DbPath());
-  const std::string key = std::string(APP) + "\\FileSel";
-  ASSERT_TRUE(Write(store, key, "s259", std::string(259, 'a')));
-  ASSERT_TRUE(Write(store, key, "s260", std::string(260, 'b')));
-  ASSERT_TRUE(Write(store, key, "empty", ""));
-
-  std::string text = "unchanged";
-  ASSERT_TRUE(Read(store, key, "s259", &text, 260));
-  EXPECT_EQ(text, std::string(259, 'a'));
-  EXPECT_FALSE(Read(store, key, "s260", &text, 260));
-  EXPECT_TRUE(Read(store, key, "s260", &text, 261));
-  EXPECT_EQ(text, std::string(260, 'b'));
-
-  text = "unchanged";
-  ASSERT_TRUE(Read(store, key, "empty", &text, 1));
-  EXPECT_EQ(text, "");
-  EXPECT_FALSE(Read(store, key, "missing", &text));
-}
-
-TEST_F(KeyStoreTest, TextKeepsAnyBytes) {
-  CSqliteKeyStore store(DbPath());
   const std::string bytes = "caf\xe9 \xff\x01 'quote' \"dq\" \\ ;DROP";
   ASSERT_TRUE(Write(store, APP, "raw", bytes));
-  std::string text;
   ASSERT_TRUE(Read(store, APP, "raw", &text));
   EXPECT_EQ(text, bytes);
 }
 
-TEST_F(KeyStoreTest, SetValueNeedsAKeyOpenedForWriting) {
+TEST_F(KeyStoreTest, QueryValueNeedsRoomForTextAndNul) {
   CSqliteKeyStore store(DbPath());
-  ASSERT_TRUE(Write(store, APP, "a", "1"));
-  IKeyStore::Key key;
-  ASSERT_TRUE(store.OpenKey(APP, &key));
-  EXPECT_FALSE(store.SetValue(key, "a", "2"));
-  std::string text;
-  ASSERT_TRUE(Read(store, APP, "a", &text));
-  EXPECT_EQ(text, "1");
+  ASSERT_TRUE(Write(store, APP, "s260", std::string(260, 'b')));
+  ASSERT_TRUE(Write(store, APP, "empty", ""));
+  std::string text = "unchanged";
+  EXPECT_FALSE(Read(store, APP, "s260", &text, 260));
+  ASSERT_TRUE(Read(store, APP, "s260", &text, 261));
+  EXPECT_EQ(text, std::string(260, 'b'));
+  ASSERT_TRUE(Read(store, APP, "empty", &text, 1));
+  EXPECT_EQ(text, "");
+  EXPECT_FALSE(Read(store, APP, "missing", &text));
 }
 
-TEST_F(KeyStoreTest, EmptyKeyPathIsRefused) {
-  CSqliteKeyStore store(DbPath());
-  IKeyStore::Key key;
-  bool created = false;
-  EXPECT_FALSE(store.CreateKey("", &key, &created));
-  EXPECT_FALSE(store.CreateKey("\\\\", &key, &created));
-  EXPECT_FALSE(store.OpenKey("", &key));
-}
-
-TEST_F(KeyStoreTest, CorruptDatabaseFailsQuietly) {
+TEST_F(KeyStoreTest, CorruptDatabaseOrUnmakeableDirectoryFailsQuietly) {
   ASSERT_EQ(mkdir((m_dir / "cfg").c_str(), 0700), 0);
   ASSERT_EQ(mkdir(DbDir().c_str(), 0700), 0);
   std::string garbage;
   for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) & 0xff);
   m_dir.WriteFile("cfg/linkward/registry.db", garbage);
-
-  CSqliteKeyStore store(DbPath());
-  IKeyStore::Key key;
-  bool created = false;
-  EXPECT_FALSE(store.OpenKey(APP, &key));
-  EXPECT_FALSE(store.CreateKey(APP, &key, &created));
-  key.path = APP;
-  key.writable = true;
-  EXPECT_FALSE(store.SetValue(key, "x", "1"));
-  char buf[260];
-  EXPECT_FALSE(store.QueryValue(key, "x", buf, sizeof buf));
-  // The file is left as it was.
-  EXPECT_EQ(ScratchDir::ReadFile(DbPath()), garbage);
-}
-
-TEST_F(KeyStoreTest, DirectoryThatCannotBeMadeFailsWrites) {
-  // A regular file where a directory should be: fails for every user, root too.
-  m_dir.WriteFile("cfg", "not a directory");
-  CSqliteKeyStore store(DbPath());
-  IKeyStore::Key key;
-  bool created = false;
-  EXPECT_FALSE(store.CreateKey(APP, &key, &created));
-  EXPECT_FALSE(store.OpenKey(APP, &key));
+  // A regular file where the directory should be: fails for every user, root too.
+  m_dir.WriteFile("file", "not a directory");
+  for (std::string path : {DbPath(), m_dir / "file/linkward/registry.db"}) {
+    CSqliteKeyStore store(path);
+    IKeyStore::Key key;
+    bool created = false;
+    EXPECT_FALSE(store.OpenKey(APP, &key));
+    EXPECT_FALSE(store.CreateKey(APP, &key, &created));
+    key.path = APP;
+    key.writable = true;
+    EXPECT_FALSE(store.SetValue(key, "x", "1"));
+    char buf[260];
+    EXPECT_FALSE(store.QueryValue(key, "x", buf, sizeof buf));
+  }
+  EXPECT_EQ(ScratchDir::ReadFile(DbPath()), garbage);  // left as it was
 }
 
 TEST_F(KeyStoreTest, UnwritableDirectoryFailsWritesButStillReads) {
@@ -184,7 +127,7 @@ TEST_F(KeyStoreTest, UnwritableDirectoryFailsWritesButStillReads) {
   ASSERT_EQ(chmod(DbPath().c_str(), 0400), 0);
   ASSERT_EQ(chmod(DbDir().c_str(), 0500), 0);
   EXPECT_FALSE(Write(store, APP, "x", "2"));
-  EXPECT_FALSE(Write(store, std::string(APP) + "\\New", "y", "2"));
+  EXPECT_FALSE(Write(store, APP + "\\New", "y", "2"));
   std::string text;
   ASSERT_TRUE(Read(store, APP, "x", &text));
   EXPECT_EQ(text, "1");
@@ -193,7 +136,8 @@ TEST_F(KeyStoreTest, UnwritableDirectoryFailsWritesButStillReads) {
 
 TEST_F(KeyStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
   constexpr int kValues = 150;
-  CSqliteKeyStore store(DbPath());
+  auto section = [](int i) { return APP + "\\S" + std::to_string(i % 5); };
+  auto name = [](int p, int i) { return "p" + std::to_string(p) + "v" + std::to_string(i); };
   pid_t pids[2];
   for (int p = 0; p < 2; ++p) {
     pids[p] = fork();
@@ -201,11 +145,8 @@ TEST_F(KeyStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
     if (pids[p] == 0) {
       CSqliteKeyStore mine(DbPath());
       int failures = 0;
-      for (int i = 0; i < kValues; ++i) {
-        std::string section = std::string(APP) + "\\S" + std::to_string(i % 5);
-        std::string name = "p" + std::to_string(p) + "v" + std::to_string(i);
-        if (!Write(mine, section, name, std::to_string(i * 10 + p))) ++failures;
-      }
+      for (int i = 0; i < kValues; ++i)
+        failures += !Write(mine, section(i), name(p, i), std::to_string(i * 10 + p));
       _exit(failures == 0 ? 0 : 1);
     }
   }
@@ -214,12 +155,11 @@ TEST_F(KeyStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
+  CSqliteKeyStore store(DbPath());
   for (int p = 0; p < 2; ++p) {
     for (int i = 0; i < kValues; ++i) {
-      std::string section = std::string(APP) + "\\S" + std::to_string(i % 5);
-      std::string name = "p" + std::to_string(p) + "v" + std::to_string(i);
       std::string text;
-      ASSERT_TRUE(Read(store, section, name, &text)) << name;
+      ASSERT_TRUE(Read(store, section(i), name(p, i), &text)) << name(p, i);
       EXPECT_EQ(text, std::to_string(i * 10 + p));
     }
   }
