@@ -10,16 +10,28 @@
 
 namespace {
 
-class ViewCommandsTest : public ViewFixture {};
+using Texts = std::vector<std::string>;
+const std::string kDefaultMask = "011111111111111111111";
+
+class ViewCommandsTest : public ViewFixture {
+ protected:
+  // Answers the export dialog with *path and format.
+  void ExportTo(const std::string* path, int format) {
+    frame.onExport = [path, format](CExportDlg& dlg) {
+      dlg.m_strExportPath = *path;
+      dlg.m_nExportFormat = format;
+      return IDOK;
+    };
+  }
+};
 
 TEST_F(ViewCommandsTest, StoredMaskOfWrongLengthIsReplacedBySafeDefault) {
   for (std::string stored : {std::string(20, '1'), std::string(22, '0'), std::string()}) {
     settings.SetString("Settings", "Filter", stored);
     Restart();
-    EXPECT_EQ(View().FilterMask(), "011111111111111111111");
-    ASSERT_EQ(frame.boxes.size(), 1u);
-    EXPECT_EQ(frame.boxes[0].text, "Setting Filter Codes to Safe Default");
-    EXPECT_EQ(settings.GetString("Settings", "Filter", ""), "011111111111111111111");
+    EXPECT_EQ(View().FilterMask(), kDefaultMask);
+    EXPECT_EQ(Boxes(), Texts{"Setting Filter Codes to Safe Default"});
+    EXPECT_EQ(settings.GetString("Settings", "Filter", ""), kDefaultMask);
   }
   settings.SetString("Settings", "Filter", "0x1111111111111111110");
   Restart();
@@ -30,22 +42,20 @@ TEST_F(ViewCommandsTest, StoredMaskOfWrongLengthIsReplacedBySafeDefault) {
 }
 
 TEST_F(ViewCommandsTest, PreferencesOkStoresMaskAndWaitLimit) {
-  EXPECT_EQ(View().WaitLimitSeconds(), 15);
+  const std::string watched = "000000011110000001000";
   frame.onPreferences = [&](CPreferencesDlg& dlg) {
     EXPECT_EQ(dlg.m_nTimeout, 15);
     dlg.OnInitDialog();
-    EXPECT_EQ(dlg.m_nChecks[0], 0);
-    EXPECT_EQ(dlg.m_nChecks[1], 1);
+    EXPECT_EQ(dlg.m_nChecks[0] * 10 + dlg.m_nChecks[1], 1);
     EXPECT_EQ(dlg.RowText(20), "Host Took Too Long to Respond");
     dlg.OnWatchOneEyeShut();
-    EXPECT_EQ(View().FilterMask(), "000000011110000001000");  // at once, before OK
+    EXPECT_EQ(View().FilterMask(), watched);  // at once, before OK
     for (const char* bad : {"4", "51", "ten"}) EXPECT_FALSE(dlg.OnOK(bad)) << bad;
-    EXPECT_TRUE(dlg.OnOK("5"));
-    EXPECT_TRUE(dlg.OnOK(" 50 "));
+    EXPECT_TRUE(dlg.OnOK("5") && dlg.OnOK(" 50 "));
     return IDOK;
   };
   View().OnPreferences();
-  EXPECT_EQ(settings.GetString("Settings", "Filter", ""), "000000011110000001000");
+  EXPECT_EQ(settings.GetString("Settings", "Filter", ""), watched);
   EXPECT_EQ(settings.GetInt("Settings", "Timeout", 0), 50);
   EXPECT_EQ(View().WaitLimitSeconds(), 50);
 
@@ -55,8 +65,8 @@ TEST_F(ViewCommandsTest, PreferencesOkStoresMaskAndWaitLimit) {
     return IDCANCEL;
   };
   View().OnPreferences();
-  EXPECT_EQ(View().FilterMask(), "011111111111111111111");
-  EXPECT_EQ(settings.GetString("Settings", "Filter", ""), "000000011110000001000");
+  EXPECT_EQ(View().FilterMask(), kDefaultMask);
+  EXPECT_EQ(settings.GetString("Settings", "Filter", ""), watched);
   EXPECT_EQ(View().WaitLimitSeconds(), 50);
 }
 
@@ -73,27 +83,23 @@ TEST_F(ViewCommandsTest, PreferencesChangedDuringATestApplyToTheNextLinks) {
   View().OnPreferences();
   EXPECT_EQ(View().WaitLimitSeconds(), 7);
   RunToEnd();
-  EXPECT_EQ(View().Rows().GetItemCount(), 1);
-  EXPECT_EQ(View().Rows().GetItemText(0, COL_SITE), "first");
+  EXPECT_EQ(Rows(), Texts{Local(server) + "|HTTP Code 404 Not Found|first"});
 }
 
 TEST_F(ViewCommandsTest, ExportWritesTheChosenFormatAndRemembersIt) {
   AddRow(View(), "http://host/a&b", "HTTP Code 404 Not Found", "A <b>", "/web/index.htm");
   std::string report = dir / "out.html";
   frame.onExport = [&](CExportDlg& dlg) {
-    EXPECT_EQ(dlg.m_strExportPath, "results.txt");
-    EXPECT_EQ(dlg.m_nExportFormat, 0);
+    EXPECT_EQ(dlg.m_strExportPath + "|" + std::to_string(dlg.m_nExportFormat), "results.txt|0");
     dlg.m_strExportPath = report;
     dlg.m_nExportFormat = 1;
     return IDOK;
   };
   View().OnExport();
   EXPECT_TRUE(frame.boxes.empty());
-  std::string html = ScratchDir::ReadFile(report);
-  EXPECT_NE(
-      html.find("<li><a href=\"http://host/a&amp;b\">A &lt;b&gt;</a> HTTP Code 404 Not Found"),
-      std::string::npos)
-      << html;
+  EXPECT_NE(ScratchDir::ReadFile(report).find(
+                "<li><a href=\"http://host/a&amp;b\">A &lt;b&gt;</a> HTTP Code 404 Not Found"),
+            std::string::npos);
   EXPECT_EQ(settings.GetString("XportSel", "Starter", ""), report);
   EXPECT_EQ(settings.GetInt("XportSel", "Text", 0), 1);
 }
@@ -101,15 +107,10 @@ TEST_F(ViewCommandsTest, ExportWritesTheChosenFormatAndRemembersIt) {
 TEST_F(ViewCommandsTest, ExportAsksBeforeReplacingAndReportsAFailedWrite) {
   AddRow(View(), "http://host/", "HTTP Code 404 Not Found", "x", "/web/index.htm");
   std::string path = dir.WriteFile("old.txt", "keep me");
-  frame.onExport = [&](CExportDlg& dlg) {
-    dlg.m_strExportPath = path;
-    dlg.m_nExportFormat = 0;
-    return IDOK;
-  };
+  ExportTo(&path, 0);
   frame.answers = {IDNO};
   View().OnExport();
-  ASSERT_EQ(frame.boxes.size(), 1u);
-  EXPECT_EQ(frame.boxes[0].text, path + "\nThis file already exists\n\nReplace existing file?");
+  EXPECT_EQ(Boxes(), Texts{path + "\nThis file already exists\n\nReplace existing file?"});
   EXPECT_EQ(frame.boxes[0].style & MB_YESNO, MB_YESNO);
   EXPECT_EQ(ScratchDir::ReadFile(path), "keep me");
   EXPECT_EQ(settings.GetString("XportSel", "Starter", "none"), "none");
@@ -122,8 +123,7 @@ TEST_F(ViewCommandsTest, ExportAsksBeforeReplacingAndReportsAFailedWrite) {
     path = unwritable;
     frame.boxes.clear();
     View().OnExport();
-    ASSERT_EQ(frame.boxes.size(), 1u);
-    EXPECT_EQ(frame.boxes[0].text, "file write error");
+    EXPECT_EQ(Boxes(), Texts{"file write error"});
     EXPECT_EQ(settings.GetString("XportSel", "Starter", "none"), path);
   }
 }
@@ -131,7 +131,10 @@ TEST_F(ViewCommandsTest, ExportAsksBeforeReplacingAndReportsAFailedWrite) {
 // ---------------------------------------------------------------------------
 // Repair
 
-class RepairPassTest : public ViewFixture {
+using Marks = std::vector<uint32_t>;
+const std::string kDone = "All URL repairs completed";
+
+class RepairPassTest : public ViewCommandsTest {
  protected:
   void SetUp() override {
     fileA = Page("a.htm", "<p>\n<a href=\"http://h/1\">One</a>\n<a href=\"http://h/2\">Two</a>\n");
@@ -156,13 +159,12 @@ class RepairPassTest : public ViewFixture {
       return IDOK;
     };
   }
-  std::vector<uint32_t> Marks() {
-    std::vector<uint32_t> marks;
-    for (int i = 0; i < View().Rows().GetItemCount(); ++i)
-      marks.push_back(View().Rows().GetItemData(i));
+  static Marks MarksOf(const CLinkwardView& v) {
+    Marks marks;
+    for (int i = 0; i < v.Rows().GetItemCount(); ++i) marks.push_back(v.Rows().GetItemData(i));
     return marks;
   }
-  std::string Done() const { return frame.boxes.empty() ? "" : frame.boxes.back().text; }
+  std::string Failed() const { return failed.m_strFailFile + "|" + failed.m_strFailUrl; }
   std::string fileA, fileB;
   CRepairFailDlg failed;
 };
@@ -182,61 +184,56 @@ TEST_F(RepairPassTest, CancelChangesNothingAndACompletedPassMarksRowsAndFiles) {
   Script(frame, 0, false);
   View().OnRepair();
   EXPECT_EQ(settings.GetInt("Repair", "Type", -1), 0);
-  ASSERT_EQ(frame.boxes.size(), 1u);
-  EXPECT_EQ(Done(), "All URL repairs completed");
+  EXPECT_EQ(Boxes(), Texts{kDone});
   EXPECT_EQ(ScratchDir::ReadFile(fileA),
             "<p>\n<!--<a href=\"http://h/1\">One</a>-->\n<!--<a href=\"http://h/2\">Two</a>-->\n");
   EXPECT_EQ(ScratchDir::ReadFile(dir / "site/a.rep"),
             "<p>\n<a href=\"http://h/1\">One</a>\n<a href=\"http://h/2\">Two</a>\n");
-  EXPECT_EQ(Marks(), (std::vector<uint32_t>{0x10001, 1, 0x10001}));
+  EXPECT_EQ(MarksOf(View()), (Marks{0x10001, 1, 0x10001}));
   EXPECT_FALSE(fsys::FileExists(dir / "site/a.t~p"));
 }
 
 TEST_F(RepairPassTest, UnknownCodeAsksFirstAndAnEmptyListStillCompletes) {
   View().ReasonText(418);
   Script(frame, 0, false);
-  frame.answers = {IDNO};
+  frame.answers = {IDNO, IDYES};
   View().OnRepair();
-  ASSERT_EQ(frame.boxes.size(), 1u);
-  EXPECT_EQ(Done(),
-            "The testing found at least one URL\nwith an UNKNOWN ERROR!\n(See the window "
-            "text.)\n\nAre you sure you want to repair now?");
+  EXPECT_EQ(Boxes(), Texts{"The testing found at least one URL\nwith an UNKNOWN ERROR!\n(See the "
+                           "window text.)\n\nAre you sure you want to repair now?"});
   EXPECT_FALSE(fsys::FileExists(dir / "site/a.rep"));
-  frame.answers = {IDYES};
   View().OnRepair();
-  EXPECT_EQ(Done(), "All URL repairs completed");
+  EXPECT_EQ(Boxes().back(), kDone);
 
   View().Rows().DeleteAllItems();
   frame.boxes.clear();
   frame.answers = {IDYES};
   View().OnRepair();
-  EXPECT_EQ(Done(), "All URL repairs completed");
+  EXPECT_EQ(Boxes().back(), kDone);
 }
 
 TEST_F(RepairPassTest, UrlNotFoundStopsThenResumes) {
   dir.WriteFile("site/a.htm", "<a href=\"http://h/1\">One</a>\n<p>the second link is gone</p>\n");
   Script(frame, 1, false);
   View().OnRepair();
-  ASSERT_EQ(frame.boxes.size(), 1u);
-  EXPECT_EQ(Done(), "We looked in file\n" + fileA + "\nbut could not file the URL\nhttp://h/2");
-  EXPECT_EQ(failed.m_strFailFile, fileA);
-  EXPECT_EQ(failed.m_strFailUrl, "http://h/2");
+  EXPECT_EQ(Boxes(),
+            Texts{"We looked in file\n" + fileA + "\nbut could not file the URL\nhttp://h/2"});
+  EXPECT_EQ(Failed(), fileA + "|http://h/2");
   // The file keeps the rewrite made before the stop; the next file is untouched.
   const std::string kept =
       "<a href=\"a.htm\">One</a><!--http://h/1-->\n<p>the second link is gone</p>\n";
   EXPECT_EQ(ScratchDir::ReadFile(fileA), kept);
-  EXPECT_EQ(Marks(), (std::vector<uint32_t>{1, 0, 0}));
+  EXPECT_EQ(MarksOf(View()), (Marks{1, 0, 0}));
   EXPECT_EQ(ScratchDir::ReadFile(fileB), "<a href=\"http://h/3\">Three</a>\n");
 
   // The user puts the link back and runs the pass again: only what is left is done.
   dir.WriteFile("site/a.htm", kept + "<a href=\"http://h/2\">Two</a>\n");
   View().OnRepair();
-  EXPECT_EQ(Done(), "All URL repairs completed");
+  EXPECT_EQ(Boxes().back(), kDone);
   EXPECT_EQ(ScratchDir::ReadFile(fileA), kept + "<a href=\"a.htm\">Two</a><!--http://h/2-->\n");
   // The backup still holds the file as it was before the first repair.
   EXPECT_EQ(ScratchDir::ReadFile(dir / "site/a.rep"),
             "<a href=\"http://h/1\">One</a>\n<p>the second link is gone</p>\n");
-  EXPECT_EQ(Marks(), (std::vector<uint32_t>{0x10001, 1, 0x10001}));
+  EXPECT_EQ(MarksOf(View()), (Marks{0x10001, 1, 0x10001}));
 }
 
 TEST_F(RepairPassTest, IgnoringTheUrlDeletesItsRow) {
@@ -246,7 +243,7 @@ TEST_F(RepairPassTest, IgnoringTheUrlDeletesItsRow) {
   ASSERT_EQ(View().Rows().GetItemCount(), 2);
   EXPECT_EQ(View().Rows().GetItemText(1, COL_URL), "http://h/3");
   View().OnRepair();
-  EXPECT_EQ(Done(), "All URL repairs completed");
+  EXPECT_EQ(Boxes().back(), kDone);
   EXPECT_EQ(ScratchDir::ReadFile(fileB), "<!--<a href=\"http://h/3\">Three</a>-->\n");
 }
 
@@ -254,10 +251,9 @@ TEST_F(RepairPassTest, MissingSourceFileStopsWithTheLastUrl) {
   ::unlink(fileB.c_str());
   Script(frame, 0, true);
   View().OnRepair();
-  EXPECT_EQ(failed.m_strFailFile, fileB);
-  EXPECT_EQ(failed.m_strFailUrl, "http://h/2");             // the URL last handled
-  EXPECT_TRUE(frame.boxes.empty());                         // no message of its own
-  EXPECT_EQ(Marks(), (std::vector<uint32_t>{0x10001, 1}));  // b's first row was deleted
+  EXPECT_EQ(Failed(), fileB + "|http://h/2");       // the URL last handled
+  EXPECT_TRUE(frame.boxes.empty());                 // no message of its own
+  EXPECT_EQ(MarksOf(View()), (Marks{0x10001, 1}));  // b's first row was deleted
 }
 
 TEST_F(RepairPassTest, FileThatCannotBeReplacedStopsBetweenFiles) {
@@ -281,8 +277,7 @@ TEST_F(RepairPassTest, FileThatCannotBeReplacedStopsBetweenFiles) {
   swapper.rows = &other.Rows();
   Script(swapper, 0, true);
   other.OnRepair();
-  EXPECT_EQ(failed.m_strFailFile, fileA);
-  EXPECT_EQ(failed.m_strFailUrl, "http://h/2");
+  EXPECT_EQ(Failed(), fileA + "|http://h/2");
   EXPECT_TRUE(fsys::FileExists(dir / "site/a.t~p"));  // the rewritten copy stays beside it
   ASSERT_EQ(other.Rows().GetItemCount(), 2);          // the first row of b was ignored
   EXPECT_EQ(FileDoneMark(other.Rows().GetItemData(0)), 0u);
@@ -291,15 +286,9 @@ TEST_F(RepairPassTest, FileThatCannotBeReplacedStopsBetweenFiles) {
 TEST_F(RepairPassTest, TypeTwoRemovesLinesThenExportsTheList) {
   Script(frame, 2, false);
   std::string report = dir / "bad.txt";
-  frame.onExport = [&](CExportDlg& dlg) {
-    dlg.m_strExportPath = report;
-    dlg.m_nExportFormat = 0;
-    return IDOK;
-  };
+  ExportTo(&report, 0);
   View().OnRepair();
-  ASSERT_EQ(frame.boxes.size(), 2u);
-  EXPECT_EQ(frame.boxes[0].text, "All URL repairs completed");
-  EXPECT_EQ(frame.boxes[1].text, "You chose to save the bad URLs\n\nClick OK to proceed");
+  EXPECT_EQ(Boxes(), (Texts{kDone, "You chose to save the bad URLs\n\nClick OK to proceed"}));
   EXPECT_EQ(ScratchDir::ReadFile(fileA), "<p>\n");
   EXPECT_EQ(ScratchDir::ReadFile(fileB), "");
   EXPECT_EQ(ScratchDir::ReadFile(report),

@@ -8,6 +8,7 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "engine/LinkwardView.h"
 #include "platform/PollEventLoop.h"
@@ -45,9 +46,30 @@ class ViewFixture : public ::testing::Test {
         "[A-Z][a-z]+day, [A-Z][a-z]+ [0-9]{1,2}, [0-9]{4}, [0-9]{2}:[0-9]{2}:[0-9]{2}");
     return std::regex_replace(frame.log, date, "<date>");
   }
-  // Writes a file of the test's site directory and returns its path.
+  // Writes a file of the site directory and returns its path.
   std::string Page(const std::string& name, const std::string& body) {
     return dir.WriteFile("site/" + name, body);
+  }
+  // Every row as "url|reason|site".
+  std::vector<std::string> Rows() {
+    std::vector<std::string> rows;
+    const CResultRows& r = View().Rows();
+    for (int i = 0; i < r.GetItemCount(); ++i)
+      rows.push_back(r.GetItemText(i, COL_URL) + "|" + r.GetItemText(i, COL_REASON) + "|" +
+                     r.GetItemText(i, COL_SITE));
+    return rows;
+  }
+  // The texts of the message boxes shown so far.
+  std::vector<std::string> Boxes() const {
+    std::vector<std::string> texts;
+    for (const auto& box : frame.boxes) texts.push_back(box.text);
+    return texts;
+  }
+  // After a test: the commands are back and no timer is left.
+  void ExpectIdle() {
+    EXPECT_TRUE(View().OnUpdateSelectFiles() && View().OnUpdateRepair());
+    EXPECT_FALSE(View().OnUpdateStopTest());
+    EXPECT_FALSE(loop.HasTimer(TICK_TIMER_ID) || loop.HasTimer(WAIT_TIMER_ID));
   }
   // Adds a row as a test would, the file taken from the current file.
   static void AddRow(CLinkwardView& v, const std::string& url, const std::string& reason,
