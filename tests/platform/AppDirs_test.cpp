@@ -48,13 +48,20 @@ void InChild(Fn fn) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-TEST(AppDirs, RuntimeDirIsPrivatePerProcessAndStaysTheSame) {
+TEST(AppDirs, RuntimeDirIsPrivatePerProcessAndRemovedOnlyWhenEmpty) {
   ScratchDir base;
   ScopedEnv rt("XDG_RUNTIME_DIR", base.Path().c_str());
   InChild([&] {
     std::string dir = appdirs::RuntimeDir();
-    std::string prefix = base.Path() + "/linkward-" + std::to_string(getpid()) + "-";
-    return StartsWith(dir, prefix) && IsPrivateDir(dir) && appdirs::RuntimeDir() == dir;
+    std::string scratch = dir + "/urltmp~";
+    if (!StartsWith(dir, base.Path() + "/linkward-" + std::to_string(getpid()) + "-") ||
+        !IsPrivateDir(dir) || appdirs::RuntimeDir() != dir || !ScratchDir::WriteBytes(scratch, "x"))
+      return false;
+    appdirs::RemoveRuntimeDirIfEmpty();  // in use: kept
+    if (!IsPrivateDir(dir)) return false;
+    unlink(scratch.c_str());
+    appdirs::RemoveRuntimeDirIfEmpty();
+    return !IsPrivateDir(dir);
   });
 }
 
@@ -76,22 +83,6 @@ TEST(AppDirs, RuntimeDirFallsBackToCacheHomeThenHomeCacheThenNothing) {
   }
   ScopedEnv home("HOME", (base / "file").c_str());  // a file: no directory can be made
   InChild([&] { return appdirs::RuntimeDir().empty(); });
-}
-
-TEST(AppDirs, RemoveRuntimeDirIfEmptyKeepsADirectoryInUse) {
-  ScratchDir base;
-  ScopedEnv rt("XDG_RUNTIME_DIR", base.Path().c_str());
-  InChild([&] {
-    std::string dir = appdirs::RuntimeDir();
-    std::string scratch = dir + "/urltmp~";
-    if (!ScratchDir::WriteBytes(scratch, "x")) return false;
-    appdirs::RemoveRuntimeDirIfEmpty();
-    if (!IsPrivateDir(dir)) return false;
-    unlink(scratch.c_str());
-    appdirs::RemoveRuntimeDirIfEmpty();
-    struct stat st;
-    return stat(dir.c_str(), &st) != 0;
-  });
 }
 
 }  // namespace
