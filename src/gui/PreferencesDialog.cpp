@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "DialogButtons.h"
 #include "Help.h"
 #include "engine/OutcomeTable.h"
 #include "settings/PreferencesDlg.h"
@@ -100,12 +101,10 @@ PreferencesDialog::PreferencesDialog(CPreferencesDlg& model, QWidget* parent)
                     QStringLiteral("Report only the very worst offenders to me"), m_pOneEye);
   for (QGroupBox* g : {groupA, groupB}) g->setFixedWidth(210);
 
-  auto* ok = new QPushButton(QStringLiteral("OK"));
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"));
-  auto* help = new QPushButton(QStringLiteral("Help"));
-  ok->setDefault(true);
-  cancel->setAutoDefault(false);
-  help->setAutoDefault(false);
+  DialogButtons buttons = MakeDialogButtons();
+  QPushButton* ok = buttons.ok;
+  QPushButton* cancel = buttons.cancel;
+  QPushButton* help = buttons.help;
 
   // Left column: heading, list, wait limit. Right column: the two defaults.
   auto* grid = new QGridLayout(this);
@@ -121,12 +120,7 @@ PreferencesDialog::PreferencesDialog(CPreferencesDlg& model, QWidget* parent)
   timeoutRow->addWidget(timeoutLabel);
   timeoutRow->addStretch();
   grid->addLayout(timeoutRow, 3, 0);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  buttons->addWidget(help);
-  grid->addLayout(buttons, 4, 0, 1, 2);
+  grid->addLayout(buttons.row, 4, 0, 1, 2);
 
   // Tab order as designed: OK, Cancel, the wait limit, the list, the buttons, Help.
   setTabOrder(ok, cancel);

@@ -139,29 +139,35 @@ void QtFrame::CommandStateChanged() {
   m_main.UpdateCommands();
 }
 
-int QtFrame::DoModal(CSelectFilesDlg& dlg) {
-  SelectFilesDialog dialog(dlg, &m_main);
+namespace {
+
+// Shows the desktop dialog that draws model, modally over parent.
+template <typename Dialog, typename Model>
+int RunModal(Model& model, QWidget* parent) {
+  Dialog dialog(model, parent);
   return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+}  // namespace
+
+int QtFrame::DoModal(CSelectFilesDlg& dlg) {
+  return RunModal<SelectFilesDialog>(dlg, &m_main);
 }
 
 int QtFrame::DoModal(CPreferencesDlg& dlg) {
-  PreferencesDialog dialog(dlg, &m_main);
-  return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+  return RunModal<PreferencesDialog>(dlg, &m_main);
 }
 
 int QtFrame::DoModal(CExportDlg& dlg) {
-  ExportDialog dialog(dlg, &m_main);
-  return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+  return RunModal<ExportDialog>(dlg, &m_main);
 }
 
 int QtFrame::DoModal(CRepairDlg& dlg) {
-  RepairDialog dialog(dlg, &m_main);
-  return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+  return RunModal<RepairDialog>(dlg, &m_main);
 }
 
 int QtFrame::DoModal(CRepairFailDlg& dlg) {
-  RepairFailDialog dialog(dlg, &m_main);
-  return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+  return RunModal<RepairFailDialog>(dlg, &m_main);
 }
 
 std::string OpenDialogDirectory(const std::string& initialName) {

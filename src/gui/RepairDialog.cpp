@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "DialogButtons.h"
 #include "Help.h"
 #include "repair/RepairDlg.h"
 
@@ -48,22 +49,15 @@ RepairDialog::RepairDialog(CRepairDlg& model, QWidget* parent) : QDialog(parent)
   auto* backups = new QLabel(
       QStringLiteral("For any option, your original files are backed-up with the extension .REP"));
 
-  auto* ok = new QPushButton(QStringLiteral("OK"));
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"));
-  auto* help = new QPushButton(QStringLiteral("Help"));
-  ok->setDefault(true);
-  cancel->setAutoDefault(false);
-  help->setAutoDefault(false);
+  DialogButtons buttons = MakeDialogButtons();
+  QPushButton* ok = buttons.ok;
+  QPushButton* cancel = buttons.cancel;
+  QPushButton* help = buttons.help;
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(box);
   layout->addWidget(backups);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  buttons->addWidget(help);
-  layout->addLayout(buttons);
+  layout->addLayout(buttons.row);
 
   connect(ok, &QPushButton::clicked, this, &RepairDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &RepairDialog::reject);
