@@ -1,0 +1,58 @@
+// CHttpChecker: judges http://, https:// and ftp:// links for the full check,
+// many at a time, with libcurl's multi interface driven by the event loop
+// port (socket watches and one timer; no thread per link).
+//
+// HEAD first, GET when HEAD is answered with an error status or fails;
+// redirects followed (at most 10, to http, https and ftp only); certificates
+// verified; the wait limit bounds each request; 429 and 503 with a
+// Retry-After that fits in the wait limit are retried once. Each distinct URL
+// is requested once for the checker's lifetime: a later Check of the same URL
+// is answered from the first outcome.
+//
+// Threading: the loop's thread only. done callbacks run from the loop, never
+// from within Check.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/EventLoop.h"
+
+struct HttpCheckOptions {
+  int timeoutMs = 15000;  // bounds each request, redirects included
+  int maxTransfers = 128;  // 1..256
+  int maxPerHost = 2;      // 1..16
+  std::string caFile;      // empty: $SSL_CERT_FILE, else the system store
+};
+
+struct HttpOutcome {
+  // The outcome to report: when a redirect chain ended in a success, the
+  // status of the first redirect (301, 302, 303, 307, 308); otherwise the
+  // final status or a failure code (see check/CheckOutcome.h). ftp success
+  // gives CHECK_FOUND.
+  unsigned code = 0;
+  unsigned finalCode = 0;  // the status at the end of the chain (0 when none)
+  std::string finalUrl;    // where the chain ended; empty without a redirect
+};
+
+class CHttpChecker {
+ public:
+  using DoneFn = std::function<void(const HttpOutcome&)>;
+
+  CHttpChecker(IEventLoop& loop, HttpCheckOptions options);
+  ~CHttpChecker();  // cancels everything; removes its watches and timers
+  CHttpChecker(const CHttpChecker&) = delete;
+  CHttpChecker& operator=(const CHttpChecker&) = delete;
+
+  // REQUIRES: url is absolute http, https or ftp, without a fragment.
+  void Check(const std::string& url, DoneFn done);
+  // Drops every queued and running transfer; no done callback runs after.
+  void CancelAll();
+  // Transfers queued or running.
+  size_t Pending() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> m_pImpl;
+};
