@@ -36,21 +36,30 @@ struct HttpOutcome {
   std::string finalUrl;    // where the chain ended; empty without a redirect
 };
 
-class CHttpChecker {
+// What the full check asks of whatever judges its remote links; tests put a
+// scripted judge in its place.
+class IRemoteChecker {
  public:
   using DoneFn = std::function<void(const HttpOutcome&)>;
+  virtual ~IRemoteChecker() = default;
+  // REQUIRES: url is absolute http, https or ftp, without a fragment.
+  virtual void Check(const std::string& url, DoneFn done) = 0;
+  // Drops every queued and running transfer; no done callback runs after.
+  virtual void CancelAll() = 0;
+  // Transfers queued or running.
+  virtual size_t Pending() const = 0;
+};
 
+class CHttpChecker : public IRemoteChecker {
+ public:
   CHttpChecker(IEventLoop& loop, HttpCheckOptions options);
-  ~CHttpChecker();  // cancels everything; removes its watches and timers
+  ~CHttpChecker() override;  // cancels everything; removes its watches and timers
   CHttpChecker(const CHttpChecker&) = delete;
   CHttpChecker& operator=(const CHttpChecker&) = delete;
 
-  // REQUIRES: url is absolute http, https or ftp, without a fragment.
-  void Check(const std::string& url, DoneFn done);
-  // Drops every queued and running transfer; no done callback runs after.
-  void CancelAll();
-  // Transfers queued or running.
-  size_t Pending() const;
+  void Check(const std::string& url, DoneFn done) override;
+  void CancelAll() override;
+  size_t Pending() const override;
 
  private:
   struct Impl;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 class IFrame;
@@ -20,6 +21,14 @@ inline uint32_t FileDoneMark(uint32_t data) { return data >> 16; }
 inline uint32_t WithRepairedMark(uint32_t data) { return (data & 0xFFFF0000u) | 1u; }
 inline uint32_t WithFileDoneMark(uint32_t data) { return (data & 0xFFFFu) | 0x10000u; }
 
+// What is known of a row beyond its four texts, for the machine-readable
+// reports and the repair of moved links. Zero or empty where unknown.
+struct RowDetails {
+  unsigned code = 0;     // the status or failure code the row reports
+  int line = 0;          // the link's line in its file, from 1
+  std::string finalUrl;  // where a redirect chain ended
+};
+
 class CResultRows {
  public:
   // frame receives a change notice for every change; it may be null.
@@ -29,12 +38,14 @@ class CResultRows {
   // REQUIRES: 0 <= row < GetItemCount(), 0 <= col < 4
   const std::string& GetItemText(int row, int col) const { return m_rows[row].text[col]; }
   uint32_t GetItemData(int row) const { return m_rows[row].data; }
+  const RowDetails& GetItemDetails(int row) const { return m_rows[row].details; }
 
   // Inserts a row at index row (the end when row >= count) with column 0 =
   // text and item data 0. Returns its index.
   int InsertItem(int row, const std::string& text);
   void SetItemText(int row, int col, const std::string& text);
   void SetItemData(int row, uint32_t data);
+  void SetItemDetails(int row, RowDetails details) { m_rows[row].details = std::move(details); }
   void DeleteItem(int row);
   void DeleteAllItems();
 
@@ -42,6 +53,7 @@ class CResultRows {
   struct Row {
     std::array<std::string, 4> text;
     uint32_t data = 0;
+    RowDetails details;
   };
   IFrame* m_pFrame;
   std::vector<Row> m_rows;
