@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -89,8 +90,12 @@ class CLinkwardView {
   void WriteTextReport(std::FILE* file);
   void WriteHtmlReport(std::FILE* file);
 
-  // Repair.
+  // Repair. The pass itself lives in repair/ (RunRepairPass); these are its
+  // faces on the view.
   void RepairLinks();
+  // fn is asked before each file of a repair pass; when it answers true the
+  // pass finishes the file in hand and stops (Ctrl-C in the terminal face).
+  void SetCancelCheck(std::function<bool()> fn) { m_fnCancelCheck = std::move(fn); }
   int BeginFileRepair(const std::string& path) { return m_repair.BeginFileRepair(path); }
   int RepairLinkLine(const std::string& url, const std::string& path, int type) {
     return m_repair.RepairLinkLine(url, path, type);
@@ -144,6 +149,7 @@ class CLinkwardView {
   int m_bAwaitingReply = 0;
   std::string m_strCurrentFile;
   CRepairFiles m_repair;
+  std::function<bool()> m_fnCancelCheck;
   std::array<char, REPLY_BUFFER_SIZE> m_replyBuffer{};
   int m_nErrorCount = -1;
   int m_bTestEnded = 0;

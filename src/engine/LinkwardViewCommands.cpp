@@ -4,6 +4,7 @@
 #include "engine/LinkwardView.h"
 #include "platform/LocalTime.h"
 #include "repair/RepairDlg.h"
+#include "repair/RepairPass.h"
 #include "results/ReportWriter.h"
 #include "settings/ExportDlg.h"
 #include "settings/PreferencesDlg.h"
@@ -88,58 +89,10 @@ void CLinkwardView::RepairLinks() {
   m_settings.SetInt("Repair", "Type", dlg.m_nRepairType);
   const int type = dlg.m_nRepairType;
 
-  std::string currentPath;
-  std::string currentUrl;
-  int result = 1;
-  int groupStart = 0;
-  int i = 0;
-  for (; i < m_rows.GetItemCount(); ++i) {
-    const std::string& file = m_rows.GetItemText(i, COL_FILE);
-    if (file != currentPath) {
-      if (i > 0 && FileDoneMark(m_rows.GetItemData(groupStart)) != 1) {
-        result = EndFileRepair(currentPath);
-        if (!result) break;
-        m_rows.SetItemData(groupStart, WithFileDoneMark(m_rows.GetItemData(groupStart)));
-      }
-      groupStart = i;
-      currentPath = file;
-      if (FileDoneMark(m_rows.GetItemData(i)) != 1) {
-        result = BeginFileRepair(currentPath);
-        if (!result) break;
-      }
-    }
-    if (RepairedMark(m_rows.GetItemData(i)) != 1) {
-      currentUrl = m_rows.GetItemText(i, COL_URL);
-      result = RepairLinkLine(currentUrl, currentPath, type);
-      if (!result) {
-        // The copy holds every rewrite made so far and the rest unchanged.
-        EndFileRepair(currentPath);
-        break;
-      }
-      m_rows.SetItemData(i, WithRepairedMark(m_rows.GetItemData(i)));
-    }
-  }
-  if (result && m_repair.SourceOpen() && FileDoneMark(m_rows.GetItemData(groupStart)) != 1) {
-    // The last file is replaced like every other; when that fails the pass
-    // has not completed and says so.
-    result = EndFileRepair(currentPath);
-    if (result) m_rows.SetItemData(groupStart, WithFileDoneMark(m_rows.GetItemData(groupStart)));
-  }
+  RunRepairPass(m_rows, m_frame, m_repair, type, m_fnCancelCheck);
 
-  if (result) {
-    m_frame.MessageBox("All URL repairs completed", MB_OK | MB_ICONINFORMATION);
-  } else {
-    CRepairFailDlg fail;
-    fail.m_strFailFile = currentPath;
-    fail.m_strFailUrl = currentUrl;
-    fail.m_bIgnore = 0;
-    if (m_frame.DoModal(fail) == IDOK && fail.m_bIgnore && i < m_rows.GetItemCount()) {
-      m_rows.DeleteItem(i);
-      m_frame.CommandStateChanged();
-    }
-  }
-  m_repair.CloseAll();
-
+  // The bad URLs are saved even after a stop: the lines already removed
+  // leave no other trace of them.
   if (type == 2) {
     m_frame.MessageBox("You chose to save the bad URLs\n\nClick OK to proceed",
                        MB_OK | MB_ICONINFORMATION);

@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/FileSystem.h"
@@ -12,15 +15,92 @@
 
 namespace {
 
-constexpr size_t kMaxPieceText = 511;       // bytes of line text per piece
-constexpr size_t kInputWindow = 64 * 1024;  // bytes of the source held at once
+bool EndsWith(const std::string& text, const char* tail) {
+  const size_t n = std::strlen(tail);
+  return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
+}
 
-// The temporary file's name. A source that itself carries the temporary
-// extension would otherwise be its own temporary file, and deleting the old
-// temporary file would delete the source.
-std::string TempName(const std::string& path) {
-  std::string name = RepairSiblingName(path, ".t~p");
-  return name == path ? path + ".t~p" : name;
+// The temporary file's name.
+std::string TempName(const std::string& path) { return RepairSiblingName(path, ".t~p"); }
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Copies the open file in to a new file backup (never replacing one) and
+// flushes it to disk. An incomplete backup is removed.
+bool MakeBackup(int in, mode_t mode, const std::string& backup) {
+  const int out = ::open(backup.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (out < 0) return false;
+  bool ok = true;
+  std::vector<char> buf(1 << 16);
+  off_t at = 0;
+  for (;;) {
+    const ssize_t n = ::pread(in, buf.data(), buf.size(), at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    if (!WriteAll(out, buf.data(), static_cast<size_t>(n))) {
+      ok = false;
+      break;
+    }
+    at += n;
+  }
+  ok = ok && ::fchmod(out, mode & 0777) == 0 && ::fsync(out) == 0;
+  ok = ::close(out) == 0 && ok;
+  if (!ok) ::unlink(backup.c_str());
+  return ok;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
+
+// True when an anchor start tag "<a" (any case, then a blank or ">") begins at i.
+bool AnchorStartAt(const std::string& text, size_t i) {
+  if (i + 2 > text.size() || text[i] != '<' || (text[i + 1] != 'a' && text[i + 1] != 'A'))
+    return false;
+  return i + 2 == text.size() || IsBlank(text[i + 2]) || text[i + 2] == '\n' ||
+         text[i + 2] == '>';
+}
+
+size_t CountAnchors(const std::string& text) {
+  size_t count = 0;
+  for (size_t i = text.find('<'); i != std::string::npos; i = text.find('<', i + 1))
+    count += AnchorStartAt(text, i) ? 1 : 0;
+  return count;
+}
+
+// The anchor element around [pos, end): from the last "<a" at or before pos
+// (the line start when there is none) to the end of the first "</a>" at or
+// after end (the line end when there is none).
+std::pair<size_t, size_t> ElementAround(const std::string& text, size_t pos, size_t end) {
+  size_t start = 0;
+  for (size_t i = pos + 1; i-- > 0;) {
+    if (AnchorStartAt(text, i)) {
+      start = i;
+      break;
+    }
+  }
+  size_t stop = text.size();
+  for (size_t i = text.find("</", end); i != std::string::npos; i = text.find("</", i + 1)) {
+    if (i + 4 <= text.size() && (text[i + 2] == 'a' || text[i + 2] == 'A') && text[i + 3] == '>') {
+      stop = i + 4;
+      break;
+    }
+  }
+  return {start, stop};
 }
 
 }  // namespace
@@ -35,25 +115,63 @@ std::string RepairSiblingName(const std::string& path, const std::string& ext) {
   return path.substr(0, dot) + ext;
 }
 
+bool IsRepairByproduct(const std::string& path) {
+  return EndsWith(path, ".rep") || EndsWith(path, ".t~p");
+}
+
+std::string RepairBackupName(const std::string& path) {
+  const std::string shared = RepairSiblingName(path, ".rep");
+  const std::string dir = DirectoryOf(path);
+  const size_t slash = path.rfind('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::vector<fsys::DirEntry> entries;
+  if (!fsys::ListDirectory(dir, &entries)) return shared;
+  for (const fsys::DirEntry& entry : entries) {
+    if (entry.isDirectory || entry.name >= name || IsRepairByproduct(entry.name)) continue;
+    if (RepairSiblingName(dir + "/" + entry.name, ".rep") == shared) return path + ".rep";
+  }
+  return shared;
+}
+
 int CRepairFiles::BeginFileRepair(const std::string& path) {
   CloseAll();
-  fsys::CopyFileNoReplace(path, RepairSiblingName(path, ".rep"));
+  if (IsRepairByproduct(path)) return 0;
+  char resolved[PATH_MAX];
+  if (!::realpath(path.c_str(), resolved)) return 0;
+  const std::string target = resolved;
+  if (IsRepairByproduct(target)) return 0;
 
-  std::FILE* in = std::fopen(path.c_str(), "rb");
-  if (!in) return 0;
+  const int fd = ::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return 0;
   struct stat info {};
-  if (fstat(fileno(in), &info) != 0 || !S_ISREG(info.st_mode)) {
-    std::fclose(in);
+  // A file without write permission is not rewritten, whoever runs the pass.
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || (info.st_mode & 0222) == 0 ||
+      ::access(target.c_str(), W_OK) != 0) {
+    ::close(fd);
+    return 0;
+  }
+  const std::string backup = RepairBackupName(target);
+  struct stat kept {};
+  const bool backedUp = ::lstat(backup.c_str(), &kept) == 0
+                            ? S_ISREG(kept.st_mode)  // from an earlier pass
+                            : MakeBackup(fd, info.st_mode, backup);
+  std::FILE* in = backedUp ? ::fdopen(fd, "rb") : nullptr;
+  if (!in) {
+    ::close(fd);
     return 0;
   }
 
-  const std::string temp = TempName(path);
-  unlink(temp.c_str());
+  const std::string temp = TempName(target);
+  ::unlink(temp.c_str());
   // Readable by us alone until EndFileRepair gives it the source's bits.
-  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  std::FILE* out = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+  const int outFd =
+      ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  std::FILE* out = outFd >= 0 ? ::fdopen(outFd, "wb") : nullptr;
   if (!out) {
-    if (fd >= 0) close(fd);
+    if (outFd >= 0) {
+      ::close(outFd);
+      ::unlink(temp.c_str());
+    }
     std::fclose(in);
     return 0;
   }
@@ -61,158 +179,203 @@ int CRepairFiles::BeginFileRepair(const std::string& path) {
 
   m_pRepairIn = in;
   m_pRepairOut = out;
+  m_strTarget = target;
+  m_strTemp = temp;
+  m_nDev = info.st_dev;
+  m_nIno = info.st_ino;
+  m_nSize = info.st_size;
+  m_mtime = info.st_mtim;
   m_strLineEnd = "\n";
   m_bLineEndKnown = false;
   m_bCopyFailed = false;
-  m_inBuf.resize(kInputWindow);
-  m_nInPos = m_nInEnd = 0;
-  m_bInEof = false;
+  m_bLineHeld = false;
+  m_matches.clear();
   return 1;
 }
 
 int CRepairFiles::RepairLinkLine(const std::string& url, const std::string& path, int type) {
-  if (!m_pRepairIn) return 0;
-  Piece piece;
-  while (ReadPiece(&piece)) {
-    const void* hit = memmem(piece.data, piece.textLength, url.data(), url.size());
-    if (!hit) {
-      Write(piece.data, piece.textLength + piece.endLength);
-      continue;
-    }
-    const size_t at = static_cast<const char*>(hit) - piece.data;
-    if (type == 0) {
-      Write("<!--", 4);
-      Write(piece.data, piece.textLength);
-      Write("-->", 3);
-      WriteLineEnd(piece);
-    } else if (type == 1) {
-      const size_t slash = path.rfind('/');
-      const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-      const size_t after = at + url.size();
-      Write(piece.data, at);
-      Write(name.data(), name.size());
-      Write(piece.data + after, piece.textLength - after);
-      Write("<!--", 4);
-      Write(url.data(), url.size());
-      Write("-->", 3);
-      WriteLineEnd(piece);
-    }
-    return 1;
+  if (!m_pRepairIn || url.empty()) return 0;
+  m_nType = type;
+  const size_t slash = path.rfind('/');
+  m_strName = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (m_bLineHeld && FindInLine(url)) return 1;
+  FlushLine();
+  while (ReadLine()) {
+    if (FindInLine(url)) return 1;
+    FlushLine();
   }
   m_frame.MessageBox("We looked in file\n" + path + "\nbut could not file the URL\n" + url, MB_OK);
   return 0;
 }
 
 int CRepairFiles::EndFileRepair(const std::string& path) {
+  (void)path;  // the file opened by BeginFileRepair, through any link
   if (!m_pRepairIn) return 0;
-  Write(m_inBuf.data() + m_nInPos, m_nInEnd - m_nInPos);
-  m_nInPos = m_nInEnd;
-  while (!m_bInEof) {
-    const size_t got = std::fread(m_inBuf.data(), 1, m_inBuf.size(), m_pRepairIn);
+  FlushLine();
+  std::vector<char> buf(1 << 16);
+  for (;;) {
+    const size_t got = std::fread(buf.data(), 1, buf.size(), m_pRepairIn);
     if (got == 0) {
       if (std::ferror(m_pRepairIn)) m_bCopyFailed = true;
-      m_bInEof = true;
+      break;
     }
-    Write(m_inBuf.data(), got);
+    Write(buf.data(), got);
   }
-  bool copied = !m_bCopyFailed;
-  if (m_pRepairOut && std::fclose(m_pRepairOut) != 0) copied = false;
+  bool copied = !m_bCopyFailed && std::fflush(m_pRepairOut) == 0 &&
+                ::fsync(fileno(m_pRepairOut)) == 0;
+  copied = std::fclose(m_pRepairOut) == 0 && copied;
   m_pRepairOut = nullptr;
   CloseAll();
-  // An incomplete copy never takes the source's place.
-  if (!copied) return 0;
+  const std::string& temp = m_strTemp;
+  // An incomplete copy never takes the source's place, nor stays behind.
+  if (!copied) {
+    ::unlink(temp.c_str());
+    return 0;
+  }
 
-  const std::string temp = TempName(path);
+  // The source must still be the file that was copied: a file changed or
+  // replaced meanwhile is not overwritten.
   struct stat source {};
-  if (stat(path.c_str(), &source) != 0) return 0;
+  if (::lstat(m_strTarget.c_str(), &source) != 0 || !S_ISREG(source.st_mode) ||
+      source.st_dev != m_nDev || source.st_ino != m_nIno || source.st_size != m_nSize ||
+      source.st_mtim.tv_sec != m_mtime.tv_sec || source.st_mtim.tv_nsec != m_mtime.tv_nsec)
+    return 0;
   struct stat copy {};
-  if (stat(temp.c_str(), &copy) != 0) return 0;
+  if (::lstat(temp.c_str(), &copy) != 0) return 0;
   if (copy.st_uid != source.st_uid || copy.st_gid != source.st_gid) {
     // Only a privileged user can give the copy the source's owner; the group
     // may still be kept.
-    if (chown(temp.c_str(), source.st_uid, source.st_gid) != 0)
-      (void)chown(temp.c_str(), static_cast<uid_t>(-1), source.st_gid);
+    if (::chown(temp.c_str(), source.st_uid, source.st_gid) != 0)
+      (void)::chown(temp.c_str(), static_cast<uid_t>(-1), source.st_gid);
   }
-  if (chmod(temp.c_str(), source.st_mode & 07777) != 0) return 0;
-  return std::rename(temp.c_str(), path.c_str()) == 0 ? 1 : 0;
+  if (::chmod(temp.c_str(), source.st_mode & 07777) != 0) return 0;
+  if (std::rename(temp.c_str(), m_strTarget.c_str()) != 0) return 0;
+  const int dir = ::open(DirectoryOf(m_strTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    (void)::fsync(dir);
+    ::close(dir);
+  }
+  return 1;
 }
 
 void CRepairFiles::CloseAll() {
-  if (m_pRepairOut) std::fclose(m_pRepairOut);
+  if (m_pRepairOut) {
+    std::fclose(m_pRepairOut);
+    ::unlink(m_strTemp.c_str());
+  }
   if (m_pRepairIn) std::fclose(m_pRepairIn);
   m_pRepairOut = nullptr;
   m_pRepairIn = nullptr;
-  m_inBuf.clear();
-  m_inBuf.shrink_to_fit();
-  m_nInPos = m_nInEnd = 0;
+  m_bLineHeld = false;
+  m_matches.clear();
+  m_strLine.clear();
+  m_strLine.shrink_to_fit();
+  std::free(m_pReadBuf);
+  m_pReadBuf = nullptr;
+  m_nReadCap = 0;
 }
 
-bool CRepairFiles::FillInput(size_t wanted) {
-  if (m_nInEnd - m_nInPos >= wanted || m_bInEof) return m_nInEnd > m_nInPos;
-  std::memmove(m_inBuf.data(), m_inBuf.data() + m_nInPos, m_nInEnd - m_nInPos);
-  m_nInEnd -= m_nInPos;
-  m_nInPos = 0;
-  while (m_nInEnd < m_inBuf.size() && !m_bInEof) {
-    const size_t got =
-        std::fread(m_inBuf.data() + m_nInEnd, 1, m_inBuf.size() - m_nInEnd, m_pRepairIn);
-    if (got == 0) {
-      if (std::ferror(m_pRepairIn)) m_bCopyFailed = true;
-      m_bInEof = true;
-    }
-    m_nInEnd += got;
+bool CRepairFiles::ReadLine() {
+  const ssize_t got = ::getdelim(&m_pReadBuf, &m_nReadCap, '\n', m_pRepairIn);
+  if (got <= 0) {
+    if (std::ferror(m_pRepairIn)) m_bCopyFailed = true;
+    return false;
   }
-  return m_nInEnd > m_nInPos;
-}
-
-bool CRepairFiles::ReadPiece(Piece* piece) {
-  // The longest piece is its text and a two-byte line end.
-  if (!FillInput(kMaxPieceText + 2)) return false;
-  const char* data = m_inBuf.data() + m_nInPos;
-  const size_t avail = m_nInEnd - m_nInPos;
-  size_t text = std::min(avail, kMaxPieceText);
-  size_t end = 0;
-  const void* nl = std::memchr(data, '\n', std::min(avail, kMaxPieceText + 2));
-  if (nl) {
-    const size_t at = static_cast<const char*>(nl) - data;
-    if (at > 0 && data[at - 1] == '\r' && at - 1 <= kMaxPieceText) {
-      text = at - 1;
-      end = 2;
-    } else if (at <= kMaxPieceText) {
-      text = at;
-      end = 1;
+  size_t text = static_cast<size_t>(got);
+  m_strLineEndOfLine.clear();
+  if (m_pReadBuf[text - 1] == '\n') {
+    const bool crlf = text >= 2 && m_pReadBuf[text - 2] == '\r';
+    m_strLineEndOfLine = crlf ? "\r\n" : "\n";
+    text -= m_strLineEndOfLine.size();
+    if (!m_bLineEndKnown) {
+      m_strLineEnd = m_strLineEndOfLine;
+      m_bLineEndKnown = true;
     }
   }
-  if (end > 0 && !m_bLineEndKnown) {
-    m_strLineEnd = end == 2 ? "\r\n" : "\n";
-    m_bLineEndKnown = true;
-  }
-  piece->data = data;
-  piece->textLength = text;
-  piece->endLength = end;
-  m_nInPos += text + end;
+  m_strLine.assign(m_pReadBuf, text);
+  m_bLineHeld = true;
+  m_matches.clear();
   return true;
+}
+
+bool CRepairFiles::FindInLine(const std::string& url) {
+  for (size_t at = m_strLine.find(url); at != std::string::npos;
+       at = m_strLine.find(url, at + 1)) {
+    size_t after = at + url.size();
+    while (after < m_strLine.size() && IsBlank(m_strLine[after])) ++after;
+    if (after == m_strLine.size() || m_strLine[after] != '"') continue;
+    const bool taken = std::any_of(m_matches.begin(), m_matches.end(), [&](const Match& m) {
+      return at < m.pos + m.url.size() && m.pos < at + url.size();
+    });
+    if (taken) continue;
+    m_matches.push_back({at, url});
+    return true;
+  }
+  return false;
+}
+
+void CRepairFiles::FlushLine() {
+  if (!m_bLineHeld) return;
+  m_bLineHeld = false;
+  if (m_matches.empty()) {
+    Write(m_strLine);
+    Write(m_strLineEndOfLine);
+  } else {
+    WriteRewritten();
+  }
+  m_matches.clear();
+}
+
+void CRepairFiles::WriteRewritten() {
+  std::sort(m_matches.begin(), m_matches.end(),
+            [](const Match& a, const Match& b) { return a.pos < b.pos; });
+  const std::string& eol = m_strLineEndOfLine.empty() ? m_strLineEnd : m_strLineEndOfLine;
+  // Rewrites text[from, to) by type, holding the matches [first, last).
+  auto rewrite = [&](size_t from, size_t to, size_t first, size_t last) {
+    if (m_nType == 0) {
+      Write("<!--", 4);
+      Write(m_strLine.data() + from, to - from);
+      Write("-->", 3);
+    } else if (m_nType == 1) {
+      size_t at = from;
+      for (size_t k = first; k < last; ++k) {
+        Write(m_strLine.data() + at, m_matches[k].pos - at);
+        Write(m_strName);
+        at = m_matches[k].pos + m_matches[k].url.size();
+      }
+      Write(m_strLine.data() + at, to - at);
+      for (size_t k = first; k < last; ++k) Write("<!--" + m_matches[k].url + "-->");
+    }
+  };
+
+  if (CountAnchors(m_strLine) <= 1) {
+    if (m_nType != 0 && m_nType != 1) return;  // the whole line is left out
+    rewrite(0, m_strLine.size(), 0, m_matches.size());
+    Write(eol);
+    return;
+  }
+  // Several anchors: each element that holds a match is rewritten alone;
+  // elements that overlap are taken together.
+  size_t at = 0;
+  for (size_t k = 0; k < m_matches.size();) {
+    auto [from, to] =
+        ElementAround(m_strLine, m_matches[k].pos, m_matches[k].pos + m_matches[k].url.size());
+    from = std::max(from, at);
+    size_t last = k + 1;
+    while (last < m_matches.size() && m_matches[last].pos < to) {
+      const size_t end = m_matches[last].pos + m_matches[last].url.size();
+      to = std::max(to, ElementAround(m_strLine, m_matches[last].pos, end).second);
+      ++last;
+    }
+    Write(m_strLine.data() + at, from - at);
+    rewrite(from, to, k, last);
+    at = to;
+    k = last;
+  }
+  Write(m_strLine.data() + at, m_strLine.size() - at);
+  Write(eol);
 }
 
 void CRepairFiles::Write(const char* data, size_t size) {
   if (size > 0 && std::fwrite(data, 1, size, m_pRepairOut) != size) m_bCopyFailed = true;
-}
-
-void CRepairFiles::WriteLineEnd(const Piece& piece) {
-  if (piece.endLength > 0) {
-    Write(piece.data + piece.textLength, piece.endLength);
-    return;
-  }
-  if (!m_bLineEndKnown) {
-    // The piece is cut from a line longer than a piece: the file's first line
-    // end may still lie ahead in the window.
-    const char* rest = m_inBuf.data() + m_nInPos;
-    const void* nl = std::memchr(rest, '\n', m_nInEnd - m_nInPos);
-    if (nl) {
-      const char* at = static_cast<const char*>(nl);
-      const bool crlf = at > m_inBuf.data() && at[-1] == '\r';
-      Write(crlf ? "\r\n" : "\n", crlf ? 2 : 1);
-      return;
-    }
-  }
-  Write(m_strLineEnd.data(), m_strLineEnd.size());
 }

@@ -2,15 +2,29 @@
 // by line to a temporary file while rewriting the lines that hold listed
 // URLs, and putting the rewritten copy in the source's place.
 //
-// Lines are read in pieces of at most 511 bytes; "\r\n" and "\n" are line
+// Lines are read whole, whatever their length; "\r\n" and "\n" are line
 // ends. Lines that are not rewritten are copied byte for byte (NUL bytes
 // included). A rewritten line ends the way its source line ended; a last line
 // without a line end gets the file's own line end ("\r\n" when the file's
 // first line end is "\r\n", else "\n").
+//
+// A URL matches only where it is the whole link as link extraction read it:
+// the URL text followed by optional blanks and a double quote. Several listed
+// URLs on one line are all rewritten in that line. On a line with at most one
+// anchor ("<a" start tag) a rewrite acts on the whole line; on a line with
+// more, it acts on the anchor element that holds the URL, from its "<a" to
+// its "</a>".
+//
+// Nothing is rewritten unless an untouched copy of the original exists on
+// disk, and the source is replaced in one step only by a complete copy that
+// has reached the disk.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstddef>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -22,48 +36,76 @@ class IFrame;
 // in the file's own directory.
 std::string RepairSiblingName(const std::string& path, const std::string& ext);
 
+// True for the names repair itself makes (ending in ".rep" or ".t~p"); such
+// files are never rewritten.
+bool IsRepairByproduct(const std::string& path);
+
+// The backup name of path: its ".rep" sibling, unless another file of the
+// same directory that comes first in byte order of names would share that
+// sibling (page.htm before page.html); then path followed by ".rep".
+std::string RepairBackupName(const std::string& path);
+
 class CRepairFiles {
  public:
   explicit CRepairFiles(IFrame& frame) : m_frame(frame) {}
   ~CRepairFiles() { CloseAll(); }
+  CRepairFiles(const CRepairFiles&) = delete;
+  CRepairFiles& operator=(const CRepairFiles&) = delete;
 
-  // Backs path up to ".rep" (never overwriting a backup), opens path and a
-  // new ".t~p" beside it. Returns 1 on success, 0 on failure (nothing open).
+  // Refuses repair byproducts and files without write permission. Follows a
+  // symbolic link to the file it points at, makes sure that file's backup
+  // exists (made now, complete and on disk, or kept from an earlier pass),
+  // opens the file and creates its ".t~p" sibling (O_EXCL, O_NOFOLLOW).
+  // Returns 1 on success, 0 on failure (nothing open, the source untouched).
   int BeginFileRepair(const std::string& path);
-  // Copies lines up to the first that holds url and writes it rewritten by
-  // type (0 comment, 1 file name, other: left out). Returns 1 when found;
-  // 0 when not (after the message "We looked in file\n%s\nbut could not file
-  // the URL\n%s") or when no source file is open.
+  // Finds the next match of url: first in the line that holds the previous
+  // match, then in the lines after it (copied on unchanged). The rewrite by
+  // type (0 comment, 1 file name, other: left out) is written once the line
+  // is left. Returns 1 when found; 0 when not (after the message "We looked
+  // in file\n%s\nbut could not file the URL\n%s") or when no source is open.
   int RepairLinkLine(const std::string& url, const std::string& path, int type);
-  // Copies the rest, closes both files and renames the temporary file over
-  // path in one step, keeping path's permission bits. Returns non-zero on
-  // success; on failure the source stays as it was and the temporary file
-  // stays beside it.
+  // Copies the rest, flushes the copy to disk, closes both files and renames
+  // the copy over the source in one step, keeping the source's owner and
+  // permission bits; a symbolic link stays a link. Returns non-zero on
+  // success. Fails, leaving the source as it is, when the copy is incomplete
+  // (it is then removed) or when the source is gone, no longer a regular
+  // file, or was changed since BeginFileRepair (the copy stays beside it).
   int EndFileRepair(const std::string& path);
+  // Closes what is open; a copy left unfinished is removed.
   void CloseAll();
   bool SourceOpen() const { return m_pRepairIn != nullptr; }
 
  private:
-  // One piece of a source line: at most 511 bytes of text, followed by the
-  // line end ("\n" or "\r\n", 0 to 2 bytes) when the line ends there.
-  struct Piece {
-    const char* data = nullptr;
-    size_t textLength = 0;
-    size_t endLength = 0;
+  struct Match {
+    size_t pos;
+    std::string url;
   };
-  bool ReadPiece(Piece* piece);
-  bool FillInput(size_t wanted);
+  bool ReadLine();
+  bool FindInLine(const std::string& url);
+  void FlushLine();
+  void WriteRewritten();
   void Write(const char* data, size_t size);
-  void WriteLineEnd(const Piece& piece);
+  void Write(const std::string& text) { Write(text.data(), text.size()); }
 
   IFrame& m_frame;
   std::FILE* m_pRepairOut = nullptr;
   std::FILE* m_pRepairIn = nullptr;
+  std::string m_strTarget;  // the file rewritten: the source, through any link
+  std::string m_strTemp;
+  dev_t m_nDev = 0;  // the source as it was opened
+  ino_t m_nIno = 0;
+  off_t m_nSize = 0;
+  struct timespec m_mtime {};
   std::string m_strLineEnd = "\n";  // the source file's own line end
   bool m_bLineEndKnown = false;
   bool m_bCopyFailed = false;  // a read or write of the current copy failed
-  std::vector<char> m_inBuf;   // a window on the source file, fixed size
-  size_t m_nInPos = 0;
-  size_t m_nInEnd = 0;
-  bool m_bInEof = false;
+  // The current line: its text, its line end, and the matches found in it.
+  bool m_bLineHeld = false;
+  std::string m_strLine;
+  std::string m_strLineEndOfLine;
+  std::vector<Match> m_matches;
+  int m_nType = 0;
+  std::string m_strName;  // the source's file name, for type 1
+  char* m_pReadBuf = nullptr;
+  size_t m_nReadCap = 0;
 };

@@ -1,0 +1,28 @@
+// The repair pass: one run over the result rows, file group by file group,
+// driving the file side (CRepairFiles), setting the rows' marks and stopping
+// at the first failure.
+//
+// Marks: a row's repaired mark, and the file-done mark of its group's first
+// row, are set only once its file has been replaced by the rewritten copy.
+// Rows already marked are skipped, so a pass run again after a stop goes on
+// where the last one stopped.
+#pragma once
+
+#include <functional>
+#include <string>
+
+class CRepairFiles;
+class CResultRows;
+class IFrame;
+
+enum class RepairEnd {
+  Completed,  // every row handled: "All URL repairs completed" was shown
+  Stopped,    // a failure: the Repair Failure dialog was shown
+  Cancelled,  // cancelled asked to stop before a file; nothing more was shown
+};
+
+// Runs the pass of type over every row of rows. cancelled (may be empty) is
+// asked before each file; when it answers true the file in hand is finished
+// and the pass stops before the next one.
+RepairEnd RunRepairPass(CResultRows& rows, IFrame& frame, CRepairFiles& files, int type,
+                        const std::function<bool()>& cancelled);

@@ -1,0 +1,397 @@
+// The repair pass over result rows and the files it rewrites.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "repair/RepairDlg.h"
+#include "repair/RepairFiles.h"
+#include "repair/RepairPass.h"
+#include "results/ResultRows.h"
+#include "support/RecordingFrame.h"
+#include "support/ScratchDir.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+using Marks = std::vector<uint32_t>;
+const std::string kDone = "All URL repairs completed";
+
+bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+std::string Read(const std::string& path) { return ScratchDir::ReadFile(path); }
+std::string A(const std::string& url, const std::string& text) {
+  return "<a href=\"" + url + "\">" + text + "</a>";
+}
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+class RepairTest : public ::testing::Test {
+ protected:
+  RepairTest() { frame.onRepairFail = [this](CRepairFailDlg& dlg) { return OnFail(dlg); }; }
+  int OnFail(CRepairFailDlg& dlg) {
+    failed.push_back(dlg.m_strFailFile + "|" + dlg.m_strFailUrl);
+    dlg.m_bIgnore = ignore;
+    return IDOK;
+  }
+  void Row(const std::string& url, const std::string& file) {
+    const int row = rows.InsertItem(rows.GetItemCount(), url);
+    rows.SetItemText(row, COL_FILE, file);
+  }
+  RepairEnd Run(int type, std::function<bool()> cancelled = {}) {
+    return RunRepairPass(rows, frame, files, type, cancelled);
+  }
+  Marks MarksNow() const {
+    Marks marks;
+    for (int i = 0; i < rows.GetItemCount(); ++i) marks.push_back(rows.GetItemData(i));
+    return marks;
+  }
+  Texts Boxes() const {
+    Texts texts;
+    for (const auto& box : frame.boxes) texts.push_back(box.text);
+    return texts;
+  }
+
+  ScratchDir dir;
+  RecordingFrame frame;
+  CResultRows rows{&frame};
+  CRepairFiles files{frame};
+  Texts failed;
+  bool ignore = false;
+};
+
+TEST(RepairNames, SiblingAndBackupNames) {
+  const std::pair<const char*, const char*> siblings[] = {
+      {"/web/index.htm", "/web/index.rep"},     {"/web/a.b.html", "/web/a.b.rep"},
+      {"/web/README", "/web/README.rep"},       {"/my.site/page", "/my.site/page.rep"},
+      {"/web/.htaccess", "/web/.htaccess.rep"}, {"/web/page.", "/web/page.rep"},
+  };
+  for (const auto& [path, backup] : siblings) EXPECT_EQ(RepairSiblingName(path, ".rep"), backup);
+  // The first of the files that would share a backup name keeps it.
+  ScratchDir d;
+  for (const char* name : {"page", "page.htm", "page.html", "page.rep", "page.t~p", "other.htm"})
+    d.WriteFile(name, "x");
+  const std::pair<std::string, std::string> backups[] = {
+      {"page", "page.rep"},          {"page.htm", "page.htm.rep"},
+      {"page.html", "page.html.rep"}, {"other.htm", "other.rep"},
+  };
+  for (const auto& [name, backup] : backups) EXPECT_EQ(RepairBackupName(d / name), d / backup);
+}
+
+// One file, its rows, a type: the file afterwards. Every case completes, marks
+// every row and leaves the original in the backup.
+TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
+  const std::string bad = "http://host/a", good = "http://host/abc";
+  const std::string nav = A("http://h/1", "One") + " | " + A("http://h/2", "Two") + " | " +
+                          A("http://h/3", "Three");
+  const std::string utf8 = Repeat("\xC3\xA9", 400);  // 800 bytes of "é"
+  const std::string minified = "<p>" + utf8 + A("http://h/1", "One") + utf8 + A(good, "Good") + "</p>";
+  const std::string wide = Repeat("x", 600) + A("http://h/1", "One") + Repeat("y", 600);
+  struct Case {
+    const char* name;
+    std::string source;
+    Texts urls;
+    int type;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"type 0 comments the line", "<p>\n" + A(bad, "Old") + "\n", {bad}, 0,
+       "<p>\n<!--" + A(bad, "Old") + "-->\n"},
+      {"type 1 names the file", "<p>\r\n" + A(bad, "Old") + "\r\n", {bad}, 1,
+       "<p>\r\n" + A("index.htm", "Old") + "<!--" + bad + "-->\r\n"},
+      {"type 2 leaves the line out", A(bad, "Old") + "\n<p>\n", {bad}, 2, "<p>\n"},
+      {"other types leave it out", A(bad, "Old") + "\n<p>\n", {bad}, 7, "<p>\n"},
+      {"last line without end", "a\r\n" + A(bad, "Old"), {bad}, 0,
+       "a\r\n<!--" + A(bad, "Old") + "-->\r\n"},
+      {"prefix of a good link, type 2", A(good, "Good") + "\n" + A(bad, "Bad") + "\n", {bad}, 2,
+       A(good, "Good") + "\n"},
+      {"prefix of a good link, type 1", A(good, "Good") + "\n" + A(bad, "Bad") + "\n", {bad}, 1,
+       A(good, "Good") + "\n" + A("index.htm", "Bad") + "<!--" + bad + "-->\n"},
+      {"URL in text is not the link", "<p>see " + bad + "</p>\n<a href=\"" + bad + "  \">x</a>\n",
+       {bad}, 0, "<p>see " + bad + "</p>\n<!--<a href=\"" + bad + "  \">x</a>-->\n"},
+      {"navigation bar, type 0", nav + "\n", {"http://h/1", "http://h/3"}, 0,
+       "<!--" + A("http://h/1", "One") + "--> | " + A("http://h/2", "Two") + " | <!--" +
+           A("http://h/3", "Three") + "-->\n"},
+      {"navigation bar, type 1", nav + "\n", {"http://h/1", "http://h/3"}, 1,
+       A("index.htm", "One") + "<!--http://h/1--> | " + A("http://h/2", "Two") + " | " +
+           A("index.htm", "Three") + "<!--http://h/3-->\n"},
+      {"navigation bar, type 2", nav + "\n", {"http://h/1", "http://h/2", "http://h/3"}, 2,
+       " |  | \n"},
+      {"same URL twice on a line", "<A HREF=\"" + bad + "\">1</A><a href=\"" + bad + "\">2</a>\n",
+       {bad, bad}, 1,
+       "<A HREF=\"index.htm\">1</A><!--" + bad + "--><a href=\"index.htm\">2</a><!--" + bad +
+           "-->\n"},
+      {"minified page, type 0", minified + "\n", {"http://h/1"}, 0,
+       "<p>" + utf8 + "<!--" + A("http://h/1", "One") + "-->" + utf8 + A(good, "Good") + "</p>\n"},
+      {"minified page, type 2", minified, {"http://h/1"}, 2,
+       "<p>" + utf8 + utf8 + A(good, "Good") + "</p>\n"},
+      {"long line with one anchor", wide + "\nz\n", {"http://h/1"}, 0,
+       "<!--" + wide + "-->\nz\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.WriteFile("index.htm", c.source);
+    std::filesystem::remove(dir / "index.rep");
+    rows.DeleteAllItems();
+    frame.boxes.clear();
+    for (const std::string& url : c.urls) Row(url, path);
+    EXPECT_EQ(Run(c.type), RepairEnd::Completed);
+    EXPECT_EQ(Read(path), c.expected);
+    EXPECT_EQ(Read(dir / "index.rep"), c.source);
+    EXPECT_EQ(Boxes(), Texts{kDone});
+    EXPECT_EQ(FileDoneMark(rows.GetItemData(0)), 1u);
+    for (int i = 0; i < rows.GetItemCount(); ++i) EXPECT_EQ(RepairedMark(rows.GetItemData(i)), 1u);
+    EXPECT_FALSE(Exists(dir / "index.t~p"));
+  }
+}
+
+// Which files are rewritten, and through what: each case lists one file (set
+// up by the case) with one row and says whether the pass rewrote it.
+TEST_F(RepairTest, RewritesOnlyFilesWithAnUntouchedCopy) {
+  const std::string url = "http://h/1";
+  const std::string page = A(url, "One") + "\n";
+  const std::string repaired = "<!--" + A(url, "One") + "-->\n";
+  std::filesystem::create_directory(dir / "real");
+  struct Case {
+    const char* name;
+    std::function<std::string()> setup;  // returns the listed path
+    bool rewritten;
+    std::function<void(const std::string&)> check;
+  };
+  const Case cases[] = {
+      {"a backup is never rewritten", [&] { return dir.WriteFile("page.rep", page); }, false, {}},
+      {"a temporary file is never rewritten", [&] { return dir.WriteFile("page.t~p", page); },
+       false, {}},
+      {"a second file with a shared backup name",
+       [&] {
+         dir.WriteFile("page.htm", "first original\n");
+         return dir.WriteFile("page.html", page);
+       },
+       true,
+       [&](const std::string&) {
+         EXPECT_EQ(Read(dir / "page.html.rep"), page);
+         EXPECT_FALSE(Exists(dir / "page.rep"));
+       }},
+      {"an earlier backup is kept",
+       [&] {
+         dir.WriteFile("page.rep", "the first original\n");
+         return dir.WriteFile("page.htm", page);
+       },
+       true, [&](const std::string&) { EXPECT_EQ(Read(dir / "page.rep"), "the first original\n"); }},
+      {"no backup can be made",
+       [&] {
+         std::filesystem::create_directory(dir / "page.rep");
+         return dir.WriteFile("page.htm", page);
+       },
+       false, {}},
+      {"a file without write permission",
+       [&] {
+         const std::string path = dir.WriteFile("page.htm", page);
+         chmod(path.c_str(), 0444);
+         return path;
+       },
+       false, [&](const std::string&) { EXPECT_FALSE(Exists(dir / "page.t~p")); }},
+      {"permission bits are kept",
+       [&] {
+         const std::string path = dir.WriteFile("page.htm", page);
+         chmod(path.c_str(), 0640);
+         return path;
+       },
+       true,
+       [&](const std::string& path) {
+         struct stat info {};
+         stat(path.c_str(), &info);
+         EXPECT_EQ(info.st_mode & 07777, 0640u);
+       }},
+      {"a symbolic link is repaired through",
+       [&] {
+         dir.WriteFile("real/page.htm", page);
+         std::filesystem::create_symlink("real/page.htm", dir / "link.htm");
+         return dir / "link.htm";
+       },
+       true,
+       [&](const std::string& path) {
+         EXPECT_TRUE(std::filesystem::is_symlink(path));
+         EXPECT_EQ(Read(dir / "real/page.htm"), repaired);
+         EXPECT_EQ(Read(dir / "real/page.rep"), page);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+      std::filesystem::remove_all(entry.path());
+    std::filesystem::create_directory(dir / "real");
+    rows.DeleteAllItems();
+    frame.boxes.clear();
+    failed.clear();
+    const std::string path = c.setup();
+    Row(url, path);
+    EXPECT_EQ(Run(0), c.rewritten ? RepairEnd::Completed : RepairEnd::Stopped);
+    EXPECT_EQ(Read(path), c.rewritten ? repaired : page);
+    EXPECT_EQ(RepairedMark(rows.GetItemData(0)), c.rewritten ? 1u : 0u);
+    EXPECT_EQ(failed, c.rewritten ? Texts{} : Texts{path + "|"});
+    if (c.check) c.check(path);
+  }
+}
+
+// Where the pass stops, what it marks, and how a second pass goes on.
+TEST_F(RepairTest, MarksOnlyReplacedFilesAndGoesOnAfterAStop) {
+  const std::string a = dir.WriteFile("a.htm", A("http://h/1", "One") + "\n<p>gone</p>\n");
+  const std::string b = dir.WriteFile("b.htm", A("http://h/3", "Three") + "\n");
+  const std::string c = dir.WriteFile("c.htm", A("http://h/4", "Four") + "\n");
+  Row("http://h/1", a);
+  Row("http://h/2", a);
+  Row("http://h/3", b);
+  Row("http://h/4", c);
+
+  // A cancel before the second file: the first file is finished, nothing else begun.
+  int asked = 0;
+  EXPECT_EQ(Run(0, [&] { return ++asked == 2; }), RepairEnd::Stopped);  // h/2 is not in a
+  EXPECT_EQ(Boxes(), Texts{"We looked in file\n" + a + "\nbut could not file the URL\nhttp://h/2"});
+  EXPECT_EQ(failed, Texts{a + "|http://h/2"});
+  EXPECT_EQ(Read(a), "<!--" + A("http://h/1", "One") + "-->\n<p>gone</p>\n");
+  EXPECT_EQ(MarksNow(), (Marks{1, 0, 0, 0}));  // the file was replaced, but is not done
+
+  // The user puts the link back; the pass goes on, and a cancel before c stops it there.
+  dir.WriteFile("a.htm", Read(a) + A("http://h/2", "Two") + "\n");
+  frame.boxes.clear();
+  asked = 0;
+  EXPECT_EQ(Run(1, [&] { return ++asked == 3; }), RepairEnd::Cancelled);
+  EXPECT_TRUE(frame.boxes.empty());
+  EXPECT_EQ(Read(a), "<!--" + A("http://h/1", "One") + "-->\n<p>gone</p>\n" +
+                         A("a.htm", "Two") + "<!--http://h/2-->\n");
+  EXPECT_EQ(Read(dir / "a.rep"), A("http://h/1", "One") + "\n<p>gone</p>\n");
+  EXPECT_EQ(Read(b), A("b.htm", "Three") + "<!--http://h/3-->\n");
+  EXPECT_EQ(Read(c), A("http://h/4", "Four") + "\n");
+  EXPECT_FALSE(Exists(dir / "c.rep"));
+  EXPECT_EQ(MarksNow(), (Marks{0x10001, 1, 0x10001, 0}));
+
+  // A missing file stops the pass with the URL last handled; ignoring deletes its first row.
+  std::filesystem::remove(c);
+  ignore = true;
+  EXPECT_EQ(Run(1), RepairEnd::Stopped);
+  EXPECT_EQ(failed.back(), c + "|");
+  EXPECT_EQ(rows.GetItemCount(), 3);
+  EXPECT_EQ(Run(1), RepairEnd::Completed);
+}
+
+// The real pass in a child process, with a fault made while it runs: each
+// source is what it was or what was asked for, its original is kept, its rows
+// are marked only when it was replaced, and the user is told.
+TEST_F(RepairTest, FaultsNeverLoseAFile) {
+  const std::string body = Repeat("<p>filler text</p>\n", 3000);
+  const std::string source = A("http://h/1", "One") + "\n" + body + A("http://h/2", "Two") + "\n";
+  const std::string asked = "<!--" + A("http://h/1", "One") + "-->\n" + body + "<!--" +
+                            A("http://h/2", "Two") + "-->\n";
+  std::filesystem::create_directory(dir / "site");
+  std::filesystem::create_directory(dir / "other");
+  const std::string a = dir / "site/a.htm";
+  const std::string b = dir / "other/b.htm";
+  const std::string otherSource = A("http://h/3", "Three") + "\n";
+  const bool root = geteuid() == 0;
+  struct Case {
+    const char* name;
+    rlim_t sizeLimit;                        // RLIM_INFINITY: none
+    std::function<void()> beforeSecondFile;  // while a's copy waits to replace it
+    std::string failUrl;                     // the URL the failure dialog shows
+    std::function<void()> check;             // what a is afterwards, when not its source
+  };
+  const Case cases[] = {
+      {"the copy fails part way", source.size() + 4, {}, "http://h/2", {}},
+      {"the backup fails part way", source.size() / 2, {}, "", {}},
+      {"the directory becomes read-only", RLIM_INFINITY,
+       [&] { chmod((dir / "site").c_str(), 0555); }, "http://h/2", {}},
+      {"a directory takes the source's place", RLIM_INFINITY,
+       [&] {
+         std::filesystem::remove(a);
+         std::filesystem::create_directory(a);
+         ScratchDir::WriteBytes(a + "/keep", "k");
+       },
+       "http://h/2", [&] { EXPECT_EQ(Read(a + "/keep"), "k"); }},
+      {"the source is deleted", RLIM_INFINITY, [&] { std::filesystem::remove(a); }, "http://h/2",
+       [&] { EXPECT_FALSE(Exists(a)); }},
+      {"the source is edited meanwhile", RLIM_INFINITY,
+       [&] { ScratchDir::WriteBytes(a, "the user's new page\n"); }, "http://h/2",
+       [&] { EXPECT_EQ(Read(a), "the user's new page\n"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    chmod((dir / "site").c_str(), 0700);
+    for (const char* name : {"site", "other"}) {
+      std::filesystem::remove_all(dir / name);
+      std::filesystem::create_directory(dir / name);
+    }
+    ScratchDir::WriteBytes(a, source);
+    ScratchDir::WriteBytes(b, otherSource);
+    rows.DeleteAllItems();
+    Row("http://h/1", a);
+    Row("http://h/2", a);
+    Row("http://h/3", b);
+
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(fds[0]);
+      signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+      const rlimit limit{c.sizeLimit, c.sizeLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      int files = 0;
+      Run(0, [&] {
+        if (++files == 2 && c.beforeSecondFile) c.beforeSecondFile();
+        return false;
+      });
+      std::string report;
+      for (const std::string& box : Boxes()) report += "box " + box + "\n";
+      for (const std::string& fail : failed) report += "fail " + fail + "\n";
+      for (uint32_t mark : MarksNow()) report += "mark " + std::to_string(mark) + "\n";
+      (void)!write(fds[1], report.data(), report.size());
+      _exit(0);
+    }
+    close(fds[1]);
+    std::string report;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) report.append(buf, n);
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << report;
+    chmod((dir / "site").c_str(), 0700);
+
+    const bool replaced = std::filesystem::is_regular_file(a) && Read(a) == asked;
+    if (root && std::string(c.name) == "the directory becomes read-only" && replaced) {
+      // Root ignores directory permissions: the rename went through.
+      EXPECT_EQ(report, "box " + kDone + "\nmark 65537\nmark 1\nmark 65537\n");
+      continue;
+    }
+    EXPECT_FALSE(replaced);
+    if (c.check) {
+      c.check();
+    } else {
+      EXPECT_EQ(Read(a), source);
+    }
+    EXPECT_EQ(report, "fail " + a + "|" + c.failUrl + "\nmark 0\nmark 0\nmark 0\n");
+    // The original is kept whole; only when no whole copy could be made is
+    // there none, and then the source was never touched.
+    if (c.failUrl.empty()) {
+      EXPECT_FALSE(Exists(dir / "site/a.rep"));
+    } else {
+      EXPECT_EQ(Read(dir / "site/a.rep"), source);
+    }
+    EXPECT_FALSE(Exists(dir / "site/a.t~p") && c.sizeLimit != RLIM_INFINITY);
+    EXPECT_EQ(Read(b), otherSource);
+    EXPECT_FALSE(Exists(dir / "other/b.rep"));
+  }
+}
+
+}  // namespace
