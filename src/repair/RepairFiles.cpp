@@ -1,5 +1,6 @@
 #include "repair/RepairFiles.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/FileSystem.h"
 #include "platform/Frame.h"
 
 namespace {
@@ -124,13 +124,26 @@ std::string RepairBackupName(const std::string& path) {
   const std::string dir = DirectoryOf(path);
   const size_t slash = path.rfind('/');
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::vector<fsys::DirEntry> entries;
-  if (!fsys::ListDirectory(dir, &entries)) return shared;
-  for (const fsys::DirEntry& entry : entries) {
-    if (entry.isDirectory || entry.name >= name || IsRepairByproduct(entry.name)) continue;
-    if (RepairSiblingName(dir + "/" + entry.name, ".rep") == shared) return path + ".rep";
+  const std::string sharedName = RepairSiblingName(name, ".rep");
+  // Only names that begin with the part before the extension can share it.
+  const std::string stem = RepairSiblingName(name, "");
+  const std::string prefix = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  DIR* listing = ::opendir(dir.c_str());
+  if (!listing) return shared;
+  bool taken = false;
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string other = entry->d_name;
+    if (other >= name || other.compare(0, stem.size(), stem) != 0 || IsRepairByproduct(other))
+      continue;
+    struct stat info {};
+    if (RepairSiblingName(other, ".rep") == sharedName &&
+        ::stat((prefix + other).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+      taken = true;
+      break;
+    }
   }
-  return shared;
+  ::closedir(listing);
+  return taken ? path + ".rep" : shared;
 }
 
 int CRepairFiles::BeginFileRepair(const std::string& path) {
@@ -194,7 +207,7 @@ int CRepairFiles::BeginFileRepair(const std::string& path) {
 }
 
 int CRepairFiles::RepairLinkLine(const std::string& url, const std::string& path, int type) {
-  if (!m_pRepairIn || url.empty()) return 0;
+  if (!m_pRepairIn) return 0;
   m_nType = type;
   const size_t slash = path.rfind('/');
   m_strName = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -299,6 +312,7 @@ bool CRepairFiles::ReadLine() {
 }
 
 bool CRepairFiles::FindInLine(const std::string& url) {
+  if (url.empty()) return false;
   for (size_t at = m_strLine.find(url); at != std::string::npos;
        at = m_strLine.find(url, at + 1)) {
     size_t after = at + url.size();

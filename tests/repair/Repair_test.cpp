@@ -134,6 +134,9 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
        "<p>" + utf8 + "<!--" + A("http://h/1", "One") + "-->" + utf8 + A(good, "Good") + "</p>\n"},
       {"minified page, type 2", minified, {"http://h/1"}, 2,
        "<p>" + utf8 + utf8 + A(good, "Good") + "</p>\n"},
+      {"other lines byte for byte",
+       std::string("a\0b\r\n", 5) + wide + "\nlone\rcr\n" + A(bad, "x") + "\r\nno end", {bad},
+       2, std::string("a\0b\r\n", 5) + wide + "\nlone\rcr\nno end"},
       {"long line with one anchor", wide + "\nz\n", {"http://h/1"}, 0,
        "<!--" + wide + "-->\nz\n"},
   };
