@@ -21,7 +21,9 @@ bool EndsWith(const std::string& text, const char* tail) {
 }
 
 // The temporary file's name.
-std::string TempName(const std::string& path) { return RepairSiblingName(path, ".t~p"); }
+std::string TempName(const std::string& path) {
+  return RepairSiblingName(path, ".t~p");
+}
 
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -43,7 +45,8 @@ bool WriteAll(int fd, const char* data, size_t size) {
 // Copies the open file in to a new file backup (never replacing one) and
 // flushes it to disk. An incomplete backup is removed.
 bool MakeBackup(int in, mode_t mode, const std::string& backup) {
-  const int out = ::open(backup.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int out =
+      ::open(backup.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (out < 0) return false;
   bool ok = true;
   std::vector<char> buf(1 << 16);
@@ -65,14 +68,15 @@ bool MakeBackup(int in, mode_t mode, const std::string& backup) {
   return ok;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // True when an anchor start tag "<a" (any case, then a blank or ">") begins at i.
 bool AnchorStartAt(const std::string& text, size_t i) {
   if (i + 2 > text.size() || text[i] != '<' || (text[i + 1] != 'a' && text[i + 1] != 'A'))
     return false;
-  return i + 2 == text.size() || IsBlank(text[i + 2]) || text[i + 2] == '\n' ||
-         text[i + 2] == '>';
+  return i + 2 == text.size() || IsBlank(text[i + 2]) || text[i + 2] == '\n' || text[i + 2] == '>';
 }
 
 size_t CountAnchors(const std::string& text) {
@@ -234,8 +238,8 @@ int CRepairFiles::EndFileRepair(const std::string& path) {
     }
     Write(buf.data(), got);
   }
-  bool copied = !m_bCopyFailed && std::fflush(m_pRepairOut) == 0 &&
-                ::fsync(fileno(m_pRepairOut)) == 0;
+  bool copied =
+      !m_bCopyFailed && std::fflush(m_pRepairOut) == 0 && ::fsync(fileno(m_pRepairOut)) == 0;
   copied = std::fclose(m_pRepairOut) == 0 && copied;
   m_pRepairOut = nullptr;
   CloseAll();
@@ -313,8 +317,7 @@ bool CRepairFiles::ReadLine() {
 
 bool CRepairFiles::FindInLine(const std::string& url) {
   if (url.empty()) return false;
-  for (size_t at = m_strLine.find(url); at != std::string::npos;
-       at = m_strLine.find(url, at + 1)) {
+  for (size_t at = m_strLine.find(url); at != std::string::npos; at = m_strLine.find(url, at + 1)) {
     size_t after = at + url.size();
     while (after < m_strLine.size() && IsBlank(m_strLine[after])) ++after;
     if (after == m_strLine.size() || m_strLine[after] != '"') continue;

@@ -22,8 +22,7 @@ RepairEnd RunRepairPass(CResultRows& rows, IFrame& frame, CRepairFiles& files, i
     const bool replaced = files.EndFileRepair(currentPath) != 0;
     if (replaced) {
       for (int row : rewritten) rows.SetItemData(row, WithRepairedMark(rows.GetItemData(row)));
-      if (complete)
-        rows.SetItemData(groupStart, WithFileDoneMark(rows.GetItemData(groupStart)));
+      if (complete) rows.SetItemData(groupStart, WithFileDoneMark(rows.GetItemData(groupStart)));
     }
     rewritten.clear();
     return replaced;

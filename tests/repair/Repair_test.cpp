@@ -24,8 +24,12 @@ using Texts = std::vector<std::string>;
 using Marks = std::vector<uint32_t>;
 const std::string kDone = "All URL repairs completed";
 
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-std::string Read(const std::string& path) { return ScratchDir::ReadFile(path); }
+bool Exists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
+}
+std::string Read(const std::string& path) {
+  return ScratchDir::ReadFile(path);
+}
 std::string A(const std::string& url, const std::string& text) {
   return "<a href=\"" + url + "\">" + text + "</a>";
 }
@@ -37,7 +41,9 @@ std::string Repeat(const std::string& s, int n) {
 
 class RepairTest : public ::testing::Test {
  protected:
-  RepairTest() { frame.onRepairFail = [this](CRepairFailDlg& dlg) { return OnFail(dlg); }; }
+  RepairTest() {
+    frame.onRepairFail = [this](CRepairFailDlg& dlg) { return OnFail(dlg); };
+  }
   int OnFail(CRepairFailDlg& dlg) {
     failed.push_back(dlg.m_strFailFile + "|" + dlg.m_strFailUrl);
     dlg.m_bIgnore = ignore;
@@ -80,10 +86,10 @@ TEST(RepairNames, SiblingAndBackupNames) {
   ScratchDir d;
   for (const char* name : {"page", "page.htm", "page.html", "page.rep", "page.t~p", "other.htm"})
     d.WriteFile(name, "x");
-  const std::pair<std::string, std::string> backups[] = {
-      {"page", "page.rep"},          {"page.htm", "page.htm.rep"},
-      {"page.html", "page.html.rep"}, {"other.htm", "other.rep"},
-  };
+  const std::pair<std::string, std::string> backups[] = {{"page", "page.rep"},
+                                                         {"page.htm", "page.htm.rep"},
+                                                         {"page.html", "page.html.rep"},
+                                                         {"other.htm", "other.rep"}};
   for (const auto& [name, backup] : backups) EXPECT_EQ(RepairBackupName(d / name), d / backup);
 }
 
@@ -91,10 +97,11 @@ TEST(RepairNames, SiblingAndBackupNames) {
 // every row and leaves the original in the backup.
 TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
   const std::string bad = "http://host/a", good = "http://host/abc";
-  const std::string nav = A("http://h/1", "One") + " | " + A("http://h/2", "Two") + " | " +
-                          A("http://h/3", "Three");
+  const std::string nav =
+      A("http://h/1", "One") + " | " + A("http://h/2", "Two") + " | " + A("http://h/3", "Three");
   const std::string utf8 = Repeat("\xC3\xA9", 400);  // 800 bytes of "é"
-  const std::string minified = "<p>" + utf8 + A("http://h/1", "One") + utf8 + A(good, "Good") + "</p>";
+  const std::string minified =
+      "<p>" + utf8 + A("http://h/1", "One") + utf8 + A(good, "Good") + "</p>";
   const std::string wide = Repeat("x", 600) + A("http://h/1", "One") + Repeat("y", 600);
   struct Case {
     const char* name;
@@ -103,6 +110,8 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
     int type;
     std::string expected;
   };
+  const std::string h1 = "http://h/1", h2 = "http://h/2", h3 = "http://h/3";
+  // clang-format off
   const Case cases[] = {
       {"type 0 comments the line", "<p>\n" + A(bad, "Old") + "\n", {bad}, 0,
        "<p>\n<!--" + A(bad, "Old") + "-->\n"},
@@ -110,36 +119,27 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
        "<p>\r\n" + A("index.htm", "Old") + "<!--" + bad + "-->\r\n"},
       {"type 2 leaves the line out", A(bad, "Old") + "\n<p>\n", {bad}, 2, "<p>\n"},
       {"other types leave it out", A(bad, "Old") + "\n<p>\n", {bad}, 7, "<p>\n"},
-      {"last line without end", "a\r\n" + A(bad, "Old"), {bad}, 0,
-       "a\r\n<!--" + A(bad, "Old") + "-->\r\n"},
-      {"prefix of a good link, type 2", A(good, "Good") + "\n" + A(bad, "Bad") + "\n", {bad}, 2,
-       A(good, "Good") + "\n"},
-      {"prefix of a good link, type 1", A(good, "Good") + "\n" + A(bad, "Bad") + "\n", {bad}, 1,
-       A(good, "Good") + "\n" + A("index.htm", "Bad") + "<!--" + bad + "-->\n"},
-      {"URL in text is not the link", "<p>see " + bad + "</p>\n<a href=\"" + bad + "  \">x</a>\n",
-       {bad}, 0, "<p>see " + bad + "</p>\n<!--<a href=\"" + bad + "  \">x</a>-->\n"},
-      {"navigation bar, type 0", nav + "\n", {"http://h/1", "http://h/3"}, 0,
-       "<!--" + A("http://h/1", "One") + "--> | " + A("http://h/2", "Two") + " | <!--" +
-           A("http://h/3", "Three") + "-->\n"},
-      {"navigation bar, type 1", nav + "\n", {"http://h/1", "http://h/3"}, 1,
-       A("index.htm", "One") + "<!--http://h/1--> | " + A("http://h/2", "Two") + " | " +
-           A("index.htm", "Three") + "<!--http://h/3-->\n"},
-      {"navigation bar, type 2", nav + "\n", {"http://h/1", "http://h/2", "http://h/3"}, 2,
-       " |  | \n"},
-      {"same URL twice on a line", "<A HREF=\"" + bad + "\">1</A><a href=\"" + bad + "\">2</a>\n",
-       {bad, bad}, 1,
-       "<A HREF=\"index.htm\">1</A><!--" + bad + "--><a href=\"index.htm\">2</a><!--" + bad +
-           "-->\n"},
-      {"minified page, type 0", minified + "\n", {"http://h/1"}, 0,
-       "<p>" + utf8 + "<!--" + A("http://h/1", "One") + "-->" + utf8 + A(good, "Good") + "</p>\n"},
-      {"minified page, type 2", minified, {"http://h/1"}, 2,
-       "<p>" + utf8 + utf8 + A(good, "Good") + "</p>\n"},
-      {"other lines byte for byte",
-       std::string("a\0b\r\n", 5) + wide + "\nlone\rcr\n" + A(bad, "x") + "\r\nno end", {bad},
-       2, std::string("a\0b\r\n", 5) + wide + "\nlone\rcr\nno end"},
-      {"long line with one anchor", wide + "\nz\n", {"http://h/1"}, 0,
-       "<!--" + wide + "-->\nz\n"},
+      {"last line without end", "a\r\n" + A(bad, "Old"), {bad}, 0, "a\r\n<!--" + A(bad, "Old") + "-->\r\n"},
+      {"prefix of a good link, type 2", A(good, "G") + "\n" + A(bad, "B") + "\n", {bad}, 2, A(good, "G") + "\n"},
+      {"prefix of a good link, type 1", A(good, "G") + "\n" + A(bad, "B") + "\n", {bad}, 1,
+       A(good, "G") + "\n" + A("index.htm", "B") + "<!--" + bad + "-->\n"},
+      {"URL in text is not the link", "<p>" + bad + "</p>\n<a href=\"" + bad + "  \">x</a>\n", {bad}, 0,
+       "<p>" + bad + "</p>\n<!--<a href=\"" + bad + "  \">x</a>-->\n"},
+      {"navigation bar, type 0", nav + "\n", {h1, h3}, 0,
+       "<!--" + A(h1, "One") + "--> | " + A(h2, "Two") + " | <!--" + A(h3, "Three") + "-->\n"},
+      {"navigation bar, type 1", nav + "\n", {h1, h3}, 1,
+       A("index.htm", "One") + "<!--" + h1 + "--> | " + A(h2, "Two") + " | " + A("index.htm", "Three") + "<!--" + h3 + "-->\n"},
+      {"navigation bar, type 2", nav + "\n", {h1, h2, h3}, 2, " |  | \n"},
+      {"same URL twice on a line", "<A HREF=\"" + bad + "\">1</A><a href=\"" + bad + "\">2</a>\n", {bad, bad}, 1,
+       "<A HREF=\"index.htm\">1</A><!--" + bad + "--><a href=\"index.htm\">2</a><!--" + bad + "-->\n"},
+      {"minified page, type 0", minified + "\n", {h1}, 0,
+       "<p>" + utf8 + "<!--" + A(h1, "One") + "-->" + utf8 + A(good, "Good") + "</p>\n"},
+      {"minified page, type 2", minified, {h1}, 2, "<p>" + utf8 + utf8 + A(good, "Good") + "</p>\n"},
+      {"other lines byte for byte", std::string("a\0b\r\n", 5) + wide + "\nlone\rcr\n" + A(bad, "x") + "\r\nno end", {bad}, 2,
+       std::string("a\0b\r\n", 5) + wide + "\nlone\rcr\nno end"},
+      {"long line with one anchor", wide + "\nz\n", {h1}, 0, "<!--" + wide + "-->\nz\n"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = dir.WriteFile("index.htm", c.source);
@@ -163,86 +163,58 @@ TEST_F(RepairTest, RewritesOnlyFilesWithAnUntouchedCopy) {
   const std::string url = "http://h/1";
   const std::string page = A(url, "One") + "\n";
   const std::string repaired = "<!--" + A(url, "One") + "-->\n";
-  std::filesystem::create_directory(dir / "real");
   struct Case {
     const char* name;
-    std::function<std::string()> setup;  // returns the listed path
+    std::string listed;
+    std::function<void()> setup;  // before the listed file is written
     bool rewritten;
-    std::function<void(const std::string&)> check;
+    std::string backup, backupText;  // a backup expected afterwards
   };
+  // clang-format off
   const Case cases[] = {
-      {"a backup is never rewritten", [&] { return dir.WriteFile("page.rep", page); }, false, {}},
-      {"a temporary file is never rewritten", [&] { return dir.WriteFile("page.t~p", page); },
-       false, {}},
-      {"a second file with a shared backup name",
-       [&] {
-         dir.WriteFile("page.htm", "first original\n");
-         return dir.WriteFile("page.html", page);
-       },
-       true,
-       [&](const std::string&) {
-         EXPECT_EQ(Read(dir / "page.html.rep"), page);
-         EXPECT_FALSE(Exists(dir / "page.rep"));
-       }},
-      {"an earlier backup is kept",
-       [&] {
-         dir.WriteFile("page.rep", "the first original\n");
-         return dir.WriteFile("page.htm", page);
-       },
-       true, [&](const std::string&) { EXPECT_EQ(Read(dir / "page.rep"), "the first original\n"); }},
-      {"no backup can be made",
-       [&] {
-         std::filesystem::create_directory(dir / "page.rep");
-         return dir.WriteFile("page.htm", page);
-       },
-       false, {}},
-      {"a file without write permission",
-       [&] {
-         const std::string path = dir.WriteFile("page.htm", page);
-         chmod(path.c_str(), 0444);
-         return path;
-       },
-       false, [&](const std::string&) { EXPECT_FALSE(Exists(dir / "page.t~p")); }},
-      {"permission bits are kept",
-       [&] {
-         const std::string path = dir.WriteFile("page.htm", page);
-         chmod(path.c_str(), 0640);
-         return path;
-       },
-       true,
-       [&](const std::string& path) {
-         struct stat info {};
-         stat(path.c_str(), &info);
-         EXPECT_EQ(info.st_mode & 07777, 0640u);
-       }},
-      {"a symbolic link is repaired through",
-       [&] {
+      {"a backup is never rewritten", "page.rep", {}, false, "", ""},
+      {"a temporary file is never rewritten", "page.t~p", {}, false, "", ""},
+      {"a second file with a shared backup name", "page.html",
+       [&] { dir.WriteFile("page.htm", "first\n"); }, true, "page.html.rep", page},
+      {"an earlier backup is kept", "page.htm", [&] { dir.WriteFile("page.rep", "first\n"); }, true,
+       "page.rep", "first\n"},
+      {"no backup can be made", "page.htm", [&] { std::filesystem::create_directory(dir / "page.rep"); },
+       false, "", ""},
+      {"a file without write permission", "page.htm", [&] { dir.WriteFile("page.htm", page);
+                                                            chmod((dir / "page.htm").c_str(), 0444); },
+       false, "", ""},
+      {"permission bits are kept", "page.htm", [&] { dir.WriteFile("page.htm", page);
+                                                     chmod((dir / "page.htm").c_str(), 0640); },
+       true, "page.rep", page},
+      {"a symbolic link is repaired through", "link.htm", [&] {
+         std::filesystem::create_directory(dir / "real");
          dir.WriteFile("real/page.htm", page);
-         std::filesystem::create_symlink("real/page.htm", dir / "link.htm");
-         return dir / "link.htm";
-       },
-       true,
-       [&](const std::string& path) {
-         EXPECT_TRUE(std::filesystem::is_symlink(path));
-         EXPECT_EQ(Read(dir / "real/page.htm"), repaired);
-         EXPECT_EQ(Read(dir / "real/page.rep"), page);
-       }},
+         std::filesystem::create_symlink("real/page.htm", dir / "link.htm"); },
+       true, "real/page.rep", page},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
       std::filesystem::remove_all(entry.path());
-    std::filesystem::create_directory(dir / "real");
     rows.DeleteAllItems();
-    frame.boxes.clear();
     failed.clear();
-    const std::string path = c.setup();
+    if (c.setup) c.setup();
+    const std::string path = dir / c.listed;
+    if (!Exists(path)) dir.WriteFile(c.listed, page);
+    struct stat before {
+    }, after{};
+    lstat(path.c_str(), &before);
     Row(url, path);
     EXPECT_EQ(Run(0), c.rewritten ? RepairEnd::Completed : RepairEnd::Stopped);
     EXPECT_EQ(Read(path), c.rewritten ? repaired : page);
     EXPECT_EQ(RepairedMark(rows.GetItemData(0)), c.rewritten ? 1u : 0u);
     EXPECT_EQ(failed, c.rewritten ? Texts{} : Texts{path + "|"});
-    if (c.check) c.check(path);
+    lstat(path.c_str(), &after);
+    EXPECT_EQ(after.st_mode, before.st_mode);  // the same kind of file, the same bits
+    EXPECT_EQ(c.backup.empty() ? "" : Read(dir / c.backup), c.backupText);
+    EXPECT_FALSE((c.listed != "page.t~p" && Exists(dir / "page.t~p")) ||
+                 Exists(dir / "real/page.t~p"));
   }
 }
 
@@ -270,8 +242,8 @@ TEST_F(RepairTest, MarksOnlyReplacedFilesAndGoesOnAfterAStop) {
   asked = 0;
   EXPECT_EQ(Run(1, [&] { return ++asked == 3; }), RepairEnd::Cancelled);
   EXPECT_TRUE(frame.boxes.empty());
-  EXPECT_EQ(Read(a), "<!--" + A("http://h/1", "One") + "-->\n<p>gone</p>\n" +
-                         A("a.htm", "Two") + "<!--http://h/2-->\n");
+  EXPECT_EQ(Read(a), "<!--" + A("http://h/1", "One") + "-->\n<p>gone</p>\n" + A("a.htm", "Two") +
+                         "<!--http://h/2-->\n");
   EXPECT_EQ(Read(dir / "a.rep"), A("http://h/1", "One") + "\n<p>gone</p>\n");
   EXPECT_EQ(Read(b), A("b.htm", "Three") + "<!--http://h/3-->\n");
   EXPECT_EQ(Read(c), A("http://h/4", "Four") + "\n");
@@ -293,8 +265,8 @@ TEST_F(RepairTest, MarksOnlyReplacedFilesAndGoesOnAfterAStop) {
 TEST_F(RepairTest, FaultsNeverLoseAFile) {
   const std::string body = Repeat("<p>filler text</p>\n", 3000);
   const std::string source = A("http://h/1", "One") + "\n" + body + A("http://h/2", "Two") + "\n";
-  const std::string asked = "<!--" + A("http://h/1", "One") + "-->\n" + body + "<!--" +
-                            A("http://h/2", "Two") + "-->\n";
+  const std::string asked =
+      "<!--" + A("http://h/1", "One") + "-->\n" + body + "<!--" + A("http://h/2", "Two") + "-->\n";
   std::filesystem::create_directory(dir / "site");
   std::filesystem::create_directory(dir / "other");
   const std::string a = dir / "site/a.htm";
@@ -306,26 +278,24 @@ TEST_F(RepairTest, FaultsNeverLoseAFile) {
     rlim_t sizeLimit;                        // RLIM_INFINITY: none
     std::function<void()> beforeSecondFile;  // while a's copy waits to replace it
     std::string failUrl;                     // the URL the failure dialog shows
-    std::function<void()> check;             // what a is afterwards, when not its source
+    std::function<void()> check;             // what a is afterwards
   };
+  const auto unchanged = [&] { EXPECT_EQ(Read(a), source); };
+  // clang-format off
   const Case cases[] = {
-      {"the copy fails part way", source.size() + 4, {}, "http://h/2", {}},
-      {"the backup fails part way", source.size() / 2, {}, "", {}},
-      {"the directory becomes read-only", RLIM_INFINITY,
-       [&] { chmod((dir / "site").c_str(), 0555); }, "http://h/2", {}},
+      {"the copy fails part way", source.size() + 4, {}, "http://h/2", unchanged},
+      {"the backup fails part way", source.size() / 2, {}, "", unchanged},
+      {"the directory becomes read-only", RLIM_INFINITY, [&] { chmod((dir / "site").c_str(), 0555); },
+       "http://h/2", unchanged},
       {"a directory takes the source's place", RLIM_INFINITY,
-       [&] {
-         std::filesystem::remove(a);
-         std::filesystem::create_directory(a);
-         ScratchDir::WriteBytes(a + "/keep", "k");
-       },
+       [&] { std::filesystem::remove(a); std::filesystem::create_directory(a); ScratchDir::WriteBytes(a + "/keep", "k"); },
        "http://h/2", [&] { EXPECT_EQ(Read(a + "/keep"), "k"); }},
       {"the source is deleted", RLIM_INFINITY, [&] { std::filesystem::remove(a); }, "http://h/2",
        [&] { EXPECT_FALSE(Exists(a)); }},
-      {"the source is edited meanwhile", RLIM_INFINITY,
-       [&] { ScratchDir::WriteBytes(a, "the user's new page\n"); }, "http://h/2",
-       [&] { EXPECT_EQ(Read(a), "the user's new page\n"); }},
+      {"the source is edited meanwhile", RLIM_INFINITY, [&] { ScratchDir::WriteBytes(a, "new page\n"); },
+       "http://h/2", [&] { EXPECT_EQ(Read(a), "new page\n"); }},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     chmod((dir / "site").c_str(), 0700);
@@ -378,11 +348,7 @@ TEST_F(RepairTest, FaultsNeverLoseAFile) {
       continue;
     }
     EXPECT_FALSE(replaced);
-    if (c.check) {
-      c.check();
-    } else {
-      EXPECT_EQ(Read(a), source);
-    }
+    c.check();
     EXPECT_EQ(report, "fail " + a + "|" + c.failUrl + "\nmark 0\nmark 0\nmark 0\n");
     // The original is kept whole; only when no whole copy could be made is
     // there none, and then the source was never touched.
