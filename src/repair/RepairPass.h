@@ -18,7 +18,7 @@ class IFrame;
 enum class RepairEnd {
   Completed,  // every row handled: "All URL repairs completed" was shown
   Stopped,    // a failure: the Repair Failure dialog was shown
-  Cancelled,  // cancelled asked to stop before a file; nothing more was shown
+  Cancelled,  // the cancel check asked to stop before a file; nothing more was shown
 };
 
 // Runs the pass of type over every row of rows. cancelled (may be empty) is
