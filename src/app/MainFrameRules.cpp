@@ -79,3 +79,19 @@ void StoreColumnWidths(CSettingsStore& settings, const std::array<int, 4>& width
     settings.SetInt("Grid", "col" + std::to_string(col), widths[col]);
   }
 }
+
+std::array<int, 4> InitialColumnWidths(int clientWidth, CSettingsStore& settings) {
+  const int w = clientWidth;
+  const int d = w * 9 / 40;
+  std::array<int, 4> widths{};
+  long long sum = 0;
+  bool fits = true;
+  for (int col = 0; col < 4; ++col) {
+    widths[col] = settings.GetInt("Grid", "col" + std::to_string(col), d);
+    sum += widths[col];
+    // A negative width is as unusable as 0: it hides the column.
+    if (widths[col] <= 0 || widths[col] > w) fits = false;
+  }
+  if (!fits || sum > w) widths.fill(d);
+  return widths;
+}

@@ -42,5 +42,10 @@ int TopPaneHeight(int storedHigh, int clientHeight);
 // asks the quit question. False when the user answers No.
 bool ConfirmQuit(CResultRows& rows, IFrame& frame);
 
+// The column set-up rule: client width w and the stored widths of "Grid"
+// col0..col3 (each read with default w*9/40) give the four widths; widths
+// that do not fit (a 0, one wider than w, or a sum wider than w) give four
+// default widths.
+std::array<int, 4> InitialColumnWidths(int clientWidth, CSettingsStore& settings);
 // Writes the four widths as "Grid" col0..col3.
 void StoreColumnWidths(CSettingsStore& settings, const std::array<int, 4>& widths);

@@ -75,6 +75,7 @@ class CLinkwardView {
   bool IsReported(unsigned code) const;
   std::string ReasonText(unsigned code);
   const std::string& OutcomeText(int kind) const { return m_strOutcomes[kind]; }
+  const std::array<std::string, OUTCOME_KINDS>& OutcomeTexts() const { return m_strOutcomes; }
   std::string& FilterMask() { return m_strFilterMask; }
   const std::string& FilterMask() const { return m_strFilterMask; }
   int WaitLimitSeconds() const { return m_nWaitSeconds; }

@@ -11,7 +11,7 @@
 #include "settings/SettingsStore.h"
 
 void CLinkwardView::OnPreferences() {
-  CPreferencesDlg dlg(*this);
+  CPreferencesDlg dlg(m_strFilterMask, m_strOutcomes);
   dlg.m_nTimeout = m_nWaitSeconds;
   if (m_frame.DoModal(dlg) != IDOK) return;
   m_settings.SetInt("Settings", "Timeout", dlg.m_nTimeout);

@@ -1,7 +1,6 @@
 #include "results/ResultRows.h"
 
 #include "platform/Frame.h"
-#include "settings/SettingsStore.h"
 
 int CResultRows::InsertItem(int row, const std::string& text) {
   const int count = GetItemCount();
@@ -34,20 +33,4 @@ void CResultRows::DeleteItem(int row) {
 void CResultRows::DeleteAllItems() {
   m_rows.clear();
   if (m_pFrame) m_pFrame->RowsCleared();
-}
-
-std::array<int, 4> InitialColumnWidths(int clientWidth, CSettingsStore& settings) {
-  const int w = clientWidth;
-  const int d = w * 9 / 40;
-  std::array<int, 4> widths{};
-  long long sum = 0;
-  bool fits = true;
-  for (int col = 0; col < 4; ++col) {
-    widths[col] = settings.GetInt("Grid", "col" + std::to_string(col), d);
-    sum += widths[col];
-    // A negative width is as unusable as 0: it hides the column.
-    if (widths[col] <= 0 || widths[col] > w) fits = false;
-  }
-  if (!fits || sum > w) widths.fill(d);
-  return widths;
 }

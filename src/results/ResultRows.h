@@ -12,7 +12,6 @@
 #include <vector>
 
 class IFrame;
-class CSettingsStore;
 
 enum ResultColumn { COL_URL = 0, COL_REASON = 1, COL_SITE = 2, COL_FILE = 3 };
 
@@ -58,9 +57,3 @@ class CResultRows {
   IFrame* m_pFrame;
   std::vector<Row> m_rows;
 };
-
-// The column set-up rule: client width w and the stored widths of "Grid"
-// col0..col3 (each read with default w*9/40) give the four widths; widths
-// that do not fit (a 0, one wider than w, or a sum wider than w) give four
-// default widths.
-std::array<int, 4> InitialColumnWidths(int clientWidth, CSettingsStore& settings);

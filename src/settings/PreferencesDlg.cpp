@@ -3,8 +3,6 @@
 #include <cctype>
 #include <climits>
 
-#include "engine/LinkwardView.h"
-
 namespace {
 
 // An integer as a dialog's integer field takes it: optional blanks around an
@@ -30,24 +28,24 @@ bool ParseInteger(const std::string& text, int* value) {
 }  // namespace
 
 void CPreferencesDlg::ShowMaskChecks() {
-  const std::string& mask = m_view.FilterMask();
+  const std::string& mask = m_strMask;
   for (size_t i = 0; i < m_nChecks.size(); ++i) {
     m_nChecks[i] = i < mask.size() ? mask[i] - '0' : 0;
   }
 }
 
 void CPreferencesDlg::OnWatchLikeHawk() {
-  m_view.FilterMask() = HAWK_MASK;
+  m_strMask = HAWK_MASK;
   ShowMaskChecks();
 }
 
 void CPreferencesDlg::OnWatchOneEyeShut() {
-  m_view.FilterMask() = ONE_EYE_MASK;
+  m_strMask = ONE_EYE_MASK;
   ShowMaskChecks();
 }
 
 bool CPreferencesDlg::OnOK(const std::string& timeoutText) {
-  std::string& mask = m_view.FilterMask();
+  std::string& mask = m_strMask;
   mask.clear();
   for (int check : m_nChecks) mask += check != 0 ? '1' : '0';
   int timeout = 0;
@@ -59,5 +57,5 @@ bool CPreferencesDlg::OnOK(const std::string& timeoutText) {
 }
 
 const std::string& CPreferencesDlg::RowText(int i) const {
-  return m_view.OutcomeText(i);
+  return m_rowTexts[i];
 }

@@ -6,7 +6,6 @@
 #include <array>
 #include <string>
 
-class CLinkwardView;
 
 class CPreferencesDlg {
  public:
@@ -17,24 +16,31 @@ class CPreferencesDlg {
   static constexpr unsigned HELP_CONTEXT_ID = 131208;
   static constexpr const char* RANGE_MESSAGE = "Please enter an integer between 5 and 50.";
 
-  explicit CPreferencesDlg(CLinkwardView& view) : m_view(view) {}
+  static constexpr int ROWS = 21;
+  using RowTexts = std::array<std::string, ROWS>;
+
+  // mask: the report filter mask the dialog shows and edits (the fixed-mask
+  // buttons change it at once); rowTexts: the outcome texts, one per row.
+  CPreferencesDlg(std::string& mask, const RowTexts& rowTexts)
+      : m_strMask(mask), m_rowTexts(rowTexts) {}
 
   int m_nTimeout = 10;
   // Check state of each row: character i of the mask minus '0'.
-  std::array<int, 21> m_nChecks{};
+  std::array<int, ROWS> m_nChecks{};
 
   void OnInitDialog() { ShowMaskChecks(); }
   void ShowMaskChecks();
   void OnWatchLikeHawk();
   void OnWatchOneEyeShut();
-  // Builds the view's mask from the checks, then validates timeoutText as an
+  // Builds the mask from the checks, then validates timeoutText as an
   // integer from 5 to 50. True: m_nTimeout holds it and the dialog closes with
   // OK. False: the face shows RANGE_MESSAGE, keeps the dialog open and puts the
   // focus on the wait-limit box.
   bool OnOK(const std::string& timeoutText);
-  // The text of row i: the view's outcome text of kind i.
+  // The text of row i: the outcome text of kind i.
   const std::string& RowText(int i) const;
 
  private:
-  CLinkwardView& m_view;
+  std::string& m_strMask;
+  const RowTexts& m_rowTexts;
 };

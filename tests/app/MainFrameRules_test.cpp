@@ -60,11 +60,24 @@ TEST_F(MainFrameRulesTest, MoveStoresNegativeCoordinatesAsZeroAndMinimisedNothin
   EXPECT_EQ(Stored(), (WindowPlacement{0, 0, 900, 700}));
 }
 
-TEST_F(MainFrameRulesTest, ColumnWidthsAreStoredUnderGrid) {
-  StoreColumnWidths(settings, {200, 150, 120, 310});
-  for (int col = 0; col < 4; ++col)
-    EXPECT_EQ(settings.GetInt("Grid", "col" + std::to_string(col), 0),
-              (std::array<int, 4>{200, 150, 120, 310}[col]));
+TEST_F(MainFrameRulesTest, ColumnWidthsAreStoredUnderGridAndKeptOnlyWhenTheyFit) {
+  const std::array<int, 4> defaults{180, 180, 180, 180};
+  EXPECT_EQ(InitialColumnWidths(800, settings), defaults);
+  ASSERT_TRUE(settings.SetInt("Grid", "col0", 200));  // a missing value takes its own default
+  EXPECT_EQ(InitialColumnWidths(800, settings), (std::array<int, 4>{200, 180, 180, 180}));
+  const std::array<int, 4> cases[] = {
+      {200, 200, 200, 200},  // sum exactly the width: kept
+      {100, 150, 250, 50},   // kept
+      {200, 200, 200, 250},  // sum 850 > 800
+      {100, 0, 100, 100},    // a zero width
+      {801, 1, 1, 1},        // one wider than the list
+      {-50, 100, 100, 100},  // a negative width
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    StoreColumnWidths(settings, cases[i]);
+    EXPECT_EQ(InitialColumnWidths(800, settings), i < 2 ? cases[i] : defaults) << "case " << i;
+  }
+  EXPECT_EQ(settings.GetInt("Grid", "col3", 0), 100);  // stored as given, even when unusable
 }
 
 TEST(TopPaneHeightTest, StoredHeightIsUsedOnlyWhenItFitsTheClientArea) {

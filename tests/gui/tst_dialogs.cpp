@@ -55,7 +55,7 @@ class DialogsTest : public QObject {
   void cleanup() { f.reset(); }
 
   void texts() {
-    CPreferencesDlg preferences(f->view);
+    CPreferencesDlg preferences(f->view.FilterMask(), f->view.OutcomeTexts());
     CExportDlg exportModel(f->frame);
     CRepairDlg repair;
     CRepairFailDlg fail;
@@ -93,7 +93,7 @@ class DialogsTest : public QObject {
 
   void preferencesShowsRowsAndChecksAndOkBuildsTheMask() {
     f->view.FilterMask() = "100000000000000000001";
-    CPreferencesDlg model(f->view);
+    CPreferencesDlg model(f->view.FilterMask(), f->view.OutcomeTexts());
     model.m_nTimeout = 15;
     PreferencesDialog dialog(model);
     COutcomeCheckListBox* list = dialog.CheckList();
@@ -113,7 +113,7 @@ class DialogsTest : public QObject {
     for (auto [button, mask] : {std::pair{"Watch Like a Hawk", CPreferencesDlg::HAWK_MASK},
                                 {"Watch With One Eye Shut", CPreferencesDlg::ONE_EYE_MASK}}) {
       f->view.FilterMask() = "000000000000000000000";
-      CPreferencesDlg model(f->view);
+      CPreferencesDlg model(f->view.FilterMask(), f->view.OutcomeTexts());
       PreferencesDialog dialog(model);
       Click(&dialog, button);
       QCOMPARE(f->view.FilterMask(), std::string(mask));
@@ -131,7 +131,7 @@ class DialogsTest : public QObject {
                                   {"ten", false},
                                   {"7.5", false}}) {
       m_messages.clear();
-      CPreferencesDlg model(f->view);
+      CPreferencesDlg model(f->view.FilterMask(), f->view.OutcomeTexts());
       model.m_nTimeout = 15;
       PreferencesDialog dialog(model);
       QVERIFY(Show(dialog));
