@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <iterator>
 #include <cstring>
+#include <iterator>
 
 const char* const CLI_USAGE =
     "Usage: linkward-cli [OPTIONS] FILE\n"

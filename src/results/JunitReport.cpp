@@ -111,7 +111,8 @@ class JunitReport : public IReportFormat {
         const RowDetails& details = rows.GetItemDetails(row);
         if (details.code != 0) out.Add("\nCode: " + std::to_string(details.code));
         if (details.line > 0) out.Add("\nLine: " + std::to_string(details.line));
-        if (!details.finalUrl.empty()) out.Add("\nFinal URL: " + XmlEscape(details.finalUrl, false));
+        if (!details.finalUrl.empty())
+          out.Add("\nFinal URL: " + XmlEscape(details.finalUrl, false));
         out.Add("</failure>\n    </testcase>\n");
       }
       out.Add("  </testsuite>\n");

@@ -49,7 +49,10 @@ const std::string kClosing = "\n</ul>\n<hr>\n\n</BODY>\n</HTML>\n";
 // Two files; the second file's row comes between the first file's rows, as
 // only a merge of two lists could leave them.
 const std::vector<Row> kRows = {
-    {"http://host/old.html", "HTTP Code 404 Not Found", "Old page", "/web/index.htm",
+    {"http://host/old.html",
+     "HTTP Code 404 Not Found",
+     "Old page",
+     "/web/index.htm",
      {404, 12, "http://host/new.html"}},
     {"ftp://host/pub/", "Can't Connect to Host", "Files", "/web/links.htm", {}},
     {"http://host/gone/", "Can't Find Named Host", "Gone", "/web/index.htm", {10002, 0, ""}},
@@ -89,7 +92,8 @@ TEST(Reports, TextAndHtmlHaveASectionPerFileGroup) {
 }
 
 TEST(Reports, TextIsRawAndHtmlEscapesEveryRowTextAndTheOwner) {
-  const CResultRows rows = MakeRows({{"http://h/?a=1&b=\"2\"", "<R>", "<b>Q & A's</b>", "/w/x&y.htm", {}}});
+  const CResultRows rows =
+      MakeRows({{"http://h/?a=1&b=\"2\"", "<R>", "<b>Q & A's</b>", "/w/x&y.htm", {}}});
   EXPECT_EQ(Report(REPORT_TEXT, rows),
             "FILE: /w/x&y.htm\nhttp://h/?a=1&b=\"2\"\t<R>\t<b>Q & A's</b>\n");
   char* data = nullptr;
@@ -110,16 +114,17 @@ TEST(Reports, TextIsRawAndHtmlEscapesEveryRowTextAndTheOwner) {
 
 TEST(Reports, JsonCsvAndJunitListEveryRowWithWhatIsKnown) {
   const CResultRows rows = MakeRows(kRows);
-  EXPECT_EQ(Report(REPORT_JSON, rows),
-            "{\"rows\": [\n"
-            "  {\"url\": \"http://host/old.html\", \"reason\": \"HTTP Code 404 Not Found\", "
-            "\"siteName\": \"Old page\", \"file\": \"/web/index.htm\", \"code\": 404, \"line\": 12, "
-            "\"finalUrl\": \"http://host/new.html\"},\n"
-            "  {\"url\": \"ftp://host/pub/\", \"reason\": \"Can't Connect to Host\", "
-            "\"siteName\": \"Files\", \"file\": \"/web/links.htm\"},\n"
-            "  {\"url\": \"http://host/gone/\", \"reason\": \"Can't Find Named Host\", "
-            "\"siteName\": \"Gone\", \"file\": \"/web/index.htm\", \"code\": 10002}\n"
-            "]}\n");
+  EXPECT_EQ(
+      Report(REPORT_JSON, rows),
+      "{\"rows\": [\n"
+      "  {\"url\": \"http://host/old.html\", \"reason\": \"HTTP Code 404 Not Found\", "
+      "\"siteName\": \"Old page\", \"file\": \"/web/index.htm\", \"code\": 404, \"line\": 12, "
+      "\"finalUrl\": \"http://host/new.html\"},\n"
+      "  {\"url\": \"ftp://host/pub/\", \"reason\": \"Can't Connect to Host\", "
+      "\"siteName\": \"Files\", \"file\": \"/web/links.htm\"},\n"
+      "  {\"url\": \"http://host/gone/\", \"reason\": \"Can't Find Named Host\", "
+      "\"siteName\": \"Gone\", \"file\": \"/web/index.htm\", \"code\": 10002}\n"
+      "]}\n");
   EXPECT_EQ(Report(REPORT_CSV, rows),
             "URL,Reason,Site Name,File Name\r\n"
             "http://host/old.html,HTTP Code 404 Not Found,Old page,/web/index.htm\r\n"
@@ -163,8 +168,8 @@ const Hostile kHostile[] = {
      "&lt;a href=&apos;x&apos;&gt;&amp;amp;&lt;/a&gt;",
      "&lt;a href=&apos;x&apos;&gt;&amp;amp;&lt;/a&gt;", "<a href='x'>&amp;</a>",
      "<a href='x'>&amp;</a>"},
-    {"t\tc\rl\n", "t\\tc\\rl\\n", "\"t\tc\rl\n\"", "t&#9;c&#13;l&#10;", "t\tc&#13;l\n",
-     "t\tc\rl\n", "t\tc\rl\n"},
+    {"t\tc\rl\n", "t\\tc\\rl\\n", "\"t\tc\rl\n\"", "t&#9;c&#13;l&#10;", "t\tc&#13;l\n", "t\tc\rl\n",
+     "t\tc\rl\n"},
     {"\x01\x08\x0c\x1f\x7f", "\\u0001\\b\\f\\u001f\x7f", "\x01\x08\x0c\x1f\x7f",
      kFFFD + kFFFD + kFFFD + kFFFD + "\x7f", kFFFD + kFFFD + kFFFD + kFFFD + "\x7f",
      "\x01\x08\x0c\x1f\x7f", kFFFD + kFFFD + kFFFD + kFFFD + "\x7f"},
@@ -177,15 +182,17 @@ const Hostile kHostile[] = {
      "", "", "", "", ""},
     // Well-formed characters stay; U+FFFE is no XML character.
     {"Grüße € 𝄞 \xef\xbf\xbe", "Grüße € 𝄞 \xef\xbf\xbe", "Grüße € 𝄞 \xef\xbf\xbe",
-     "Grüße € 𝄞 " + kFFFD, "Grüße € 𝄞 " + kFFFD, "Grüße € 𝄞 \xef\xbf\xbe",
-     "Grüße € 𝄞 " + kFFFD},
+     "Grüße € 𝄞 " + kFFFD, "Grüße € 𝄞 " + kFFFD, "Grüße € 𝄞 \xef\xbf\xbe", "Grüße € 𝄞 " + kFFFD},
 };
 
 // Each text of kHostile as URL, site name and final URL of one row.
 std::vector<Row> HostileRows() {
   std::vector<Row> rows;
   for (size_t i = 0; i < std::size(kHostile); ++i) {
-    rows.push_back({kHostile[i].text, "R", kHostile[i].text, "f",
+    rows.push_back({kHostile[i].text,
+                    "R",
+                    kHostile[i].text,
+                    "f",
                     {static_cast<unsigned>(400 + i), static_cast<int>(i + 1), kHostile[i].text}});
   }
   return rows;
@@ -207,8 +214,9 @@ TEST(Reports, JsonCsvAndJunitWriteAnyTextAsWellFormedUtf8) {
     const Hostile h = Filled(kHostile[i]);
     const std::string code = std::to_string(400 + i), line = std::to_string(i + 1);
     json += std::string(i ? ",\n" : "\n") + "  {\"url\": \"" + h.json +
-            "\", \"reason\": \"R\", \"siteName\": \"" + h.json + "\", \"file\": \"f\", \"code\": " +
-            code + ", \"line\": " + line + ", \"finalUrl\": \"" + h.json + "\"}";
+            "\", \"reason\": \"R\", \"siteName\": \"" + h.json +
+            "\", \"file\": \"f\", \"code\": " + code + ", \"line\": " + line +
+            ", \"finalUrl\": \"" + h.json + "\"}";
     csv += h.csv + ",R," + h.csv + ",f\r\n";
     junit += "    <testcase classname=\"f\" name=\"" + h.xmlAttribute +
              "\">\n      <failure message=\"R\">Site Name: " + h.xmlText + "\nCode: " + code +
