@@ -175,10 +175,7 @@ class DialogsTest : public QObject {
   void exportSwapsEndings() {
     // Clicking the five format buttons in turn, and back to text.
     const char* const endings[] = {"txt", "html", "json", "csv", "xml"};
-    for (auto [start, swaps] : {std::pair{"/tmp/a.b/out.txt", true},
-                                {"report.txt.bak", false},
-                                {"R.TXT", false},
-                                {".txt", false}}) {
+    for (auto [start, swaps] : {std::pair{"/tmp/a.b/out.txt", true}, {"report.txt.bak", false}}) {
       CExportDlg model(f->frame);
       model.m_strExportPath = start;
       model.m_nExportFormat = 0;

@@ -1,5 +1,5 @@
 // The report formats, byte for byte; the JSON and JUnit XML reports also read
-// back by Python's json and xml.etree parsers.
+// back by Python's json and xml.etree parsers (python3 must be installed).
 #include "results/ReportWriter.h"
 
 #include <gtest/gtest.h>
@@ -29,11 +29,11 @@ CResultRows MakeRows(const std::vector<Row>& list) {
 }
 
 // The report of rows in format id, written to memory.
-std::string Report(int id, const CResultRows& rows) {
+std::string Report(int id, const CResultRows& rows, const char* owner = "Ada Lovelace") {
   char* data = nullptr;
   size_t size = 0;
   std::FILE* file = open_memstream(&data, &size);
-  ReportFormat(id).Write(file, rows, {"Ada Lovelace", "Sunday, December 6, 2026, 22:26:25"});
+  ReportFormat(id).Write(file, rows, {owner, "Sunday, December 6, 2026, 22:26:25"});
   std::fclose(file);
   std::string text(data, size);
   std::free(data);
@@ -96,13 +96,7 @@ TEST(Reports, TextIsRawAndHtmlEscapesEveryRowTextAndTheOwner) {
       MakeRows({{"http://h/?a=1&b=\"2\"", "<R>", "<b>Q & A's</b>", "/w/x&y.htm", {}}});
   EXPECT_EQ(Report(REPORT_TEXT, rows),
             "FILE: /w/x&y.htm\nhttp://h/?a=1&b=\"2\"\t<R>\t<b>Q & A's</b>\n");
-  char* data = nullptr;
-  size_t size = 0;
-  std::FILE* file = open_memstream(&data, &size);
-  WriteHtmlReport(file, rows, "A & B", "now");
-  std::fclose(file);
-  const std::string html(data, size);
-  std::free(data);
+  const std::string html = Report(REPORT_HTML, rows, "A & B");
   EXPECT_NE(html.find("results for A &amp; B</H3>"), std::string::npos);
   EXPECT_NE(html.find("<b>FILE: /w/x&amp;y.htm</b>"), std::string::npos);
   EXPECT_NE(html.find("\n<li><a href=\"http://h/?a=1&amp;b=&quot;2&quot;\">"
@@ -204,12 +198,36 @@ Hostile Filled(Hostile h) {
   return h;
 }
 
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : bytes) hex += {kDigits[c >> 4], kDigits[c & 15]};
+  return hex;
+}
+
+// Runs python3 with script on report; returns what the script prints, and the
+// exit status when it fails.
+std::string Parsed(const std::string& report, const std::string& script) {
+  ScratchDir dir;
+  const std::string path = dir.WriteFile("report", report);
+  dir.WriteFile("read.py", "import sys\ndef h(s): return s.encode('utf-8').hex()\n" + script);
+  std::FILE* pipe = ::popen(("python3 " + (dir / "read.py") + " " + path).c_str(), "r");
+  if (!pipe) return "no python3";
+  std::string out;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  return status == 0 ? out : out + "python3 failed: " + std::to_string(status);
+}
+
 TEST(Reports, JsonCsvAndJunitWriteAnyTextAsWellFormedUtf8) {
   std::string json = "{\"rows\": [", csv = "URL,Reason,Site Name,File Name\r\n";
   std::string junit =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<testsuites name=\"Linkward\" tests=\"8\" failures=\"8\">\n"
       "  <testsuite name=\"f\" tests=\"8\" failures=\"8\">\n";
+  // What the parsers read: JSON members, and XML elements with their attributes.
+  std::string jsonRead, junitRead = "testsuites 8 8\ntestsuite 66 8 8\n";
   for (size_t i = 0; i < std::size(kHostile); ++i) {
     const Hostile h = Filled(kHostile[i]);
     const std::string code = std::to_string(400 + i), line = std::to_string(i + 1);
@@ -221,6 +239,13 @@ TEST(Reports, JsonCsvAndJunitWriteAnyTextAsWellFormedUtf8) {
     junit += "    <testcase classname=\"f\" name=\"" + h.xmlAttribute +
              "\">\n      <failure message=\"R\">Site Name: " + h.xmlText + "\nCode: " + code +
              "\nLine: " + line + "\nFinal URL: " + h.xmlText + "</failure>\n    </testcase>\n";
+    jsonRead += "url " + Hex(h.jsonValue) + "\nreason 52\nsiteName " + Hex(h.jsonValue) +
+                "\nfile 66\ncode " + code + "\nline " + line + "\nfinalUrl " + Hex(h.jsonValue) +
+                "\n";
+    junitRead += "testcase 66 " + Hex(h.xmlValue) + " 52 " +
+                 Hex("Site Name: " + h.xmlValue + "\nCode: " + code + "\nLine: " + line +
+                     "\nFinal URL: " + h.xmlValue) +
+                 "\n";
   }
   json += "\n]}\n";
   junit += "  </testsuite>\n</testsuites>\n";
@@ -228,48 +253,12 @@ TEST(Reports, JsonCsvAndJunitWriteAnyTextAsWellFormedUtf8) {
   EXPECT_EQ(Report(REPORT_JSON, rows), json);
   EXPECT_EQ(Report(REPORT_CSV, rows), csv);
   EXPECT_EQ(Report(REPORT_JUNIT, rows), junit);
-}
-
-std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char c : bytes) hex += {kDigits[c >> 4], kDigits[c & 15]};
-  return hex;
-}
-
-// Runs python3 with script on the report of rows in format id; returns what
-// the script prints, or the exit status when it fails.
-std::string Parsed(int id, const std::string& script) {
-  ScratchDir dir;
-  const std::string report = dir.WriteFile("report", Report(id, MakeRows(HostileRows())));
-  dir.WriteFile("read.py", "import sys\ndef h(s): return s.encode('utf-8').hex()\n" + script);
-  std::FILE* pipe = ::popen(("python3 " + (dir / "read.py") + " " + report).c_str(), "r");
-  if (!pipe) return "no python3";
-  std::string out;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  return status == 0 ? out : out + "python3 failed: " + std::to_string(status);
-}
-
-TEST(Reports, JsonAndJunitReadBackByRealParsers) {
-  std::string json, junit = "testsuites 8 8\ntestsuite 66 8 8\n";
-  for (size_t i = 0; i < std::size(kHostile); ++i) {
-    const Hostile h = Filled(kHostile[i]);
-    const std::string code = std::to_string(400 + i), line = std::to_string(i + 1);
-    json += "url " + Hex(h.jsonValue) + "\nreason 52\nsiteName " + Hex(h.jsonValue) +
-            "\nfile 66\ncode " + code + "\nline " + line + "\nfinalUrl " + Hex(h.jsonValue) + "\n";
-    junit += "testcase 66 " + Hex(h.xmlValue) + " 52 " +
-             Hex("Site Name: " + h.xmlValue + "\nCode: " + code + "\nLine: " + line +
-                 "\nFinal URL: " + h.xmlValue) +
-             "\n";
-  }
-  EXPECT_EQ(Parsed(REPORT_JSON,
+  EXPECT_EQ(Parsed(Report(REPORT_JSON, rows),
                    "import json\n"
                    "for row in json.load(open(sys.argv[1], encoding='utf-8'))['rows']:\n"
                    "  for k, v in row.items(): print(k, h(v) if isinstance(v, str) else v)\n"),
-            json);
-  EXPECT_EQ(Parsed(REPORT_JUNIT,
+            jsonRead);
+  EXPECT_EQ(Parsed(Report(REPORT_JUNIT, rows),
                    "import xml.etree.ElementTree as ET\n"
                    "root = ET.parse(sys.argv[1]).getroot()\n"
                    "print(root.tag, root.get('tests'), root.get('failures'))\n"
@@ -279,7 +268,7 @@ TEST(Reports, JsonAndJunitReadBackByRealParsers) {
                    "    f = c.find('failure')\n"
                    "    print(c.tag, h(c.get('classname')), h(c.get('name')),\n"
                    "          h(f.get('message')), h(f.text))\n"),
-            junit);
+            junitRead);
 }
 
 TEST(ReportOwner, IsANameWithoutGecosExtras) {
