@@ -8,13 +8,10 @@
 namespace {
 
 void AddField(ReportBuffer& out, const std::string& text) {
-  const std::string valid = ValidUtf8(text);
-  if (valid.find_first_of(",\"\r\n") == std::string::npos) {
-    out.Add(valid);
-    return;
-  }
+  if (!IsValidUtf8(text)) return AddField(out, ValidUtf8(text));
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return out.Add(text);
   std::string quoted = "\"";
-  for (char c : valid) {
+  for (char c : text) {
     if (c == '"') quoted += '"';
     quoted += c;
   }

@@ -1,12 +1,8 @@
 #include "results/ReportBuffer.h"
 
-size_t DecodeUtf8(const std::string& text, size_t pos, char32_t* character) {
+size_t DecodeMultibyteUtf8(const std::string& text, size_t pos, char32_t* character) {
   const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = byte(pos);
-  if (lead < 0x80) {
-    *character = lead;
-    return 1;
-  }
   size_t length = 0;
   char32_t value = 0;
   // The allowed range of the second byte excludes overlong forms, surrogates
@@ -63,7 +59,20 @@ void AppendUtf8(char32_t c, std::string* out) {
   }
 }
 
+bool IsValidUtf8(const std::string& text) {
+  for (size_t pos = 0; pos < text.size();) {
+    char32_t c = 0;
+    const size_t length = DecodeUtf8(text, pos, &c);
+    // U+FFFD itself takes three bytes; a replaced sequence never does with
+    // the bytes EF BF BD.
+    if (c == REPLACEMENT_CHARACTER && text.compare(pos, length, "\xEF\xBF\xBD") != 0) return false;
+    pos += length;
+  }
+  return true;
+}
+
 std::string ValidUtf8(const std::string& text) {
+  if (IsValidUtf8(text)) return text;
   std::string valid;
   valid.reserve(text.size());
   for (size_t pos = 0; pos < text.size();) {

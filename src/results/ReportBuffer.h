@@ -42,10 +42,18 @@ constexpr char32_t REPLACEMENT_CHARACTER = 0xFFFD;
 // above U+10FFFF, a truncated sequence) gives U+FFFD for its longest
 // well-formed start, at least one byte, as Unicode recommends.
 // REQUIRES: pos < text.size()
-size_t DecodeUtf8(const std::string& text, size_t pos, char32_t* character);
+size_t DecodeMultibyteUtf8(const std::string& text, size_t pos, char32_t* character);
+inline size_t DecodeUtf8(const std::string& text, size_t pos, char32_t* character) {
+  const auto byte = static_cast<unsigned char>(text[pos]);
+  if (byte >= 0x80) return DecodeMultibyteUtf8(text, pos, character);
+  *character = byte;
+  return 1;
+}
 
 // Appends character to out as UTF-8.
 void AppendUtf8(char32_t character, std::string* out);
 
+// True when text is well-formed UTF-8.
+bool IsValidUtf8(const std::string& text);
 // text with every ill-formed UTF-8 sequence replaced by U+FFFD.
 std::string ValidUtf8(const std::string& text);
