@@ -1,7 +1,9 @@
 #include "CliOptions.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 const char* const CLI_USAGE =
     "Usage: linkward-cli [OPTIONS] FILE\n"
@@ -13,8 +15,10 @@ const char* const CLI_USAGE =
     "  --filter           only files with web-page extensions (.htm, .asp, ...)\n"
     "  --mask MASK        report filter of 21 characters '0'/'1' for this run only\n"
     "  --timeout SECONDS  wait limit for slow hosts for this run only (1 to 3600)\n"
-    "  --report FILE      write the results to FILE when the test ends (text)\n"
-    "  --html             write the report as HTML\n"
+    "  --report FILE      write the results to FILE when the test ends\n"
+    "  --format FORMAT    the report's format: text (the default), html, json, csv\n"
+    "                     or junit (JUnit XML, one failed test case per row)\n"
+    "  --html             the same as --format html\n"
     "  --repair TYPE      then repair the listed links in their files: 0 comment\n"
     "                     out the line, 1 point the link at its own file, 2 remove\n"
     "                     the line and save the bad URLs in the --report file\n"
@@ -27,6 +31,9 @@ const char* const CLI_USAGE =
     "test, 3 the repair stopped, 130 stopped by Ctrl-C.\n";
 
 namespace {
+
+// The names of --format, in the order of the export format values.
+const char* const kFormatNames[] = {"text", "html", "json", "csv", "junit"};
 
 bool ParseNumber(const char* text, long low, long high, long* value) {
   char* end = nullptr;
@@ -41,6 +48,7 @@ bool ParseNumber(const char* text, long low, long high, long* value) {
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std::string* error) {
   CliOptions o;
   bool endOfOptions = false;
+  const char* formatOption = nullptr;  // the option that chose the format, if one did
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&](const char* name) -> const char* {
@@ -59,7 +67,20 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
     } else if (!endOfOptions && arg == "--filter") {
       o.filter = 1;
     } else if (!endOfOptions && arg == "--html") {
-      o.html = true;
+      o.reportFormat = 1;
+      formatOption = "--html";
+    } else if (!endOfOptions && arg == "--format") {
+      const char* v = value("--format");
+      if (!v) return false;
+      const auto* end = std::end(kFormatNames);
+      const auto* name = std::find_if(std::begin(kFormatNames), end,
+                                      [v](const char* n) { return std::strcmp(n, v) == 0; });
+      if (name == end) {
+        *error = "--format needs text, html, json, csv or junit";
+        return false;
+      }
+      o.reportFormat = static_cast<int>(name - std::begin(kFormatNames));
+      formatOption = "--format";
     } else if (!endOfOptions && arg == "--yes") {
       o.yes = true;
     } else if (!endOfOptions && (arg == "--help" || arg == "-h")) {
@@ -118,8 +139,8 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
     *error = "no FILE given";
     return false;
   }
-  if (o.html && o.reportPath.empty()) {
-    *error = "--html needs --report FILE";
+  if (formatOption && o.reportPath.empty()) {
+    *error = std::string(formatOption) + " needs --report FILE";
     return false;
   }
   if (o.repairType == 2 && o.reportPath.empty()) {

@@ -12,8 +12,8 @@ struct CliOptions {
   bool hasTimeout = false;
   int timeoutSeconds = 0;
   std::string reportPath;
-  bool html = false;
-  int repairType = -1;  // -1: no repair pass
+  int reportFormat = 0;  // the export format value: 0 text, 1 HTML, 2 JSON, 3 CSV, 4 JUnit
+  int repairType = -1;   // -1: no repair pass
   bool yes = false;
   bool help = false;
   std::string file;

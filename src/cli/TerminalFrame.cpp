@@ -91,7 +91,7 @@ int TerminalFrame::DoModal(CSelectFilesDlg& dlg) {
 int TerminalFrame::DoModal(CExportDlg& dlg) {
   if (m_options.reportPath.empty()) return IDCANCEL;
   dlg.m_strExportPath = m_options.reportPath;
-  dlg.m_nExportFormat = m_options.html ? 1 : 0;
+  dlg.m_nExportFormat = m_options.reportFormat;
   return IDOK;
 }
 

@@ -387,6 +387,7 @@ void CLinkwardView::EndHeadLink(bool classify, unsigned code) {
       AddResultText(m_links.front(), 0);
       AddResultText(ReasonText(code), 1);
       AddResultText(m_anchors.front(), 2);
+      m_rows.SetItemDetails(m_rows.GetItemCount() - 1, RowDetails{code, 0, {}});
       ++m_nErrorCount;
     }
     m_links.pop_front();

@@ -42,10 +42,17 @@ void CLinkwardView::OnExport() {
     return;
   }
   m_frame.BeginWaitCursor();
-  if (dlg.m_nExportFormat == 0) {
-    WriteTextReport(file);
-  } else {
-    WriteHtmlReport(file);
+  switch (dlg.m_nExportFormat) {
+    case REPORT_TEXT:
+      WriteTextReport(file);
+      break;
+    case REPORT_JSON:
+    case REPORT_CSV:
+    case REPORT_JUNIT:
+      ReportFormat(dlg.m_nExportFormat).Write(file, m_rows, ReportContext{});
+      break;
+    default:  // HTML, and any value that names no format
+      WriteHtmlReport(file);
   }
   // A report that could not be written in full (a full disk, say) is not
   // passed off as written.

@@ -26,12 +26,14 @@ ExportDialog::ExportDialog(CExportDlg& model, QWidget* parent) : QDialog(parent)
   m_pPath->setMinimumWidth(320);
   m_pBrowse = new QPushButton(QStringLiteral("Browse..."));
   m_pBrowse->setAutoDefault(false);
-  m_pText = new QRadioButton(QStringLiteral("Export as Text file"));
-  m_pHtml = new QRadioButton(QStringLiteral("Export as HTML file"));
-  // One group, so that the model's -1 (nothing chosen) can be shown too.
-  auto* group = new QButtonGroup(this);
-  group->addButton(m_pText, 0);
-  group->addButton(m_pHtml, 1);
+  // One group, so that the model's -1 (nothing chosen) can be shown too. The
+  // button ids are the format values.
+  m_pFormats = new QButtonGroup(this);
+  for (const char* text : {"Export as Text file", "Export as HTML file", "Export as JSON file",
+                           "Export as CSV file", "Export as JUnit XML file"}) {
+    m_pFormats->addButton(new QRadioButton(QString::fromLatin1(text)),
+                          static_cast<int>(m_pFormats->buttons().size()));
+  }
 
   auto* ok = new QPushButton(QStringLiteral("OK"));
   auto* cancel = new QPushButton(QStringLiteral("Cancel"));
@@ -41,36 +43,34 @@ ExportDialog::ExportDialog(CExportDlg& model, QWidget* parent) : QDialog(parent)
   auto* grid = new QGridLayout(this);
   grid->addWidget(m_pPath, 0, 0);
   grid->addWidget(m_pBrowse, 0, 1);
-  grid->addWidget(m_pText, 1, 0);
-  grid->addWidget(m_pHtml, 2, 0);
+  for (QAbstractButton* button : m_pFormats->buttons())
+    grid->addWidget(button, 1 + m_pFormats->id(button), 0);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
-  grid->addLayout(buttons, 3, 0, 1, 2);
+  grid->addLayout(buttons, 1 + static_cast<int>(m_pFormats->buttons().size()), 0, 1, 2);
 
   connect(ok, &QPushButton::clicked, this, &ExportDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &ExportDialog::reject);
   connect(m_pBrowse, &QPushButton::clicked, this, &ExportDialog::OnBrowse);
-  connect(m_pText, &QRadioButton::clicked, this, &ExportDialog::OnFormatClicked);
-  connect(m_pHtml, &QRadioButton::clicked, this, &ExportDialog::OnFormatClicked);
+  connect(m_pFormats, &QButtonGroup::buttonClicked, this, &ExportDialog::OnFormatClicked);
 
   ShowFields();
 }
 
 void ExportDialog::ReadFields() {
   m_model.m_strExportPath = m_pPath->text().toStdString();
-  m_model.m_nExportFormat = m_pText->isChecked() ? 0 : m_pHtml->isChecked() ? 1 : -1;
+  m_model.m_nExportFormat = m_pFormats->checkedId();  // -1 when none is checked
 }
 
 void ExportDialog::ShowFields() {
   m_pPath->setText(QString::fromStdString(m_model.m_strExportPath));
   // Unchecking needs the group's exclusivity off for a moment.
-  auto* group = m_pText->group();
-  group->setExclusive(false);
-  m_pText->setChecked(m_model.m_nExportFormat == 0);
-  m_pHtml->setChecked(m_model.m_nExportFormat == 1);
-  group->setExclusive(true);
+  m_pFormats->setExclusive(false);
+  for (QAbstractButton* button : m_pFormats->buttons())
+    button->setChecked(m_pFormats->id(button) == m_model.m_nExportFormat);
+  m_pFormats->setExclusive(true);
 }
 
 void ExportDialog::OnBrowse() {

@@ -8,9 +8,9 @@
 #include <functional>
 
 class CExportDlg;
+class QButtonGroup;
 class QLineEdit;
 class QPushButton;
-class QRadioButton;
 
 class ExportDialog : public QDialog {
   Q_OBJECT
@@ -23,8 +23,8 @@ class ExportDialog : public QDialog {
   static QString LengthMessage();
 
   QLineEdit* PathEdit() const { return m_pPath; }
-  QRadioButton* TextButton() const { return m_pText; }
-  QRadioButton* HtmlButton() const { return m_pHtml; }
+  // The radio buttons; their ids are the format values (0 text ... 4 JUnit XML).
+  QButtonGroup* FormatGroup() const { return m_pFormats; }
   QPushButton* BrowseButton() const { return m_pBrowse; }
 
  public slots:
@@ -41,6 +41,5 @@ class ExportDialog : public QDialog {
   CExportDlg& m_model;
   QLineEdit* m_pPath = nullptr;
   QPushButton* m_pBrowse = nullptr;
-  QRadioButton* m_pText = nullptr;
-  QRadioButton* m_pHtml = nullptr;
+  QButtonGroup* m_pFormats = nullptr;
 };

@@ -1,6 +1,10 @@
-// The two report formats of Export. Both list the rows in list order, one
-// section per file group. The text report writes the texts raw; the HTML
-// report writes "&", "<", ">" and '"' of every row text as entities.
+// The report formats of Export, one per file behind one interface: text
+// (TextReport.cpp), HTML (HtmlReport.cpp), JSON (JsonReport.cpp), CSV
+// (CsvReport.cpp) and JUnit XML (JunitReport.cpp). Every format lists the rows
+// in list order. The text report writes the texts raw; the HTML report writes
+// "&", "<", ">" and '"' of every row text as entities; the three formats for
+// other tools write UTF-8 only, with every ill-formed byte sequence of a row
+// text replaced by U+FFFD.
 #pragma once
 
 #include <cstdio>
@@ -10,8 +14,48 @@ class CResultRows;
 
 constexpr const char* LINKWARD_HOME_PAGE = "http://linkward.example.com/";
 
+// What a report may show beside the rows.
+struct ReportContext {
+  std::string owner;     // the report owner's name
+  std::string dateText;  // the start-of-report date ("Sunday, December 6, 2026, 22:26:25")
+};
+
+class IReportFormat {
+ public:
+  virtual ~IReportFormat() = default;
+  // The file name ending without its dot ("txt") and the save dialog's filter.
+  virtual const char* Extension() const = 0;
+  virtual const char* SaveFilter() const = 0;
+  // Writes the report of rows to file; write errors stay in file's error flag.
+  // REQUIRES: file is open for writing.
+  virtual void Write(std::FILE* file, const CResultRows& rows,
+                     const ReportContext& context) const = 0;
+};
+
+// The values of "XportSel"/"Text".
+enum ReportFormatId {
+  REPORT_TEXT = 0,
+  REPORT_HTML = 1,
+  REPORT_JSON = 2,
+  REPORT_CSV = 3,
+  REPORT_JUNIT = 4,
+  REPORT_FORMAT_COUNT = 5
+};
+
+// The format for value id. Any value that names no format (-1, 7, ...) gives
+// HTML: Export has always written HTML for every value but 0.
+const IReportFormat& ReportFormat(int id);
+
+// The formats, each defined in its own file.
+const IReportFormat& TextReportFormat();
+const IReportFormat& HtmlReportFormat();
+const IReportFormat& JsonReportFormat();
+const IReportFormat& CsvReportFormat();
+const IReportFormat& JunitReportFormat();
+
+// The two reports of the described Export, as the view's operations call them.
+// A null file writes nothing.
 void WriteTextReport(std::FILE* file, const CResultRows& rows);
-// dateText: the start-of-report date ("Sunday, December 6, 2026, 22:26:25").
 void WriteHtmlReport(std::FILE* file, const CResultRows& rows, const std::string& owner,
                      const std::string& dateText);
 std::string HtmlEscape(const std::string& text);

@@ -1,6 +1,7 @@
 #include "settings/ExportDlg.h"
 
 #include "platform/Frame.h"
+#include "results/ReportWriter.h"
 
 namespace {
 
@@ -13,18 +14,20 @@ bool EndsAfterName(const std::string& text, const std::string& ending) {
 }  // namespace
 
 void CExportDlg::OnFormatClicked() {
-  if (m_nExportFormat == 1 && EndsAfterName(m_strExportPath, ".txt")) {
-    m_strExportPath.replace(m_strExportPath.size() - 4, 4, ".html");
-  } else if (m_nExportFormat == 0 && EndsAfterName(m_strExportPath, ".html")) {
-    m_strExportPath.replace(m_strExportPath.size() - 5, 5, ".txt");
+  if (m_nExportFormat < 0 || m_nExportFormat >= REPORT_FORMAT_COUNT) return;
+  const std::string chosen = std::string(".") + ReportFormat(m_nExportFormat).Extension();
+  for (int other = 0; other < REPORT_FORMAT_COUNT; ++other) {
+    const std::string ending = std::string(".") + ReportFormat(other).Extension();
+    if (other != m_nExportFormat && EndsAfterName(m_strExportPath, ending)) {
+      m_strExportPath.replace(m_strExportPath.size() - ending.size(), ending.size(), chosen);
+      return;
+    }
   }
 }
 
 void CExportDlg::OnBrowse() {
-  const bool text = m_nExportFormat == 0;
-  const std::string ext = text ? "txt" : "html";
-  const std::string filter = text ? "Text Files (*.txt)|*.txt| All Files (*.*)|*.*||"
-                                  : "HTML Files (*.html)|*.html| All Files (*.*)|*.*||";
+  const IReportFormat& format = ReportFormat(m_nExportFormat);
   std::string chosen;
-  if (m_frame.GetSaveFileName(m_strExportPath, ext, filter, &chosen)) m_strExportPath = chosen;
+  if (m_frame.GetSaveFileName(m_strExportPath, format.Extension(), format.SaveFilter(), &chosen))
+    m_strExportPath = chosen;
 }

@@ -14,11 +14,16 @@ class CExportDlg {
   explicit CExportDlg(IFrame& frame) : m_frame(frame) {}
 
   std::string m_strExportPath;
-  int m_nExportFormat = -1;  // 0 text, 1 HTML
+  // 0 text, 1 HTML, 2 JSON, 3 CSV, 4 JUnit XML (ReportFormatId); -1 none chosen
+  int m_nExportFormat = -1;
 
-  // Swaps a ".txt" ending for ".html" (format 1) or back (format 0), case-sensitively.
+  // Makes the path's ending follow the chosen format: a path that ends, after
+  // at least one other character, in the ending of another format (".txt",
+  // ".html", ".json", ".csv", ".xml"; case-sensitive) gets the chosen format's
+  // ending. So ".txt" becomes ".html" for HTML and back for text.
   void OnFormatClicked();
-  // The save dialog with the format's default extension and filter.
+  // The save dialog with the format's default extension and filter (HTML's for
+  // a value that names no format).
   void OnBrowse();
   bool ValidateOnOK() const { return m_strExportPath.size() <= MAX_PATH_CHARS; }
 

@@ -88,6 +88,7 @@ TEST_F(CliTest, HelpAndErrorsThatStopBeforeATest) {
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(Has(help.out, "Usage: linkward-cli"));
   EXPECT_TRUE(Has(help.out, "--report FILE"));
+  EXPECT_TRUE(Has(help.out, "--format FORMAT"));
 
   const std::string notes = Page("notes.txt", "");
   const std::string usage = "Usage:";
@@ -98,6 +99,8 @@ TEST_F(CliTest, HelpAndErrorsThatStopBeforeATest) {
       {{"--timeout", "abc", "x.htm"}, usage}, {{"--html", "x.htm"}, usage},
       {{"--repair", "2", "x.htm"}, usage}, {{"--repair", "3", "x.htm"}, usage},
       {{"--bogus", "x.htm"}, usage}, {{"a.htm", "b.htm"}, usage},
+      {{"--format", "json", "x.htm"}, "--format needs --report FILE"},
+      {{"--format", "xml", "--report", "r", "x.htm"}, usage}, {{"--format"}, usage},
       {{dir / "site/none.htm"}, "The chosen file does not exist"},
       {{"--all-files", "--filter", notes},
        "No files found.\n\nWas your filter option set correctly?"}};
@@ -132,6 +135,22 @@ TEST_F(CliTest, TestWithRowsWritesLogReportAndExitsWithOne) {
   EXPECT_EQ(ScratchDir::ReadFile(report).rfind("FILE: ", 0), 0u);
   EXPECT_EQ(Cli({"--yes", "--html", "--report", report, page}).status, 1);
   EXPECT_EQ(ScratchDir::ReadFile(report).rfind("<HTML>\n<HEAD>\n<TITLE>Linkward Results", 0), 0u);
+
+  // The formats for other tools; the row carries the status code.
+  const std::string url = "http://127.0.0.1:" + server.PortText() + "/gone";
+  const std::pair<const char*, std::string> formats[] = {
+      {"json", "{\"rows\": [\n  {\"url\": \"" + url +
+                   "\", \"reason\": \"HTTP Code 404 Not Found\", \"siteName\": \"Gone\", "
+                   "\"file\": \"" +
+                   page + "\", \"code\": 404}\n]}\n"},
+      {"csv", "URL,Reason,Site Name,File Name\r\n" + url + ",HTTP Code 404 Not Found,Gone," + page +
+                  "\r\n"},
+      {"junit", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"},
+      {"text", "FILE: "}};
+  for (const auto& [format, start] : formats) {
+    EXPECT_EQ(Cli({"--yes", "--format", format, "--report", report, page}).status, 1);
+    EXPECT_EQ(ScratchDir::ReadFile(report).substr(0, start.size()), start) << format;
+  }
 }
 
 TEST_F(CliTest, MaskAndTimeoutApplyToThisRunOnly) {

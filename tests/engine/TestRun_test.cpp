@@ -119,22 +119,25 @@ TEST_F(TestRunTest, FtpGreetingGivesNoRowButAFailedFtpConnectDoes) {
 }
 
 TEST_F(TestRunTest, ReplyShapesGiveTheirCodes) {
-  const std::pair<Texts, std::string> cases[] = {
+  // reply segments, reason, the code the row keeps (0: none was read)
+  const std::tuple<Texts, std::string, unsigned> cases[] = {
       {{"HTTP/1.0 302 Found\r\n\r\n" + std::string(100 * 1024, 'b')},
-       "HTTP Code 302 Moved Temporarily"},
-      {{"HTTP/1.0 301 Moved", " Permanently\r\n\r\nbody"}, "HTTP Code 301 Moved Permanently"},
-      {{"\n\nHTTP/1.0 403 Forbidden\r\n\r\n"}, "HTTP Code 403 Forbidden"},
-      {{"\r\n\r\nHTTP/1.0 401 Unauthorized\r\n\r\n"}, "HTTP Code 401 Unauthorized"},
-      {{"<html>no status line</html>\r\n"}, UNKNOWN_REASON_TEXT},
-      {{"HTTP/1.0 418 Teapot\r\n\r\n"}, UNKNOWN_REASON_TEXT},
+       "HTTP Code 302 Moved Temporarily",
+       302},
+      {{"HTTP/1.0 301 Moved", " Permanently\r\n\r\nbody"}, "HTTP Code 301 Moved Permanently", 301},
+      {{"\n\nHTTP/1.0 403 Forbidden\r\n\r\n"}, "HTTP Code 403 Forbidden", 403},
+      {{"\r\n\r\nHTTP/1.0 401 Unauthorized\r\n\r\n"}, "HTTP Code 401 Unauthorized", 401},
+      {{"<html>no status line</html>\r\n"}, UNKNOWN_REASON_TEXT, 0},
+      {{"HTTP/1.0 418 Teapot\r\n\r\n"}, UNKNOWN_REASON_TEXT, 418},
   };
-  for (const auto& [segments, reason] : cases) {
+  for (const auto& [segments, reason, code] : cases) {
     SCOPED_TRACE(segments[0].substr(0, 30));
     LoopbackServer server(LoopbackServer::ReplyInSegments(segments, 30));
     Restart();
     View().StartTest(Page("p.htm", Anchor(Local(server), "x")), 0, 0, 0);
     RunToEnd();
     EXPECT_EQ(Rows(), Texts{Local(server) + "|" + reason + "|x"});
+    EXPECT_EQ(View().Rows().GetItemDetails(0).code, code);
     bool unknown = reason == UNKNOWN_REASON_TEXT;
     EXPECT_EQ(View().UnclassifiedCode(), unknown);
     EXPECT_EQ(std::count(frame.beeps.begin(), frame.beeps.end(), 48u), unknown ? 1 : 0);

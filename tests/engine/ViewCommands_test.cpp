@@ -84,21 +84,31 @@ TEST_F(ViewCommandsTest, PreferencesChangedDuringATestApplyToTheNextLinks) {
 }
 
 TEST_F(ViewCommandsTest, ExportWritesTheChosenFormatAndRemembersIt) {
-  AddRow(View(), "http://host/a&b", "HTTP Code 404 Not Found", "A <b>", "/web/index.htm");
-  std::string report = dir / "out.html";
-  frame.onExport = [&](CExportDlg& dlg) {
-    EXPECT_EQ(dlg.m_strExportPath + "|" + std::to_string(dlg.m_nExportFormat), "results.txt|0");
-    dlg.m_strExportPath = report;
-    dlg.m_nExportFormat = 1;
-    return IDOK;
-  };
-  View().OnExport();
-  EXPECT_TRUE(frame.boxes.empty());
-  EXPECT_NE(ScratchDir::ReadFile(report).find(
-                "<li><a href=\"http://host/a&amp;b\">A &lt;b&gt;</a> HTTP Code 404 Not Found"),
-            std::string::npos);
-  EXPECT_EQ(settings.GetString("XportSel", "Starter", ""), report);
-  EXPECT_EQ(settings.GetInt("XportSel", "Text", 0), 1);
+  AddRow(View(), "http://host/a", "HTTP Code 404 Not Found", "A", "/web/index.htm");
+  // The stored format value and how its report begins; a value that names no
+  // format gives HTML, as every value but 0 always did.
+  const std::pair<int, std::string> formats[] = {{1, "<HTML>\n"},
+                                                 {0, "FILE: /web/index.htm\n"},
+                                                 {2, "{\"rows\": [\n  {\"url\""},
+                                                 {3, "URL,Reason,Site Name,File Name\r\n"},
+                                                 {4, "<?xml "},
+                                                 {7, "<HTML>\n"}};
+  std::string shown = "results.txt|0";
+  for (const auto& [format, start] : formats) {
+    const std::string report = dir / ("out" + std::to_string(format));
+    frame.onExport = [&](CExportDlg& dlg) {
+      EXPECT_EQ(dlg.m_strExportPath + "|" + std::to_string(dlg.m_nExportFormat), shown);
+      dlg.m_strExportPath = report;
+      dlg.m_nExportFormat = format;
+      return IDOK;
+    };
+    View().OnExport();
+    EXPECT_TRUE(frame.boxes.empty());
+    EXPECT_EQ(ScratchDir::ReadFile(report).substr(0, start.size()), start) << format;
+    EXPECT_EQ(settings.GetString("XportSel", "Starter", ""), report);
+    EXPECT_EQ(settings.GetInt("XportSel", "Text", -1), format);
+    shown = report + "|" + std::to_string(format);
+  }
 }
 
 TEST_F(ViewCommandsTest, ExportAsksBeforeReplacingAndReportsAFailedWrite) {

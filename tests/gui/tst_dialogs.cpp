@@ -72,7 +72,8 @@ class DialogsTest : public QObject {
           "Defaults for Type B Users", "OK", "Cancel", "Help", "Watch Like a Hawk",
           "Watch With One Eye Shut"}},
         {&exportDialog,
-         {"Export Bad URLs", "Export as Text file", "Export as HTML file", "Browse..."}},
+         {"Export Bad URLs", "Export as Text file", "Export as HTML file", "Export as JSON file",
+          "Export as CSV file", "Export as JUnit XML file", "Browse..."}},
         {&repairDialog,
          {"URL Link Disable and File Repair",
           "When Linkward finds the offending URL in the file do the following:",
@@ -172,34 +173,34 @@ class DialogsTest : public QObject {
   }
 
   void exportSwapsEndings() {
-    for (auto [start, asHtml] : {std::pair{"results.txt", "results.html"},
-                                 {"/tmp/a.b/out.txt", "/tmp/a.b/out.html"},
-                                 {"report.txt.bak", "report.txt.bak"},
-                                 {"R.TXT", "R.TXT"},
-                                 {".txt", ".txt"}}) {
+    // Clicking the five format buttons in turn, and back to text.
+    const char* const endings[] = {"txt", "html", "json", "csv", "xml"};
+    for (auto [start, swaps] : {std::pair{"/tmp/a.b/out.txt", true}, {"report.txt.bak", false}}) {
       CExportDlg model(f->frame);
       model.m_strExportPath = start;
       model.m_nExportFormat = 0;
       ExportDialog dialog(model);
       QVERIFY(Show(dialog));
       QCOMPARE(dialog.PathEdit()->text(), QString(start));
-      QVERIFY(dialog.TextButton()->isChecked() && !dialog.HtmlButton()->isChecked());
-      ClickIndicator(dialog.HtmlButton());
-      QCOMPARE(dialog.PathEdit()->text(), QString(asHtml));
-      QCOMPARE(model.m_nExportFormat, 1);
-      ClickIndicator(dialog.TextButton());
-      QCOMPARE(dialog.PathEdit()->text(), QString(start));
-      QCOMPARE(model.m_nExportFormat, 0);
+      QCOMPARE(dialog.FormatGroup()->checkedId(), 0);
+      for (int format : {1, 2, 3, 4, 0}) {
+        ClickIndicator(dialog.FormatGroup()->button(format));
+        const QString expected =
+            swaps ? QString("/tmp/a.b/out.%1").arg(endings[format]) : QString(start);
+        QCOMPARE(dialog.PathEdit()->text(), expected);
+        QCOMPARE(model.m_nExportFormat, format);
+      }
     }
   }
 
   void exportRefusesLongPathsAndBrowsesFromTheTypedOne() {
     for (int length : {200, 201}) {
       m_messages.clear();
-      CExportDlg model(f->frame);  // format -1: no button checked
+      CExportDlg model(f->frame);
+      model.m_nExportFormat = length == 200 ? -1 : 7;  // no button checked for either
       ExportDialog dialog(model);
       QVERIFY(Show(dialog));
-      QVERIFY(!dialog.TextButton()->isChecked() && !dialog.HtmlButton()->isChecked());
+      QCOMPARE(dialog.FormatGroup()->checkedId(), -1);
       dialog.PathEdit()->setText(QString(length, 'a'));
       Click(&dialog, "OK");
       QCOMPARE(dialog.isVisible(), length > 200);

@@ -1,3 +1,5 @@
+// The report formats, byte for byte; the JSON and JUnit XML reports also read
+// back by Python's json and xml.etree parsers (python3 must be installed).
 #include "results/ReportWriter.h"
 
 #include <gtest/gtest.h>
@@ -5,33 +7,33 @@
 #include <cstdlib>
 
 #include "results/ResultRows.h"
+#include "support/ScratchDir.h"
 
 namespace {
 
 struct Row {
-  const char *url, *reason, *site, *file;
+  std::string url, reason, site, file;
+  RowDetails details;
 };
 
-CResultRows MakeRows(std::initializer_list<Row> list) {
+CResultRows MakeRows(const std::vector<Row>& list) {
   CResultRows rows;
   for (const Row& r : list) {
     int i = rows.InsertItem(rows.GetItemCount(), r.url);
     rows.SetItemText(i, COL_REASON, r.reason);
     rows.SetItemText(i, COL_SITE, r.site);
     rows.SetItemText(i, COL_FILE, r.file);
+    rows.SetItemDetails(i, r.details);
   }
   return rows;
 }
 
-// Writes the report of rows (HTML when owner is given) to memory and returns it.
-std::string Report(const CResultRows& rows, const char* owner = nullptr) {
+// The report of rows in format id, written to memory.
+std::string Report(int id, const CResultRows& rows, const char* owner = "Ada Lovelace") {
   char* data = nullptr;
   size_t size = 0;
   std::FILE* file = open_memstream(&data, &size);
-  if (owner)
-    WriteHtmlReport(file, rows, owner, "Sunday, December 6, 2026, 22:26:25");
-  else
-    WriteTextReport(file, rows);
+  ReportFormat(id).Write(file, rows, {owner, "Sunday, December 6, 2026, 22:26:25"});
   std::fclose(file);
   std::string text(data, size);
   std::free(data);
@@ -44,28 +46,39 @@ const std::string kHeading =
     "<b>Start of report: </b>Sunday, December 6, 2026, 22:26:25\n";
 const std::string kClosing = "\n</ul>\n<hr>\n\n</BODY>\n</HTML>\n";
 
-const Row kOld{"http://host/old.html", "HTTP Code 404 Not Found", "Old page", "/web/index.htm"};
-const Row kGone{"http://host/gone/", "Can't Find Named Host", "Gone", "/web/index.htm"};
-const Row kFiles{"ftp://host/pub/", "Can't Connect to Host", "Files", "/web/links.htm"};
+// Two files; the second file's row comes between the first file's rows, as
+// only a merge of two lists could leave them.
+const std::vector<Row> kRows = {
+    {"http://host/old.html",
+     "HTTP Code 404 Not Found",
+     "Old page",
+     "/web/index.htm",
+     {404, 12, "http://host/new.html"}},
+    {"ftp://host/pub/", "Can't Connect to Host", "Files", "/web/links.htm", {}},
+    {"http://host/gone/", "Can't Find Named Host", "Gone", "/web/index.htm", {10002, 0, ""}},
+};
 
-TEST(TextReport, GroupsRowsByFileAndWritesTextsRaw) {
-  EXPECT_EQ(Report(CResultRows()), "");
+TEST(Reports, EmptyResultsList) {
+  EXPECT_EQ(Report(REPORT_TEXT, CResultRows()), "");
+  EXPECT_EQ(Report(REPORT_HTML, CResultRows()), kHeading + kClosing);
+  EXPECT_EQ(Report(REPORT_JSON, CResultRows()), "{\"rows\": []}\n");
+  EXPECT_EQ(Report(REPORT_CSV, CResultRows()), "URL,Reason,Site Name,File Name\r\n");
+  EXPECT_EQ(Report(REPORT_JUNIT, CResultRows()),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<testsuites name=\"Linkward\" tests=\"0\" failures=\"0\">\n</testsuites>\n");
+}
+
+TEST(Reports, TextAndHtmlHaveASectionPerFileGroup) {
+  const CResultRows rows = MakeRows({kRows[0], kRows[2], kRows[1]});
   // One empty line between groups, none at the end.
-  EXPECT_EQ(Report(MakeRows({kOld, kGone, kFiles})),
+  EXPECT_EQ(Report(REPORT_TEXT, rows),
             "FILE: /web/index.htm\n"
             "http://host/old.html\tHTTP Code 404 Not Found\tOld page\n"
             "http://host/gone/\tCan't Find Named Host\tGone\n"
             "\n"
             "FILE: /web/links.htm\n"
             "ftp://host/pub/\tCan't Connect to Host\tFiles\n");
-  EXPECT_EQ(Report(MakeRows({{"http://h/?a=1&b=<2>", "R", "\"Q\" & <A>", "/w/x&y.htm"}})),
-            "FILE: /w/x&y.htm\nhttp://h/?a=1&b=<2>\tR\t\"Q\" & <A>\n");
-  WriteTextReport(nullptr, MakeRows({kOld}));  // no file: nothing written, no crash
-}
-
-TEST(HtmlReport, EachGroupHasItsHeadingAndList) {
-  EXPECT_EQ(Report(CResultRows(), "Ada Lovelace"), kHeading + kClosing);
-  EXPECT_EQ(Report(MakeRows({kOld, kGone, kFiles}), "Ada Lovelace"),
+  EXPECT_EQ(Report(REPORT_HTML, rows),
             kHeading +
                 "\n<hr>\n<b>FILE: /web/index.htm</b>\n<ul>"
                 "\n<li><a href=\"http://host/old.html\">Old page</a> HTTP Code 404 Not Found"
@@ -74,11 +87,16 @@ TEST(HtmlReport, EachGroupHasItsHeadingAndList) {
                 "\n<hr>\n<b>FILE: /web/links.htm</b>\n<ul>"
                 "\n<li><a href=\"ftp://host/pub/\">Files</a> Can't Connect to Host" +
                 kClosing);
+  EXPECT_EQ(ReportFormat(-1).Extension(), std::string("html"));  // every value but 0 and 2..4
+  WriteTextReport(nullptr, rows);  // no file: nothing written, no crash
 }
 
-TEST(HtmlReport, EscapesEveryRowTextAndTheOwner) {
-  const std::string html =
-      Report(MakeRows({{"http://h/?a=1&b=\"2\"", "<R>", "<b>Q & A's</b>", "/w/x&y.htm"}}), "A & B");
+TEST(Reports, TextIsRawAndHtmlEscapesEveryRowTextAndTheOwner) {
+  const CResultRows rows =
+      MakeRows({{"http://h/?a=1&b=\"2\"", "<R>", "<b>Q & A's</b>", "/w/x&y.htm", {}}});
+  EXPECT_EQ(Report(REPORT_TEXT, rows),
+            "FILE: /w/x&y.htm\nhttp://h/?a=1&b=\"2\"\t<R>\t<b>Q & A's</b>\n");
+  const std::string html = Report(REPORT_HTML, rows, "A & B");
   EXPECT_NE(html.find("results for A &amp; B</H3>"), std::string::npos);
   EXPECT_NE(html.find("<b>FILE: /w/x&amp;y.htm</b>"), std::string::npos);
   EXPECT_NE(html.find("\n<li><a href=\"http://h/?a=1&amp;b=&quot;2&quot;\">"
@@ -86,6 +104,171 @@ TEST(HtmlReport, EscapesEveryRowTextAndTheOwner) {
             std::string::npos)
       << html;
   EXPECT_EQ(HtmlEscape("&amp;"), "&amp;amp;");
+}
+
+TEST(Reports, JsonCsvAndJunitListEveryRowWithWhatIsKnown) {
+  const CResultRows rows = MakeRows(kRows);
+  EXPECT_EQ(
+      Report(REPORT_JSON, rows),
+      "{\"rows\": [\n"
+      "  {\"url\": \"http://host/old.html\", \"reason\": \"HTTP Code 404 Not Found\", "
+      "\"siteName\": \"Old page\", \"file\": \"/web/index.htm\", \"code\": 404, \"line\": 12, "
+      "\"finalUrl\": \"http://host/new.html\"},\n"
+      "  {\"url\": \"ftp://host/pub/\", \"reason\": \"Can't Connect to Host\", "
+      "\"siteName\": \"Files\", \"file\": \"/web/links.htm\"},\n"
+      "  {\"url\": \"http://host/gone/\", \"reason\": \"Can't Find Named Host\", "
+      "\"siteName\": \"Gone\", \"file\": \"/web/index.htm\", \"code\": 10002}\n"
+      "]}\n");
+  EXPECT_EQ(Report(REPORT_CSV, rows),
+            "URL,Reason,Site Name,File Name\r\n"
+            "http://host/old.html,HTTP Code 404 Not Found,Old page,/web/index.htm\r\n"
+            "ftp://host/pub/,Can't Connect to Host,Files,/web/links.htm\r\n"
+            "http://host/gone/,Can't Find Named Host,Gone,/web/index.htm\r\n");
+  // One testsuite per file, even when the file's rows are not adjacent.
+  EXPECT_EQ(Report(REPORT_JUNIT, rows),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<testsuites name=\"Linkward\" tests=\"3\" failures=\"3\">\n"
+            "  <testsuite name=\"/web/index.htm\" tests=\"2\" failures=\"2\">\n"
+            "    <testcase classname=\"/web/index.htm\" name=\"http://host/old.html\">\n"
+            "      <failure message=\"HTTP Code 404 Not Found\">Site Name: Old page\n"
+            "Code: 404\nLine: 12\nFinal URL: http://host/new.html</failure>\n"
+            "    </testcase>\n"
+            "    <testcase classname=\"/web/index.htm\" name=\"http://host/gone/\">\n"
+            "      <failure message=\"Can&apos;t Find Named Host\">Site Name: Gone\n"
+            "Code: 10002</failure>\n"
+            "    </testcase>\n"
+            "  </testsuite>\n"
+            "  <testsuite name=\"/web/links.htm\" tests=\"1\" failures=\"1\">\n"
+            "    <testcase classname=\"/web/links.htm\" name=\"ftp://host/pub/\">\n"
+            "      <failure message=\"Can&apos;t Connect to Host\">Site Name: Files</failure>\n"
+            "    </testcase>\n"
+            "  </testsuite>\n"
+            "</testsuites>\n");
+}
+
+// A text from a page and how each format writes it: inside a JSON string, as a
+// CSV field, in an XML attribute and in XML text; and the values a JSON and an
+// XML parser read back.
+struct Hostile {
+  std::string text, json, csv, xmlAttribute, xmlText, jsonValue, xmlValue;
+};
+const std::string kFFFD = "\xEF\xBF\xBD";
+const std::string kNul("a\0b", 3);
+const Hostile kHostile[] = {
+    {"a \"q\" \\ b", "a \\\"q\\\" \\\\ b", "\"a \"\"q\"\" \\ b\"", "a &quot;q&quot; \\ b",
+     "a &quot;q&quot; \\ b", "a \"q\" \\ b", "a \"q\" \\ b"},
+    {"x,y", "x,y", "\"x,y\"", "x,y", "x,y", "x,y", "x,y"},
+    {"<a href='x'>&amp;</a>", "<a href='x'>&amp;</a>", "<a href='x'>&amp;</a>",
+     "&lt;a href=&apos;x&apos;&gt;&amp;amp;&lt;/a&gt;",
+     "&lt;a href=&apos;x&apos;&gt;&amp;amp;&lt;/a&gt;", "<a href='x'>&amp;</a>",
+     "<a href='x'>&amp;</a>"},
+    {"t\tc\rl\n", "t\\tc\\rl\\n", "\"t\tc\rl\n\"", "t&#9;c&#13;l&#10;", "t\tc&#13;l\n", "t\tc\rl\n",
+     "t\tc\rl\n"},
+    {"\x01\x08\x0c\x1f\x7f", "\\u0001\\b\\f\\u001f\x7f", "\x01\x08\x0c\x1f\x7f",
+     kFFFD + kFFFD + kFFFD + kFFFD + "\x7f", kFFFD + kFFFD + kFFFD + kFFFD + "\x7f",
+     "\x01\x08\x0c\x1f\x7f", kFFFD + kFFFD + kFFFD + kFFFD + "\x7f"},
+    {kNul, "a\\u0000b", kNul, "a" + kFFFD + "b", "a" + kFFFD + "b", kNul, "a" + kFFFD + "b"},
+    // Ill-formed UTF-8: a lone byte, an overlong "/", a surrogate, a code point
+    // above U+10FFFF, a cut sequence before "x" and at the end.
+    {"\xff|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|\xe2\x82x|\xf0\x9f\x98",
+     kFFFD + "|" + kFFFD + kFFFD + "|" + kFFFD + kFFFD + kFFFD + "|" + kFFFD + kFFFD + kFFFD +
+         kFFFD + "|" + kFFFD + "x|" + kFFFD,
+     "", "", "", "", ""},
+    // Well-formed characters stay; U+FFFE is no XML character.
+    {"Grüße € 𝄞 \xef\xbf\xbe", "Grüße € 𝄞 \xef\xbf\xbe", "Grüße € 𝄞 \xef\xbf\xbe",
+     "Grüße € 𝄞 " + kFFFD, "Grüße € 𝄞 " + kFFFD, "Grüße € 𝄞 \xef\xbf\xbe", "Grüße € 𝄞 " + kFFFD},
+};
+
+// Each text of kHostile as URL, site name and final URL of one row.
+std::vector<Row> HostileRows() {
+  std::vector<Row> rows;
+  for (size_t i = 0; i < std::size(kHostile); ++i) {
+    rows.push_back({kHostile[i].text,
+                    "R",
+                    kHostile[i].text,
+                    "f",
+                    {static_cast<unsigned>(400 + i), static_cast<int>(i + 1), kHostile[i].text}});
+  }
+  return rows;
+}
+
+// The ill-formed row writes the same replaced text everywhere.
+Hostile Filled(Hostile h) {
+  if (h.csv.empty()) h.csv = h.xmlAttribute = h.xmlText = h.jsonValue = h.xmlValue = h.json;
+  return h;
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : bytes) hex += {kDigits[c >> 4], kDigits[c & 15]};
+  return hex;
+}
+
+// Runs python3 with script on report; returns what the script prints, and the
+// exit status when it fails.
+std::string Parsed(const std::string& report, const std::string& script) {
+  ScratchDir dir;
+  const std::string path = dir.WriteFile("report", report);
+  dir.WriteFile("read.py", "import sys\ndef h(s): return s.encode('utf-8').hex()\n" + script);
+  std::FILE* pipe = ::popen(("python3 " + (dir / "read.py") + " " + path).c_str(), "r");
+  if (!pipe) return "no python3";
+  std::string out;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  return status == 0 ? out : out + "python3 failed: " + std::to_string(status);
+}
+
+TEST(Reports, JsonCsvAndJunitWriteAnyTextAsWellFormedUtf8) {
+  std::string json = "{\"rows\": [", csv = "URL,Reason,Site Name,File Name\r\n";
+  std::string junit =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<testsuites name=\"Linkward\" tests=\"8\" failures=\"8\">\n"
+      "  <testsuite name=\"f\" tests=\"8\" failures=\"8\">\n";
+  // What the parsers read: JSON members, and XML elements with their attributes.
+  std::string jsonRead, junitRead = "testsuites 8 8\ntestsuite 66 8 8\n";
+  for (size_t i = 0; i < std::size(kHostile); ++i) {
+    const Hostile h = Filled(kHostile[i]);
+    const std::string code = std::to_string(400 + i), line = std::to_string(i + 1);
+    json += std::string(i ? ",\n" : "\n") + "  {\"url\": \"" + h.json +
+            "\", \"reason\": \"R\", \"siteName\": \"" + h.json +
+            "\", \"file\": \"f\", \"code\": " + code + ", \"line\": " + line +
+            ", \"finalUrl\": \"" + h.json + "\"}";
+    csv += h.csv + ",R," + h.csv + ",f\r\n";
+    junit += "    <testcase classname=\"f\" name=\"" + h.xmlAttribute +
+             "\">\n      <failure message=\"R\">Site Name: " + h.xmlText + "\nCode: " + code +
+             "\nLine: " + line + "\nFinal URL: " + h.xmlText + "</failure>\n    </testcase>\n";
+    jsonRead += "url " + Hex(h.jsonValue) + "\nreason 52\nsiteName " + Hex(h.jsonValue) +
+                "\nfile 66\ncode " + code + "\nline " + line + "\nfinalUrl " + Hex(h.jsonValue) +
+                "\n";
+    junitRead += "testcase 66 " + Hex(h.xmlValue) + " 52 " +
+                 Hex("Site Name: " + h.xmlValue + "\nCode: " + code + "\nLine: " + line +
+                     "\nFinal URL: " + h.xmlValue) +
+                 "\n";
+  }
+  json += "\n]}\n";
+  junit += "  </testsuite>\n</testsuites>\n";
+  const CResultRows rows = MakeRows(HostileRows());
+  EXPECT_EQ(Report(REPORT_JSON, rows), json);
+  EXPECT_EQ(Report(REPORT_CSV, rows), csv);
+  EXPECT_EQ(Report(REPORT_JUNIT, rows), junit);
+  EXPECT_EQ(Parsed(Report(REPORT_JSON, rows),
+                   "import json\n"
+                   "for row in json.load(open(sys.argv[1], encoding='utf-8'))['rows']:\n"
+                   "  for k, v in row.items(): print(k, h(v) if isinstance(v, str) else v)\n"),
+            jsonRead);
+  EXPECT_EQ(Parsed(Report(REPORT_JUNIT, rows),
+                   "import xml.etree.ElementTree as ET\n"
+                   "root = ET.parse(sys.argv[1]).getroot()\n"
+                   "print(root.tag, root.get('tests'), root.get('failures'))\n"
+                   "for s in root:\n"
+                   "  print(s.tag, h(s.get('name')), s.get('tests'), s.get('failures'))\n"
+                   "  for c in s:\n"
+                   "    f = c.find('failure')\n"
+                   "    print(c.tag, h(c.get('classname')), h(c.get('name')),\n"
+                   "          h(f.get('message')), h(f.text))\n"),
+            junitRead);
 }
 
 TEST(ReportOwner, IsANameWithoutGecosExtras) {

@@ -10,19 +10,26 @@
 namespace {
 
 TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitively) {
-  // clang-format off
-  const std::tuple<const char*, int, const char*> cases[] = {
-      {"results.txt", 1, "results.html"}, {"/home/ada/r.html", 0, "/home/ada/r.txt"},
-      {"results.html", 1, "results.html"}, {"report.txt.bak", 1, "report.txt.bak"},
-      {"RESULTS.TXT", 1, "RESULTS.TXT"}, {".txt", 1, ".txt"}, {"", 1, ""}};
-  // clang-format on
+  // Each format's path from results.txt, then the paths that stay as they are.
+  const char* const kEndings[] = {"results.txt", "results.html", "results.json", "results.csv",
+                                  "results.xml"};
   RecordingFrame frame;
-  for (const auto& [path, format, expected] : cases) {
-    CExportDlg dlg(frame);
-    dlg.m_strExportPath = path;
-    dlg.m_nExportFormat = format;
-    dlg.OnFormatClicked();
-    EXPECT_EQ(dlg.m_strExportPath, expected) << path << " format " << format;
+  CExportDlg dlg(frame);
+  for (int from = 0; from < 5; ++from) {
+    for (int to = 0; to < 5; ++to) {
+      dlg.m_strExportPath = std::string("/home/ada/") + kEndings[from];
+      dlg.m_nExportFormat = to;
+      dlg.OnFormatClicked();
+      EXPECT_EQ(dlg.m_strExportPath, std::string("/home/ada/") + kEndings[to]) << from << to;
+    }
+  }
+  for (const char* kept : {"report.txt.bak", "RESULTS.TXT", ".txt", ".json", "", "results"}) {
+    for (int format : {0, 1, 4}) {
+      dlg.m_strExportPath = kept;
+      dlg.m_nExportFormat = format;
+      dlg.OnFormatClicked();
+      EXPECT_EQ(dlg.m_strExportPath, kept) << format;
+    }
   }
 }
 
@@ -31,6 +38,9 @@ TEST(ExportDlg, BrowseOffersTheFormatsExtensionAndFilter) {
       {0, "txt", "Text Files (*.txt)|*.txt| All Files (*.*)|*.*||"},
       {1, "html", "HTML Files (*.html)|*.html| All Files (*.*)|*.*||"},
       {-1, "html", "HTML Files (*.html)|*.html| All Files (*.*)|*.*||"},
+      {2, "json", "JSON Files (*.json)|*.json| All Files (*.*)|*.*||"},
+      {3, "csv", "CSV Files (*.csv)|*.csv| All Files (*.*)|*.*||"},
+      {4, "xml", "JUnit XML Files (*.xml)|*.xml| All Files (*.*)|*.*||"},
   };
   for (const auto& [format, ext, filter] : cases) {
     RecordingFrame frame;

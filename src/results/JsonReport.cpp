@@ -1,0 +1,93 @@
+// The JSON report, one object with the array "rows", one object per row:
+//
+//   {"rows": [
+//     {"url": "...", "reason": "...", "siteName": "...", "file": "...", "code": 404},
+//     ...
+//   ]}
+//
+// "code", "line" and "finalUrl" appear only where the row knows them. Strings
+// are UTF-8 with '"', '\' and the control characters escaped.
+#include "results/ReportBuffer.h"
+#include "results/ReportWriter.h"
+#include "results/ResultRows.h"
+
+namespace {
+
+void AddJsonString(ReportBuffer& out, const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string quoted = "\"";
+  for (size_t pos = 0; pos < text.size();) {
+    char32_t c = 0;
+    pos += DecodeUtf8(text, pos, &c);
+    switch (c) {
+      case '"':
+        quoted += "\\\"";
+        break;
+      case '\\':
+        quoted += "\\\\";
+        break;
+      case '\b':
+        quoted += "\\b";
+        break;
+      case '\f':
+        quoted += "\\f";
+        break;
+      case '\n':
+        quoted += "\\n";
+        break;
+      case '\r':
+        quoted += "\\r";
+        break;
+      case '\t':
+        quoted += "\\t";
+        break;
+      default:
+        if (c < 0x20) {
+          quoted += "\\u00";
+          quoted += kHex[c >> 4];
+          quoted += kHex[c & 0xF];
+        } else {
+          AppendUtf8(c, &quoted);
+        }
+    }
+  }
+  quoted += '"';
+  out.Add(quoted);
+}
+
+void AddMember(ReportBuffer& out, const char* name, const std::string& text) {
+  out.Add(name);
+  AddJsonString(out, text);
+}
+
+class JsonReport : public IReportFormat {
+ public:
+  const char* Extension() const override { return "json"; }
+  const char* SaveFilter() const override {
+    return "JSON Files (*.json)|*.json| All Files (*.*)|*.*||";
+  }
+  void Write(std::FILE* file, const CResultRows& rows, const ReportContext&) const override {
+    ReportBuffer out(file);
+    out.Add("{\"rows\": [");
+    for (int i = 0; i < rows.GetItemCount(); ++i) {
+      out.Add(i == 0 ? "\n" : ",\n");
+      AddMember(out, "  {\"url\": ", rows.GetItemText(i, COL_URL));
+      AddMember(out, ", \"reason\": ", rows.GetItemText(i, COL_REASON));
+      AddMember(out, ", \"siteName\": ", rows.GetItemText(i, COL_SITE));
+      AddMember(out, ", \"file\": ", rows.GetItemText(i, COL_FILE));
+      const RowDetails& details = rows.GetItemDetails(i);
+      if (details.code != 0) out.Add(", \"code\": " + std::to_string(details.code));
+      if (details.line > 0) out.Add(", \"line\": " + std::to_string(details.line));
+      if (!details.finalUrl.empty()) AddMember(out, ", \"finalUrl\": ", details.finalUrl);
+      out.Add("}");
+    }
+    out.Add(rows.GetItemCount() > 0 ? "\n]}\n" : "]}\n");
+  }
+};
+
+}  // namespace
+
+const IReportFormat& JsonReportFormat() {
+  static const JsonReport format;
+  return format;
+}
