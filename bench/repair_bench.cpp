@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Frame.h"
+#include "engine/Frame.h"
 #include "repair/RepairFiles.h"
 
 namespace {

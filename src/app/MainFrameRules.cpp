@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Frame.h"
+#include "platform/HostUi.h"
 #include "results/ResultRows.h"
 #include "settings/SettingsStore.h"
 
@@ -59,7 +59,7 @@ int TopPaneHeight(int storedHigh, int clientHeight) {
   return clientHeight / 2;
 }
 
-bool ConfirmQuit(CResultRows& rows, IFrame& frame) {
+bool ConfirmQuit(CResultRows& rows, IHostUi& frame) {
   frame.BeginWaitCursor();
   bool mayQuit = true;
   if (rows.GetItemCount() > 0) {

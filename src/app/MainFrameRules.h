@@ -7,7 +7,7 @@
 
 class CResultRows;
 class CSettingsStore;
-class IFrame;
+class IHostUi;
 
 constexpr const char* QUIT_QUESTION =
     "Not all of the bad URLs have been repaired\n\nDo you want to quit?";
@@ -40,7 +40,7 @@ int TopPaneHeight(int storedHigh, int clientHeight);
 
 // Deletes every repaired row (from the last to the first); when rows remain,
 // asks the quit question. False when the user answers No.
-bool ConfirmQuit(CResultRows& rows, IFrame& frame);
+bool ConfirmQuit(CResultRows& rows, IHostUi& frame);
 
 // The column set-up rule: client width w and the stored widths of "Grid"
 // col0..col3 (each read with default w*9/40) give the four widths; widths

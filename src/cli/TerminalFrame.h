@@ -8,7 +8,7 @@
 #include <string>
 
 #include "CliOptions.h"
-#include "platform/Frame.h"
+#include "engine/Frame.h"
 #include "results/ProgressDlg.h"
 
 class TerminalFrame : public IFrame {

@@ -17,7 +17,7 @@
 #include "engine/FileDiscovery.h"
 #include "engine/OutcomeTable.h"
 #include "platform/EventLoop.h"
-#include "platform/Frame.h"
+#include "engine/Frame.h"
 #include "repair/RepairFiles.h"
 #include "results/ProgressDlg.h"
 #include "results/ResultRows.h"

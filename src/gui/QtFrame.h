@@ -8,7 +8,7 @@
 #include <string>
 
 #include "gui/ProgressWindow.h"
-#include "platform/Frame.h"
+#include "engine/Frame.h"
 
 class CMainFrame;
 class ProgressWindow;

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/Frame.h"
+#include "platform/HostUi.h"
 
 namespace {
 

@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-class IFrame;
+class IHostUi;
 
 // path up to its last "." in the file name part, plus ext; a name without "."
 // (or whose only "." is its first character, as in ".htaccess") gets ext
@@ -47,7 +47,7 @@ std::string RepairBackupName(const std::string& path);
 
 class CRepairFiles {
  public:
-  explicit CRepairFiles(IFrame& frame) : m_frame(frame) {}
+  explicit CRepairFiles(IHostUi& frame) : m_frame(frame) {}
   ~CRepairFiles() { CloseAll(); }
   CRepairFiles(const CRepairFiles&) = delete;
   CRepairFiles& operator=(const CRepairFiles&) = delete;
@@ -87,7 +87,7 @@ class CRepairFiles {
   void Write(const char* data, size_t size);
   void Write(const std::string& text) { Write(text.data(), text.size()); }
 
-  IFrame& m_frame;
+  IHostUi& m_frame;
   std::FILE* m_pRepairOut = nullptr;
   std::FILE* m_pRepairIn = nullptr;
   std::string m_strTarget;  // the file rewritten: the source, through any link

@@ -2,12 +2,12 @@
 
 #include <vector>
 
-#include "platform/Frame.h"
+#include "platform/HostUi.h"
 #include "repair/RepairDlg.h"
 #include "repair/RepairFiles.h"
 #include "results/ResultRows.h"
 
-RepairEnd RunRepairPass(CResultRows& rows, IFrame& frame, CRepairFiles& files, int type,
+RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepairFiles& files, int type,
                         const std::function<bool()>& cancelled) {
   files.CloseAll();
   std::string currentPath;
@@ -64,13 +64,13 @@ RepairEnd RunRepairPass(CResultRows& rows, IFrame& frame, CRepairFiles& files, i
     fail.m_strFailFile = currentPath;
     fail.m_strFailUrl = currentUrl;
     fail.m_bIgnore = 0;
-    if (frame.DoModal(fail) == IDOK && fail.m_bIgnore && i < rows.GetItemCount()) {
+    if (ui.DoModal(fail) == IDOK && fail.m_bIgnore && i < rows.GetItemCount()) {
       rows.DeleteItem(i);
-      frame.CommandStateChanged();
+      host.CommandStateChanged();
     }
     return RepairEnd::Stopped;
   }
   if (stop) return RepairEnd::Cancelled;
-  frame.MessageBox("All URL repairs completed", MB_OK | MB_ICONINFORMATION);
+  host.MessageBox("All URL repairs completed", MB_OK | MB_ICONINFORMATION);
   return RepairEnd::Completed;
 }

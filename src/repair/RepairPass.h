@@ -11,9 +11,22 @@
 #include <functional>
 #include <string>
 
+#include "platform/HostUi.h"
+
 class CRepairFiles;
 class CResultRows;
-class IFrame;
+class CRepairFailDlg;
+
+// What the pass asks of a face beyond the host's services: the failure dialog.
+class IRepairUi {
+ public:
+  virtual ~IRepairUi() = default;
+  // Returns IDOK or IDCANCEL; on IDOK the dialog's members hold the choice.
+  virtual int DoModal(CRepairFailDlg& dlg) {
+    (void)dlg;
+    return IDOK;
+  }
+};
 
 enum class RepairEnd {
   Completed,  // every row handled: "All URL repairs completed" was shown
@@ -24,5 +37,5 @@ enum class RepairEnd {
 // Runs the pass of type over every row of rows. cancelled (may be empty) is
 // asked before each file; when it answers true the file in hand is finished
 // and the pass stops before the next one.
-RepairEnd RunRepairPass(CResultRows& rows, IFrame& frame, CRepairFiles& files, int type,
-                        const std::function<bool()>& cancelled);
+RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepairFiles& files,
+                        int type, const std::function<bool()>& cancelled);

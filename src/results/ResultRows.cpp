@@ -1,6 +1,5 @@
 #include "results/ResultRows.h"
 
-#include "platform/Frame.h"
 
 int CResultRows::InsertItem(int row, const std::string& text) {
   const int count = GetItemCount();

@@ -11,14 +11,30 @@
 #include <utility>
 #include <vector>
 
-class IFrame;
+// Receives a notice for every change of the rows (the face's list redraws).
+class IRowsObserver {
+ public:
+  virtual ~IRowsObserver() = default;
+  virtual void RowsInserted(int first, int count) { (void)first, (void)count; }
+  virtual void RowChanged(int row) { (void)row; }
+  virtual void RowRemoved(int row) { (void)row; }
+  virtual void RowsCleared() {}
+};
 
 enum ResultColumn { COL_URL = 0, COL_REASON = 1, COL_SITE = 2, COL_FILE = 3 };
 
-inline uint32_t RepairedMark(uint32_t data) { return data & 0xFFFFu; }
-inline uint32_t FileDoneMark(uint32_t data) { return data >> 16; }
-inline uint32_t WithRepairedMark(uint32_t data) { return (data & 0xFFFF0000u) | 1u; }
-inline uint32_t WithFileDoneMark(uint32_t data) { return (data & 0xFFFFu) | 0x10000u; }
+inline uint32_t RepairedMark(uint32_t data) {
+  return data & 0xFFFFu;
+}
+inline uint32_t FileDoneMark(uint32_t data) {
+  return data >> 16;
+}
+inline uint32_t WithRepairedMark(uint32_t data) {
+  return (data & 0xFFFF0000u) | 1u;
+}
+inline uint32_t WithFileDoneMark(uint32_t data) {
+  return (data & 0xFFFFu) | 0x10000u;
+}
 
 // What is known of a row beyond its four texts, for the machine-readable
 // reports and the repair of moved links. Zero or empty where unknown.
@@ -30,8 +46,8 @@ struct RowDetails {
 
 class CResultRows {
  public:
-  // frame receives a change notice for every change; it may be null.
-  explicit CResultRows(IFrame* frame = nullptr) : m_pFrame(frame) {}
+  // observer receives a notice for every change; it may be null.
+  explicit CResultRows(IRowsObserver* observer = nullptr) : m_pFrame(observer) {}
 
   int GetItemCount() const { return static_cast<int>(m_rows.size()); }
   // REQUIRES: 0 <= row < GetItemCount(), 0 <= col < 4
@@ -54,6 +70,6 @@ class CResultRows {
     uint32_t data = 0;
     RowDetails details;
   };
-  IFrame* m_pFrame;
+  IRowsObserver* m_pFrame;
   std::vector<Row> m_rows;
 };

@@ -1,6 +1,6 @@
 #include "settings/ExportDlg.h"
 
-#include "platform/Frame.h"
+#include "platform/HostUi.h"
 #include "results/ReportWriter.h"
 
 namespace {

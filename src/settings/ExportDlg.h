@@ -5,13 +5,13 @@
 
 #include <string>
 
-class IFrame;
+class IHostUi;
 
 class CExportDlg {
  public:
   static constexpr size_t MAX_PATH_CHARS = 200;
 
-  explicit CExportDlg(IFrame& frame) : m_frame(frame) {}
+  explicit CExportDlg(IHostUi& frame) : m_frame(frame) {}
 
   std::string m_strExportPath;
   // 0 text, 1 HTML, 2 JSON, 3 CSV, 4 JUnit XML (ReportFormatId); -1 none chosen
@@ -28,5 +28,5 @@ class CExportDlg {
   bool ValidateOnOK() const { return m_strExportPath.size() <= MAX_PATH_CHARS; }
 
  private:
-  IFrame& m_frame;
+  IHostUi& m_frame;
 };

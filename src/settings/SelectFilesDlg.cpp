@@ -1,6 +1,6 @@
 #include "settings/SelectFilesDlg.h"
 
-#include "platform/Frame.h"
+#include "platform/HostUi.h"
 #include "settings/SettingsStore.h"
 
 void CSelectFilesDlg::OnRecurseClicked() {

@@ -6,13 +6,13 @@
 #include <string>
 
 class CSettingsStore;
-class IFrame;
+class IHostUi;
 
 class CSelectFilesDlg {
  public:
   static constexpr size_t MAX_PATH_CHARS = 1000;
 
-  CSelectFilesDlg(CSettingsStore& settings, IFrame& frame) : m_settings(settings), m_frame(frame) {}
+  CSelectFilesDlg(CSettingsStore& settings, IHostUi& frame) : m_settings(settings), m_frame(frame) {}
 
   std::string m_strPath;
   int m_nRecurse = 0;
@@ -34,5 +34,5 @@ class CSelectFilesDlg {
 
  private:
   CSettingsStore& m_settings;
-  IFrame& m_frame;
+  IHostUi& m_frame;
 };

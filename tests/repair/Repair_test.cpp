@@ -54,7 +54,7 @@ class RepairTest : public ::testing::Test {
     rows.SetItemText(row, COL_FILE, file);
   }
   RepairEnd Run(int type, std::function<bool()> cancelled = {}) {
-    return RunRepairPass(rows, frame, files, type, cancelled);
+    return RunRepairPass(rows, frame, frame, files, type, cancelled);
   }
   Marks MarksNow() const {
     Marks marks;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Frame.h"
+#include "engine/Frame.h"
 #include "results/ProgressDlg.h"
 
 class RecordingFrame : public IFrame {
