@@ -19,6 +19,7 @@ void CLinkwardView::OnPreferences() {
 }
 
 void CLinkwardView::OnExport() {
+  m_bReportWritten = false;
   CExportDlg dlg(m_frame);
   dlg.m_strExportPath = m_settings.GetString("XportSel", "Starter", "results.txt");
   dlg.m_nExportFormat = m_settings.GetInt("XportSel", "Text", 0);
@@ -51,7 +52,11 @@ void CLinkwardView::OnExport() {
   bool failed = std::ferror(file) != 0;
   failed = std::fclose(file) != 0 || failed;
   m_frame.EndWaitCursor();
-  if (failed) m_frame.MessageBox("file write error", MB_OK);
+  if (failed) {
+    m_frame.MessageBox("file write error", MB_OK);
+  } else {
+    m_bReportWritten = true;
+  }
 }
 
 void CLinkwardView::WriteTextReport(std::FILE* file) {

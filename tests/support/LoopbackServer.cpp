@@ -33,14 +33,15 @@ int ListenOnLoopback(int* port) {
   return fd;
 }
 
-void SendAll(int fd, const std::string& bytes) {
+bool SendAll(int fd, const std::string& bytes) {
   size_t sent = 0;
   while (sent < bytes.size()) {
     ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n <= 0) return false;
     sent += static_cast<size_t>(n);
   }
+  return true;
 }
 
 }  // namespace
@@ -74,6 +75,12 @@ LoopbackServer::Script LoopbackServer::NeverAnswer() {
 LoopbackServer::Script LoopbackServer::Greet(std::string greeting) {
   Script script;
   script.greeting = std::move(greeting);
+  return script;
+}
+
+LoopbackServer::Script LoopbackServer::ReplyAndStream(std::string bytes) {
+  Script script = Reply(std::move(bytes));
+  script.streamBlock = std::string(4096, 'x');
   return script;
 }
 
@@ -160,6 +167,10 @@ void LoopbackServer::Serve(int fd, int index) {
     if (i > 0 && script.segmentDelayMs > 0 && !PauseMs(script.segmentDelayMs)) break;
     SendAll(fd, segments[i]);
   }
+  if (!script.streamBlock.empty()) {
+    while (PauseMs(0) && SendAll(fd, script.streamBlock)) {
+    }
+  }
   if (!script.closeAfterReply) PauseMs(-1);
   ::close(fd);
 }
@@ -186,4 +197,25 @@ int LoopbackServer::UnusedPort() {
   if (fd < 0) return 0;
   ::close(fd);
   return port;
+}
+
+FullListener::FullListener() : m_nListen(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof address;
+  auto* sa = reinterpret_cast<sockaddr*>(&address);
+  if (::bind(m_nListen, sa, len) != 0 || ::listen(m_nListen, 0) != 0 ||
+      ::getsockname(m_nListen, sa, &len) != 0)
+    return;
+  port = std::to_string(ntohs(address.sin_port));
+  for (int i = 0; i < 4; ++i) {
+    m_fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    ::connect(m_fillers.back(), sa, len);
+  }
+}
+
+FullListener::~FullListener() {
+  for (int fd : m_fillers) ::close(fd);
+  ::close(m_nListen);
 }
