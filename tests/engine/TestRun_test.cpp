@@ -179,11 +179,17 @@ TEST_F(TestRunTest, StopDuringAProbeClosesItWithoutARow) {
 
 TEST_F(TestRunTest, EndlessReplyIsCutShortAndTheNextLinkIsProbed) {
   LoopbackServer endless(LoopbackServer::ReplyAndStream("HTTP/1.0 404 Not Found\r\n\r\n"));
+  // 32 KB arrive at once and stay: a bounded drain leaves most of them unread,
+  // so closing resets the connection.
+  LoopbackServer large(
+      LoopbackServer::ReplyAndHold("HTTP/1.0 200 OK\r\n\r\n" + std::string(32 * 1024, 'x')));
   LoopbackServer silent(LoopbackServer::NeverAnswer());
-  View().StartTest(Page("p.htm", Anchor(Local(endless), "Endless") + Anchor(Local(silent), "Next")),
+  View().StartTest(Page("p.htm", Anchor(Local(endless), "Endless") + Anchor(Local(large), "Large") +
+                                     Anchor(Local(silent), "Next")),
                    0, 0, 0);
   loop.RunUntil([&] { return View().AwaitingReply() && View().LinkList().size() == 1; });
   EXPECT_EQ(Rows(), Texts{Local(endless) + "|HTTP Code 404 Not Found|Endless"});
+  EXPECT_EQ(large.WaitForEnding(0, 10000), "reset");
   View().OnStopTest();
   EXPECT_EQ(Log().substr(Log().size() - 25), "Testing Stopped by User\r\n");
   ExpectIdle();

@@ -37,12 +37,12 @@ class SocketWndTest : public ::testing::Test {
     CSocketWnd::SetInterruptCheck(nullptr);
   }
   // Names the fake resolver knows, all on loopback; it records every lookup.
+  // No test depends on this machine's resolver.
   void FakeResolver() {
     CSocketWnd::SetResolver([this](const std::string& host, uint32_t* address) {
       std::lock_guard lock(lookupMutex);
       lookups.push_back(host);
-      if (host != "9gag.com" && host != "163.com" && host != "1und1.de" && host != "localhost")
-        return false;
+      if (host != "9gag.com" && host != "163.com" && host != "1und1.de") return false;
       *address = htonl(INADDR_LOOPBACK);
       return true;
     });
@@ -62,10 +62,9 @@ class SocketWndTest : public ::testing::Test {
   }
 };
 
-TEST_F(SocketWndTest, ConnectsByAddressOrNameAndSendsExactlyTheGivenBytes) {
-  FakeResolver();
+TEST_F(SocketWndTest, ConnectsAndSendsExactlyTheGivenBytes) {
   LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 200 OK\r\n\r\n"));
-  for (const char* host : {"127.0.0.1", "   127.0.0.1", "localhost"}) {
+  for (const char* host : {"127.0.0.1", "   127.0.0.1"}) {
     SCOPED_TRACE(host);
     auto socket = MakeSocket();
     ASSERT_EQ(socket->Connect(host, server.PortText().c_str(), 5000), 0u);
@@ -78,7 +77,7 @@ TEST_F(SocketWndTest, ConnectsByAddressOrNameAndSendsExactlyTheGivenBytes) {
     EXPECT_STREQ(reply, "HTTP/1.0 200 OK\r\n\r\n");
     EXPECT_TRUE(socket->Close() == 0 && socket->Handle() == INVALID_SOCKET);
   }
-  ASSERT_TRUE(server.WaitForRequests(3, 5000));
+  ASSERT_TRUE(server.WaitForRequests(2, 5000));
   for (const std::string& request : server.Requests())
     EXPECT_EQ(request, "GET /a b?c HTTP/1.0\r\n\r\n");
 }
@@ -100,7 +99,6 @@ TEST_F(SocketWndTest, FailedConnectsGiveTheirCodesAndLeakNothing) {
       {"nohost.invalid", "80", 5000, 10002},
       {"nohost.invalid", "80", 0, 10002},  // unbounded lookups take the direct path
       {"127.0.0.1", refused, 2000, 10004},
-      {"1.2.3.x", refused, 2000, 10002},  // not an address: looked up by name
       {"127.0.0.1", full.port, 200, 10005},
   };
   int before = OpenDescriptorCount();

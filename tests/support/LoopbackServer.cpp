@@ -79,8 +79,10 @@ LoopbackServer::Script LoopbackServer::Greet(std::string greeting) {
 }
 
 LoopbackServer::Script LoopbackServer::ReplyAndStream(std::string bytes) {
-  Script script = Reply(std::move(bytes));
-  script.streamBlock = std::string(4096, 'x');
+  // The first megabyte goes with the reply, so the client never finds the
+  // stream empty while it keeps reading.
+  Script script = Reply(std::move(bytes) + std::string(1 << 20, 'x'));
+  script.streamBlock = std::string(65536, 'x');
   return script;
 }
 
@@ -120,6 +122,7 @@ void LoopbackServer::AcceptLoop() {
     if (fd < 0) continue;
     std::lock_guard lock(m_mutex);
     m_requests.emplace_back();
+    m_endings.emplace_back();
     m_connThreads.emplace_back([this, fd, i = index++] { Serve(fd, i); });
   }
 }
@@ -171,7 +174,23 @@ void LoopbackServer::Serve(int fd, int index) {
     while (PauseMs(0) && SendAll(fd, script.streamBlock)) {
     }
   }
-  if (!script.closeAfterReply) PauseMs(-1);
+  if (!script.closeAfterReply) {
+    // Hold until the client goes, and record how it went.
+    std::string ending;
+    while (ending.empty()) {
+      pollfd fds[2] = {{fd, POLLIN, 0}, {m_nWake[0], POLLIN, 0}};
+      int n = ::poll(fds, 2, -1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 || fds[1].revents != 0) break;
+      char buf[4096];
+      ssize_t got = ::recv(fd, buf, sizeof buf, 0);
+      if (got == 0) ending = "closed";
+      if (got < 0 && errno != EINTR) ending = errno == ECONNRESET ? "reset" : "error";
+    }
+    std::lock_guard lock(m_mutex);
+    m_endings[static_cast<size_t>(index)] = ending;
+  }
+  m_recorded.notify_all();
   ::close(fd);
 }
 
@@ -189,6 +208,16 @@ bool LoopbackServer::WaitForRequests(int n, int timeoutMs) const {
   std::unique_lock lock(m_mutex);
   return m_recorded.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                              [&] { return m_nRecorded >= n; });
+}
+
+std::string LoopbackServer::WaitForEnding(int index, int timeoutMs) const {
+  std::unique_lock lock(m_mutex);
+  auto ended = [&] {
+    return static_cast<size_t>(index) < m_endings.size() &&
+           !m_endings[static_cast<size_t>(index)].empty();
+  };
+  if (!m_recorded.wait_for(lock, std::chrono::milliseconds(timeoutMs), ended)) return "";
+  return m_endings[static_cast<size_t>(index)];
 }
 
 int LoopbackServer::UnusedPort() {

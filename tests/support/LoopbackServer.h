@@ -9,7 +9,8 @@
 //      segment after the first;
 //   4. send streamBlock again and again, if there is one, until the client
 //      closes or stops reading for 2 s, or the server is destroyed;
-//   5. close the connection, or hold it open until the server is destroyed.
+//   5. close the connection, or hold it open until the client leaves (see
+//      WaitForEnding) or the server is destroyed.
 //
 //   LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 200 OK\r\n\r\n"));
 //   ... connect to 127.0.0.1:server.Port() ...
@@ -71,6 +72,11 @@ class LoopbackServer {
   // false when timeoutMs passed first.
   bool WaitForRequests(int n, int timeoutMs) const;
 
+  // How the client left held connection index (counted from 0): "closed"
+  // (an orderly close), "reset" (closed with data it never read) or "error";
+  // "" when it has not left within timeoutMs.
+  std::string WaitForEnding(int index, int timeoutMs) const;
+
   // A port on 127.0.0.1 that nothing listens on (bound, looked up, closed).
   static int UnusedPort();
 
@@ -90,6 +96,7 @@ class LoopbackServer {
   mutable std::condition_variable m_recorded;
   std::vector<std::thread> m_connThreads;
   std::vector<std::string> m_requests;
+  std::vector<std::string> m_endings;
   int m_nRecorded = 0;
 };
 
