@@ -70,6 +70,7 @@ CLinkwardView::~CLinkwardView() {
   KillTimers();
   ResetRun(false);
   m_repair.CloseAll();
+  if (m_strScratchDir.empty()) return;  // no scratch directory: no copies were made
   for (int digit = 0; digit <= 3; ++digit) {
     std::string path = ScratchPath(digit);
     if (std::FILE* f = std::fopen(path.c_str(), "r")) {

@@ -6,10 +6,7 @@
 
 int main(int argc, char* argv[]) {
   QApplication qapp(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Linkward"));
-  // No application display name: Qt would append " — Linkward" to every
-  // window title, and the dialogs' titles must read exactly as designed.
-  QApplication::setOrganizationName(QStringLiteral("Quillfen Software"));
+  CLinkwardGuiApp::SetIdentity();
 
   CLinkwardGuiApp app;
   if (!app.InitInstance()) {

@@ -135,9 +135,10 @@ Lookup Resolve(const char* host, const Bound& bound, in_addr* address) {
   return Lookup::kFound;
 }
 
-// True when inet_aton accepts the whole text as an IPv4 address.
+// True when inet_aton accepts the whole text as an IPv4 address (glibc's
+// would also take an address followed by a blank and anything).
 bool IsNumericAddress(const char* host, in_addr* address) {
-  return ::inet_aton(host, address) != 0;
+  return std::strpbrk(host, " \t\n\v\f\r") == nullptr && ::inet_aton(host, address) != 0;
 }
 
 bool SetBlocking(int fd, bool blocking) {

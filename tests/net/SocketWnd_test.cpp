@@ -126,6 +126,7 @@ TEST_F(SocketWndTest, HostIsNumericOnlyWhenInetAtonTakesTheWholeText) {
       {"127.0.0.1", 2000, 0, {}},
       {"127.1", 2000, 0, {}},  // inet_aton's short form of 127.0.0.1
       {"127.0.0.1x", 2000, 10002, {"127.0.0.1x"}},
+      {"127.0.0.1 x", 2000, 10002, {"127.0.0.1 x"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.host);

@@ -79,9 +79,7 @@ LoopbackServer::Script LoopbackServer::Greet(std::string greeting) {
 }
 
 LoopbackServer::Script LoopbackServer::ReplyAndStream(std::string bytes) {
-  // The first megabyte goes with the reply, so the client never finds the
-  // stream empty while it keeps reading.
-  Script script = Reply(std::move(bytes) + std::string(1 << 20, 'x'));
+  Script script = Reply(std::move(bytes));
   script.streamBlock = std::string(65536, 'x');
   return script;
 }
