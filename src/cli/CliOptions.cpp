@@ -11,24 +11,30 @@ const char* const CLI_USAGE =
     "the outcomes the report filter selects. The log goes to standard output.\n"
     "\n"
     "  --all-files        also test the other files of FILE's directory\n"
-    "  --recurse          also descend into all sub-directories (with --all-files)\n"
+    "  --recurse          also test the files of all sub-directories (implies\n"
+    "                     --all-files)\n"
     "  --filter           only files with web-page extensions (.htm, .asp, ...)\n"
     "  --mask MASK        report filter of 21 characters '0'/'1' for this run only\n"
     "  --timeout SECONDS  wait limit for slow hosts for this run only (1 to 3600)\n"
-    "  --report FILE      write the results to FILE when the test ends\n"
+    "  --report FILE      write the results to FILE when the test ends;\n"
+    "                     - writes them to standard output after the log\n"
     "  --format FORMAT    the report's format: text (the default), html, json, csv\n"
     "                     or junit (JUnit XML, one failed test case per row)\n"
     "  --html             the same as --format html\n"
     "  --repair TYPE      then repair the listed links in their files: 0 comment\n"
     "                     out the line, 1 point the link at its own file, 2 remove\n"
     "                     the line and save the bad URLs in the --report file\n"
+    "                     (checked before any file is touched)\n"
     "  --yes              answer Yes to questions (such as replacing a report)\n"
     "  --help             show this text\n"
     "\n"
+    "Each listed row is shown under its file's \"Testing:\" line as\n"
+    "  URL - Reason - Site Name\n"
     "Without --mask and --timeout the stored Preferences apply. Ctrl-C stops the\n"
     "test; the rows found so far are still reported.\n"
     "Exit status: 0 no row listed, 1 rows listed, 2 usage error or no file to\n"
-    "test, 3 the repair stopped, 130 stopped by Ctrl-C.\n";
+    "test, 3 the repair stopped, 4 the report was not written, 130 stopped by\n"
+    "Ctrl-C.\n";
 
 namespace {
 
@@ -64,6 +70,7 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       o.allFiles = 1;
     } else if (!endOfOptions && arg == "--recurse") {
       o.recurse = 1;
+      o.allFiles = 1;  // as in the dialog: sub-directories only with the other files
     } else if (!endOfOptions && arg == "--filter") {
       o.filter = 1;
     } else if (!endOfOptions && arg == "--html") {

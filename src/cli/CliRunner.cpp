@@ -1,14 +1,18 @@
 #include "CliRunner.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <string>
 
 #include "CliOptions.h"
 #include "TerminalFrame.h"
 #include "app/LinkwardApp.h"
 #include "engine/LinkwardView.h"
+#include "net/SocketWnd.h"
 #include "platform/AppDirs.h"
 #include "platform/PollEventLoop.h"
 
@@ -31,11 +35,62 @@ class InterruptGuard {
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, &m_old);
   }
-  ~InterruptGuard() { ::sigaction(SIGINT, &m_old, nullptr); }
+  ~InterruptGuard() {
+    CSocketWnd::SetInterruptCheck(nullptr);
+    ::sigaction(SIGINT, &m_old, nullptr);
+  }
 
  private:
   struct sigaction m_old {};
 };
+
+bool Interrupted() {
+  return g_bInterrupted != 0;
+}
+
+// Whether a report can be written at path without asking: a regular file
+// that may be replaced (only with --yes, else the replace question would be
+// answered No) and written to, or a new file that can be created there.
+// Touches nothing that exists. On failure *why says what is wrong.
+bool ReportWritable(const std::string& path, bool replace, std::string* why) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      *why = "is not a regular file";
+    } else if (!replace) {
+      *why = "already exists (--yes replaces it)";
+    } else if (::access(path.c_str(), W_OK) != 0) {
+      *why = "cannot be written to";
+    } else {
+      return true;
+    }
+    return false;
+  }
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    *why = "cannot be created";
+    return false;
+  }
+  ::close(fd);
+  ::unlink(path.c_str());
+  return true;
+}
+
+// The report on standard output; on a terminal its control characters
+// (taken from pages) are shown escaped, like the log's. True when written.
+bool WriteReportTo(CLinkwardView& view, const CliOptions& options, std::FILE* out) {
+  char* bytes = nullptr;
+  size_t size = 0;
+  std::FILE* memory = ::open_memstream(&bytes, &size);
+  if (!memory) return false;
+  view.WriteReport(memory, options.reportFormat);
+  std::fclose(memory);
+  std::string report(bytes, size);
+  std::free(bytes);
+  if (::isatty(::fileno(out))) report = EscapeControls(report, "\n\t");
+  std::fwrite(report.data(), 1, report.size(), out);
+  return std::fflush(out) == 0 && !std::ferror(out);
+}
 
 }  // namespace
 
@@ -51,6 +106,16 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     return 0;
   }
 
+  if (options.repairType == 2 && options.reportPath != "-") {
+    // Type 2 removes lines from the pages; their list must be writable first.
+    std::string why;
+    if (!ReportWritable(options.reportPath, options.yes, &why)) {
+      std::fprintf(err, "linkward-cli: the report %s %s; no file was tested or repaired\n",
+                   EscapeControls(options.reportPath).c_str(), why.c_str());
+      return 2;
+    }
+  }
+
   CLinkwardApp app;
   app.InitSettings();
   int status = 0;
@@ -58,15 +123,18 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     CPollEventLoop loop;
     TerminalFrame frame(options, out, err, ::isatty(::fileno(err)) != 0);
     CLinkwardView view(*app.m_pSettings, frame, loop, appdirs::RuntimeDir());
+    frame.ListRows(&view.Rows());
     if (options.hasMask) view.FilterMask() = options.mask;
     if (options.hasTimeout) view.SetWaitLimit(options.timeoutSeconds);
 
     InterruptGuard guard;
+    CSocketWnd::SetInterruptCheck(Interrupted);
+    view.SetCancelCheck(Interrupted);  // a repair stops before the next file
     view.OnSelectFiles();
     if (!view.IsTestRunning()) {
-      status = 2;  // the chosen file does not exist, or no file was found
+      status = 2;  // the chosen file does not exist, no file was found, or no scratch directory
     } else {
-      loop.RunUntil([&] { return g_bInterrupted || !view.IsTestRunning(); });
+      loop.RunUntil([&] { return Interrupted() || !view.IsTestRunning(); });
       bool stopped = false;
       if (view.IsTestRunning()) {
         view.OnStopTest();
@@ -74,14 +142,35 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
       }
       frame.ClearLiveLine();
       status = view.Rows().GetItemCount() > 0 ? 1 : 0;
-      if (!options.reportPath.empty() && options.repairType != 2) view.OnExport();
-      if (stopped) {
-        status = 130;
-      } else if (options.repairType >= 0) {
+      const bool toStdout = options.reportPath == "-";
+      bool reportFailed = false;
+      // Type 2 writes its report after the repair; a stopped test has no repair.
+      if (!options.reportPath.empty() && (options.repairType != 2 || stopped)) {
+        if (toStdout) {
+          reportFailed = !WriteReportTo(view, options, out);
+        } else {
+          view.OnExport();
+          reportFailed = !view.ReportWritten();
+        }
+      }
+      if (!stopped && options.repairType >= 0) {
         if (view.UnclassifiedCode()) frame.AnswerNextQuestionYes();
         view.OnRepair();
         if (frame.RepairStopped()) status = 3;
+        if (options.repairType == 2) {
+          if (toStdout) {
+            reportFailed = !WriteReportTo(view, options, out);
+          } else {
+            reportFailed = !view.ReportWritten();
+          }
+        }
       }
+      if (reportFailed) {
+        std::fprintf(err, "linkward-cli: the report was not written to %s\n",
+                     EscapeControls(options.reportPath).c_str());
+        status = 4;
+      }
+      if (stopped) status = 130;
     }
   }
   app.ExitInstance();

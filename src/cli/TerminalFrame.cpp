@@ -3,9 +3,30 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "repair/RepairDlg.h"
 #include "settings/ExportDlg.h"
 #include "settings/SelectFilesDlg.h"
+
+std::string EscapeControls(const std::string& text, const char* keep) {
+  const bool keepLineFeeds = std::strchr(keep, '\n') != nullptr;
+  std::string shown;
+  shown.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (keepLineFeeds && c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    if ((c < 32 && (c == 0 || std::strchr(keep, c) == nullptr)) || c == 127) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      shown += hex;
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  return shown;
+}
 
 TerminalFrame::TerminalFrame(const CliOptions& options, std::FILE* out, std::FILE* err,
                              bool liveDisplay)
@@ -27,6 +48,7 @@ void TerminalFrame::DrawLiveLine() {
             m_progress.m_strCurrentUrl;
   }
   if (!m_strPane1.empty()) line += "  [" + m_strPane1 + "]";
+  line = EscapeControls(line);
   struct winsize size {};
   size_t width = 80;
   if (::ioctl(::fileno(m_err), TIOCGWINSZ, &size) == 0 && size.ws_col > 1) width = size.ws_col;
@@ -38,7 +60,7 @@ void TerminalFrame::DrawLiveLine() {
 
 int TerminalFrame::MessageBox(const std::string& text, unsigned style) {
   ClearLiveLine();
-  std::fprintf(m_err, "%s\n", text.c_str());
+  std::fprintf(m_err, "%s\n", EscapeControls(text, "\n").c_str());
   int answer = IDOK;
   if (style & MB_YESNO) {
     answer = (m_options.yes || m_bYesOnce) ? IDYES : IDNO;
@@ -58,15 +80,34 @@ void TerminalFrame::SetPaneText(int pane, const std::string& text) {
 
 void TerminalFrame::LogAppend(const std::string& text) {
   ClearLiveLine();
-  std::string lines;
-  lines.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    lines += text[i];
-  }
+  std::string lines = EscapeControls(text, "\n");
   std::fwrite(lines.data(), 1, lines.size(), m_out);
   std::fflush(m_out);
   DrawLiveLine();
+}
+
+void TerminalFrame::RowChanged(int row) {
+  (void)row;
+  if (!m_pRows) return;
+  bool listed = false;
+  while (m_nListed < m_pRows->GetItemCount() &&
+         !m_pRows->GetItemText(m_nListed, COL_FILE).empty()) {
+    if (!listed) ClearLiveLine();
+    std::string line = "  " + m_pRows->GetItemText(m_nListed, COL_URL) + " - " +
+                       m_pRows->GetItemText(m_nListed, COL_REASON) + " - " +
+                       m_pRows->GetItemText(m_nListed, COL_SITE);
+    std::fprintf(m_out, "%s\n", EscapeControls(line).c_str());
+    ++m_nListed;
+    listed = true;
+  }
+  if (listed) {
+    std::fflush(m_out);
+    DrawLiveLine();
+  }
+}
+
+void TerminalFrame::RowRemoved(int row) {
+  if (row < m_nListed) --m_nListed;
 }
 
 void TerminalFrame::ProgressUpdate(const CProgressDlg& dlg) {
@@ -89,7 +130,8 @@ int TerminalFrame::DoModal(CSelectFilesDlg& dlg) {
 }
 
 int TerminalFrame::DoModal(CExportDlg& dlg) {
-  if (m_options.reportPath.empty()) return IDCANCEL;
+  // "-" (standard output) is written by the runner itself.
+  if (m_options.reportPath.empty() || m_options.reportPath == "-") return IDCANCEL;
   dlg.m_strExportPath = m_options.reportPath;
   dlg.m_nExportFormat = m_options.reportFormat;
   return IDOK;

@@ -1,7 +1,9 @@
 // The frame of the terminal face: the log goes to standard output with "\n"
-// line ends, message boxes to standard error, and, when standard error is a
-// terminal, a one-line live progress display. Dialogs are answered from the
-// command line.
+// line ends, each result row is listed there as it is added, message boxes go
+// to standard error and, when standard error is a terminal, a one-line live
+// progress display. Dialogs are answered from the command line. Control
+// characters taken from pages or paths are shown escaped (\x1b), never sent
+// to the terminal raw.
 #pragma once
 
 #include <cstdio>
@@ -10,6 +12,11 @@
 #include "CliOptions.h"
 #include "engine/Frame.h"
 #include "results/ProgressDlg.h"
+#include "results/ResultRows.h"
+
+// text with every byte below 32 and 127 written as \xHH, except the
+// characters of keep; when keep holds "\n", "\r\n" becomes "\n".
+std::string EscapeControls(const std::string& text, const char* keep = "");
 
 class TerminalFrame : public IFrame {
  public:
@@ -20,6 +27,8 @@ class TerminalFrame : public IFrame {
   bool RepairStopped() const { return m_bRepairStopped; }
   // Removes the live display line before the program ends.
   void ClearLiveLine();
+  // The rows to list as they are completed (their file set).
+  void ListRows(const CResultRows* rows) { m_pRows = rows; }
 
   int MessageBox(const std::string& text, unsigned style) override;
   void SetPaneText(int pane, const std::string& text) override;
@@ -27,6 +36,9 @@ class TerminalFrame : public IFrame {
   void ProgressCreate(const CProgressDlg& dlg) override { ProgressUpdate(dlg); }
   void ProgressUpdate(const CProgressDlg& dlg) override;
   void ProgressDestroy() override;
+  void RowChanged(int row) override;
+  void RowRemoved(int row) override;
+  void RowsCleared() override { m_nListed = 0; }
   int DoModal(CSelectFilesDlg& dlg) override;
   int DoModal(CExportDlg& dlg) override;
   int DoModal(CRepairDlg& dlg) override;
@@ -45,4 +57,6 @@ class TerminalFrame : public IFrame {
   bool m_bProgress = false;
   CProgressDlg m_progress;
   std::string m_strPane1;
+  const CResultRows* m_pRows = nullptr;
+  int m_nListed = 0;  // rows listed so far
 };

@@ -1,6 +1,7 @@
 #include "engine/LinkwardView.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -62,13 +63,14 @@ CLinkwardView::CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop
       m_rows(&frame) {
   for (int kind = 0; kind < OUTCOME_KINDS; ++kind) m_strOutcomes[kind] = ::OutcomeText(kind);
   LoadFilterMask();
-  SetWaitLimit(m_settings.GetInt("Settings", "Timeout", 15));
+  LoadWaitLimit();
 }
 
 CLinkwardView::~CLinkwardView() {
   KillTimers();
   ResetRun(false);
   m_repair.CloseAll();
+  if (m_strScratchDir.empty()) return;  // no scratch directory: no copies were made
   for (int digit = 0; digit <= 3; ++digit) {
     std::string path = ScratchPath(digit);
     if (std::FILE* f = std::fopen(path.c_str(), "r")) {
@@ -92,6 +94,16 @@ void CLinkwardView::LoadFilterMask() {
       m_settings.SetString("Settings", "Filter", m_strFilterMask);
     }
   }
+}
+
+void CLinkwardView::LoadWaitLimit() {
+  int seconds = m_settings.GetInt("Settings", "Timeout", DEFAULT_WAIT_SECONDS);
+  // 0, a negative number or an overflowing one would end every probe at once.
+  if (seconds < MIN_WAIT_SECONDS || seconds > MAX_WAIT_SECONDS) {
+    seconds = DEFAULT_WAIT_SECONDS;
+    m_settings.SetInt("Settings", "Timeout", seconds);
+  }
+  SetWaitLimit(seconds);
 }
 
 void CLinkwardView::SetWaitLimit(int seconds) {
@@ -150,12 +162,14 @@ void CLinkwardView::OnSelectFiles() {
   dlg.m_nFilter = m_settings.GetInt("FileSel", "Filter", 0);
   if (m_frame.DoModal(dlg) != IDOK) return;
 
-  // A directory opens for reading on this platform but is not a file to test.
+  // Only a regular file that opens for reading is a file to test. A
+  // directory, a fifo or a device is refused before it is opened: opening a
+  // fifo would wait for a writer.
   struct stat st;
-  std::FILE* f = std::fopen(dlg.m_strPath.c_str(), "rb");
-  bool isDirectory = f && ::stat(dlg.m_strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  bool isFile = ::stat(dlg.m_strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  std::FILE* f = isFile ? std::fopen(dlg.m_strPath.c_str(), "rb") : nullptr;
   if (f) std::fclose(f);
-  if (!f || isDirectory) {
+  if (!f) {
     m_frame.MessageBox("The chosen file does not exist", MB_OK);
     return;
   }
@@ -172,6 +186,14 @@ void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int f
   m_nFileCount = static_cast<int>(files.size());
   if (m_nFileCount == 0) {
     m_frame.MessageBox("No files found.\n\nWas your filter option set correctly?", MB_OK);
+    return;
+  }
+  // Link extraction needs the private scratch directory; without one every
+  // file would seem to hold no links.
+  struct stat st;
+  if (m_strScratchDir.empty() || ::stat(m_strScratchDir.c_str(), &st) != 0 ||
+      !S_ISDIR(st.st_mode) || ::access(m_strScratchDir.c_str(), W_OK | X_OK) != 0) {
+    m_frame.MessageBox(NO_SCRATCH_DIR_TEXT, MB_OK | MB_ICONEXCLAMATION);
     return;
   }
   m_files = std::move(files);
@@ -443,6 +465,12 @@ unsigned CLinkwardView::ProbeLink(const std::string& link) {
   unsigned result = m_pSocket->Connect(host.c_str(), port.c_str(), static_cast<int>(left));
   m_frame.EndWaitCursor();
   m_frame.SetPaneText(1, "Connected to " + host);
+  if (result == CONNECT_INTERRUPTED) {
+    // The face asked to stop while the connect waited: the link stays in
+    // flight, without a socket, until the stop (or the wait limit) ends it.
+    CloseSocket();
+    return 0;
+  }
   if (result >= 10000) {
     CloseSocket();
     return result;
@@ -467,8 +495,11 @@ int CLinkwardView::OnSocketNotify(int fd, int event, int error) {
     m_replyBuffer.fill('\0');
     m_pSocket->Receive(m_replyBuffer.data(), REPLY_READ_SIZE, 0);
     CutAtFirstLine(m_replyBuffer.data());
+    // The rest is discarded, but never more than a few blocks: a host that
+    // streams without end must not hold the only thread.
     char drain[REPLY_READ_SIZE];
-    while (m_pSocket->Receive(drain, sizeof drain, 0) > 0) {
+    for (int block = 0; block < REPLY_DRAIN_BLOCKS; ++block) {
+      if (m_pSocket->Receive(drain, sizeof drain, 0) <= 0) break;
     }
     OnReply();
   } else if (event == FD_CLOSE) {

@@ -30,10 +30,22 @@ constexpr int TICK_TIMER_MS = 100;
 constexpr int WAIT_TIMER_ID = 105;
 constexpr size_t REPLY_BUFFER_SIZE = 514;
 constexpr int REPLY_READ_SIZE = 512;
+// After the first read, at most this many blocks of REPLY_READ_SIZE are
+// drained and discarded before the socket is closed.
+constexpr int REPLY_DRAIN_BLOCKS = 32;
+// The wait limit, seconds: a stored value outside the range is replaced.
+constexpr int DEFAULT_WAIT_SECONDS = 15;
+constexpr int MIN_WAIT_SECONDS = 5;
+constexpr int MAX_WAIT_SECONDS = 50;
+constexpr const char* NO_SCRATCH_DIR_TEXT =
+    "The test cannot start: no private scratch directory could be made for the copies of "
+    "the pages.\n\nCheck that XDG_RUNTIME_DIR, XDG_CACHE_HOME or your home directory "
+    "can be written to.";
 
 class CLinkwardView {
  public:
-  // scratchDir: where the link extraction's scratch copies live.
+  // scratchDir: where the link extraction's scratch copies live; a test does
+  // not start without it ("" when none could be made).
   CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop& loop, std::string scratchDir);
   ~CLinkwardView();
   CLinkwardView(const CLinkwardView&) = delete;
@@ -47,6 +59,9 @@ class CLinkwardView {
   void OnPreferences();
   void OnExport();
   bool OnUpdateExport() const { return m_rows.GetItemCount() > 0; }
+  // Whether the last Export wrote its report in full (false after a cancel,
+  // a replace question answered No or a write error).
+  bool ReportWritten() const { return m_bReportWritten; }
   void OnRepair();
   bool OnUpdateRepair() const { return m_bTestEnded != 0; }
 
@@ -88,6 +103,8 @@ class CLinkwardView {
   const CResultRows& Rows() const { return m_rows; }
 
   // Export.
+  // The report of format (a "XportSel"/"Text" value) into file.
+  void WriteReport(std::FILE* file, int format);
   void WriteTextReport(std::FILE* file);
   void WriteHtmlReport(std::FILE* file);
 
@@ -124,6 +141,9 @@ class CLinkwardView {
 
  private:
   void LoadFilterMask();
+  // The stored wait limit, replaced by the default (and stored) when it is
+  // outside MIN_WAIT_SECONDS..MAX_WAIT_SECONDS.
+  void LoadWaitLimit();
   void LogFileSummary();
   // Ends the link at the head of the lists: reports code when classify is
   // true and the filter selects it, steps the link bar, closes the socket and
@@ -164,6 +184,8 @@ class CLinkwardView {
   int m_nWaitSeconds = 15;
   int m_nWaitMs = 15000;
   int64_t m_nWaitDeadline = 0;  // loop time at which the current probe's wait limit runs out
+
+  bool m_bReportWritten = false;
 
   CResultRows m_rows;
 };

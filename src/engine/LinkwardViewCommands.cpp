@@ -20,6 +20,7 @@ void CLinkwardView::OnPreferences() {
 }
 
 void CLinkwardView::OnExport() {
+  m_bReportWritten = false;
   CExportDlg dlg(m_frame);
   dlg.m_strExportPath = m_settings.GetString("XportSel", "Starter", "results.txt");
   dlg.m_nExportFormat = m_settings.GetInt("XportSel", "Text", 0);
@@ -42,24 +43,32 @@ void CLinkwardView::OnExport() {
     return;
   }
   m_frame.BeginWaitCursor();
-  switch (dlg.m_nExportFormat) {
+  WriteReport(file, dlg.m_nExportFormat);
+  // A report that could not be written in full (a full disk, say) is not
+  // passed off as written.
+  bool failed = std::ferror(file) != 0;
+  failed = std::fclose(file) != 0 || failed;
+  m_frame.EndWaitCursor();
+  if (failed) {
+    m_frame.MessageBox("file write error", MB_OK);
+  } else {
+    m_bReportWritten = true;
+  }
+}
+
+void CLinkwardView::WriteReport(std::FILE* file, int format) {
+  switch (format) {
     case REPORT_TEXT:
       WriteTextReport(file);
       break;
     case REPORT_JSON:
     case REPORT_CSV:
     case REPORT_JUNIT:
-      ReportFormat(dlg.m_nExportFormat).Write(file, m_rows, ReportContext{});
+      ReportFormat(format).Write(file, m_rows, ReportContext{});
       break;
     default:  // HTML, and any value that names no format
       WriteHtmlReport(file);
   }
-  // A report that could not be written in full (a full disk, say) is not
-  // passed off as written.
-  bool failed = std::ferror(file) != 0;
-  failed = std::fclose(file) != 0 || failed;
-  m_frame.EndWaitCursor();
-  if (failed) m_frame.MessageBox("file write error", MB_OK);
 }
 
 void CLinkwardView::WriteTextReport(std::FILE* file) {

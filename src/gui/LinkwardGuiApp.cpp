@@ -1,5 +1,6 @@
 #include "gui/LinkwardGuiApp.h"
 
+#include <QCoreApplication>
 #include <QSettings>
 
 #include "gui/GuiText.h"
@@ -18,6 +19,11 @@ CLinkwardGuiApp::~CLinkwardGuiApp() {
 
 QString CLinkwardGuiApp::ProfilePath() {
   return FromCore(appdirs::ConfigDir()) + QStringLiteral("/linkward.ini");
+}
+
+void CLinkwardGuiApp::SetIdentity() {
+  QCoreApplication::setApplicationName(QStringLiteral("Linkward"));
+  QCoreApplication::setOrganizationName(QStringLiteral("Quillfen Software"));
 }
 
 bool CLinkwardGuiApp::InitInstance() {

@@ -33,6 +33,10 @@ class CLinkwardGuiApp : public CLinkwardApp {
 
   // The profile file: linkward.ini in the program's config directory.
   static QString ProfilePath();
+  // Names the program to Qt (application and organisation). No display name
+  // is set: Qt would append " — Linkward" to every window title, and the
+  // dialogs' titles read exactly as designed.
+  static void SetIdentity();
 
  private:
   std::unique_ptr<QSettings> m_pProfile;

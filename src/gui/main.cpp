@@ -6,9 +6,7 @@
 
 int main(int argc, char* argv[]) {
   QApplication qapp(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Linkward"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Linkward"));
-  QApplication::setOrganizationName(QStringLiteral("Quillfen Software"));
+  CLinkwardGuiApp::SetIdentity();
 
   CLinkwardGuiApp app;
   if (!app.InitInstance()) {

@@ -8,7 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cctype>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 
 int CSocketWnd::s_nInstances = 0;
@@ -47,7 +48,22 @@ class Bound {
   std::chrono::steady_clock::time_point m_start;
 };
 
-enum class Lookup { kFound, kNotFound, kTimedOut };
+enum class Lookup { kFound, kNotFound, kTimedOut, kInterrupted };
+
+constexpr int kSliceMs = 100;  // longest wait between two interrupt checks
+
+CSocketWnd::Resolver g_resolver;
+CSocketWnd::ThreadStarter g_threadStarter;
+std::function<bool()> g_interruptCheck;
+
+bool Interrupted() {
+  return g_interruptCheck && g_interruptCheck();
+}
+
+// The next wait: what is left of the bound, at most one slice.
+int SliceOf(int leftMs) {
+  return leftMs < 0 ? kSliceMs : std::min(leftMs, kSliceMs);
+}
 
 // A lookup in flight, shared by the caller and the thread doing it, so a
 // caller that stops waiting leaves the thread nothing freed to write into.
@@ -56,10 +72,10 @@ struct PendingLookup {
   std::condition_variable finished;
   bool done = false;
   bool found = false;
-  in_addr address{};
+  uint32_t address = 0;
 };
 
-bool ResolveNow(const std::string& host, in_addr* address) {
+bool SystemResolve(const std::string& host, uint32_t* address) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
@@ -67,33 +83,62 @@ bool ResolveNow(const std::string& host, in_addr* address) {
   if (::getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) {
     return false;
   }
-  *address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr;
+  *address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
   ::freeaddrinfo(result);
   return true;
 }
 
+CSocketWnd::Resolver CurrentResolver() {
+  return g_resolver ? g_resolver : CSocketWnd::Resolver(SystemResolve);
+}
+
 // Resolves host to its first IPv4 address, waiting no longer than the bound.
+// A lookup thread that cannot be started counts as a name not found.
 Lookup Resolve(const char* host, const Bound& bound, in_addr* address) {
-  if (bound.LeftMs() < 0) return ResolveNow(host, address) ? Lookup::kFound : Lookup::kNotFound;
+  CSocketWnd::Resolver resolver = CurrentResolver();
+  uint32_t found = 0;
+  if (bound.LeftMs() < 0) {
+    if (!resolver(host, &found)) return Lookup::kNotFound;
+    address->s_addr = found;
+    return Lookup::kFound;
+  }
 
   auto pending = std::make_shared<PendingLookup>();
-  std::thread([pending, name = std::string(host)] {
-    in_addr found{};
-    bool ok = ResolveNow(name, &found);
+  auto job = [pending, resolver, name = std::string(host)] {
+    uint32_t result = 0;
+    bool ok = resolver(name, &result);
     std::lock_guard lock(pending->mutex);
     pending->found = ok;
-    pending->address = found;
+    pending->address = result;
     pending->done = true;
     pending->finished.notify_all();
-  }).detach();
+  };
+  try {
+    if (g_threadStarter) {
+      g_threadStarter(job);
+    } else {
+      std::thread(job).detach();
+    }
+  } catch (const std::system_error&) {
+    return Lookup::kNotFound;
+  }
 
   std::unique_lock lock(pending->mutex);
-  bool done = pending->finished.wait_for(lock, std::chrono::milliseconds(bound.LeftMs()),
-                                         [&] { return pending->done; });
-  if (!done) return Lookup::kTimedOut;
+  while (!pending->done) {
+    int left = bound.LeftMs();
+    if (left == 0) return Lookup::kTimedOut;
+    if (Interrupted()) return Lookup::kInterrupted;
+    pending->finished.wait_for(lock, std::chrono::milliseconds(SliceOf(left)));
+  }
   if (!pending->found) return Lookup::kNotFound;
-  *address = pending->address;
+  address->s_addr = pending->address;
   return Lookup::kFound;
+}
+
+// True when inet_aton accepts the whole text as an IPv4 address (glibc's
+// would also take an address followed by a blank and anything).
+bool IsNumericAddress(const char* host, in_addr* address) {
+  return std::strpbrk(host, " \t\n\v\f\r") == nullptr && ::inet_aton(host, address) != 0;
 }
 
 bool SetBlocking(int fd, bool blocking) {
@@ -104,18 +149,19 @@ bool SetBlocking(int fd, bool blocking) {
 }
 
 // Connects the non-blocking socket fd, waiting no longer than the bound.
-// Returns 0, kConnectFailed or kTookTooLong.
+// Returns 0, kConnectFailed, kTookTooLong or CONNECT_INTERRUPTED.
 unsigned ConnectWithin(int fd, const sockaddr_in& address, const Bound& bound) {
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return 0;
   if (errno != EINPROGRESS && errno != EINTR) return kConnectFailed;
   for (;;) {
     int left = bound.LeftMs();
     if (left == 0) return kTookTooLong;
+    if (Interrupted()) return CONNECT_INTERRUPTED;
     pollfd p{fd, POLLOUT, 0};
-    int n = ::poll(&p, 1, left);
+    int n = ::poll(&p, 1, SliceOf(left));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return kConnectFailed;
-    if (n == 0) return kTookTooLong;
+    if (n == 0) continue;
     int error = 0;
     socklen_t len = sizeof error;
     if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) {
@@ -143,6 +189,18 @@ int CSocketWnd::InstanceCount() {
   return s_nInstances;
 }
 
+void CSocketWnd::SetResolver(Resolver resolver) {
+  g_resolver = std::move(resolver);
+}
+
+void CSocketWnd::SetThreadStarter(ThreadStarter starter) {
+  g_threadStarter = std::move(starter);
+}
+
+void CSocketWnd::SetInterruptCheck(std::function<bool()> check) {
+  g_interruptCheck = std::move(check);
+}
+
 unsigned CSocketWnd::Connect(const char* host, const char* port, int timeoutMs) {
   Bound bound(timeoutMs);
   int nPort = std::atoi(port != nullptr ? port : "");
@@ -153,11 +211,7 @@ unsigned CSocketWnd::Connect(const char* host, const char* port, int timeoutMs) 
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(nPort));
-  if (std::isdigit(static_cast<unsigned char>(*name))) {
-    // A dotted address is never looked up; a bad one becomes the all-ones
-    // address and the connect fails.
-    address.sin_addr.s_addr = ::inet_addr(name);
-  } else {
+  if (!IsNumericAddress(name, &address.sin_addr)) {
     switch (Resolve(name, bound, &address.sin_addr)) {
       case Lookup::kFound:
         break;
@@ -165,6 +219,8 @@ unsigned CSocketWnd::Connect(const char* host, const char* port, int timeoutMs) 
         return kHostNotFound;
       case Lookup::kTimedOut:
         return kTookTooLong;
+      case Lookup::kInterrupted:
+        return CONNECT_INTERRUPTED;
     }
     if (bound.RanOut()) return kTookTooLong;
   }

@@ -6,11 +6,15 @@
 // Threading: used on the event loop's thread only.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <string>
 
 #include "platform/EventLoop.h"
 
 constexpr int INVALID_SOCKET = -1;
+// Connect's result when the interrupt check asked it to stop waiting.
+constexpr unsigned CONNECT_INTERRUPTED = 1;
 
 class CSocketWnd {
  public:
@@ -23,13 +27,29 @@ class CSocketWnd {
 
   static int InstanceCount();
 
+  // Looks a host name up: true and its first IPv4 address (network byte
+  // order) in *address, or false when the name is not found. Runs on a
+  // thread of its own while Connect waits.
+  using Resolver = std::function<bool(const std::string& host, uint32_t* address)>;
+  // Runs job on a new thread; throws std::system_error when none can start.
+  using ThreadStarter = std::function<void(std::function<void()> job)>;
+  // Replace the name lookup and the thread start (tests); an empty function
+  // restores the system's (getaddrinfo, a detached std::thread).
+  static void SetResolver(Resolver resolver);
+  static void SetThreadStarter(ThreadStarter starter);
+  // Asked at least every 100 ms while Connect waits for a lookup or a
+  // connect; when it answers true, Connect gives up and returns
+  // CONNECT_INTERRUPTED. Empty: never asked.
+  static void SetInterruptCheck(std::function<bool()> check);
+
   // Resolves host and connects to it, synchronously but bounded by timeoutMs
   // (resolution and connect together; timeoutMs <= 0 means no bound).
-  // Leading spaces of host are skipped; a host beginning with a digit is a
-  // dotted numeric address and never looked up. Returns 0 on success (the
-  // socket is then held, see Handle()) or a failure code: 10001 empty host or
-  // port 0, 10002 name not found, 10003 no socket, 10004 connect failed,
-  // 10005 the bound ran out first.
+  // Leading spaces of host are skipped; a host is a numeric address only when
+  // inet_aton accepts its whole text, every other host is looked up by name.
+  // Returns 0 on success (the socket is then held, see Handle()),
+  // CONNECT_INTERRUPTED, or a failure code: 10001 empty host or port 0, 10002
+  // name not found or no thread to look it up, 10003 no socket, 10004
+  // connect failed, 10005 the bound ran out first.
   unsigned Connect(const char* host, const char* port, int timeoutMs);
 
   // Makes the socket non-blocking and watches it for FD_READ | FD_CLOSE.

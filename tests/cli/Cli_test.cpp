@@ -33,7 +33,7 @@ class CliTest : public ::testing::Test {
   pid_t Start(std::vector<std::string> args) {
     args.insert(args.begin(), LINKWARD_CLI_PATH);
     std::vector<std::string> env = {"XDG_CONFIG_HOME=" + (dir / "config"),
-                                    "XDG_RUNTIME_DIR=" + (dir / "runtime"), "HOME=" + dir.Path(),
+                                    "XDG_RUNTIME_DIR=" + runtimeDir, "HOME=" + home,
                                     "PATH=/usr/bin:/bin"};
     std::vector<char*> argv, envp;
     for (auto& a : args) argv.push_back(a.data());
@@ -62,6 +62,15 @@ class CliTest : public ::testing::Test {
 
   CliRun Cli(const std::vector<std::string>& args) { return Finish(Start(args)); }
 
+  // Waits until the program's standard output holds text.
+  bool WaitForOutput(const std::string& text) {
+    for (int i = 0; i < 1000; ++i) {
+      if (ScratchDir::ReadFile(dir / "stdout").find(text) != std::string::npos) return true;
+      ::usleep(10'000);
+    }
+    return false;
+  }
+
   std::string Page(const std::string& name, const std::string& body) {
     return dir.WriteFile("site/" + name, body);
   }
@@ -73,6 +82,8 @@ class CliTest : public ::testing::Test {
   }
 
   ScratchDir dir;
+  std::string runtimeDir = dir / "runtime";
+  std::string home = dir.Path();
 };
 
 std::string Link(const LoopbackServer& server, const std::string& path, const std::string& text) {
@@ -87,10 +98,12 @@ TEST_F(CliTest, HelpAndErrorsThatStopBeforeATest) {
   CliRun help = Cli({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(Has(help.out, "Usage: linkward-cli"));
-  EXPECT_TRUE(Has(help.out, "--report FILE"));
   EXPECT_TRUE(Has(help.out, "--format FORMAT"));
+  EXPECT_TRUE(Has(help.out, "4 the report was not written"));
 
   const std::string notes = Page("notes.txt", "");
+  const std::string page = dir.WriteFile("page.htm", "<a href=\"http://127.0.0.1:1/\">x</a>\n");
+  const std::string taken = dir.WriteFile("taken.txt", "old list");
   const std::string usage = "Usage:";
   // clang-format off
   const std::pair<std::vector<std::string>, std::string> cases[] = {
@@ -103,7 +116,12 @@ TEST_F(CliTest, HelpAndErrorsThatStopBeforeATest) {
       {{"--format", "xml", "--report", "r", "x.htm"}, usage}, {{"--format"}, usage},
       {{dir / "site/none.htm"}, "The chosen file does not exist"},
       {{"--all-files", "--filter", notes},
-       "No files found.\n\nWas your filter option set correctly?"}};
+       "No files found.\n\nWas your filter option set correctly?"},
+      // Type 2 removes lines: it starts only when their list can be written.
+      {{"--repair", "2", "--report", dir / "no/such/bad.txt", page},
+       "the report " + dir / "no/such/bad.txt" + " cannot be created"},
+      {{"--repair", "2", "--report", taken, page}, "already exists (--yes replaces it)"},
+      {{"--repair", "2", "--report", dir / "site", page}, "is not a regular file"}};
   // clang-format on
   for (const auto& [args, err] : cases) {
     CliRun run = Cli(args);
@@ -111,40 +129,72 @@ TEST_F(CliTest, HelpAndErrorsThatStopBeforeATest) {
     EXPECT_TRUE(Has(run.err, err)) << run.err;
     EXPECT_TRUE(run.out.empty());
   }
+  EXPECT_EQ(ScratchDir::ReadFile(taken), "old list");
+  EXPECT_FALSE(Has(ScratchDir::ReadFile(page), "<!--"));
+  struct stat st;
+  EXPECT_NE(::stat((dir / "page.rep").c_str(), &st), 0);
+
+  // No private scratch directory can be made: no test, and the user is told.
+  runtimeDir = home = dir.WriteFile("plain", "");
+  CliRun noScratch = Cli({page});
+  EXPECT_EQ(noScratch.status, 2);
+  EXPECT_TRUE(Has(noScratch.err, "no private scratch directory could be made")) << noScratch.err;
+  EXPECT_TRUE(noScratch.out.empty()) << noScratch.out;
 }
 
-TEST_F(CliTest, TestWithRowsWritesLogReportAndExitsWithOne) {
+TEST_F(CliTest, RowsAreListedUnderTheirFileAndReportsWrittenOrFailedLoudly) {
   LoopbackServer server(LoopbackServer::Reply(k404));
-  std::string page = Page("index.htm", Link(server, "/gone", "Gone"));
+  std::string page = Page("index.htm", Link(server, "/gone", "\x1b[31mGone\x07"));
+  std::string url = "http://127.0.0.1:" + server.PortText() + "/gone";
   std::string report = dir / "report.txt";
+  const std::string textReport =
+      "FILE: " + page + "\n" + url + "\tHTTP Code 404 Not Found\t" + "\x1b[31mGone\x07\n";
   CliRun run = Cli({"--report", report, page});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_EQ(run.out.find('\r'), std::string::npos);
   EXPECT_EQ(run.out.rfind("Start of test ", 0), 0u);
-  EXPECT_TRUE(Has(run.out, "\n\nTesting: " + page + "\nResults for " + page +
-                               ": URLs tested: 1. URL errors: 1.\n\nEnd of test: "))
+  EXPECT_TRUE(Has(run.out, "\n\nTesting: " + page + "\n  " + url +
+                               " - HTTP Code 404 Not Found - \\x1b[31mGone\\x07\nResults for " +
+                               page + ": URLs tested: 1. URL errors: 1.\n\nEnd of test: "))
       << run.out;
-  EXPECT_EQ(ScratchDir::ReadFile(report), "FILE: " + page +
-                                              "\nhttp://127.0.0.1:" + server.PortText() +
-                                              "/gone\tHTTP Code 404 Not Found\tGone\n");
+  EXPECT_FALSE(Has(run.out, "\x1b"));
+  EXPECT_EQ(ScratchDir::ReadFile(report), textReport);  // files keep the page's bytes
   EXPECT_EQ(Stored("FileSel", "Starter"), page);
 
-  // The same report again: the replace question is answered No without --yes.
-  CliRun again = Cli({"--html", "--report", report, page});
-  EXPECT_TRUE(Has(again.err, "This file already exists"));
-  EXPECT_EQ(ScratchDir::ReadFile(report).rfind("FILE: ", 0), 0u);
+  // "-": the report follows the log on standard output.
+  CliRun toStdout = Cli({"--report", "-", page});
+  EXPECT_EQ(toStdout.status, 1) << toStdout.err;
+  size_t end = toStdout.out.find("\nEnd of test: ");
+  ASSERT_NE(end, std::string::npos) << toStdout.out;
+  size_t report0 = toStdout.out.find('\n', end + 1);
+  EXPECT_EQ(toStdout.out.substr(report0 + 1), textReport);
+
+  // A report not written fails the run with 4, rows or not: the replace
+  // question answered No (no --yes), a directory that does not exist.
+  const struct {
+    std::vector<std::string> args;
+    std::string path;
+  } failures[] = {
+      {{"--html", "--report", report, page}, report},
+      {{"--mask", std::string(21, '0'), "--report", dir / "no/r.txt", page}, dir / "no/r.txt"}};
+  for (const auto& [args, path] : failures) {
+    CliRun failed = Cli(args);
+    EXPECT_EQ(failed.status, 4) << failed.err;
+    EXPECT_TRUE(Has(failed.err, "the report was not written to " + path)) << failed.err;
+  }
+  EXPECT_EQ(ScratchDir::ReadFile(report), textReport);
   EXPECT_EQ(Cli({"--yes", "--html", "--report", report, page}).status, 1);
   EXPECT_EQ(ScratchDir::ReadFile(report).rfind("<HTML>\n<HEAD>\n<TITLE>Linkward Results", 0), 0u);
 
   // The formats for other tools; the row carries the status code.
-  const std::string url = "http://127.0.0.1:" + server.PortText() + "/gone";
   const std::pair<const char*, std::string> formats[] = {
-      {"json", "{\"rows\": [\n  {\"url\": \"" + url +
-                   "\", \"reason\": \"HTTP Code 404 Not Found\", \"siteName\": \"Gone\", "
-                   "\"file\": \"" +
-                   page + "\", \"code\": 404}\n]}\n"},
-      {"csv", "URL,Reason,Site Name,File Name\r\n" + url + ",HTTP Code 404 Not Found,Gone," + page +
-                  "\r\n"},
+      {"json",
+       "{\"rows\": [\n  {\"url\": \"" + url +
+           "\", \"reason\": \"HTTP Code 404 Not Found\", \"siteName\": \"\\u001b[31mGone\\u0007\", "
+           "\"file\": \"" +
+           page + "\", \"code\": 404}\n]}\n"},
+      {"csv", "URL,Reason,Site Name,File Name\r\n" + url +
+                  ",HTTP Code 404 Not Found,\x1b[31mGone\x07," + page + "\r\n"},
       {"junit", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"},
       {"text", "FILE: "}};
   for (const auto& [format, start] : formats) {
@@ -153,11 +203,18 @@ TEST_F(CliTest, TestWithRowsWritesLogReportAndExitsWithOne) {
   }
 }
 
-TEST_F(CliTest, MaskAndTimeoutApplyToThisRunOnly) {
+TEST_F(CliTest, OptionsApplyToThisRunOnly) {
   LoopbackServer notFound(LoopbackServer::Reply(k404));
   CliRun quiet = Cli({"--mask", std::string(21, '0'), Page("a.htm", Link(notFound, "/x", "x"))});
   EXPECT_EQ(quiet.status, 0) << quiet.err;
   EXPECT_EQ(Stored("Settings", "Filter"), "<unset>");
+
+  // --recurse takes the other files of the directory too, as the dialog does.
+  ::mkdir((dir / "site/sub").c_str(), 0700);
+  std::string deep = dir.WriteFile("site/sub/deep.htm", Link(notFound, "/deep", "Deep"));
+  CliRun recursed = Cli({"--recurse", Page("top.htm", "")});
+  EXPECT_EQ(recursed.status, 1) << recursed.err;
+  EXPECT_TRUE(Has(recursed.out, "Testing: " + deep + "\n  http://")) << recursed.out;
 
   LoopbackServer silent(LoopbackServer::NeverAnswer());
   std::string report = dir / "slow.txt";
@@ -206,19 +263,40 @@ TEST_F(CliTest, RepairRewritesFilesAndStopsWithThree) {
 TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {
   LoopbackServer fast(LoopbackServer::Reply(k404));
   LoopbackServer silent(LoopbackServer::NeverAnswer());
-  std::string page = Page("index.htm", Link(fast, "/a", "A") + Link(silent, "/b", "B"));
+  std::string line = Link(silent, "/b", "B");
+  std::string page = Page("index.htm", Link(fast, "/a", "A") + line);
   std::string report = dir / "partial.txt";
-  pid_t pid = Start({"--report", report, page});
-  ASSERT_GT(pid, 0);
-  ASSERT_TRUE(silent.WaitForRequests(1, 10000));
+  // Type 2 repairs nothing after a stop, but its list still gets the rows.
+  for (bool repair : {false, true}) {
+    SCOPED_TRACE(repair);
+    ::unlink(report.c_str());
+    std::vector<std::string> args = {"--report", report, page};
+    if (repair) args.insert(args.begin(), {"--repair", "2"});
+    pid_t pid = Start(args);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(silent.WaitForRequests(repair ? 2 : 1, 10000));
+    ::kill(pid, SIGINT);
+    CliRun run = Finish(pid);
+    EXPECT_EQ(run.status, 130);
+    EXPECT_TRUE(Has(run.out, "Testing Stopped by User\n")) << run.out;
+    EXPECT_FALSE(Has(run.out, "End of test"));
+    std::string written = ScratchDir::ReadFile(report);
+    EXPECT_TRUE(Has(written, "/a\tHTTP Code 404 Not Found\tA")) << written;
+    EXPECT_FALSE(Has(written, "/b\t"));
+    EXPECT_TRUE(Has(ScratchDir::ReadFile(page), line));
+  }
+
+  // Ctrl-C while a connect waits for an answer that never comes (60 s).
+  FullListener full;
+  std::string waiting = Page("wait.htm", "<a href=\"http://127.0.0.1:" + full.port + "/\">W</a>\n");
+  ::unlink(report.c_str());
+  pid_t pid = Start({"--timeout", "60", "--report", report, waiting});
+  ASSERT_TRUE(WaitForOutput("Testing: " + waiting));
   ::kill(pid, SIGINT);
   CliRun run = Finish(pid);
   EXPECT_EQ(run.status, 130);
-  EXPECT_TRUE(Has(run.out, "Testing Stopped by User\n")) << run.out;
-  EXPECT_FALSE(Has(run.out, "End of test"));
-  std::string written = ScratchDir::ReadFile(report);
-  EXPECT_TRUE(Has(written, "/a\tHTTP Code 404 Not Found\tA"));
-  EXPECT_FALSE(Has(written, "/b\t"));
+  EXPECT_TRUE(Has(run.out, "Testing: " + waiting + "\nTesting Stopped by User\n")) << run.out;
+  EXPECT_EQ(ScratchDir::ReadFile(report), "");  // stopped, not timed out: no row
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // Whole test runs of the results view against servers on loopback.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -93,8 +94,8 @@ TEST_F(TestRunTest, FileThatVanishedBeforeItsTurnIsLoggedWithNoLinks) {
   EXPECT_EQ(View().Rows().GetItemCount(), 0);
 }
 
-TEST_F(TestRunTest, SilentOrClosingHostTimesOutAfterTheStoredWaitLimit) {
-  settings.SetInt("Settings", "Timeout", 1);
+TEST_F(TestRunTest, SilentOrClosingHostTimesOutAfterTheWaitLimit) {
+  View().SetWaitLimit(1);
   LoopbackServer silent(LoopbackServer::NeverAnswer());
   LoopbackServer closing(LoopbackServer::CloseWithoutReply());
   View().StartTest(Page("p.htm", Anchor(Local(silent), "Silent") + Anchor(Local(closing), "Gone") +
@@ -179,15 +180,54 @@ TEST_F(TestRunTest, StopDuringAProbeClosesItWithoutARow) {
   ExpectIdle();
 }
 
-TEST_F(TestRunTest, NoFilesFoundLeavesEverythingAsItWas) {
-  View().AddResultText("http://old/", 0);
-  frame.log = "old log";
-  View().StartTest(Page("notes.txt", ""), 1, 0, 0);  // sub-directories without other files
-  EXPECT_EQ(Boxes(), Texts{"No files found.\n\nWas your filter option set correctly?"});
-  EXPECT_EQ(View().Rows().GetItemCount(), 1);
-  EXPECT_EQ(frame.log, "old log");
-  EXPECT_EQ(frame.progressCreates, 0);
-  EXPECT_FALSE(View().IsTestRunning() || loop.HasTimer(TICK_TIMER_ID));
+TEST_F(TestRunTest, EndlessReplyIsCutShortAndTheNextLinkIsProbed) {
+  LoopbackServer endless(LoopbackServer::ReplyAndStream("HTTP/1.0 404 Not Found\r\n\r\n"));
+  // 32 KB arrive at once and stay: a bounded drain leaves most of them unread,
+  // so closing resets the connection.
+  LoopbackServer large(
+      LoopbackServer::ReplyAndHold("HTTP/1.0 200 OK\r\n\r\n" + std::string(32 * 1024, 'x')));
+  LoopbackServer silent(LoopbackServer::NeverAnswer());
+  View().StartTest(Page("p.htm", Anchor(Local(endless), "Endless") + Anchor(Local(large), "Large") +
+                                     Anchor(Local(silent), "Next")),
+                   0, 0, 0);
+  loop.RunUntil([&] { return View().AwaitingReply() && View().LinkList().size() == 1; });
+  EXPECT_EQ(Rows(), Texts{Local(endless) + "|HTTP Code 404 Not Found|Endless"});
+  EXPECT_EQ(large.WaitForEnding(0, 10000), "reset");
+  View().OnStopTest();
+  EXPECT_EQ(Log().substr(Log().size() - 25), "Testing Stopped by User\r\n");
+  ExpectIdle();
+}
+
+TEST_F(TestRunTest, TestThatCannotStartLeavesEverythingAsItWas) {
+  const std::string noScratch =
+      "The test cannot start: no private scratch directory could be made for the copies of the "
+      "pages.\n\nCheck that XDG_RUNTIME_DIR, XDG_CACHE_HOME or your home directory can be "
+      "written to.";
+  const struct {
+    std::string scratchDir;
+    int recurse;
+    std::string box;
+  } cases[] = {
+      {dir / "scratch", 1, "No files found.\n\nWas your filter option set correctly?"},
+      {"", 0, noScratch},  // none could be made: never a fixed name in "/"
+      {dir / "gone", 0, noScratch},
+      {dir.WriteFile("plain", ""), 0, noScratch},
+  };
+  const std::string page = Page("notes.txt", "<a href=\"http://127.0.0.1:1/\">x</a>");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scratchDir);
+    Restart();
+    view = std::make_unique<CLinkwardView>(settings, frame, loop, c.scratchDir);
+    View().AddResultText("http://old/", 0);
+    frame.log = "old log";
+    View().StartTest(page, c.recurse, 0, 0);  // recurse: sub-directories without other files
+    EXPECT_EQ(Boxes(), Texts{c.box});
+    EXPECT_EQ(View().Rows().GetItemCount(), 1);
+    EXPECT_EQ(frame.log, "old log");
+    EXPECT_EQ(frame.progressCreates, 0);
+    EXPECT_FALSE(View().IsTestRunning());
+    EXPECT_FALSE(loop.HasTimer(TICK_TIMER_ID));
+  }
 }
 
 TEST_F(TestRunTest, SelectFilesChecksTheFileThenStoresTheChoices) {
@@ -198,7 +238,10 @@ TEST_F(TestRunTest, SelectFilesChecksTheFileThenStoresTheChoices) {
     dlg.m_nRecurse = dlg.m_nAllFiles = dlg.m_nFilter = 1;
     return IDOK;
   };
-  for (std::string bad : {dir / "missing.htm", dir / "site"}) {  // a directory is not a file
+  // Neither a directory nor a fifo is a file; opening the fifo would block.
+  const std::string fifo = dir / "site/fifo.htm";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (std::string bad : {dir / "missing.htm", dir / "site", fifo}) {
     chosen = bad;
     frame.boxes.clear();
     View().OnSelectFiles();

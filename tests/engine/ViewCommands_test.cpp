@@ -38,6 +38,19 @@ TEST_F(ViewCommandsTest, StoredMaskOfWrongLengthIsReplacedBySafeDefault) {
   EXPECT_FALSE(View().IsReported(10005));
 }
 
+TEST_F(ViewCommandsTest, StoredWaitLimitOutsideFiveToFiftyIsReplacedByFifteen) {
+  // {stored, in force and stored afterwards}
+  const std::pair<std::string, int> cases[] = {{"0", 15},       {"-5", 15}, {"4", 15}, {"51", 15},
+                                               {"3000000", 15}, {"5", 5},   {"50", 50}};
+  for (const auto& [stored, expected] : cases) {
+    SCOPED_TRACE(stored);
+    settings.SetString("Settings", "Timeout", stored);
+    Restart();
+    EXPECT_EQ(View().WaitLimitSeconds(), expected);
+    EXPECT_EQ(settings.GetString("Settings", "Timeout", ""), std::to_string(expected));
+  }
+}
+
 TEST_F(ViewCommandsTest, PreferencesOkStoresMaskAndWaitLimit) {
   const std::string watched = "000000011110000001000";
   frame.onPreferences = [&](CPreferencesDlg& dlg) {

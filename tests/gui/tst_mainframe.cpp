@@ -134,6 +134,16 @@ class TestMainFrame : public QObject {
     m_dir.reset();
   }
 
+  void identitySetsNoDisplayNameThatWouldDecorateTitles() {
+    CLinkwardGuiApp::SetIdentity();
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Linkward"));
+    // A display name set of its own would stay, and Qt would append it to
+    // every window title ("Preferences — Linkward"); unset, it follows the name.
+    QCoreApplication::setApplicationName(QStringLiteral("Other"));
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("Other"));
+    CLinkwardGuiApp::SetIdentity();
+  }
+
   void placementIsStoredBeforeShowAndUsed() {
     const QSize screen = QGuiApplication::primaryScreen()->size();
     const WindowPlacement centred = DefaultPlacement(screen.width(), screen.height());

@@ -8,8 +8,11 @@
 
 #include <cerrno>
 #include <csignal>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "platform/PollEventLoop.h"
@@ -26,35 +29,30 @@ int OpenDescriptorCount() {
   return count;
 }
 
-// A listener that never accepts, its queue filled: a further connect gets no
-// answer to its handshake and waits.
-struct FullListener {
-  int listenFd = ::socket(AF_INET, SOCK_STREAM, 0);
-  std::vector<int> fillers;
-  std::string port;
-  FullListener() {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof address;
-    auto* sa = reinterpret_cast<sockaddr*>(&address);
-    if (::bind(listenFd, sa, len) != 0 || ::listen(listenFd, 0) != 0 ||
-        ::getsockname(listenFd, sa, &len) != 0)
-      return;
-    port = std::to_string(ntohs(address.sin_port));
-    for (int i = 0; i < 4; ++i) {
-      fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
-      ::connect(fillers.back(), sa, len);
-    }
-  }
-  ~FullListener() {
-    for (int fd : fillers) ::close(fd);
-    ::close(listenFd);
-  }
-};
-
 class SocketWndTest : public ::testing::Test {
  protected:
+  ~SocketWndTest() override {
+    CSocketWnd::SetResolver(nullptr);
+    CSocketWnd::SetThreadStarter(nullptr);
+    CSocketWnd::SetInterruptCheck(nullptr);
+  }
+  // Names the fake resolver knows, all on loopback; it records every lookup.
+  // No test depends on this machine's resolver.
+  void FakeResolver() {
+    CSocketWnd::SetResolver([this](const std::string& host, uint32_t* address) {
+      std::lock_guard lock(lookupMutex);
+      lookups.push_back(host);
+      if (host != "9gag.com" && host != "163.com" && host != "1und1.de") return false;
+      *address = htonl(INADDR_LOOPBACK);
+      return true;
+    });
+  }
+  std::vector<std::string> Lookups() {
+    std::lock_guard lock(lookupMutex);
+    return lookups;
+  }
+  std::mutex lookupMutex;
+  std::vector<std::string> lookups;
   CPollEventLoop loop;
   std::vector<std::vector<int>> notices;  // {fd, event, error}
   std::unique_ptr<CSocketWnd> MakeSocket() {
@@ -64,9 +62,9 @@ class SocketWndTest : public ::testing::Test {
   }
 };
 
-TEST_F(SocketWndTest, ConnectsByAddressOrNameAndSendsExactlyTheGivenBytes) {
+TEST_F(SocketWndTest, ConnectsAndSendsExactlyTheGivenBytes) {
   LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 200 OK\r\n\r\n"));
-  for (const char* host : {"127.0.0.1", "   127.0.0.1", "localhost"}) {
+  for (const char* host : {"127.0.0.1", "   127.0.0.1"}) {
     SCOPED_TRACE(host);
     auto socket = MakeSocket();
     ASSERT_EQ(socket->Connect(host, server.PortText().c_str(), 5000), 0u);
@@ -79,12 +77,13 @@ TEST_F(SocketWndTest, ConnectsByAddressOrNameAndSendsExactlyTheGivenBytes) {
     EXPECT_STREQ(reply, "HTTP/1.0 200 OK\r\n\r\n");
     EXPECT_TRUE(socket->Close() == 0 && socket->Handle() == INVALID_SOCKET);
   }
-  ASSERT_TRUE(server.WaitForRequests(3, 5000));
+  ASSERT_TRUE(server.WaitForRequests(2, 5000));
   for (const std::string& request : server.Requests())
     EXPECT_EQ(request, "GET /a b?c HTTP/1.0\r\n\r\n");
 }
 
 TEST_F(SocketWndTest, FailedConnectsGiveTheirCodesAndLeakNothing) {
+  FakeResolver();
   FullListener full;
   const std::string refused = std::to_string(LoopbackServer::UnusedPort());
   const struct {
@@ -100,7 +99,6 @@ TEST_F(SocketWndTest, FailedConnectsGiveTheirCodesAndLeakNothing) {
       {"nohost.invalid", "80", 5000, 10002},
       {"nohost.invalid", "80", 0, 10002},  // unbounded lookups take the direct path
       {"127.0.0.1", refused, 2000, 10004},
-      {"1.2.3.x", refused, 2000, 10004},  // the all-ones address: cannot be connected to
       {"127.0.0.1", full.port, 200, 10005},
   };
   int before = OpenDescriptorCount();
@@ -111,6 +109,59 @@ TEST_F(SocketWndTest, FailedConnectsGiveTheirCodesAndLeakNothing) {
     EXPECT_EQ(socket->Handle(), INVALID_SOCKET);
   }
   EXPECT_EQ(OpenDescriptorCount(), before);
+}
+
+TEST_F(SocketWndTest, HostIsNumericOnlyWhenInetAtonTakesTheWholeText) {
+  FakeResolver();
+  LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 200 OK\r\n\r\n"));
+  const struct {
+    const char* host;
+    int waitMs;
+    unsigned code;
+    std::vector<std::string> lookups;
+  } cases[] = {
+      {"9gag.com", 2000, 0, {"9gag.com"}},
+      {"163.com", 0, 0, {"163.com"}},
+      {"1und1.de", 2000, 0, {"1und1.de"}},
+      {"127.0.0.1", 2000, 0, {}},
+      {"127.1", 2000, 0, {}},  // inet_aton's short form of 127.0.0.1
+      {"127.0.0.1x", 2000, 10002, {"127.0.0.1x"}},
+      {"127.0.0.1 x", 2000, 10002, {"127.0.0.1 x"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.host);
+    lookups.clear();
+    auto socket = MakeSocket();
+    EXPECT_EQ(socket->Connect(c.host, server.PortText().c_str(), c.waitMs), c.code);
+    EXPECT_EQ(Lookups(), c.lookups);
+  }
+}
+
+TEST_F(SocketWndTest, LookupWithoutAThreadOrInterruptedEndsWithoutWaiting) {
+  FullListener full;
+  std::vector<int> starts;
+  CSocketWnd::SetThreadStarter([&](std::function<void()>) {
+    starts.push_back(1);
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  });
+  auto socket = MakeSocket();
+  EXPECT_EQ(socket->Connect("example.com", "80", 5000), 10002u);
+  EXPECT_EQ(starts.size(), 1u);
+
+  // Asked to stop: a lookup that never ends and a connect that gets no answer
+  // both give up, within the bound of 60 s that they would otherwise wait.
+  CSocketWnd::SetThreadStarter(nullptr);
+  auto release = std::make_shared<std::promise<void>>();
+  std::shared_future<void> released = release->get_future().share();
+  CSocketWnd::SetResolver([released](const std::string&, uint32_t*) {
+    released.wait();
+    return false;
+  });
+  CSocketWnd::SetInterruptCheck([] { return true; });
+  EXPECT_EQ(socket->Connect("example.com", "80", 60000), CONNECT_INTERRUPTED);
+  EXPECT_EQ(socket->Connect("127.0.0.1", full.port.c_str(), 60000), CONNECT_INTERRUPTED);
+  EXPECT_EQ(socket->Handle(), INVALID_SOCKET);
+  release->set_value();
 }
 
 TEST_F(SocketWndTest, RelaysEveryReadAndOneCloseUnchanged) {

@@ -33,14 +33,15 @@ int ListenOnLoopback(int* port) {
   return fd;
 }
 
-void SendAll(int fd, const std::string& bytes) {
+bool SendAll(int fd, const std::string& bytes) {
   size_t sent = 0;
   while (sent < bytes.size()) {
     ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n <= 0) return false;
     sent += static_cast<size_t>(n);
   }
+  return true;
 }
 
 }  // namespace
@@ -74,6 +75,12 @@ LoopbackServer::Script LoopbackServer::NeverAnswer() {
 LoopbackServer::Script LoopbackServer::Greet(std::string greeting) {
   Script script;
   script.greeting = std::move(greeting);
+  return script;
+}
+
+LoopbackServer::Script LoopbackServer::ReplyAndStream(std::string bytes) {
+  Script script = Reply(std::move(bytes));
+  script.streamBlock = std::string(65536, 'x');
   return script;
 }
 
@@ -113,6 +120,7 @@ void LoopbackServer::AcceptLoop() {
     if (fd < 0) continue;
     std::lock_guard lock(m_mutex);
     m_requests.emplace_back();
+    m_endings.emplace_back();
     m_connThreads.emplace_back([this, fd, i = index++] { Serve(fd, i); });
   }
 }
@@ -160,7 +168,27 @@ void LoopbackServer::Serve(int fd, int index) {
     if (i > 0 && script.segmentDelayMs > 0 && !PauseMs(script.segmentDelayMs)) break;
     SendAll(fd, segments[i]);
   }
-  if (!script.closeAfterReply) PauseMs(-1);
+  if (!script.streamBlock.empty()) {
+    while (PauseMs(0) && SendAll(fd, script.streamBlock)) {
+    }
+  }
+  if (!script.closeAfterReply) {
+    // Hold until the client goes, and record how it went.
+    std::string ending;
+    while (ending.empty()) {
+      pollfd fds[2] = {{fd, POLLIN, 0}, {m_nWake[0], POLLIN, 0}};
+      int n = ::poll(fds, 2, -1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 || fds[1].revents != 0) break;
+      char buf[4096];
+      ssize_t got = ::recv(fd, buf, sizeof buf, 0);
+      if (got == 0) ending = "closed";
+      if (got < 0 && errno != EINTR) ending = errno == ECONNRESET ? "reset" : "error";
+    }
+    std::lock_guard lock(m_mutex);
+    m_endings[static_cast<size_t>(index)] = ending;
+  }
+  m_recorded.notify_all();
   ::close(fd);
 }
 
@@ -180,10 +208,41 @@ bool LoopbackServer::WaitForRequests(int n, int timeoutMs) const {
                              [&] { return m_nRecorded >= n; });
 }
 
+std::string LoopbackServer::WaitForEnding(int index, int timeoutMs) const {
+  std::unique_lock lock(m_mutex);
+  auto ended = [&] {
+    return static_cast<size_t>(index) < m_endings.size() &&
+           !m_endings[static_cast<size_t>(index)].empty();
+  };
+  if (!m_recorded.wait_for(lock, std::chrono::milliseconds(timeoutMs), ended)) return "";
+  return m_endings[static_cast<size_t>(index)];
+}
+
 int LoopbackServer::UnusedPort() {
   int port = 0;
   int fd = ListenOnLoopback(&port);
   if (fd < 0) return 0;
   ::close(fd);
   return port;
+}
+
+FullListener::FullListener() : m_nListen(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof address;
+  auto* sa = reinterpret_cast<sockaddr*>(&address);
+  if (::bind(m_nListen, sa, len) != 0 || ::listen(m_nListen, 0) != 0 ||
+      ::getsockname(m_nListen, sa, &len) != 0)
+    return;
+  port = std::to_string(ntohs(address.sin_port));
+  for (int i = 0; i < 4; ++i) {
+    m_fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    ::connect(m_fillers.back(), sa, len);
+  }
+}
+
+FullListener::~FullListener() {
+  for (int fd : m_fillers) ::close(fd);
+  ::close(m_nListen);
 }

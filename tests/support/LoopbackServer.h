@@ -7,7 +7,10 @@
 //      or until requestTimeoutMs have passed, and record those bytes;
 //   3. send the reply segments in order, pausing segmentDelayMs before each
 //      segment after the first;
-//   4. close the connection, or hold it open until the server is destroyed.
+//   4. send streamBlock again and again, if there is one, until the client
+//      closes or stops reading for 2 s, or the server is destroyed;
+//   5. close the connection, or hold it open until the client leaves (see
+//      WaitForEnding) or the server is destroyed.
 //
 //   LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 200 OK\r\n\r\n"));
 //   ... connect to 127.0.0.1:server.Port() ...
@@ -33,6 +36,7 @@ class LoopbackServer {
     int segmentDelayMs = 0;             // pause before every segment but the first
     bool closeAfterReply = true;        // false: hold the connection until destruction
     int requestTimeoutMs = 300;         // how long to wait for the request
+    std::string streamBlock;            // after the reply, sent without end
     // When set, gives the reply (one segment) from the bytes received; used
     // instead of segments. Runs on the connection's thread.
     std::function<std::string(const std::string& request)> replyFor;
@@ -41,10 +45,11 @@ class LoopbackServer {
   // The common scripts.
   static Script Reply(std::string bytes);  // reply, then close
   static Script ReplyInSegments(std::vector<std::string> segments, int delayMs);
-  static Script ReplyAndHold(std::string bytes);  // reply, keep the connection open
-  static Script CloseWithoutReply();              // read the request, then close
-  static Script NeverAnswer();                    // read the request, then hold silently
-  static Script Greet(std::string greeting);      // ftp-like: greet at once, then close
+  static Script ReplyAndHold(std::string bytes);    // reply, keep the connection open
+  static Script CloseWithoutReply();                // read the request, then close
+  static Script NeverAnswer();                      // read the request, then hold silently
+  static Script Greet(std::string greeting);        // ftp-like: greet at once, then close
+  static Script ReplyAndStream(std::string bytes);  // reply, then a body without end
 
   // Every connection follows the same script.
   explicit LoopbackServer(Script script);
@@ -67,6 +72,11 @@ class LoopbackServer {
   // false when timeoutMs passed first.
   bool WaitForRequests(int n, int timeoutMs) const;
 
+  // How the client left held connection index (counted from 0): "closed"
+  // (an orderly close), "reset" (closed with data it never read) or "error";
+  // "" when it has not left within timeoutMs.
+  std::string WaitForEnding(int index, int timeoutMs) const;
+
   // A port on 127.0.0.1 that nothing listens on (bound, looked up, closed).
   static int UnusedPort();
 
@@ -86,5 +96,21 @@ class LoopbackServer {
   mutable std::condition_variable m_recorded;
   std::vector<std::thread> m_connThreads;
   std::vector<std::string> m_requests;
+  std::vector<std::string> m_endings;
   int m_nRecorded = 0;
+};
+
+// A listener on 127.0.0.1 that never accepts, its queue filled: a further
+// connect to its port gets no answer to its handshake and waits.
+class FullListener {
+ public:
+  FullListener();
+  ~FullListener();
+  FullListener(const FullListener&) = delete;
+  FullListener& operator=(const FullListener&) = delete;
+  std::string port;  // as text; empty when the listener could not be made
+
+ private:
+  int m_nListen;
+  std::vector<int> m_fillers;
 };
