@@ -55,9 +55,16 @@ std::string Collapse(const std::string& text) {
   return out;
 }
 
+// The line of the attribute's value; an empty value has no position of its
+// own, so the attribute name's line stands for it.
+int ValueLine(const GumboAttribute* attr) {
+  unsigned line = attr->value_start.line ? attr->value_start.line : attr->name_start.line;
+  return static_cast<int>(std::max(line, 1u));
+}
+
 struct RawLink {
   PageLink link;
-  unsigned offset;  // of the attribute value in the page
+  unsigned offset;  // of the attribute in the page
   int part;         // the candidate's place within a srcset
 };
 
@@ -94,8 +101,8 @@ void Extractor::AddLink(const GumboAttribute* attr, std::string text) {
   raw.link.written = WrittenValue(attr);
   raw.link.url = Trim(attr->value, std::strlen(attr->value));
   raw.link.text = std::move(text);
-  raw.link.line = static_cast<int>(attr->value_start.line);
-  raw.offset = attr->value_start.offset;
+  raw.link.line = ValueLine(attr);
+  raw.offset = attr->name_start.offset;
   raw.part = 0;
   m_links.push_back(std::move(raw));
 }
@@ -110,8 +117,8 @@ void Extractor::AddSrcset(const GumboAttribute* attr) {
     RawLink raw;
     raw.link.written = std::move(written[i]);
     raw.link.url = std::move(urls[i]);
-    raw.link.line = static_cast<int>(attr->value_start.line);
-    raw.offset = attr->value_start.offset;
+    raw.link.line = ValueLine(attr);
+    raw.offset = attr->name_start.offset;
     raw.part = static_cast<int>(i);
     m_links.push_back(std::move(raw));
   }
@@ -226,6 +233,9 @@ void Extractor::Walk(const GumboNode* root, ParsedPage* page) {
   for (size_t i = 0; i < m_links.size(); ++i) {
     if (i > 0 && m_links[i].offset == m_links[i - 1].offset &&
         m_links[i].part == m_links[i - 1].part) {
+      // The text may have gone to the clone.
+      if (page->links.back().text.empty())
+        page->links.back().text = std::move(m_links[i].link.text);
       continue;
     }
     page->links.push_back(std::move(m_links[i].link));
