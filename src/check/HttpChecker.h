@@ -20,7 +20,7 @@
 #include "platform/EventLoop.h"
 
 struct HttpCheckOptions {
-  int timeoutMs = 15000;   // bounds each request, redirects included
+  int timeoutMs = 15000;  // bounds each request, redirects included
   int maxTransfers = 128;  // 1..256
   int maxPerHost = 2;      // 1..16
   std::string caFile;      // empty: $SSL_CERT_FILE, else the system store
