@@ -41,6 +41,8 @@ struct ParsedPage {
 ParsedPage ParsePage(const char* data, size_t length, bool namesOnly = false);
 
 // Reads the file at path and parses it. Returns false when it cannot be read.
+// A file that is plainly not a page (a NUL byte and no '<' in its first
+// kilobyte: an image, an archive) is not parsed and has no links.
 bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly = false);
 
 // Splits a srcset value into its candidates' addresses (descriptors dropped),
