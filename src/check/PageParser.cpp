@@ -288,23 +288,25 @@ namespace {
 // parser's tree is some 25 times the page); pages past kRegionPageLimit use
 // the heap all the same.
 constexpr size_t kRegionPageLimit = 64u << 20;
-constexpr size_t kRegionBlock = 1u << 20;
 
 class Region {
  public:
+  // Blocks in proportion to the page: the parser needs some 25 bytes a byte.
+  explicit Region(size_t pageLength)
+      : m_nBlock(std::clamp<size_t>(pageLength * 8, 64u << 10, 4u << 20)) {}
   ~Region() { Release(); }
   // Zeroed, as the heap's fresh memory mostly is: the parser leaves the
   // position of an empty attribute value unset.
   void* Allocate(size_t size) {
     size = (size + 15) & ~size_t{15};
-    if (size > kRegionBlock / 4) {
+    if (size > m_nBlock / 4) {
       m_blocks.push_back(static_cast<char*>(std::calloc(1, size)));
       return m_blocks.back();
     }
     if (m_nLeft < size) {
-      m_blocks.push_back(static_cast<char*>(std::calloc(1, kRegionBlock)));
+      m_blocks.push_back(static_cast<char*>(std::calloc(1, m_nBlock)));
       m_pNext = m_blocks.back();
-      m_nLeft = kRegionBlock;
+      m_nLeft = m_nBlock;
     }
     void* p = m_pNext;
     m_pNext += size;
@@ -319,6 +321,7 @@ class Region {
   }
 
  private:
+  size_t m_nBlock;
   std::vector<char*> m_blocks;
   char* m_pNext = nullptr;
   size_t m_nLeft = 0;
@@ -335,7 +338,7 @@ void RegionFree(void*, void*) {}
 ParsedPage ParsePage(const char* data, size_t length, bool namesOnly) {
   GumboOptions options = kGumboDefaultOptions;
   options.max_errors = 0;  // the errors are not wanted; recording them costs time
-  Region region;
+  Region region(length);
   if (length <= kRegionPageLimit) {
     options.allocator = RegionAllocate;
     options.deallocator = RegionFree;
