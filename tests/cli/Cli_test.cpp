@@ -98,6 +98,8 @@ TEST_F(CliTest, HelpAndErrorsThatStopBeforeATest) {
       {{"--timeout", "abc", "x.htm"}, usage}, {{"--html", "x.htm"}, usage},
       {{"--repair", "2", "x.htm"}, usage}, {{"--repair", "3", "x.htm"}, usage},
       {{"--bogus", "x.htm"}, usage}, {{"a.htm", "b.htm"}, usage},
+      {{"--full", "--jobs", "0", "x.htm"}, usage}, {{"--full", "--per-host", "17", "x.htm"}, usage},
+      {{"--root", dir.Path(), "x.htm"}, usage},
       {{dir / "site/none.htm"}, "The chosen file does not exist"},
       {{"--all-files", "--filter", notes},
        "No files found.\n\nWas your filter option set correctly?"}};
@@ -132,6 +134,21 @@ TEST_F(CliTest, TestWithRowsWritesLogReportAndExitsWithOne) {
   EXPECT_EQ(ScratchDir::ReadFile(report).rfind("FILE: ", 0), 0u);
   EXPECT_EQ(Cli({"--yes", "--html", "--report", report, page}).status, 1);
   EXPECT_EQ(ScratchDir::ReadFile(report).rfind("<HTML>\n<HEAD>\n<TITLE>Linkward Results", 0), 0u);
+}
+
+TEST_F(CliTest, FullCheckListsLocalLinksFromTheGivenRoot) {
+  ::mkdir((dir / "site/root").c_str(), 0700);
+  Page("root/there.htm", "<p id=here>");
+  std::string page = Page("index.htm", "<a href=\"/there.htm#here\">Fine</a>\n"
+                                       "<a href=\"/there.htm#gone\">Gone</a>\n"
+                                       "<a href=\"missing.htm?a=1&amp;b=2\">Lost</a>\n");
+  std::string report = dir / "report.txt";
+  CliRun run = Cli({"--full", "--root", dir / "site/root", "--report", report, page});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_TRUE(Has(run.out, "Results for " + page + ": URLs tested: 3. URL errors: 2.")) << run.out;
+  EXPECT_EQ(ScratchDir::ReadFile(report), "FILE: " + page +
+                                              "\n/there.htm#gone\tFragment Not Found\tGone\n"
+                                              "missing.htm?a=1&amp;b=2\tLocal File Not Found\tLost\n");
 }
 
 TEST_F(CliTest, MaskAndTimeoutApplyToThisRunOnly) {
