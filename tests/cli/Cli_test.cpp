@@ -139,16 +139,18 @@ TEST_F(CliTest, TestWithRowsWritesLogReportAndExitsWithOne) {
 TEST_F(CliTest, FullCheckListsLocalLinksFromTheGivenRoot) {
   ::mkdir((dir / "site/root").c_str(), 0700);
   Page("root/there.htm", "<p id=here>");
-  std::string page = Page("index.htm", "<a href=\"/there.htm#here\">Fine</a>\n"
-                                       "<a href=\"/there.htm#gone\">Gone</a>\n"
-                                       "<a href=\"missing.htm?a=1&amp;b=2\">Lost</a>\n");
+  std::string page = Page("index.htm",
+                          "<a href=\"/there.htm#here\">Fine</a>\n"
+                          "<a href=\"/there.htm#gone\">Gone</a>\n"
+                          "<a href=\"missing.htm?a=1&amp;b=2\">Lost</a>\n");
   std::string report = dir / "report.txt";
   CliRun run = Cli({"--full", "--root", dir / "site/root", "--report", report, page});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_TRUE(Has(run.out, "Results for " + page + ": URLs tested: 3. URL errors: 2.")) << run.out;
-  EXPECT_EQ(ScratchDir::ReadFile(report), "FILE: " + page +
-                                              "\n/there.htm#gone\tFragment Not Found\tGone\n"
-                                              "missing.htm?a=1&amp;b=2\tLocal File Not Found\tLost\n");
+  EXPECT_EQ(ScratchDir::ReadFile(report),
+            "FILE: " + page +
+                "\n/there.htm#gone\tFragment Not Found\tGone\n"
+                "missing.htm?a=1&amp;b=2\tLocal File Not Found\tLost\n");
 }
 
 TEST_F(CliTest, MaskAndTimeoutApplyToThisRunOnly) {
