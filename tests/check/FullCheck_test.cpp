@@ -199,8 +199,10 @@ TEST_F(FullCheckTest, RowsWaitForEarlierFilesAndEachAddressIsAskedOnce) {
                         Anchor("http://h.test/ok", "Fine"));
   std::string b =
       Page("b.htm", Anchor("missing.htm", "Gone") + Anchor("http://h.test/x#2", "X two"));
-  std::string c = Page("c.htm", Anchor("http://h.test/moved", "Moved") +
-                                    Anchor("http://h.test/temp", "Temp") + Anchor("a.htm", "A"));
+  // c's base makes its relative link a remote one.
+  std::string c =
+      Page("c.htm", "<base href=\"http://base.test/d/\">" + Anchor("http://h.test/moved", "Moved") +
+                        Anchor("http://h.test/temp", "Temp") + Anchor("a.htm", "A"));
 
   Start(a, 1);
   ASSERT_EQ(made, 1);
@@ -227,8 +229,8 @@ TEST_F(FullCheckTest, RowsWaitForEarlierFilesAndEachAddressIsAskedOnce) {
   EXPECT_EQ(View().Rows().GetItemDetails(4).finalUrl, "http://h.test/new");
   std::vector<std::string> asked = remote.asked;
   std::sort(asked.begin(), asked.end());
-  EXPECT_EQ(asked, (Texts{"http://h.test/moved", "http://h.test/ok", "http://h.test/temp",
-                          "http://h.test/x", "http://slow.test/"}));
+  EXPECT_EQ(asked, (Texts{"http://base.test/d/a.htm", "http://h.test/moved", "http://h.test/ok",
+                          "http://h.test/temp", "http://h.test/x", "http://slow.test/"}));
   EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(a, 3, 2) + FileLog(b, 2, 2) +
                        FileLog(c, 3, 1) + "End of test: <date>\r\n");
   EXPECT_EQ(frame.beeps, std::vector<unsigned>{0});
