@@ -25,6 +25,16 @@ const char* const CLI_USAGE =
     "                     out the line, 1 point the link at its own file, 2 remove\n"
     "                     the line and save the bad URLs in the --report file\n"
     "                     (checked before any file is touched)\n"
+    "  --full             full check: also https://, relative, file: and #fragment\n"
+    "                     links, many at a time\n"
+    "  --jobs N           full check: at most N remote checks at once (1 to 256,\n"
+    "                     default 128)\n"
+    "  --per-host N       full check: at most N at once to one host (1 to 16,\n"
+    "                     default 2)\n"
+    "  --root DIR         full check: where root-relative links (\"/x.html\") start\n"
+    "                     (default: FILE's directory)\n"
+    "  --ca-file FILE     full check: trust the certificates of FILE instead of\n"
+    "                     the system's (default: $SSL_CERT_FILE when set)\n"
     "  --yes              answer Yes to questions (such as replacing a report)\n"
     "  --help             show this text\n"
     "\n"
@@ -92,6 +102,28 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       o.yes = true;
     } else if (!endOfOptions && (arg == "--help" || arg == "-h")) {
       o.help = true;
+    } else if (!endOfOptions && arg == "--full") {
+      o.full = true;
+    } else if (!endOfOptions && (arg == "--jobs" || arg == "--per-host")) {
+      bool jobs = arg == "--jobs";
+      const char* v = value(jobs ? "--jobs" : "--per-host");
+      long number = 0;
+      if (!v) return false;
+      if (!ParseNumber(v, 1, jobs ? 256 : 16, &number)) {
+        *error =
+            jobs ? "--jobs needs a number from 1 to 256" : "--per-host needs a number from 1 to 16";
+        return false;
+      }
+      (jobs ? o.jobs : o.perHost) = static_cast<int>(number);
+    } else if (!endOfOptions && (arg == "--root" || arg == "--ca-file")) {
+      bool root = arg == "--root";
+      const char* v = value(root ? "--root" : "--ca-file");
+      if (!v) return false;
+      if (*v == '\0') {
+        *error = arg + (root ? " needs a directory" : " needs a file name");
+        return false;
+      }
+      (root ? o.root : o.caFile) = v;
     } else if (!endOfOptions && arg == "--mask") {
       const char* v = value("--mask");
       if (!v) return false;
@@ -144,6 +176,10 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
   }
   if (o.file.empty()) {
     *error = "no FILE given";
+    return false;
+  }
+  if (!o.full && (o.jobs != 128 || o.perHost != 2 || !o.root.empty() || !o.caFile.empty())) {
+    *error = "--jobs, --per-host, --root and --ca-file need --full";
     return false;
   }
   if (formatOption && o.reportPath.empty()) {

@@ -16,6 +16,11 @@ struct CliOptions {
   int repairType = -1;   // -1: no repair pass
   bool yes = false;
   bool help = false;
+  bool full = false;  // the full check
+  int jobs = 128;
+  int perHost = 2;
+  std::string root;
+  std::string caFile;
   std::string file;
 };
 

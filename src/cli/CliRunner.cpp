@@ -126,6 +126,15 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     frame.ListRows(&view.Rows());
     if (options.hasMask) view.FilterMask() = options.mask;
     if (options.hasTimeout) view.SetWaitLimit(options.timeoutSeconds);
+    if (options.full) {
+      FullCheckOptions full;
+      full.enabled = true;
+      full.root = options.root;
+      full.maxTransfers = options.jobs;
+      full.maxPerHost = options.perHost;
+      full.caFile = options.caFile;
+      view.SetFullCheckOptions(full);
+    }
 
     InterruptGuard guard;
     CSocketWnd::SetInterruptCheck(Interrupted);

@@ -67,6 +67,7 @@ CLinkwardView::CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop
 }
 
 CLinkwardView::~CLinkwardView() {
+  m_pFullCheck.reset();
   KillTimers();
   ResetRun(false);
   m_repair.CloseAll();
@@ -181,6 +182,11 @@ void CLinkwardView::OnSelectFiles() {
 }
 
 void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int filter) {
+  StartTest(std::move(path), recurse, allFiles, filter, m_fullOptions);
+}
+
+void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int filter,
+                              const FullCheckOptions& full) {
   StringList files;
   BuildFileList(files, path, recurse, allFiles, filter);
   m_nFileCount = static_cast<int>(files.size());
@@ -218,6 +224,29 @@ void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int f
   m_frame.LogClear();
   m_rows.DeleteAllItems();
   AppendLog("Start of test " + NowLongDateTime() + "\r\n");
+
+  if (full.enabled) {
+    m_pFullCheck.reset();
+    HttpCheckOptions http;
+    http.timeoutMs = m_nWaitMs;
+    http.maxTransfers = full.maxTransfers;
+    http.maxPerHost = full.maxPerHost;
+    http.caFile = full.caFile;
+    std::unique_ptr<IRemoteChecker> remote = m_remoteFactory
+                                                 ? m_remoteFactory(m_loop, http)
+                                                 : std::make_unique<CHttpChecker>(m_loop, http);
+    std::string root = full.root.empty() ? DirectoryOfPath(path) : full.root;
+    m_pFullCheck =
+        std::make_unique<CFullCheck>(*this, m_loop, std::move(m_files), root, std::move(remote));
+    m_files.clear();
+    if (!m_pFullCheck->Start()) {
+      m_pFullCheck.reset();
+      ResetRun(true);
+      m_frame.MessageBox("The full check could not be started", MB_OK);
+    }
+    m_frame.CommandStateChanged();
+    return;
+  }
 
   m_loop.SetTimer(TICK_TIMER_ID, TICK_TIMER_MS, [this](int id) { OnTimer(id); });
   m_bTickTimer = 1;
@@ -318,7 +347,17 @@ void CLinkwardView::KillTimers() {
   }
 }
 
+void CLinkwardView::OnFullCheckEnded() {
+  ResetRun(true);
+  AppendLog("End of test: " + NowLongDateTime());
+  m_frame.SetPaneText(1, "Search Complete");
+  m_frame.SetPaneText(2, "");
+  m_frame.MessageBeep(0);
+  m_frame.CommandStateChanged();
+}
+
 void CLinkwardView::OnStopTest() {
+  if (m_pFullCheck) m_pFullCheck->Stop();
   KillTimers();
   ResetRun(true);
   AppendLog("Testing Stopped by User");
@@ -326,6 +365,7 @@ void CLinkwardView::OnStopTest() {
 }
 
 void CLinkwardView::ResetRun(bool withStatusTexts) {
+  if (m_pFullCheck && m_pFullCheck->Running()) m_pFullCheck->Stop();
   if (m_pSocket) {
     m_pSocket->Close();
     m_pSocket.reset();

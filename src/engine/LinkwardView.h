@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "check/FullCheck.h"
 #include "engine/FileDiscovery.h"
 #include "engine/OutcomeTable.h"
 #include "platform/EventLoop.h"
@@ -53,9 +54,9 @@ class CLinkwardView {
 
   // Commands and their availability.
   void OnSelectFiles();
-  bool OnUpdateSelectFiles() const { return !m_bTickTimer; }
+  bool OnUpdateSelectFiles() const { return !IsTestRunning(); }
   void OnStopTest();
-  bool OnUpdateStopTest() const { return m_bTickTimer != 0; }
+  bool OnUpdateStopTest() const { return IsTestRunning(); }
   void OnPreferences();
   void OnExport();
   bool OnUpdateExport() const { return m_rows.GetItemCount() > 0; }
@@ -65,8 +66,19 @@ class CLinkwardView {
   void OnRepair();
   bool OnUpdateRepair() const { return m_bTestEnded != 0; }
 
-  // The test run.
+  // The test run: the described test, or the full check when full.enabled.
+  // The first form takes the full check's choices set last (off by default).
   void StartTest(std::string path, int recurse, int allFiles, int filter);
+  void StartTest(std::string path, int recurse, int allFiles, int filter,
+                 const FullCheckOptions& full);
+  void SetFullCheckOptions(FullCheckOptions options) { m_fullOptions = std::move(options); }
+  const FullCheckOptions& GetFullCheckOptions() const { return m_fullOptions; }
+  // What judges the full check's remote links; by default a CHttpChecker.
+  void SetRemoteCheckerFactory(RemoteCheckerFactory factory) {
+    m_remoteFactory = std::move(factory);
+  }
+  // The full check has listed its last file.
+  void OnFullCheckEnded();
   void OnTimer(int id);
   void Advance();
   void ProbeNextLink();
@@ -121,10 +133,14 @@ class CLinkwardView {
   int EndFileRepair(const std::string& path) { return m_repair.EndFileRepair(path); }
 
   // State, for faces and tests.
-  bool IsTestRunning() const { return m_bTickTimer != 0; }
+  bool IsTestRunning() const {
+    return m_bTickTimer != 0 || (m_pFullCheck && m_pFullCheck->Running());
+  }
+  const CFullCheck* FullCheck() const { return m_pFullCheck.get(); }
   bool TestEnded() const { return m_bTestEnded != 0; }
   bool UnclassifiedCode() const { return m_bUnclassified != 0; }
   const CProgressDlg* ProgressWindow() const { return m_pProgress.get(); }
+  CProgressDlg* Progress() { return m_pProgress.get(); }
   const CSocketWnd* CurrentSocket() const { return m_pSocket.get(); }
   const StringList& FileList() const { return m_files; }
   const StringList& LinkList() const { return m_links; }
@@ -188,4 +204,8 @@ class CLinkwardView {
   bool m_bReportWritten = false;
 
   CResultRows m_rows;
+
+  FullCheckOptions m_fullOptions;
+  RemoteCheckerFactory m_remoteFactory;
+  std::unique_ptr<CFullCheck> m_pFullCheck;
 };

@@ -114,6 +114,8 @@ TEST_F(CliTest, HelpAndErrorsThatStopBeforeATest) {
       {{"--bogus", "x.htm"}, usage}, {{"a.htm", "b.htm"}, usage},
       {{"--format", "json", "x.htm"}, "--format needs --report FILE"},
       {{"--format", "xml", "--report", "r", "x.htm"}, usage}, {{"--format"}, usage},
+      {{"--full", "--jobs", "0", "x.htm"}, usage}, {{"--full", "--per-host", "17", "x.htm"}, usage},
+      {{"--root", dir.Path(), "x.htm"}, usage},
       {{dir / "site/none.htm"}, "The chosen file does not exist"},
       {{"--all-files", "--filter", notes},
        "No files found.\n\nWas your filter option set correctly?"},
@@ -201,6 +203,23 @@ TEST_F(CliTest, RowsAreListedUnderTheirFileAndReportsWrittenOrFailedLoudly) {
     EXPECT_EQ(Cli({"--yes", "--format", format, "--report", report, page}).status, 1);
     EXPECT_EQ(ScratchDir::ReadFile(report).substr(0, start.size()), start) << format;
   }
+}
+
+TEST_F(CliTest, FullCheckListsLocalLinksFromTheGivenRoot) {
+  ::mkdir((dir / "site/root").c_str(), 0700);
+  Page("root/there.htm", "<p id=here>");
+  std::string page = Page("index.htm",
+                          "<a href=\"/there.htm#here\">Fine</a>\n"
+                          "<a href=\"/there.htm#gone\">Gone</a>\n"
+                          "<a href=\"missing.htm?a=1&amp;b=2\">Lost</a>\n");
+  std::string report = dir / "report.txt";
+  CliRun run = Cli({"--full", "--root", dir / "site/root", "--report", report, page});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_TRUE(Has(run.out, "Results for " + page + ": URLs tested: 3. URL errors: 2.")) << run.out;
+  EXPECT_EQ(ScratchDir::ReadFile(report),
+            "FILE: " + page +
+                "\n/there.htm#gone\tFragment Not Found\tGone\n"
+                "missing.htm?a=1&amp;b=2\tLocal File Not Found\tLost\n");
 }
 
 TEST_F(CliTest, OptionsApplyToThisRunOnly) {

@@ -1,0 +1,60 @@
+// CFullCheck: the full check of a file list. Pages are read and parsed on
+// worker threads (page order, a bounded distance ahead of the listing) and
+// their local links resolved and looked up there; the loop's thread judges
+// fragments, hands remote links to an IRemoteChecker (each distinct address
+// once), and lists each file's rows once all its links and all earlier files
+// are judged, through the view: the same rows, log lines, summaries, panes
+// and progress window as the described test.
+//
+// Threading: every member is called on the loop's thread; workers share only
+// the job and result queues and wake the loop through a socket pair.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "check/HttpChecker.h"
+#include "engine/FileDiscovery.h"
+
+class CLinkwardView;
+
+// The full check's choices.
+struct FullCheckOptions {
+  bool enabled = false;
+  std::string root;  // root-relative links start here; empty: the chosen file's directory
+  int maxTransfers = 128;
+  int maxPerHost = 2;
+  std::string caFile;
+};
+
+using RemoteCheckerFactory =
+    std::function<std::unique_ptr<IRemoteChecker>(IEventLoop&, const HttpCheckOptions&)>;
+
+class CFullCheck {
+ public:
+  // root: an existing directory. parseThreads: 0 for one per processor.
+  CFullCheck(CLinkwardView& view, IEventLoop& loop, StringList files, const std::string& root,
+             std::unique_ptr<IRemoteChecker> remote, int parseThreads = 0);
+  ~CFullCheck();  // stops and waits for the workers
+  CFullCheck(const CFullCheck&) = delete;
+  CFullCheck& operator=(const CFullCheck&) = delete;
+
+  // Logs the first file and starts the workers; false when no file is
+  // given or the workers cannot be woken (nothing started then). When the
+  // last file is listed, the view's OnFullCheckEnded runs (from the loop).
+  bool Start();
+  // Cancels the remote checks and stops the workers without waiting; rows
+  // already listed stay. No view call follows.
+  void Stop();
+  bool Running() const;
+
+  // Links judged and links found so far (links that are not tested excluded).
+  int64_t LinksJudged() const;
+  int64_t LinksFound() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> m_pImpl;
+};

@@ -1,0 +1,218 @@
+#include "check/LinkResolver.h"
+
+#include <curl/curl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+bool IsHex(char c) {
+  return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  return (std::tolower(static_cast<unsigned char>(c)) - 'a') + 10;
+}
+
+// What a browser does before parsing: escape bytes a URL cannot hold (space,
+// controls, non-ASCII, a '%' that starts no escape) and read '\' as '/'.
+std::string Escape(const std::string& url) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(url.size());
+  for (size_t i = 0; i < url.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(url[i]);
+    bool badPercent = c == '%' && !(i + 2 < url.size() && IsHex(url[i + 1]) && IsHex(url[i + 2]));
+    if (c <= 0x20 || c >= 0x7F || badPercent) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else if (c == '\\') {
+      out += '/';
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+// The lower-cased scheme of url, or "" when it has none.
+std::string SchemeOf(const std::string& url) {
+  size_t i = 0;
+  if (url.empty() || !std::isalpha(static_cast<unsigned char>(url[0]))) return std::string();
+  while (i < url.size() && (std::isalnum(static_cast<unsigned char>(url[i])) || url[i] == '+' ||
+                            url[i] == '-' || url[i] == '.')) {
+    ++i;
+  }
+  if (i >= url.size() || url[i] != ':') return std::string();
+  std::string scheme = url.substr(0, i);
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return scheme;
+}
+
+std::string GetPart(CURLU* h, CURLUPart part, unsigned flags, bool* ok) {
+  char* text = nullptr;
+  CURLUcode rc = curl_url_get(h, part, &text, flags);
+  if (rc != CURLUE_OK) {
+    if (ok && rc != CURLUE_NO_FRAGMENT) *ok = false;
+    return std::string();
+  }
+  std::string value = text;
+  curl_free(text);
+  return value;
+}
+
+CURLU* FileUrl(const std::string& absolutePath) {
+  CURLU* h = curl_url();
+  if (!h) return nullptr;
+  if (curl_url_set(h, CURLUPART_SCHEME, "file", 0) != CURLUE_OK ||
+      curl_url_set(h, CURLUPART_PATH, absolutePath.c_str(), CURLU_URLENCODE) != CURLUE_OK) {
+    curl_url_cleanup(h);
+    return nullptr;
+  }
+  return h;
+}
+
+}  // namespace
+
+std::string AbsolutePath(const std::string& path) {
+  std::string full = path;
+  if (full.empty() || full[0] != '/') {
+    std::vector<char> cwd(4096);
+    if (::getcwd(cwd.data(), cwd.size())) full = std::string(cwd.data()) + "/" + path;
+  }
+  std::vector<std::string> parts;
+  size_t i = 0;
+  while (i <= full.size()) {
+    size_t slash = full.find('/', i);
+    if (slash == std::string::npos) slash = full.size();
+    std::string seg = full.substr(i, slash - i);
+    if (seg == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!seg.empty() && seg != ".") {
+      parts.push_back(std::move(seg));
+    }
+    i = slash + 1;
+  }
+  std::string out;
+  for (const std::string& seg : parts) out += "/" + seg;
+  if (out.empty()) out = "/";
+  // A path that named a directory ("dir/") keeps its meaning.
+  if (full.size() > 1 && full.back() == '/' && out != "/") out += '/';
+  return out;
+}
+
+std::string PercentDecode(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && IsHex(text[i + 1]) && IsHex(text[i + 2])) {
+      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+CLinkResolver::CLinkResolver(const std::string& root) {
+  std::string dir = AbsolutePath(root);
+  if (dir.back() != '/') dir += '/';
+  m_pRoot = FileUrl(dir);
+}
+
+CLinkResolver::~CLinkResolver() {
+  if (m_pRoot) curl_url_cleanup(m_pRoot);
+  if (m_pBase) curl_url_cleanup(m_pBase);
+}
+
+void CLinkResolver::SetPage(const std::string& absolutePath, const std::string& base) {
+  if (m_pBase) curl_url_cleanup(m_pBase);
+  m_strPage = absolutePath;
+  m_pBase = FileUrl(absolutePath);
+  m_bBaseIsFile = true;
+  if (!m_pBase || base.empty()) return;
+  std::string scheme = SchemeOf(base);
+  if (!scheme.empty() && scheme != "http" && scheme != "https" && scheme != "ftp" &&
+      scheme != "file") {
+    return;  // a base a browser cannot use is ignored
+  }
+  CURLU* resolved = curl_url_dup(m_pBase);
+  std::string escaped = Escape(base);
+  if (resolved && curl_url_set(resolved, CURLUPART_URL, escaped.c_str(), 0) == CURLUE_OK) {
+    bool ok = true;
+    m_bBaseIsFile = GetPart(resolved, CURLUPART_SCHEME, 0, &ok) == "file";
+    curl_url_cleanup(m_pBase);
+    m_pBase = resolved;
+  } else if (resolved) {
+    curl_url_cleanup(resolved);
+  }
+}
+
+ResolvedLink CLinkResolver::Resolve(const std::string& url) const {
+  ResolvedLink out;
+  std::string scheme = SchemeOf(url);
+  if (!scheme.empty() && scheme != "http" && scheme != "https" && scheme != "ftp" &&
+      scheme != "file") {
+    return out;  // mailto:, tel:, javascript:, data: and the like
+  }
+  if (!m_pBase) {
+    out.kind = LinkKind::Invalid;
+    return out;
+  }
+  // The page itself, or a place in it: no parsing needed.
+  if (m_bBaseIsFile && (url.empty() || url[0] == '#')) {
+    out.kind = LinkKind::Local;
+    out.target = m_strPage;
+    out.hasFragment = !url.empty();
+    if (out.hasFragment) out.fragment = Escape(url.substr(1));
+    return out;
+  }
+
+  std::string escaped = Escape(url);
+  CURLU* h = nullptr;
+  bool fromRoot = false;
+  if (scheme.empty() && escaped.size() >= 2 && escaped[0] == '/' && escaped[1] == '/' &&
+      m_bBaseIsFile) {
+    escaped = "https:" + escaped;
+  } else if (scheme.empty() && !escaped.empty() && escaped[0] == '/' && m_bBaseIsFile) {
+    fromRoot = true;
+    escaped = "." + escaped;
+  }
+  h = curl_url_dup(fromRoot ? m_pRoot : m_pBase);
+  if (!h || !(fromRoot ? m_pRoot : m_pBase) ||
+      curl_url_set(h, CURLUPART_URL, escaped.c_str(), 0) != CURLUE_OK) {
+    if (h) curl_url_cleanup(h);
+    out.kind = LinkKind::Invalid;
+    return out;
+  }
+  bool ok = true;
+  std::string resolvedScheme = GetPart(h, CURLUPART_SCHEME, 0, &ok);
+  if (resolvedScheme == "file") {
+    out.kind = LinkKind::Local;
+    out.target = GetPart(h, CURLUPART_PATH, CURLU_URLDECODE, &ok);
+    char* fragment = nullptr;
+    if (curl_url_get(h, CURLUPART_FRAGMENT, &fragment, 0) == CURLUE_OK) {
+      out.hasFragment = true;
+      out.fragment = fragment;
+      curl_free(fragment);
+    }
+    if (ok && !out.target.empty()) {
+      out.target = AbsolutePath(out.target);
+    } else {
+      out.kind = LinkKind::Invalid;
+    }
+  } else if (resolvedScheme == "http" || resolvedScheme == "https" || resolvedScheme == "ftp") {
+    curl_url_set(h, CURLUPART_FRAGMENT, nullptr, 0);
+    out.kind = LinkKind::Remote;
+    out.target = GetPart(h, CURLUPART_URL, 0, &ok);
+    if (!ok) out.kind = LinkKind::Invalid;
+  }
+  curl_url_cleanup(h);
+  return out;
+}

@@ -1,0 +1,52 @@
+// Page parsing for the full check: an HTML5 parser (gumbo) reads a page the
+// way a browser does and hands back only what the checks need: the links in
+// page order and the names a #fragment can point at. The document tree is
+// dropped before ParsePage returns.
+//
+// Links: a/area href, img/script/iframe/embed/source/audio/video src, img and
+// source srcset (one link per candidate), link href, object data. Links inside
+// <template> are not links a browser follows and are skipped.
+//
+// Each link carries its address twice:
+//  - written: the bytes of the attribute value as they stand in the page
+//    (quotes and surrounding white space removed, character references left
+//    as they are). This is what the results list shows and what the repair
+//    pass searches for, and the repair pass matches raw page bytes: for
+//    href="a.html?x=1&amp;y=2" it is "a.html?x=1&amp;y=2".
+//  - url: the value a browser uses, character references decoded and
+//    surrounding ASCII white space removed ("a.html?x=1&y=2"). Links are
+//    resolved and judged by this one.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+struct PageLink {
+  std::string written;  // as written in the page
+  std::string url;      // decoded
+  std::string text;     // anchor text (white space collapsed), or an image's alt
+  int line = 0;         // line of the attribute value, from 1
+};
+
+struct ParsedPage {
+  std::vector<PageLink> links;     // in page order
+  std::string base;                // the first <base href>, decoded; empty when none
+  std::vector<std::string> names;  // ids and <a name>s, sorted, without repeats
+  bool HasName(const std::string& name) const;
+};
+
+// Parses length bytes of HTML (any bytes: NUL bytes and invalid UTF-8 are
+// read as a browser reads them). namesOnly skips collecting links.
+ParsedPage ParsePage(const char* data, size_t length, bool namesOnly = false);
+
+// Reads the file at path and parses it. Returns false when it cannot be read.
+// A file that is plainly not a page (a NUL byte and no '<' in its first
+// kilobyte: an image, an archive) is not parsed and has no links.
+bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly = false);
+
+// Splits a srcset value into its candidates' addresses (descriptors dropped),
+// by the HTML rules: an address is a run of non-white-space characters whose
+// trailing commas are not part of it; descriptors run up to the next comma
+// outside parentheses.
+std::vector<std::string> SrcsetAddresses(const std::string& srcset);

@@ -1,0 +1,127 @@
+// The full check's page parser: what a browser would see in good and bad
+// pages, written and decoded addresses, lines, names; and a bounded run on
+// random bytes.
+#include "check/PageParser.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Every link as "written|url|text|line".
+std::vector<std::string> Links(const std::string& html) {
+  std::vector<std::string> out;
+  for (const PageLink& l : ParsePage(html.data(), html.size()).links)
+    out.push_back(l.written + "|" + l.url + "|" + l.text + "|" + std::to_string(l.line));
+  return out;
+}
+
+using Texts = std::vector<std::string>;
+
+struct Case {
+  const char* name;
+  std::string html;
+  Texts links;
+};
+
+TEST(PageParserTest, LinksAsABrowserSeesThem) {
+  const Case cases[] = {
+      {"every link kind in page order",
+       "<link href=s.css><script src=j.js></script>\n<a href=a.html>A</a><area href=m.html "
+       "alt=Map><img src=i.png alt=' Pic  one '>\n<iframe src=f.html></iframe><embed src=e.swf>"
+       "<object data=o.svg></object><audio src=s.ogg></audio><video src=v.mp4>"
+       "<source src=w.webm srcset='x.png 1x, y.png 2x'></video>",
+       {"s.css|s.css||1", "j.js|j.js||1", "a.html|a.html|A|2", "m.html|m.html|Map|2",
+        "i.png|i.png|Pic one|2", "f.html|f.html||3", "e.swf|e.swf||3", "o.svg|o.svg||3",
+        "s.ogg|s.ogg||3", "v.mp4|v.mp4||3", "w.webm|w.webm||3", "x.png|x.png||3",
+        "y.png|y.png||3"}},
+      {"character references decoded, written form kept",
+       "<a href=\"a.html?x=1&amp;y=2\">T&eacute;st</a><a href='b&#46;html'>B</a>",
+       {"a.html?x=1&amp;y=2|a.html?x=1&y=2|T\xC3\xA9st|1", "b&#46;html|b.html|B|1"}},
+      {"white space around the address and in the text",
+       "<a href=\"  a b.html \n\">  Two\n\twords </a>",
+       {"a b.html|a b.html|Two words|1"}},
+      {"an image's alt stands for empty anchor text",
+       "<a href=a.html><img src=i.png alt=Logo></a><a href=b.html>  </a>",
+       {"a.html|a.html|Logo|1", "i.png|i.png|Logo|1", "b.html|b.html||1"}},
+      {"srcset candidates with descriptors, commas in addresses",
+       "<img srcset=\"a.png 1x,b,c.png 2x , d.png (max-width: 5px, x) 3x,e.png,\">",
+       {"a.png|a.png||1", "b,c.png|b,c.png||1", "d.png|d.png||1", "e.png|e.png||1"}},
+      {"unterminated tag and unquoted attributes",
+       "<p><a href=x.html title=a>X</a><a href=\"y.html",
+       {"x.html|x.html|X|1"}},
+      {"unterminated quoted value to the end of the page", "<a href='z.html>Z</a>\n", {}},
+      {"NUL bytes and invalid UTF-8",
+       std::string("<a href=\"n") + '\0' + ".html\">N\xFF\xFE</a>\n<a href=ok.html>\xC3 </a>",
+       {std::string("n") + '\0' + ".html|n\xEF\xBF\xBD.html|N\xEF\xBF\xBD\xEF\xBF\xBD|1",
+        "ok.html|ok.html|\xEF\xBF\xBD|2"}},
+      {"an <a> the parser reopens is still one link",
+       "<a href=r.html><p>one</a>two</p>",
+       {"r.html|r.html|one|1"}},
+      {"links in a template are not links", "<template><a href=t.html>T</a></template>", {}},
+      {"lines counted across a multi-line tag",
+       "\n\n<a\nhref=\n'l.html'>L</a>",
+       {"l.html|l.html|L|5"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Links(c.html), c.links) << c.name;
+}
+
+TEST(PageParserTest, BaseHrefAndNames) {
+  std::string html =
+      "<head><base href=\"http://h/d/&amp;/\"><base href=ignored/></head>"
+      "<h1 id=top>T</h1><a name=n1></a><p name=not-a-name id=p&#49;></p><div id=top></div>"
+      "<a href=#top>up</a>";
+  ParsedPage page = ParsePage(html.data(), html.size());
+  EXPECT_EQ(page.base, "http://h/d/&/");
+  EXPECT_EQ(page.names, (Texts{"n1", "p1", "top"}));
+  EXPECT_TRUE(page.HasName("p1"));
+  EXPECT_FALSE(page.HasName("not-a-name"));
+  ParsedPage namesOnly = ParsePage(html.data(), html.size(), true);
+  EXPECT_TRUE(namesOnly.links.empty());
+  EXPECT_EQ(namesOnly.names, page.names);
+}
+
+TEST(PageParserTest, TenMegabyteSingleLine) {
+  std::string html;
+  while (html.size() < 10u << 20) html += "<a href=p.html#x>word</a> text without a line end ";
+  ParsedPage page = ParsePage(html.data(), html.size());
+  ASSERT_FALSE(page.links.empty());
+  EXPECT_EQ(page.links.size(), html.size() / 50 + (html.size() % 50 != 0));
+  EXPECT_EQ(page.links.back().line, 1);
+  EXPECT_EQ(page.links.back().written, "p.html#x");
+}
+
+// Random pages built from pieces of markup, cut anywhere: the parser must
+// neither crash nor return a written form that is not in the page.
+TEST(PageParserTest, RandomMarkupNeverBreaksIt) {
+  const char* pieces[] = {"<a href=",   "\"",        "'",
+                          ">",          "</a>",      "<img srcset=\"",
+                          ",",          " 2x",       "&amp;",
+                          "&#x26",      "&",         "\0",
+                          "\xFF",       "\xC3",      "<base href=",
+                          "<!--",       "-->",       "<table>",
+                          "<template>", "x.html",    "#f",
+                          " ",          "\n",        "<script>",
+                          "</script>",  "<![CDATA[", "<svg><a href=s>",
+                          "id=",        "<a name="};
+  std::mt19937 rng(12);
+  for (int round = 0; round < 3000; ++round) {
+    std::string html;
+    int n = static_cast<int>(rng() % 60);
+    for (int i = 0; i < n; ++i) {
+      const char* p = pieces[rng() % (sizeof pieces / sizeof *pieces)];
+      html.append(p, *p ? std::strlen(p) : 1);
+    }
+    ParsedPage page = ParsePage(html.data(), html.size());
+    for (const PageLink& l : page.links) {
+      ASSERT_NE(html.find(l.written), std::string::npos) << html;
+      ASSERT_GE(l.line, 1) << html;
+    }
+  }
+}
+
+}  // namespace
