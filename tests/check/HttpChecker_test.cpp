@@ -47,7 +47,10 @@ class HttpCheckerTest : public ::testing::Test {
       });
     }
     EXPECT_EQ(answered, 0u) << "answered from within Check";
+    // A checker that forgets a transfer fails here instead of hanging.
+    loop.SetTimer(999, 20000, [&](int) { loop.Quit(); });
     loop.RunUntil([&] { return answered == urls.size(); });
+    loop.KillTimer(999);
     EXPECT_EQ(answered, urls.size());
     EXPECT_EQ(checker.Pending(), 0u);
     return outcomes;

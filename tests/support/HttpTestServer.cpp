@@ -7,6 +7,7 @@
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -122,6 +123,9 @@ bool TestCertificate::WritePem(const std::string& path) const {
 HttpTestServer::HttpTestServer(std::string address, Handler handler, const TestCertificate* tls,
                                int port, bool mute)
     : m_sAddress(std::move(address)), m_handler(std::move(handler)), m_pTls(tls), m_bMute(mute) {
+  // TLS writes to a client that has gone (one that refused the certificate)
+  // must fail, not end the process.
+  ::signal(SIGPIPE, SIG_IGN);
   m_nListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int on = 1;
   ::setsockopt(m_nListen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);

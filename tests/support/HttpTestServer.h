@@ -12,6 +12,8 @@
 //   ... check server.Url("/gone") ...
 //   EXPECT_EQ(server.RequestCount("/gone"), 2);
 //
+// SIGPIPE is ignored from the first server on.
+//
 // Threading: the accessors may be called from any thread; the handler runs on
 // the connection's thread. The destructor shuts every connection down (held
 // ones included) and joins its threads.
