@@ -1,9 +1,14 @@
 #include "check/HttpChecker.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <map>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "check/CheckOutcome.h"
@@ -33,6 +38,78 @@ Answer SiteAnswer(const std::string& method, const std::string& path) {
   if (path == "/busy") return {503, "Retry-After: 100\r\n"};  // longer than the wait limit
   return {404};
 }
+
+// Just enough of an ftp server on 127.0.0.2 for a file probe without a data
+// connection; SIZE knows "/there.txt" only.
+class TinyFtpServer {
+ public:
+  TinyFtpServer() {
+    m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    ::inet_pton(AF_INET, "127.0.0.2", &sa.sin_addr);
+    socklen_t len = sizeof sa;
+    ::bind(m_listen, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    ::listen(m_listen, 8);
+    ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&sa), &len);
+    m_port = ntohs(sa.sin_port);
+    m_thread = std::thread([this] {
+      int fd;
+      while ((fd = ::accept(m_listen, nullptr, nullptr)) >= 0) {
+        m_clients.emplace_back([fd] { Serve(fd); });
+      }
+    });
+  }
+  ~TinyFtpServer() {
+    ::shutdown(m_listen, SHUT_RDWR);
+    m_thread.join();
+    for (std::thread& client : m_clients) client.join();  // clients leave first
+    ::close(m_listen);
+  }
+  std::string Url(const std::string& path) const {
+    return "ftp://127.0.0.2:" + std::to_string(m_port) + path;
+  }
+
+ private:
+  static void Serve(int fd) {
+    auto say = [fd](const std::string& line) {
+      ::send(fd, (line + "\r\n").data(), line.size() + 2, MSG_NOSIGNAL);
+    };
+    say("220 ready");
+    std::string pending;
+    char buffer[512];
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+      pending.append(buffer, size_t(n));
+      for (size_t end; (end = pending.find("\r\n")) != std::string::npos;) {
+        const std::string line = pending.substr(0, end);
+        pending.erase(0, end + 2);
+        const std::string verb = line.substr(0, line.find(' '));
+        if (verb == "USER")
+          say("331 password");
+        else if (verb == "PASS")
+          say("230 in");
+        else if (verb == "PWD")
+          say("257 \"/\"");
+        else if (verb == "TYPE")
+          say("200 ok");
+        else if (verb == "SIZE")
+          say(line == "SIZE there.txt" ? "213 5" : "550 no such file");
+        else if (verb == "REST")
+          say("350 ok");
+        else if (verb == "QUIT")
+          say("221 bye");
+        else
+          say("502 not here");
+      }
+    }
+    ::close(fd);
+  }
+
+  int m_listen = -1;
+  int m_port = 0;
+  std::thread m_thread;
+  std::vector<std::thread> m_clients;
+};
 
 class HttpCheckerTest : public ::testing::Test {
  protected:
@@ -115,8 +192,9 @@ TEST_F(HttpCheckerTest, OutcomesRequestsAndRedirectsOverHttp) {
   EXPECT_EQ(server.RequestCount("/loop"), 11);
 }
 
-TEST_F(HttpCheckerTest, FailuresWithoutAnAnswer) {
+TEST_F(HttpCheckerTest, FailuresWithoutAnAnswerAndFtp) {
   HttpTestServer mute("127.0.0.2", nullptr, nullptr, 0, true);
+  TinyFtpServer ftp;
   const std::string refused = "http://127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort());
   struct Row {
     std::string url;
@@ -128,6 +206,8 @@ TEST_F(HttpCheckerTest, FailuresWithoutAnAnswer) {
       {"http://[::1]x/", SOCKET_ERROR_INVALID_NAME},
       {"http://[12345::1]/", SOCKET_ERROR_INVALID_NAME},
       {"http://127.0.0.1:-1/", SOCKET_ERROR_INVALID_NAME},
+      {ftp.Url("/there.txt"), CHECK_FOUND},
+      {ftp.Url("/missing.txt"), CHECK_REMOTE_FILE_NOT_FOUND},
       // A server that accepts and never says a word, over http and over TLS.
       {mute.Url("/"), SOCKET_ERROR_TIMEOUT},
       {"https://127.0.0.2:" + std::to_string(mute.Port()) + "/", SOCKET_ERROR_TIMEOUT},
