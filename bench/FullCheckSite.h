@@ -4,7 +4,8 @@
 // addresses) answer 404, 50 (39 addresses) answer 301 to a page that exists.
 //
 // Link j (0..999) points at address j % 786, so addresses 0..213 are linked
-// twice. Address u lives on host 127.0.1.(u % 50 + 1): "/missing<u>" when
+// twice. Address u lives on host 127.0.1.((u + u / 50) % 50 + 1), which spreads
+// the broken and moved addresses over all hosts: "/missing<u>" when
 // u % 10 == 3 (783 excepted), "/moved<u>" (301 to "/t<u>") when u % 20 == 7, else "/p<u>".
 // Broken addresses all hold "missing", so a checker's output can be counted.
 #pragma once
@@ -25,8 +26,12 @@ constexpr int kHosts = 50;
 constexpr int kPages = 20;
 constexpr int kDelayMs = 50;
 
-inline std::string Host(int u) {
-  return "127.0.1." + std::to_string(u % kHosts + 1);
+inline int HostIndex(int u) {
+  return (u + u / kHosts) % kHosts;
+}
+
+inline std::string Host(int h) {
+  return "127.0.1." + std::to_string(h + 1);
 }
 
 inline std::string Path(int u) {
@@ -37,7 +42,7 @@ inline std::string Path(int u) {
 
 inline std::string Url(int link, int port) {
   const int u = link % kDistinct;
-  return "http://" + Host(u) + ":" + std::to_string(port) + Path(u);
+  return "http://" + Host(HostIndex(u)) + ":" + std::to_string(port) + Path(u);
 }
 
 inline HttpTestServer::Answer Answer(const std::string&, const std::string& path) {
@@ -84,7 +89,7 @@ class Servers {
   int MaxRequestsPerUrl() const {
     int most = 0;
     for (int u = 0; u < kDistinct; ++u) {
-      most = std::max(most, m_servers[u % kHosts]->RequestCount(Path(u)));
+      most = std::max(most, m_servers[size_t(HostIndex(u))]->RequestCount(Path(u)));
     }
     return most;
   }

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "check/CheckOutcome.h"
@@ -95,10 +96,16 @@ bool GetMayHelp(CURLcode result) {
 }  // namespace
 
 struct CHttpChecker::Impl {
+  struct Entry;
+  // One "host:port", the unit of the per-host limit.
+  struct Host {
+    int running = 0;             // requests holding one of its slots
+    std::deque<Entry*> waiting;  // not started yet, oldest first
+  };
   // One distinct URL: its transfer while it runs, its outcome once known.
   struct Entry {
-    std::string url;      // as the caller gave it (the cache key)
-    std::string hostKey;  // "host:port", the unit of the per-host limit
+    std::string url;  // as the caller gave it (the cache key)
+    Host* host = nullptr;
     std::string curlUrl;  // as parsed and normalised for libcurl
     CURL* easy = nullptr;
     bool get = false;      // this request is the GET (HEAD comes first)
@@ -330,25 +337,38 @@ struct CHttpChecker::Impl {
     curl_multi_add_handle(multi, entry->easy);
   }
 
-  // Starts queued URLs while the limits allow, oldest first.
+  // Queues entry on its host (in front: a retry goes first).
+  void Enqueue(Entry* entry, bool front) {
+    Host& host = *entry->host;
+    if (front) {
+      host.waiting.push_front(entry);
+    } else {
+      host.waiting.push_back(entry);
+    }
+    if (host.running < options.maxPerHost) ready.push_back(&host);
+  }
+
+  // Starts waiting URLs while the limits allow: hosts with a free slot take
+  // turns, each host's URLs in the order asked.
   void StartQueued() {
-    for (auto it = queue.begin(); it != queue.end() && running < options.maxTransfers;) {
-      Entry* entry = *it;
-      int& onHost = perHost[entry->hostKey];
-      if (onHost >= options.maxPerHost) {
-        ++it;
-        continue;
-      }
-      ++onHost;
+    while (running < options.maxTransfers && !ready.empty()) {
+      Host* host = ready.front();
+      ready.pop_front();
+      if (host->waiting.empty() || host->running >= options.maxPerHost) continue;
+      Entry* entry = host->waiting.front();
+      host->waiting.pop_front();
+      ++host->running;
       ++running;
-      it = queue.erase(it);
+      if (!host->waiting.empty() && host->running < options.maxPerHost) ready.push_back(host);
       Start(entry);
     }
   }
 
   void ReleaseSlot(Entry* entry) {
     --running;
-    if (--perHost[entry->hostKey] == 0) perHost.erase(entry->hostKey);
+    Host* host = entry->host;
+    --host->running;
+    if (!host->waiting.empty()) ready.push_back(host);
   }
 
   void ArmRetryTimer() {
@@ -365,7 +385,7 @@ struct CHttpChecker::Impl {
       const int64_t now = loop.NowMs();
       for (auto it = retries.begin(); it != retries.end();) {
         if (it->first <= now) {
-          queue.push_front(it->second);
+          Enqueue(it->second, true);
           it = retries.erase(it);
         } else {
           ++it;
@@ -419,7 +439,7 @@ struct CHttpChecker::Impl {
     if (rc == CURLUE_OK) rc = curl_url_get(parsed, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT);
     if (rc == CURLUE_OK) rc = curl_url_get(parsed, CURLUPART_URL, &normal, 0);
     if (rc == CURLUE_OK) {
-      entry->hostKey = std::string(host) + ":" + port;
+      entry->host = &hosts[std::string(host) + ":" + port];
       entry->curlUrl = normal;
     }
     curl_free(host);
@@ -435,7 +455,7 @@ struct CHttpChecker::Impl {
       return;
     }
     ++pending;
-    queue.push_back(entry);
+    Enqueue(entry, false);
     StartQueued();
   }
 
@@ -453,10 +473,10 @@ struct CHttpChecker::Impl {
       }
       it = entries.erase(it);
     }
-    queue.clear();
+    hosts.clear();
+    ready.clear();
     retries.clear();
     answers.clear();
-    perHost.clear();
     running = 0;
     pending = 0;
     ++cancelEpoch;
@@ -469,12 +489,13 @@ struct CHttpChecker::Impl {
   CURLM* multi = nullptr;
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
   std::map<std::string, std::unique_ptr<Entry>> entries;
-  std::deque<Entry*> queue;                         // not started yet
+  // Pointers to the hosts stay valid as the table grows.
+  std::unordered_map<std::string, Host> hosts;
+  std::deque<Host*> ready;  // hosts with URLs waiting and (maybe) a free slot
   std::vector<std::pair<int64_t, Entry*>> retries;  // waiting out a Retry-After
   std::vector<std::pair<DoneFn, HttpOutcome>> answers;
-  std::map<std::string, int> perHost;  // requests running per "host:port"
-  int running = 0;                     // requests holding a slot
-  size_t pending = 0;                  // URLs queued, running or waiting to retry
+  int running = 0;     // requests holding a slot
+  size_t pending = 0;  // URLs queued, running or waiting to retry
   uint64_t cancelEpoch = 0;
   std::vector<int> watched;  // descriptors libcurl has asked to be watched
 };
