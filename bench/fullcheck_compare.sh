@@ -27,7 +27,11 @@ if [ ${#commands[@]} -eq 0 ]; then
   if "$BUILD/src/cli/linkward-cli" --help 2>&1 | grep -q -- --full; then
     commands+=("linkward-cli=$BUILD/src/cli/linkward-cli --full {index}")
   fi
-  command -v linkinator >/dev/null && commands+=("linkinator=linkinator {dir} --recurse")
+  if command -v linkinator >/dev/null; then
+    commands+=("linkinator=linkinator {dir} --recurse")
+  elif timeout 60 npx --no-install linkinator --version >/dev/null 2>&1; then
+    commands+=("linkinator=npx --no-install linkinator {dir} --recurse")
+  fi
   command -v linkchecker >/dev/null && commands+=("linkchecker=linkchecker --no-status --check-extern {url}")
 fi
 
