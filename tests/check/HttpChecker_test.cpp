@@ -6,8 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -281,18 +283,35 @@ TEST_F(HttpCheckerTest, RetryAfterThatFitsIsWaitedOutThenTriedOnce) {
 }
 
 TEST_F(HttpCheckerTest, EachUrlIsRequestedOnceAndHostsAreNotCrowded) {
-  // Two hosts, each with many slow links, a fifth of them broken (HEAD then GET).
-  auto slow = [](const std::string&, const std::string& path) {
-    Answer answer(path.back() == '0' || path.back() == '5' ? 404 : 200);
-    answer.delayMs = 30;
-    return answer;
+  // Two hosts, each with many slow links, a fifth of them broken (HEAD then
+  // GET); the handler counts the requests being answered on both at once.
+  std::mutex mutex;
+  int busy = 0;
+  int mostBusy = 0;
+  auto slow = [&](const std::string&, const std::string& path) {
+    {
+      std::lock_guard lock(mutex);
+      mostBusy = std::max(mostBusy, ++busy);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    std::lock_guard lock(mutex);
+    --busy;
+    return Answer(path.back() == '0' || path.back() == '5' ? 404 : 200);
   };
-  for (int perHost : {1, 3}) {
-    SCOPED_TRACE(perHost);
+  struct Row {
+    int perHost;
+    int transfers;
+    int mostPerHost;  // connections one host sees at once, at most
+    int mostAtOnce;   // requests answered at once on both hosts
+  } rows[] = {{1, 128, 1, 2}, {3, 128, 3, 6}, {3, 2, 2, 2}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.perHost << " per host, " << row.transfers);
+    mostBusy = 0;
     HttpTestServer a("127.0.0.4", slow);
     HttpTestServer b("127.0.0.5", slow);
     HttpCheckOptions options;
-    options.maxPerHost = perHost;
+    options.maxPerHost = row.perHost;
+    options.maxTransfers = row.transfers;
     CHttpChecker checker(loop, options);
     Strings urls;
     for (int i = 0; i < 20; ++i) {
@@ -308,11 +327,14 @@ TEST_F(HttpCheckerTest, EachUrlIsRequestedOnceAndHostsAreNotCrowded) {
     }
     // Asked again once known: answered from the first outcome, from the loop.
     EXPECT_EQ(CheckAll(checker, {urls[0]}).at(0).code, outcomes[0].code);
+    EXPECT_EQ(mostBusy, row.mostAtOnce);
     for (const HttpTestServer* server : {&a, &b}) {
-      EXPECT_EQ(server->MaxOpen(), perHost);
+      EXPECT_LE(server->MaxOpen(), row.mostPerHost);
       EXPECT_EQ(server->RequestCount("/p1"), 1);
       EXPECT_EQ(server->RequestCount("/p10"), 2);
       EXPECT_EQ(server->Requests().size(), 24u);
+      EXPECT_NE(server->LastHead().find("\r\nUser-Agent: Linkward/" LINKWARD_VERSION "\r\n"),
+                std::string::npos);
     }
   }
 }

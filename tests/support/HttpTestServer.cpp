@@ -176,6 +176,11 @@ int HttpTestServer::RequestCount(const std::string& path) const {
   }));
 }
 
+std::string HttpTestServer::LastHead() const {
+  std::lock_guard lock(m_mutex);
+  return m_sLastHead;
+}
+
 bool HttpTestServer::Pause(int ms) {
   std::unique_lock lock(m_mutex);
   return !m_stopping.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_bStop; });
@@ -234,6 +239,7 @@ void HttpTestServer::Serve(int fd) {
     {
       std::lock_guard lock(m_mutex);
       m_requests.push_back(method + " " + path);
+      m_sLastHead = head + "\r\n";
     }
     Answer answer = m_handler(method, path);
     if (answer.delayMs > 0 && !Pause(answer.delayMs)) break;

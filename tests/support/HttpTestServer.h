@@ -80,6 +80,7 @@ class HttpTestServer {
 
   std::vector<std::string> Requests() const;        // "HEAD /a", in arrival order
   int RequestCount(const std::string& path) const;  // requests of any method for path
+  std::string LastHead() const;  // the request line and headers of the latest request
   int MaxOpen() const { return m_nMaxOpen.load(); }
   int Connections() const { return m_nAccepted.load(); }
 
@@ -106,4 +107,5 @@ class HttpTestServer {
   std::vector<std::thread> m_threads;
   std::vector<int> m_fds;  // connections open now
   std::vector<std::string> m_requests;
+  std::string m_sLastHead;
 };
