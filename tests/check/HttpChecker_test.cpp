@@ -277,7 +277,9 @@ TEST_F(HttpCheckerTest, RetryAfterThatFitsIsWaitedOutThenTriedOnce) {
     HttpCheckOptions options;
     options.timeoutMs = 3000;
     CHttpChecker checker(loop, options);
+    const int64_t start = loop.NowMs();
     EXPECT_EQ(CheckAll(checker, {server.Url("/r")}).at(0).code, row.code);
+    EXPECT_GE(loop.NowMs() - start, 1000);  // the second it was asked to wait
     EXPECT_EQ(server.Requests(), row.requests);
   }
 }
