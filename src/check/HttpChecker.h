@@ -56,7 +56,8 @@ class IRemoteChecker {
   virtual void Check(const std::string& url, DoneFn done) = 0;
   // Drops every queued and running transfer; no done callback runs after.
   virtual void CancelAll() = 0;
-  // Transfers queued or running.
+  // Transfers queued or running (distinct URLs; one waiting out a
+  // Retry-After counts).
   virtual size_t Pending() const = 0;
 };
 
