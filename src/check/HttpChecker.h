@@ -9,8 +9,18 @@
 // is requested once for the checker's lifetime: a later Check of the same URL
 // is answered from the first outcome.
 //
+// Each request is a HEAD, then a GET when the HEAD is answered with a status
+// from 400 up or fails the way servers that mishandle HEAD fail (no answer,
+// a broken one); a GET reads at most a few KB of the body. A HEAD that timed
+// out, could not connect or failed its TLS handshake is not asked again.
+// At most maxTransfers requests run at once and at most maxPerHost per
+// "host:port" (a HEAD and its GET hold one slot; libcurl holds a redirect to a
+// busy host); each host's URLs start in the order asked, the hosts taking turns.
+//
 // Threading: the loop's thread only. done callbacks run from the loop, never
-// from within Check.
+// from within Check. The checker uses the loop's timer ids 200 (libcurl's
+// timer), 201 (Retry-After waits) and 202 (answers already known), and
+// readiness watches on libcurl's sockets.
 #pragma once
 
 #include <functional>
@@ -46,7 +56,8 @@ class IRemoteChecker {
   virtual void Check(const std::string& url, DoneFn done) = 0;
   // Drops every queued and running transfer; no done callback runs after.
   virtual void CancelAll() = 0;
-  // Transfers queued or running.
+  // Transfers queued or running (distinct URLs; one waiting out a
+  // Retry-After counts).
   virtual size_t Pending() const = 0;
 };
 

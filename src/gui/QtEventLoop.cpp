@@ -9,7 +9,11 @@ QtEventLoop::QtEventLoop(QObject* parent) : QObject(parent) {
 
 QtEventLoop::~QtEventLoop() {
   for (auto& [id, timer] : m_timers) delete timer.timer;
-  for (auto& [fd, watch] : m_watches) delete watch.notifier;
+  for (auto& [fd, watch] : m_watches) {
+    delete watch.notifier;
+    delete watch.writeNotifier;
+    delete watch.errorNotifier;
+  }
 }
 
 void QtEventLoop::SetTimer(int id, int periodMs, TimerFn fn) {
@@ -60,13 +64,45 @@ void QtEventLoop::WatchSocket(int fd, SocketFn fn) {
   watch.notifier->setEnabled(true);
 }
 
+void QtEventLoop::WatchReadiness(int fd, int events, SocketFn fn) {
+  UnwatchSocket(fd);
+  Watch& watch = m_watches[fd];
+  watch.fn = std::move(fn);
+  watch.generation = ++m_nGeneration;
+  watch.readiness = true;
+  const uint64_t generation = watch.generation;
+  auto make = [this, fd, generation](QSocketNotifier::Type type, int event) {
+    auto* notifier = new QSocketNotifier(fd, type, this);
+    connect(notifier, &QSocketNotifier::activated, this,
+            [this, fd, generation, event] { OnReady(fd, generation, event); });
+    notifier->setEnabled(true);
+    return notifier;
+  };
+  if (events & FD_READABLE) watch.notifier = make(QSocketNotifier::Read, FD_READABLE);
+  if (events & FD_WRITABLE) watch.writeNotifier = make(QSocketNotifier::Write, FD_WRITABLE);
+  watch.errorNotifier = make(QSocketNotifier::Exception, FD_ERROR);
+}
+
 void QtEventLoop::UnwatchSocket(int fd) {
   auto it = m_watches.find(fd);
   if (it == m_watches.end()) return;
-  it->second.notifier->setEnabled(false);
-  it->second.notifier->disconnect(this);
-  it->second.notifier->deleteLater();
+  for (QSocketNotifier* notifier :
+       {it->second.notifier, it->second.writeNotifier, it->second.errorNotifier}) {
+    if (!notifier) continue;
+    notifier->setEnabled(false);
+    notifier->disconnect(this);
+    // Never deleted under its own signal.
+    notifier->deleteLater();
+  }
   m_watches.erase(it);
+}
+
+void QtEventLoop::OnReady(int fd, uint64_t generation, int event) {
+  auto it = m_watches.find(fd);
+  if (it == m_watches.end() || it->second.generation != generation) return;
+  // Level-triggered: the notifier fires again while the condition holds.
+  SocketFn fn = it->second.fn;
+  fn(fd, event, 0);
 }
 
 void QtEventLoop::OnReadable(int fd, uint64_t generation) {

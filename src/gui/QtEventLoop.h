@@ -24,6 +24,7 @@ class QtEventLoop : public QObject, public IEventLoop {
   void KillTimer(int id) override;
   void WatchSocket(int fd, SocketFn fn) override;
   void UnwatchSocket(int fd) override;
+  void WatchReadiness(int fd, int events, SocketFn fn) override;
   int64_t NowMs() const override;
 
   bool HasTimer(int id) const { return m_timers.count(id) != 0; }
@@ -40,10 +41,16 @@ class QtEventLoop : public QObject, public IEventLoop {
     SocketFn fn;
     uint64_t generation = 0;
     bool closeDelivered = false;
+    // A readiness watch: one notifier per kind asked for (Read, Write,
+    // Exception), delivered as FD_READABLE, FD_WRITABLE and FD_ERROR.
+    QSocketNotifier* writeNotifier = nullptr;
+    QSocketNotifier* errorNotifier = nullptr;
+    bool readiness = false;
   };
 
   void OnTimeout(int id, uint64_t generation);
   void OnReadable(int fd, uint64_t generation);
+  void OnReady(int fd, uint64_t generation, int event);
 
   QElapsedTimer m_clock;
   uint64_t m_nGeneration = 0;

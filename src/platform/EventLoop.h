@@ -10,6 +10,12 @@
 // FD_CLOSE is delivered at most once per watch. Every delivery happens on the
 // loop's own thread, one at a time; a handler may kill timers, remove watches
 // (its own included) and close the descriptor.
+//
+// Readiness watches (WatchReadiness) are the raw kind a transfer library
+// needs: they report, level-triggered, whichever of FD_READABLE, FD_WRITABLE
+// and FD_ERROR hold for the descriptor, as a mask in the event argument (the
+// error argument is 0), for as long as the watch stands. Watching a descriptor
+// again replaces its watch, of either kind; UnwatchSocket removes either kind.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +23,10 @@
 
 constexpr int FD_READ = 1;
 constexpr int FD_CLOSE = 32;
+// Readiness watches: what to wait for, and what is reported.
+constexpr int FD_READABLE = 0x100;
+constexpr int FD_WRITABLE = 0x200;
+constexpr int FD_ERROR = 0x400;  // reported whatever was asked (error or hang-up)
 
 class IEventLoop {
  public:
@@ -30,6 +40,8 @@ class IEventLoop {
 
   virtual void WatchSocket(int fd, SocketFn fn) = 0;
   virtual void UnwatchSocket(int fd) = 0;
+  // events: FD_READABLE and/or FD_WRITABLE (0 watches for errors only).
+  virtual void WatchReadiness(int fd, int events, SocketFn fn) = 0;
 
   // Milliseconds on a monotonic clock; virtual time in loops that simulate it.
   virtual int64_t NowMs() const = 0;

@@ -37,6 +37,12 @@ void CPollEventLoop::WatchSocket(int fd, SocketFn fn) {
   m_watches[fd] = Watch{std::move(fn)};
 }
 
+void CPollEventLoop::WatchReadiness(int fd, int events, SocketFn fn) {
+  Watch watch{std::move(fn)};
+  watch.readiness = kRaw | (events & (FD_READABLE | FD_WRITABLE));
+  m_watches[fd] = std::move(watch);
+}
+
 void CPollEventLoop::UnwatchSocket(int fd) {
   m_watches.erase(fd);
 }
@@ -49,16 +55,29 @@ bool CPollEventLoop::RunOnce(int maxWaitMs) {
   std::optional<int64_t> deadline;
   if (maxWaitMs >= 0) deadline = NowMs() + maxWaitMs;
 
-  // Delivers the first ready descriptor that still has something to say.
+  // Delivers the first ready descriptor that still has something to say,
+  // starting after the one delivered last so that busy descriptors take turns.
   auto deliverReady = [this](const std::vector<pollfd>& fds) {
-    for (const pollfd& p : fds) {
+    size_t start = 0;
+    while (start < fds.size() && fds[start].fd <= m_nLastFd) ++start;
+    for (size_t i = 0; i < fds.size(); ++i) {
+      const pollfd& p = fds[(start + i) % fds.size()];
       if (p.revents == 0) continue;
       auto it = m_watches.find(p.fd);
       if (it == m_watches.end() || it->second.closeDelivered) continue;
       int error = 0;
-      int event = ClassifyReadable(p.fd, &error);
+      int event = 0;
+      if (it->second.readiness != 0) {
+        const int wanted = it->second.readiness;
+        if ((p.revents & (POLLIN | POLLHUP)) && (wanted & FD_READABLE)) event |= FD_READABLE;
+        if ((p.revents & POLLOUT) && (wanted & FD_WRITABLE)) event |= FD_WRITABLE;
+        if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) event |= FD_ERROR;
+      } else {
+        event = ClassifyReadable(p.fd, &error);
+        if (event == FD_CLOSE) it->second.closeDelivered = true;
+      }
       if (event == 0) continue;
-      if (event == FD_CLOSE) it->second.closeDelivered = true;
+      m_nLastFd = p.fd;
       // The handler may remove this watch or destroy the callback's owner.
       SocketFn fn = it->second.fn;
       fn(p.fd, event, error);
@@ -73,7 +92,11 @@ bool CPollEventLoop::RunOnce(int maxWaitMs) {
     std::vector<pollfd> fds;
     fds.reserve(m_watches.size());
     for (const auto& [fd, watch] : m_watches) {
-      if (!watch.closeDelivered) fds.push_back(pollfd{fd, POLLIN, 0});
+      if (watch.closeDelivered) continue;
+      short events = watch.readiness == 0 ? POLLIN : 0;
+      if (watch.readiness & FD_READABLE) events |= POLLIN;
+      if (watch.readiness & FD_WRITABLE) events |= POLLOUT;
+      fds.push_back(pollfd{fd, events, 0});
     }
     if (!fds.empty() && ::poll(fds.data(), fds.size(), 0) > 0 && deliverReady(fds)) return true;
 

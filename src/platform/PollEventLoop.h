@@ -20,6 +20,7 @@ class CPollEventLoop : public IEventLoop {
   void KillTimer(int id) override;
   void WatchSocket(int fd, SocketFn fn) override;
   void UnwatchSocket(int fd) override;
+  void WatchReadiness(int fd, int events, SocketFn fn) override;
   int64_t NowMs() const override;
 
   // Waits for and delivers at most one event (a timer expiry or a socket
@@ -44,7 +45,9 @@ class CPollEventLoop : public IEventLoop {
   struct Watch {
     SocketFn fn;
     bool closeDelivered = false;
+    int readiness = 0;  // a readiness watch: FD_READABLE/FD_WRITABLE, plus kRaw
   };
+  static constexpr int kRaw = 1;
 
   bool m_bVirtual;
   int64_t m_nVirtualNow = 0;
@@ -52,4 +55,5 @@ class CPollEventLoop : public IEventLoop {
   uint64_t m_nGeneration = 0;
   std::map<int, Timer> m_timers;
   std::map<int, Watch> m_watches;
+  int m_nLastFd = -1;  // the descriptor delivered last, so ready ones take turns
 };

@@ -1,12 +1,15 @@
 // The Qt event loop port: timers by id that restart when set again and drop a
 // pending expiry when killed, and socket watches that report data as FD_READ
-// and the peer's close once as FD_CLOSE.
+// and the peer's close once as FD_CLOSE; readiness watches, as the remote
+// checker drives them.
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QtTest>
 
+#include "check/HttpChecker.h"
 #include "gui/QtEventLoop.h"
+#include "support/HttpTestServer.h"
 
 class TestEventLoop : public QObject {
   Q_OBJECT
@@ -100,6 +103,28 @@ class TestEventLoop : public QObject {
     QCOMPARE(calls, 1);
     QCOMPARE(loop.WatchCount(), 0);
     ::close(fds[1]);
+  }
+
+  void remoteCheckerRunsOnThisLoop() {
+    HttpTestServer server("127.0.0.2", [](const std::string& method, const std::string& path) {
+      if (path == "/moved") return HttpTestServer::Answer(301, "Location: /ok\r\n");
+      if (path == "/endless") {
+        HttpTestServer::Answer answer(method == "HEAD" ? 405 : 200);
+        answer.endless = method != "HEAD";
+        return answer;
+      }
+      return HttpTestServer::Answer(path == "/ok" ? 200 : 404);
+    });
+    QtEventLoop loop;
+    CHttpChecker checker(loop, HttpCheckOptions{});
+    QList<unsigned> codes(4, 0);
+    const char* paths[] = {"/ok", "/gone", "/moved", "/endless"};
+    for (int i = 0; i < 4; ++i) {
+      checker.Check(server.Url(paths[i]),
+                    [&, i](const HttpOutcome& outcome) { codes[i] = outcome.code; });
+    }
+    QTRY_COMPARE(codes, (QList<unsigned>{200, 404, 301, 200}));
+    QCOMPARE(checker.Pending(), size_t(0));
   }
 };
 

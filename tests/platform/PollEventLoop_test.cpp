@@ -165,3 +165,38 @@ TEST_F(SocketWatchTest, WatchedSocketAdvancesTheVirtualClockByRealTimeOnly) {
 }
 
 }  // namespace
+
+TEST_F(SocketWatchTest, ReadinessWatchesReportWhatHoldsForAsLongAsItHolds) {
+  struct Row {
+    const char* name;
+    int asked;
+    bool sendData;
+    bool closePeer;
+    int reported;  // 0: nothing within the wait
+  } rows[] = {
+      {"writable", FD_WRITABLE, false, false, FD_WRITABLE},
+      {"nothing to read", FD_READABLE, false, false, 0},
+      {"data waiting", FD_READABLE, true, false, FD_READABLE},
+      {"both, data waiting", FD_READABLE | FD_WRITABLE, true, false, FD_READABLE | FD_WRITABLE},
+      {"peer gone", FD_READABLE, false, true, FD_READABLE | FD_ERROR},
+      {"errors only, peer gone", 0, false, true, FD_ERROR},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TearDown();
+    SetUp();
+    CPollEventLoop loop;
+    std::vector<int> seen;
+    loop.WatchReadiness(fds[0], row.asked, [&](int, int event, int) { seen.push_back(event); });
+    if (row.sendData) ::send(fds[1], "x", 1, 0);
+    if (row.closePeer) CloseEnd(1);
+    loop.RunOnce(20);
+    loop.RunOnce(20);  // level-triggered: nothing was read, so it is told again
+    EXPECT_EQ(seen, row.reported ? std::vector<int>(2, row.reported) : std::vector<int>{});
+    // Asking again replaces the watch; removing it silences it.
+    loop.WatchReadiness(fds[0], FD_WRITABLE, [&](int, int, int) { seen.push_back(-1); });
+    loop.UnwatchSocket(fds[0]);
+    EXPECT_FALSE(loop.RunOnce(0));
+    EXPECT_EQ(loop.WatchCount(), 0);
+  }
+}
