@@ -25,7 +25,7 @@ commands=("$@")
 if [ ${#commands[@]} -eq 0 ]; then
   [ -x "$timing" ] && commands+=("CHttpChecker=$timing --port {port}")
   if "$BUILD/src/cli/linkward-cli" --help 2>&1 | grep -q -- --full; then
-    commands+=("linkward-cli=$BUILD/src/cli/linkward-cli --full {index}")
+    commands+=("linkward-cli=$BUILD/src/cli/linkward-cli --full --all-files {index}")
   fi
   if command -v linkinator >/dev/null; then
     commands+=("linkinator=linkinator {dir} --recurse")
