@@ -9,7 +9,12 @@ big site: 100,000 links over 10,000 pages: wall time and peak memory (the goal
 is under 300 MB). The doc site is also run on one core (taskset), to show what
 the second parsing thread brings.
 
-Usage: bench/full_check_sites.py [path/to/linkward-cli] [--keep]
+With --peers, the doc site is also checked by linkinator (--recurse
+--check-fragments) and LinkChecker (with its anchor check) when they are
+installed, and their wall times are printed beside Linkward's. Each may take
+minutes.
+
+Usage: bench/full_check_sites.py [path/to/linkward-cli] [--keep] [--peers]
 """
 import os
 import random
@@ -101,6 +106,34 @@ def run(cli, site, label, expected, total_links, prefix=()):
     return not missing and not extra
 
 
+def run_peers(site):
+    """Times the peers on site, each with its fragment check on."""
+    peers = []
+    linkinator = shutil.which("linkinator")
+    if linkinator:
+        peers.append(("linkinator", [linkinator, site, "--recurse", "--check-fragments"], {}))
+    linkchecker = shutil.which("linkchecker")
+    if linkchecker:
+        config = os.path.join(tempfile.mkdtemp(prefix="lw-lc-"), "linkcheckerrc")
+        with open(config, "w") as c:
+            c.write("[AnchorCheck]\n")
+        os.chmod(os.path.dirname(config), 0o755)
+        os.chmod(config, 0o644)
+        for d, _, _ in os.walk(site):
+            os.chmod(d, 0o755)
+        peers.append(("LinkChecker", [linkchecker, "--no-status", "-f", config,
+                                      "file://" + os.path.join(site, "index.html")], {}))
+    for name, args, _ in peers:
+        start = time.monotonic()
+        try:
+            proc = subprocess.run(args, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                  timeout=900)
+            status = proc.returncode
+        except subprocess.TimeoutExpired:
+            status = "killed after 900 s"
+        print(f"{name} on the doc site: {time.monotonic() - start:.1f} s wall; exit status {status}")
+
+
 def main():
     args = [a for a in sys.argv[1:] if not a.startswith("--")]
     keep = "--keep" in sys.argv
@@ -114,6 +147,8 @@ def main():
         os.makedirs(doc)
         expected, links = build_site(doc, folders=200, pages_per_folder=10, links_per_page=50)
         ok &= run(cli, doc, "doc site (2,000 pages)", expected, links)
+        if "--peers" in sys.argv:
+            run_peers(doc)
         if shutil.which("taskset"):
             ok &= run(cli, doc, "doc site on one core", expected, links, ("taskset", "-c", "0"))
         big = os.path.join(work, "big")
