@@ -119,6 +119,7 @@ def run_peers(site):
             c.write("[AnchorCheck]\n")
         os.chmod(os.path.dirname(config), 0o755)
         os.chmod(config, 0o644)
+        os.chmod(os.path.dirname(site), 0o755)
         for d, _, _ in os.walk(site):
             os.chmod(d, 0o755)
         peers.append(("LinkChecker", [linkchecker, "--no-status", "-f", config,
