@@ -20,6 +20,7 @@ const char* const CLI_USAGE =
     "                     the line and save the bad URLs in the --report file\n"
     "  --yes              answer Yes to questions (such as replacing a report)\n"
     "  --help             show this text\n"
+    "  --version          show the version of Linkward\n"
     "\n"
     "Without --mask and --timeout the stored Preferences apply. Ctrl-C stops the\n"
     "test; the rows found so far are still reported.\n"
@@ -64,6 +65,8 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       o.yes = true;
     } else if (!endOfOptions && (arg == "--help" || arg == "-h")) {
       o.help = true;
+    } else if (!endOfOptions && arg == "--version") {
+      o.version = true;
     } else if (!endOfOptions && arg == "--mask") {
       const char* v = value("--mask");
       if (!v) return false;
@@ -110,7 +113,7 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       return false;
     }
   }
-  if (o.help) {
+  if (o.help || o.version) {
     *options = o;
     return true;
   }

@@ -16,6 +16,7 @@ struct CliOptions {
   int repairType = -1;  // -1: no repair pass
   bool yes = false;
   bool help = false;
+  bool version = false;
   std::string file;
 };
 

@@ -88,6 +88,9 @@ TEST_F(CliTest, HelpAndErrorsThatStopBeforeATest) {
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(Has(help.out, "Usage: linkward-cli"));
   EXPECT_TRUE(Has(help.out, "--report FILE"));
+  const std::string version = "linkward-cli, Linkward Version " LINKWARD_VERSION "\n";
+  EXPECT_EQ(help.out.substr(0, version.size()), version);
+  EXPECT_EQ(Cli({"--version"}).out, version);
 
   const std::string notes = Page("notes.txt", "");
   const std::string usage = "Usage:";

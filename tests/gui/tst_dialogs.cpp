@@ -276,5 +276,5 @@ class DialogsTest : public QObject {
   }
 };
 
-QTEST_MAIN(DialogsTest)
+LINKWARD_TEST_MAIN(DialogsTest)
 #include "tst_dialogs.moc"
