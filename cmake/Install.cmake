@@ -24,8 +24,8 @@ if(TARGET linkward)
   install(FILES ${PROJECT_SOURCE_DIR}/data/linkward.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   configure_file(${PROJECT_SOURCE_DIR}/data/linkward.metainfo.xml.in
-    ${PROJECT_BINARY_DIR}/com.example.linkward.Linkward.metainfo.xml @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/com.example.linkward.Linkward.metainfo.xml
+    ${PROJECT_BINARY_DIR}/com.example.linkward.metainfo.xml @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/com.example.linkward.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 endif()
 
