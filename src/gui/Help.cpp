@@ -14,7 +14,16 @@ QPointer<HelpWindow> g_pHelpWindow;
 
 }  // namespace
 
+void InitLinkwardResources() {
+  static const bool registered = [] {
+    Q_INIT_RESOURCE(linkward);
+    return true;
+  }();
+  (void)registered;
+}
+
 QUrl HelpUrl(unsigned contextId) {
+  InitLinkwardResources();
   QUrl url(HELP_PAGE_URL);
   switch (contextId) {
     case CPreferencesDlg::HELP_CONTEXT_ID:
@@ -47,11 +56,9 @@ HelpWindow::HelpWindow(QWidget* parent) : QTextBrowser(parent) {
 }
 
 void HelpWindow::ShowSection(unsigned contextId) {
+  // On the page already shown, only the position changes.
   const QUrl url = HelpUrl(contextId);
-  if (source().matches(url, QUrl::RemoveFragment))
-    scrollToAnchor(url.fragment());
-  else
-    setSource(url);
+  setSource(url);
   if (url.fragment().isEmpty()) verticalScrollBar()->setValue(0);
 }
 

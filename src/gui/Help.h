@@ -6,6 +6,11 @@
 #include <QTextBrowser>
 #include <QUrl>
 
+// Registers the files built into the program (linkward.qrc: the help page and
+// the icon). The desktop face lives in a static library, whose resources are
+// there only once registered; calling again does nothing.
+void InitLinkwardResources();
+
 // The page as a resource of the program; found from any build folder and
 // after installation alike.
 inline const QString HELP_PAGE_URL = QStringLiteral("qrc:/linkward/help.html");

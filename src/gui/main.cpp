@@ -16,6 +16,7 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationVersion(QStringLiteral(LINKWARD_VERSION));
   QApplication::setOrganizationName(QStringLiteral("Quillfen Software"));
   QApplication::setDesktopFileName(QStringLiteral("linkward"));
+  InitLinkwardResources();
   QApplication::setWindowIcon(
       QIcon::fromTheme(QStringLiteral("linkward"), QIcon(QStringLiteral(":/linkward/linkward.svg"))));
 

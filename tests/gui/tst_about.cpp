@@ -131,6 +131,7 @@ class AboutTest : public QObject {
 
   void helpOpensAtTheSectionOfItsContext() {
     // The page is built into the program, so it is there from any build folder.
+    InitLinkwardResources();
     QFile page(QUrl(HELP_PAGE_URL).path().prepend(':'));
     QVERIFY(page.open(QIODevice::ReadOnly));
     const QString html = QString::fromUtf8(page.readAll());
