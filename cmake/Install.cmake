@@ -40,6 +40,7 @@ the broken ones, with a Qt desktop program (linkward) and a terminal program
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://linkward.example.com/")
 # The shared libraries the programs link are found by dpkg-shlibdeps.

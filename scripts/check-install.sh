@@ -23,11 +23,13 @@ try_cli() {
   [ "$("$cli" --version)" = "linkward-cli, Linkward Version $version" ] ||
     fail "$cli --version does not say version $version"
   printf '<html><body><a href="http://127.0.0.1:1/">closed</a></body></html>\n' >"$work/page.htm"
-  local status=0
+  local status=0 report=$home/report.txt
   XDG_CONFIG_HOME=$home/config XDG_CACHE_HOME=$home/cache XDG_RUNTIME_DIR=$home/runtime \
-    "$cli" --mask 111111111111111111111 --timeout 5 "$work/page.htm" >"$work/log.txt" || status=$?
+    "$cli" --mask 111111111111111111111 --timeout 5 --report "$report" "$work/page.htm" \
+    >"$home/log.txt" || status=$?
   [ "$status" -eq 1 ] || fail "$cli: exit status $status, expected 1 (one row listed)"
-  grep -q 'http://127.0.0.1:1/' "$work/log.txt" || fail "$cli did not list the link"
+  grep -q 'URLs tested: 1. URL errors: 1.' "$home/log.txt" || fail "$cli: unexpected log"
+  grep -q 'http://127.0.0.1:1/' "$report" || fail "$cli did not report the link"
   echo "$cli: a test run listed the closed port"
 }
 
