@@ -17,8 +17,8 @@ int main(int argc, char* argv[]) {
   QApplication::setOrganizationName(QStringLiteral("Quillfen Software"));
   QApplication::setDesktopFileName(QStringLiteral("linkward"));
   InitLinkwardResources();
-  QApplication::setWindowIcon(
-      QIcon::fromTheme(QStringLiteral("linkward"), QIcon(QStringLiteral(":/linkward/linkward.svg"))));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("linkward"),
+                                               QIcon(QStringLiteral(":/linkward/linkward.svg"))));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Checks HTTP links in HTML documents."));

@@ -7,7 +7,6 @@
 #include <QtTest>
 
 #include "GuiTest.h"
-
 #include "gui/QtEventLoop.h"
 
 class TestEventLoop : public QObject {
