@@ -25,7 +25,8 @@ int main(int argc, char* argv[]) {
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("The HTML file to offer in Select File(s)."));
+                               QStringLiteral("The HTML file to offer in Select File(s)."),
+                               QStringLiteral("[FILE]"));
   parser.process(qapp);
 
   CLinkwardGuiApp app;
