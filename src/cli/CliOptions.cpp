@@ -37,6 +37,7 @@ const char* const CLI_USAGE =
     "                     the system's (default: $SSL_CERT_FILE when set)\n"
     "  --yes              answer Yes to questions (such as replacing a report)\n"
     "  --help             show this text\n"
+    "  --version          show the version of Linkward\n"
     "\n"
     "Each listed row is shown under its file's \"Testing:\" line as\n"
     "  URL - Reason - Site Name\n"
@@ -124,6 +125,8 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
         return false;
       }
       (root ? o.root : o.caFile) = v;
+    } else if (!endOfOptions && arg == "--version") {
+      o.version = true;
     } else if (!endOfOptions && arg == "--mask") {
       const char* v = value("--mask");
       if (!v) return false;
@@ -170,7 +173,7 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       return false;
     }
   }
-  if (o.help) {
+  if (o.help || o.version) {
     *options = o;
     return true;
   }

@@ -21,6 +21,7 @@ struct CliOptions {
   int perHost = 2;
   std::string root;
   std::string caFile;
+  bool version = false;
   std::string file;
 };
 

@@ -101,8 +101,9 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     std::fprintf(err, "linkward-cli: %s\n\n%s", error.c_str(), CLI_USAGE);
     return 2;
   }
-  if (options.help) {
-    std::fputs(CLI_USAGE, out);
+  if (options.help || options.version) {
+    std::fputs("linkward-cli, Linkward Version " LINKWARD_VERSION "\n", out);
+    if (options.help) std::fprintf(out, "\n%s", CLI_USAGE);
     return 0;
   }
 

@@ -83,7 +83,7 @@ CAboutDlg::CAboutDlg(CLinkwardApp& app, QWidget* parent) : QDialog(parent) {
   left->addStretch();
 
   auto* right = new QVBoxLayout;
-  auto* title = Centred(QStringLiteral("Linkward Version 2.1"));
+  auto* title = Centred(QStringLiteral("Linkward Version ") + QStringLiteral(LINKWARD_VERSION));
   QFont bold = title->font();
   bold.setBold(true);
   title->setFont(bold);

@@ -2,43 +2,34 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
+#include <QPointer>
+#include <QScrollBar>
 
-QString FindHelpPage() {
-  QStringList candidates;
-#ifdef LINKWARD_DOC_DIR
-  candidates << QStringLiteral(LINKWARD_DOC_DIR "/help.html");
-#endif
-  const QString exeDir = QCoreApplication::applicationDirPath();
-  if (!exeDir.isEmpty()) {
-    candidates << exeDir + QStringLiteral("/help.html");
-    // The source tree seen from a build tree inside it: <build>/src/gui/linkward
-    // or <build>/tests/gui/tst_..., so doc/ lies three or more levels up.
-    QString up = exeDir;
-    for (int level = 0; level < 5; ++level) {
-      up += QStringLiteral("/..");
-      candidates << up + QStringLiteral("/doc/help.html");
-    }
-    candidates << exeDir + QStringLiteral("/../share/doc/linkward/help.html");
-  }
-  candidates << QStringLiteral("/usr/share/doc/linkward/help.html");
-  for (const QString& c : candidates) {
-    QFileInfo info(c);
-    if (info.isFile() && info.isReadable()) return QDir::cleanPath(info.absoluteFilePath());
-  }
-  return {};
+#include "repair/RepairDlg.h"
+#include "settings/PreferencesDlg.h"
+
+namespace {
+
+QPointer<HelpWindow> g_pHelpWindow;
+
+}  // namespace
+
+void InitLinkwardResources() {
+  static const bool registered = [] {
+    Q_INIT_RESOURCE(linkward);
+    return true;
+  }();
+  (void)registered;
 }
 
 QUrl HelpUrl(unsigned contextId) {
-  const QString page = FindHelpPage();
-  if (page.isEmpty()) return {};
-  QUrl url = QUrl::fromLocalFile(page);
+  InitLinkwardResources();
+  QUrl url(HELP_PAGE_URL);
   switch (contextId) {
-    case 131208:
+    case CPreferencesDlg::HELP_CONTEXT_ID:
       url.setFragment(QStringLiteral("preferences"));
       break;
-    case 131209:
+    case CRepairDlg::HELP_CONTEXT_ID:
       url.setFragment(QStringLiteral("repair"));
       break;
     default:
@@ -47,7 +38,38 @@ QUrl HelpUrl(unsigned contextId) {
   return url;
 }
 
-void OpenHelp(unsigned contextId) {
+HelpWindow::HelpWindow(QWidget* parent) : QTextBrowser(parent) {
+  setWindowTitle(QStringLiteral("Linkward Help"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  // Open help does not keep the program running once the main window is closed.
+  setAttribute(Qt::WA_QuitOnClose, false);
+  setWindowIcon(QApplication::windowIcon());
+  // Links within the page move in this window; links to the web open in the browser.
+  setOpenLinks(false);
+  connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
+    if (url.scheme() == QLatin1String("qrc") || url.isRelative())
+      setSource(url);
+    else
+      QDesktopServices::openUrl(url);
+  });
+  resize(760, 640);
+}
+
+void HelpWindow::ShowSection(unsigned contextId) {
+  // On the page already shown, only the position changes.
   const QUrl url = HelpUrl(contextId);
-  if (url.isEmpty() || !QDesktopServices::openUrl(url)) QApplication::beep();
+  setSource(url);
+  if (url.fragment().isEmpty()) verticalScrollBar()->setValue(0);
+}
+
+HelpWindow* HelpWindow::Instance() {
+  return g_pHelpWindow;
+}
+
+void OpenHelp(unsigned contextId) {
+  if (!g_pHelpWindow) g_pHelpWindow = new HelpWindow;
+  g_pHelpWindow->ShowSection(contextId);
+  g_pHelpWindow->show();
+  g_pHelpWindow->raise();
+  g_pHelpWindow->activateWindow();
 }

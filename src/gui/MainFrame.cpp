@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -353,6 +354,13 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     PlaceActivityBar();
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::OfferFile(const QString& path) {
+  if (!m_pView->OnUpdateSelectFiles()) return;
+  m_pFrame->offeredPath = QFileInfo(path).absoluteFilePath().toStdString();
+  m_pView->OnSelectFiles();
+  m_pFrame->offeredPath.clear();
 }
 
 void CMainFrame::UpdateCommands() {

@@ -64,6 +64,9 @@ class CMainFrame : public QMainWindow {
   QAction* StopAction() const { return m_pStop; }
   QAction* AboutAction() const { return m_pAbout; }
 
+  // Opens Select File(s) on path (a file given on the command line, as
+  // "Open With" does); the test starts only when the user says OK.
+  void OfferFile(const QString& path);
   // Refreshes the enabled state of the commands from the view.
   void UpdateCommands();
   // Creates the activity bar over pane 3 (once).

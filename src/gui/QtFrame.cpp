@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <utility>
 
 #include "gui/ExportDialog.h"
 #include "gui/FileDialogs.h"
@@ -20,6 +21,7 @@
 #include "gui/ResultsModel.h"
 #include "gui/SelectFilesDialog.h"
 #include "results/ProgressDlg.h"
+#include "settings/SelectFilesDlg.h"
 
 QtFrame::QtFrame(CMainFrame& main) : m_main(main) {}
 
@@ -151,6 +153,7 @@ int RunModal(Model& model, QWidget* parent) {
 }  // namespace
 
 int QtFrame::DoModal(CSelectFilesDlg& dlg) {
+  if (!offeredPath.empty()) dlg.m_strPath = std::exchange(offeredPath, {});
   return RunModal<SelectFilesDialog>(dlg, &m_main);
 }
 

@@ -23,6 +23,9 @@ class QtFrame : public IFrame {
   std::function<int(const std::string& text, unsigned style)> messageBoxHook;
   // Called for every beep, when set (tests); the beep still sounds.
   std::function<void(unsigned type)> beepHook;
+  // A file given on the command line: the next Select File(s) dialog shows
+  // it instead of the stored starter file (once).
+  std::string offeredPath;
 
   int MessageBox(const std::string& text, unsigned style) override;
   void MessageBeep(unsigned type) override;

@@ -100,6 +100,9 @@ TEST_F(CliTest, HelpAndErrorsThatStopBeforeATest) {
   EXPECT_TRUE(Has(help.out, "Usage: linkward-cli"));
   EXPECT_TRUE(Has(help.out, "--format FORMAT"));
   EXPECT_TRUE(Has(help.out, "4 the report was not written"));
+  const std::string version = "linkward-cli, Linkward Version " LINKWARD_VERSION "\n";
+  EXPECT_EQ(help.out.substr(0, version.size()), version);
+  EXPECT_EQ(Cli({"--version"}).out, version);
 
   const std::string notes = Page("notes.txt", "");
   const std::string page = dir.WriteFile("page.htm", "<a href=\"http://127.0.0.1:1/\">x</a>\n");

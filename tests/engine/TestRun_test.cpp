@@ -266,15 +266,53 @@ TEST_F(TestRunTest, SelectFilesChecksTheFileThenStoresTheChoices) {
   EXPECT_FALSE(View().IsTestRunning());
 }
 
-TEST_F(TestRunTest, ActivityBarBlinksOncePerSecondAndScratchCopiesGoWithTheView) {
+// Passes the view's timers to the fixture's loop and counts the ticks
+// delivered, so a test can speak in ticks: a stall of the machine delays
+// ticks but cannot make the count wrong.
+class TickCountingLoop : public IEventLoop {
+ public:
+  explicit TickCountingLoop(IEventLoop& loop) : m_loop(loop) {}
+  int ticks = 0;
+
+  void SetTimer(int id, int periodMs, TimerFn fn) override {
+    m_loop.SetTimer(id, periodMs, [this, fn = std::move(fn)](int timer) {
+      if (timer == TICK_TIMER_ID) ++ticks;
+      fn(timer);
+    });
+  }
+  void KillTimer(int id) override { m_loop.KillTimer(id); }
+  void WatchSocket(int fd, SocketFn fn) override { m_loop.WatchSocket(fd, std::move(fn)); }
+  void WatchReadiness(int fd, int events, SocketFn fn) override {
+    m_loop.WatchReadiness(fd, events, std::move(fn));
+  }
+  void UnwatchSocket(int fd) override { m_loop.UnwatchSocket(fd); }
+  int64_t NowMs() const override { return m_loop.NowMs(); }
+
+ private:
+  IEventLoop& m_loop;
+};
+
+TEST_F(TestRunTest, ActivityBarBlinksEveryTenTicksAndScratchCopiesGoWithTheView) {
   settings.SetInt("Settings", "Timeout", 50);
   LoopbackServer server(LoopbackServer::NeverAnswer());
-  View().StartTest(Page("p.htm", Anchor(Local(server), "x")), 0, 0, 0);
-  loop.RunFor(3050);
-  EXPECT_EQ(frame.activityPositions, (std::vector<int>{0, 1, 0, 1}));  // full after ticks 10, 30
-  View().OnStopTest();
+  TickCountingLoop counting(loop);
+  {
+    CLinkwardView blinking(settings, frame, counting, dir / "scratch");
+    blinking.StartTest(Page("p.htm", Anchor(Local(server), "x")), 0, 0, 0);
+    // The loop delivers one event at a time, so it stops right after the tick named.
+    const std::pair<int, std::vector<int>> afterTick[] = {
+        {9, {0}}, {10, {0, 1}}, {19, {0, 1}}, {20, {0, 1, 0}}, {29, {0, 1, 0}}, {30, {0, 1, 0, 1}}};
+    for (const auto& [tick, positions] : afterTick) {
+      loop.RunUntil([&] { return counting.ticks == tick || !blinking.IsTestRunning(); });
+      EXPECT_EQ(frame.activityPositions, positions) << "after tick " << tick;
+    }
+    blinking.OnStopTest();
+    blinking.StartTest(Page("q.htm", Anchor("http://127.0.0.1:1/", "x")), 0, 0, 0);
+    EXPECT_EQ(frame.activityCreates, 1);  // created once for the life of the view
+    blinking.OnStopTest();
+  }
+  frame = RecordingFrame();
   View().StartTest(Page("q.htm", Anchor("http://127.0.0.1:1/", "x")), 0, 0, 0);
-  EXPECT_EQ(frame.activityCreates, 1);  // created once for the life of the view
   RunToEnd();
   std::string scratch = View().ScratchPath(2);
   EXPECT_TRUE(fsys::FileExists(scratch));

@@ -3,10 +3,24 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
+
+#include "support/IsolatedHome.h"
+
+// The main of every Qt Test program: a home of its own (see IsolatedHome) and
+// the offscreen platform unless another is asked for, then the test object.
+#define LINKWARD_TEST_MAIN(TestObject)                                                           \
+  int main(int argc, char* argv[]) {                                                             \
+    IsolatedHome home;                                                                           \
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen"); \
+    QApplication app(argc, argv);                                                                \
+    TestObject test;                                                                             \
+    return QTest::qExec(&test, argc, argv);                                                      \
+  }
 
 // The texts of the list that the widget does not show as its title, a label,
 // a group title or a button text.

@@ -9,6 +9,7 @@
 #include "engine/OutcomeTable.h"
 #include "gui/ExportDialog.h"
 #include "gui/FileDialogs.h"
+#include "gui/Help.h"
 #include "gui/PreferencesDialog.h"
 #include "gui/RepairDialog.h"
 #include "gui/RepairFailDialog.h"
@@ -90,6 +91,16 @@ class DialogsTest : public QObject {
           "Please ignore this instance of this URL \nfor the remainder of this session."}}};
     for (const auto& [dialog, expected] : table)
       QCOMPARE(MissingTexts(dialog, expected), QStringList());
+    // Each Help button opens the help window at its dialog's section.
+    for (auto [dialog, section] :
+         {std::pair<QDialog*, const char*>{&preferencesDialog, "preferences"},
+          {&repairDialog, "repair"}}) {
+      for (QPushButton* button : dialog->findChildren<QPushButton*>())
+        if (button->text() == "Help") button->click();
+      QVERIFY(HelpWindow::Instance());
+      QCOMPARE(HelpWindow::Instance()->source().fragment(), QString(section));
+    }
+    delete HelpWindow::Instance();
   }
 
   void preferencesShowsRowsAndChecksAndOkBuildsTheMask() {
@@ -277,5 +288,5 @@ class DialogsTest : public QObject {
   }
 };
 
-QTEST_MAIN(DialogsTest)
+LINKWARD_TEST_MAIN(DialogsTest)
 #include "tst_dialogs.moc"

@@ -7,6 +7,7 @@
 #include <QtWidgets>
 #include <memory>
 
+#include "GuiTest.h"
 #include "app/MainFrameRules.h"
 #include "engine/LinkwardView.h"
 #include "gui/LinkwardGuiApp.h"
@@ -237,6 +238,32 @@ class TestMainFrame : public QObject {
     QCOMPARE(main->Log()->font(), main->ResultsView()->font());
   }
 
+  void fileNamedOnTheCommandLineWaitsInSelectFilesForOk() {
+    CMainFrame* main = Start();
+    QVERIFY(main);
+    const std::string page = m_dir->WriteFile("offered.htm", "<p>no links</p>");
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(m_dir->Path()));  // given relative, as a shell may
+    for (bool ok : {false, true}) {
+      bool seen = false;
+      QTimer::singleShot(0, this, [&] {
+        auto* dialog = qobject_cast<SelectFilesDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        seen = true;
+        QCOMPARE(dialog->PathEdit()->text(), QString::fromStdString(page));
+        QVERIFY(!View().IsTestRunning());
+        ok ? dialog->OkButton()->click() : dialog->reject();
+      });
+      main->OfferFile(QStringLiteral("offered.htm"));
+      QVERIFY(seen);
+      // The choice is stored, and the test run, only after OK.
+      QCOMPARE(Settings().GetString("FileSel", "Starter", ""), ok ? page : std::string());
+    }
+    QDir::setCurrent(before);
+    QTRY_VERIFY(!View().IsTestRunning());
+    QVERIFY(main->Log()->toPlainText().contains("Results for " + QString::fromStdString(page)));
+  }
+
   void wholeTestThroughSelectFiles() {
     LoopbackServer server(OkOrMissing());
     QVERIFY(QDir(QString::fromStdString(m_dir->Path())).mkdir("site"));
@@ -426,5 +453,5 @@ class TestMainFrame : public QObject {
   }
 };
 
-QTEST_MAIN(TestMainFrame)
+LINKWARD_TEST_MAIN(TestMainFrame)
 #include "tst_mainframe.moc"

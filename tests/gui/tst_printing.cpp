@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "GuiTest.h"
 #include <cmath>
 #include <functional>
 
@@ -168,5 +170,5 @@ class PrintingTest : public QObject {
   }
 };
 
-QTEST_MAIN(PrintingTest)
+LINKWARD_TEST_MAIN(PrintingTest)
 #include "tst_printing.moc"

@@ -1,0 +1,17 @@
+// Every test program runs in a home of its own: XDG_CONFIG_HOME,
+// XDG_CACHE_HOME and XDG_RUNTIME_DIR point into a fresh scratch directory for
+// the program's whole run, so no test reads or writes the settings, cache or
+// runtime files of the person running it, under ctest or by hand.
+#pragma once
+
+#include "support/ScratchDir.h"
+
+class IsolatedHome {
+ public:
+  // Aborts the program when the variables cannot be set (running on the real
+  // home is never an option).
+  IsolatedHome();
+
+ private:
+  ScratchDir m_dir;  // removed with everything in it at the end
+};
