@@ -42,14 +42,12 @@ class TestCertificate {
 
   // A server context presenting this certificate.
   SSL_CTX* ServerContext() const { return m_pContext; }
-  // The certificate as PEM.
-  const std::string& Pem() const { return m_sPem; }
   // Writes the PEM to path; false on failure.
   bool WritePem(const std::string& path) const;
 
  private:
   SSL_CTX* m_pContext = nullptr;
-  std::string m_sPem;
+  std::string m_sPem;  // the certificate
 };
 
 class HttpTestServer {
@@ -67,9 +65,8 @@ class HttpTestServer {
   using Handler = std::function<Answer(const std::string& method, const std::string& path)>;
 
   // tls: serve HTTPS with that certificate (it must outlive the server).
-  // mute: accept connections and never read nor send a byte.
   HttpTestServer(std::string address, Handler handler, const TestCertificate* tls = nullptr,
-                 int port = 0, bool mute = false);
+                 int port = 0);
   ~HttpTestServer();
   HttpTestServer(const HttpTestServer&) = delete;
   HttpTestServer& operator=(const HttpTestServer&) = delete;
@@ -93,7 +90,6 @@ class HttpTestServer {
   std::string m_sAddress;
   Handler m_handler;
   const TestCertificate* m_pTls;
-  bool m_bMute;
   int m_nListen = -1;
   int m_nPort = 0;
   std::thread m_acceptThread;
