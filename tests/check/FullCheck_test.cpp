@@ -97,7 +97,7 @@ class FullCheckTest : public ViewFixture {
 };
 
 TEST_F(FullCheckTest, LocalAndFragmentLinksOnAFixtureTree) {
-  for (const char* sub : {"sub", "outside", "empty", "alt"}) {
+  for (const char* sub : {"sub", "outside", "empty"}) {
     ::mkdir((dir / "site/" + sub).c_str(), 0700);
   }
   Page("sub/page.html", "<h2 id=sec>S</h2><a name=named></a>");
@@ -167,15 +167,6 @@ TEST_F(FullCheckTest, LocalAndFragmentLinksOnAFixtureTree) {
   EXPECT_EQ(frame.Pane(1) + "|" + frame.Pane(2), "Search Complete|");
   EXPECT_EQ(View().ProgressWindow(), nullptr);
   ExpectIdle();
-
-  // A site root elsewhere: root-relative links start there.
-  Page("alt/nothere.html", "");
-  Start(index, 0, dir / "site/alt");
-  RunToEnd();
-  std::replace(expected.begin(), expected.end(),
-               std::string("/nothere.html|Local File Not Found|L8"),
-               std::string("/sub/page.html#named|Local File Not Found|L7"));
-  EXPECT_EQ(Rows(), expected);
 }
 
 TEST_F(FullCheckTest, RowsWaitForEarlierFilesAndEachAddressIsAskedOnce) {

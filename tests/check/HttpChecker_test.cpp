@@ -101,6 +101,12 @@ class TinyFtpServer {
   std::vector<std::thread> m_clients;
 };
 
+HttpCheckOptions WaitLimit(int ms) {
+  HttpCheckOptions options;
+  options.timeoutMs = ms;
+  return options;
+}
+
 class HttpCheckerTest : public ::testing::Test {
  protected:
   // Checks every url at once and runs the loop until all are answered.
@@ -152,8 +158,7 @@ TEST_F(HttpCheckerTest, OutcomesRequestsAndRedirectsOverHttp) {
       {"/busy", 503, 503, "", {"HEAD /busy", "GET /busy"}},
       {"/silent", SOCKET_ERROR_TIMEOUT, 0, "", {"HEAD /silent"}},
   };
-  HttpCheckOptions options;
-  options.timeoutMs = 1500;
+  HttpCheckOptions options = WaitLimit(1500);
   options.maxPerHost = 16;
   CHttpChecker checker(loop, options);
   Strings urls;
@@ -201,9 +206,7 @@ TEST_F(HttpCheckerTest, FailuresWithoutAnAnswerAndFtp) {
       {ftp.Url("/missing.txt"), CHECK_REMOTE_FILE_NOT_FOUND},
       {"https://127.0.0.2:" + std::to_string(plain.Port()) + "/", SOCKET_ERROR_TIMEOUT},
   };
-  HttpCheckOptions options;
-  options.timeoutMs = 800;
-  CHttpChecker checker(loop, options);
+  CHttpChecker checker(loop, WaitLimit(800));
   Strings urls;
   for (const Row& row : rows) urls.push_back(row.url);
   const int64_t start = loop.NowMs();
@@ -240,8 +243,7 @@ TEST_F(HttpCheckerTest, CertificatesAreVerified) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     ScopedEnv env("SSL_CERT_FILE", row.envCa);
-    HttpCheckOptions options;
-    options.timeoutMs = 2000;
+    HttpCheckOptions options = WaitLimit(2000);
     options.caFile = row.caFile;
     EXPECT_EQ(CheckOne(row.url, options).code, row.code);
   }
@@ -261,9 +263,7 @@ TEST_F(HttpCheckerTest, RetryAfterThatFitsIsWaitedOutThenTriedOnce) {
     HttpTestServer server("127.0.0.2", [&](const std::string&, const std::string&) {
       return busy-- > 0 ? Answer{429, "Retry-After: 1\r\n"} : Answer{200};
     });
-    HttpCheckOptions options;
-    options.timeoutMs = 3000;
-    CHttpChecker checker(loop, options);
+    CHttpChecker checker(loop, WaitLimit(3000));
     const int64_t start = loop.NowMs();
     EXPECT_EQ(CheckAll(checker, {server.Url("/r")}).at(0).code, row.code);
     EXPECT_GE(loop.NowMs() - start, 1000);  // the second it was asked to wait

@@ -115,7 +115,8 @@ TEST_F(SettingsStoreTest, TextsUpTo259CharactersReadBack) {
   EXPECT_EQ(m_store.GetInt("XportSel", "n260", 4), 4);
 }
 
-// Each line is read, trimmed and classified on its own.
+// Each line is read, trimmed and classified on its own; a line longer than 519
+// characters is read in pieces. The file takes the application's own name.
 TEST_F(SettingsStoreTest, ImportLineRules) {
   Import(
       "x=before any section\n"
@@ -130,28 +131,24 @@ TEST_F(SettingsStoreTest, ImportLineRules) {
       "\t spaced=out \t\n"
       "; comment\r\n"
       "[Screen]\r\n"
-      "x=120\r\n",
-      m_store);
+      "x=120\r\n"
+      "[Long]\nk=" +
+          std::string(517, 'a') + "r=" + std::string(79, 'b') + "\nafter=1\n",
+      m_store, "Other");
   // clang-format off
-  const std::tuple<const char*, const char*, const char*> values[] = {
+  const std::tuple<std::string, std::string, std::string> values[] = {
       {"", "x", "<missing>"}, {"Grid", "x", "<missing>"}, {"Grid", "col0", "100"},
       {"Grid", "name ", " value"}, {"Grid", "name", "<missing>"}, {"Grid", "empty", ""},
       {"Grid", "a", "b=c"}, {"Grid", "[x] ", " 5"}, {"Grid", "spaced", "out"},
-      {"Screen", "x", "120"}};
+      {"Screen", "x", "120"},
+      // 2 + 517 = 519 characters make the first read; "r=" + 79 follow as a line of their own.
+      {"Long", "k", std::string(517, 'a')}, {"Long", "r", std::string(79, 'b')},
+      {"Long", "after", "1"}};
   // clang-format on
   for (const auto& [section, name, value] : values)
     EXPECT_EQ(Raw(section, name), value) << section << "/" << name;
   EXPECT_FALSE(SectionExists("a"));
   EXPECT_FALSE(SectionExists("a]b"));
-}
-
-TEST_F(SettingsStoreTest, ImportSplitsLongLinesAt519Characters) {
-  // 2 + 517 = 519 characters make the first read; "r=" + 79 follow as a line of their own.
-  std::string line = "k=" + std::string(517, 'a') + "r=" + std::string(79, 'b');
-  Import("[Long]\n" + line + "\nafter=1\n", m_store, "Other");  // the application's own name
-  EXPECT_EQ(Raw("Long", "k"), std::string(517, 'a'));
-  EXPECT_EQ(Raw("Long", "r"), std::string(79, 'b'));
-  EXPECT_EQ(Raw("Long", "after"), "1");
 }
 
 TEST_F(SettingsStoreTest, ImportStopsAtASectionThatCannotBeCreated) {
