@@ -1,10 +1,6 @@
 #include "check/HttpChecker.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <map>
@@ -41,65 +37,15 @@ Answer SiteAnswer(const std::string& method, const std::string& path) {
   return {404};
 }
 
-// Just enough of an ftp server on 127.0.0.2 for a file probe without a data
-// connection; SIZE knows "there.txt" only.
-class TinyFtpServer {
- public:
-  TinyFtpServer() : m_listen(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    ::inet_pton(AF_INET, "127.0.0.2", &sa.sin_addr);
-    socklen_t len = sizeof sa;
-    ::bind(m_listen, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    ::listen(m_listen, 8);
-    ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&sa), &len);
-    m_port = ntohs(sa.sin_port);
-    m_thread = std::thread([this] {
-      for (int fd; (fd = ::accept(m_listen, nullptr, nullptr)) >= 0;)
-        m_clients.emplace_back([fd] { Serve(fd); });
-    });
-  }
-  ~TinyFtpServer() {
-    ::shutdown(m_listen, SHUT_RDWR);
-    m_thread.join();
-    for (std::thread& client : m_clients) client.join();  // clients leave first
-    ::close(m_listen);
-  }
-  std::string Url(const std::string& path) const {
-    return "ftp://127.0.0.2:" + std::to_string(m_port) + path;
-  }
-
- private:
-  static void Serve(int fd) {
-    static const std::map<std::string, std::string> replies = {
-        {"USER", "331 password"},    {"PASS", "230 in"},          {"PWD", "257 \"/\""},
-        {"TYPE", "200 ok"},          {"REST", "350 ok"},          {"QUIT", "221 bye"},
-        {"SIZE there.txt", "213 5"}, {"SIZE", "550 no such file"}};
-    auto say = [fd](std::string line) {
-      line += "\r\n";
-      ::send(fd, line.data(), line.size(), MSG_NOSIGNAL);
-    };
-    say("220 ready");
-    std::string pending;
-    char buffer[512];
-    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-      pending.append(buffer, size_t(n));
-      for (size_t end; (end = pending.find("\r\n")) != std::string::npos;
-           pending.erase(0, end + 2)) {
-        const std::string line = pending.substr(0, end);
-        auto it = replies.find(line);
-        if (it == replies.end()) it = replies.find(line.substr(0, line.find(' ')));
-        say(it == replies.end() ? "502 not here" : it->second);
-      }
-    }
-    ::close(fd);
-  }
-
-  int m_listen;
-  int m_port = 0;
-  std::thread m_thread;
-  std::vector<std::thread> m_clients;
-};
+// The ftp site: SIZE knows "there.txt" only.
+Answer FtpAnswer(const std::string& command, const std::string& argument) {
+  static const std::map<std::string, Answer> answers = {{"USER", {331}},         {"PASS", {230}},
+                                                        {"PWD", {257, "\"/\""}}, {"TYPE", {200}},
+                                                        {"REST", {350}},         {"QUIT", {221}}};
+  if (command == "SIZE") return argument == "there.txt" ? Answer{213, "5"} : Answer{550};
+  auto it = answers.find(command);
+  return it == answers.end() ? Answer{502} : it->second;
+}
 
 HttpCheckOptions WaitLimit(int ms) {
   HttpCheckOptions options;
@@ -190,7 +136,7 @@ TEST_F(HttpCheckerTest, OutcomesRequestsAndRedirectsOverHttp) {
 TEST_F(HttpCheckerTest, FailuresWithoutAnAnswerAndFtp) {
   // Reads the TLS hello as the head of a request that never ends.
   HttpTestServer plain("127.0.0.2", SiteAnswer);
-  TinyFtpServer ftp;
+  HttpTestServer ftp("127.0.0.2", FtpAnswer, nullptr, 0, true);
   const std::string refused = "http://127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort());
   struct Row {
     std::string url;

@@ -92,8 +92,8 @@ bool TestCertificate::WritePem(const std::string& path) const {
 }
 
 HttpTestServer::HttpTestServer(std::string address, Handler handler, const TestCertificate* tls,
-                               int port)
-    : m_sAddress(std::move(address)), m_handler(std::move(handler)), m_pTls(tls) {
+                               int port, bool ftp)
+    : m_sAddress(std::move(address)), m_handler(std::move(handler)), m_pTls(tls), m_bFtp(ftp) {
   // TLS writes to a client that has gone (one that refused the certificate)
   // must fail, not end the process.
   ::signal(SIGPIPE, SIG_IGN);
@@ -131,8 +131,10 @@ HttpTestServer::~HttpTestServer() {
 }
 
 std::string HttpTestServer::Url(const std::string& path) const {
-  return std::string(m_pTls ? "https://" : "http://") + m_sAddress + ":" + std::to_string(m_nPort) +
-         path;
+  return std::string(m_bFtp   ? "ftp://"
+                     : m_pTls ? "https://"
+                              : "http://") +
+         m_sAddress + ":" + std::to_string(m_nPort) + path;
 }
 
 std::vector<std::string> HttpTestServer::Requests() const {
@@ -182,28 +184,35 @@ void HttpTestServer::Serve(int fd) {
     ok = SSL_accept(ssl) == 1;
   }
   Stream stream(fd, ssl);
+  if (m_bFtp) ok = stream.Write("220 ready\r\n");
+  const std::string ending = m_bFtp ? "\r\n" : "\r\n\r\n";  // of a command or a head
   std::string pending;
   char buffer[4096];
   while (ok) {
     size_t end;
-    while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
+    while ((end = pending.find(ending)) == std::string::npos) {
       ssize_t n = stream.Read(buffer, sizeof buffer);
       if (n <= 0) break;
       pending.append(buffer, size_t(n));
     }
     if (end == std::string::npos) break;
     const std::string head = pending.substr(0, end);
-    pending.erase(0, end + 4);
-    const size_t sp1 = head.find(' ');
+    pending.erase(0, end + ending.size());
+    const size_t sp1 = std::min(head.find(' '), head.size());
     const size_t sp2 = head.find(' ', sp1 + 1);
     const std::string method = head.substr(0, sp1);
-    const std::string path = head.substr(sp1 + 1, sp2 - sp1 - 1);
+    const std::string path = sp1 < head.size() ? head.substr(sp1 + 1, sp2 - sp1 - 1) : "";
     {
       std::lock_guard lock(m_mutex);
       m_requests.push_back(method + " " + path);
       m_sLastHead = head + "\r\n";
     }
     Answer answer = m_handler(method, path);
+    if (m_bFtp) {
+      ok = stream.Write(std::to_string(answer.status) + " " +
+                        (answer.headers.empty() ? "ok" : answer.headers) + "\r\n");
+      continue;
+    }
     if (answer.delayMs > 0 && !Pause(answer.delayMs)) break;
     if (answer.silent) {
       Pause(1 << 30);

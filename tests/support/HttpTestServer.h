@@ -12,6 +12,11 @@
 //   ... check server.Url("/gone") ...
 //   EXPECT_EQ(server.RequestCount("/gone"), 2);
 //
+// With ftp it speaks just enough ftp for a file probe without a data
+// connection: it greets, then answers each command line ("SIZE a.txt": method
+// "SIZE", path "a.txt") with the status and the headers as the reply's text
+// ("ok" when empty).
+//
 // SIGPIPE is ignored from the first server on.
 //
 // Threading: the accessors may be called from any thread; the handler runs on
@@ -66,13 +71,13 @@ class HttpTestServer {
 
   // tls: serve HTTPS with that certificate (it must outlive the server).
   HttpTestServer(std::string address, Handler handler, const TestCertificate* tls = nullptr,
-                 int port = 0);
+                 int port = 0, bool ftp = false);
   ~HttpTestServer();
   HttpTestServer(const HttpTestServer&) = delete;
   HttpTestServer& operator=(const HttpTestServer&) = delete;
 
   int Port() const { return m_nPort; }
-  // "http://address:port" + path ("https://..." with TLS).
+  // "http://address:port" + path ("https://..." with TLS, "ftp://..." with ftp).
   std::string Url(const std::string& path) const;
 
   std::vector<std::string> Requests() const;        // "HEAD /a", in arrival order
@@ -90,6 +95,7 @@ class HttpTestServer {
   std::string m_sAddress;
   Handler m_handler;
   const TestCertificate* m_pTls;
+  bool m_bFtp;
   int m_nListen = -1;
   int m_nPort = 0;
   std::thread m_acceptThread;
