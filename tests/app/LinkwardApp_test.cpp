@@ -18,7 +18,6 @@ TEST(LinkwardApp, OnlyTheFirstRunImportsTheIniFile) {
       app.InitSettings();
       ASSERT_NE(app.m_pSettings, nullptr);
       EXPECT_EQ(app.m_pSettings->GetInt("Settings", "Timeout", 15), iniAtFirst ? 30 : 15);
-      EXPECT_EQ(app.m_pSettings->KeyPath(), "Software\\Quillfen Software\\Linkward");
       EXPECT_TRUE(app.m_pSettings->SetInt("Screen", "y", 44));
       EXPECT_EQ(app.ExitInstance(), 0);
       EXPECT_EQ(app.m_pSettings, nullptr);

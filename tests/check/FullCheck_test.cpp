@@ -15,6 +15,13 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
+HttpOutcome Code(unsigned code, std::string finalUrl = "") {
+  HttpOutcome o;
+  o.code = code;
+  o.finalUrl = std::move(finalUrl);
+  return o;
+}
+
 // Answers from a script: held addresses wait for Answer(); the others are
 // answered from the loop, as the real checker does.
 class ScriptedRemote : public IRemoteChecker {
@@ -25,6 +32,15 @@ class ScriptedRemote : public IRemoteChecker {
     std::set<std::string> held;
     std::map<std::string, DoneFn> waiting;
     int cancels = 0;
+
+    HttpOutcome Outcome(const std::string& url) const {
+      return outcomes.count(url) ? outcomes.at(url) : Code(200);
+    }
+    void Answer(const std::string& url) {
+      auto fn = std::move(waiting.at(url));
+      waiting.erase(url);
+      fn(Outcome(url));
+    }
   };
   ScriptedRemote(IEventLoop& loop, Log& log) : m_loop(loop), m_log(log) {}
   ~ScriptedRemote() override { CancelAll(); }
@@ -36,7 +52,7 @@ class ScriptedRemote : public IRemoteChecker {
       return;
     }
     int id = 7000 + m_nNext++;
-    m_timers[id] = [this, url, done = std::move(done)] { done(Outcome(m_log, url)); };
+    m_timers[id] = [this, url, done = std::move(done)] { done(m_log.Outcome(url)); };
     m_loop.SetTimer(id, 1, [this](int id) {
       m_loop.KillTimer(id);
       auto fn = std::move(m_timers[id]);
@@ -51,20 +67,6 @@ class ScriptedRemote : public IRemoteChecker {
     m_log.waiting.clear();
   }
   size_t Pending() const override { return m_timers.size() + m_log.waiting.size(); }
-
-  static HttpOutcome Outcome(Log& log, const std::string& url) {
-    auto it = log.outcomes.find(url);
-    if (it != log.outcomes.end()) return it->second;
-    HttpOutcome ok;
-    ok.code = 200;
-    return ok;
-  }
-  // Answers a held address.
-  static void Answer(Log& log, const std::string& url) {
-    auto fn = std::move(log.waiting.at(url));
-    log.waiting.erase(url);
-    fn(Outcome(log, url));
-  }
 
  private:
   IEventLoop& m_loop;
@@ -89,20 +91,13 @@ class FullCheckTest : public ViewFixture {
     full.maxPerHost = 3;
     View().StartTest(path, 0, allFiles, 0, full);
   }
-  static HttpOutcome Code(unsigned code, std::string finalUrl = "") {
-    HttpOutcome o;
-    o.code = code;
-    o.finalUrl = std::move(finalUrl);
-    return o;
-  }
-
   ScriptedRemote::Log remote;
   HttpCheckOptions options;
   int made = 0;
 };
 
 TEST_F(FullCheckTest, LocalAndFragmentLinksOnAFixtureTree) {
-  for (const char* sub : {"sub", "outside", "empty", "alt"}) {
+  for (const char* sub : {"sub", "outside", "empty"}) {
     ::mkdir((dir / "site/" + sub).c_str(), 0700);
   }
   Page("sub/page.html", "<h2 id=sec>S</h2><a name=named></a>");
@@ -155,7 +150,10 @@ TEST_F(FullCheckTest, LocalAndFragmentLinksOnAFixtureTree) {
   std::string index = Page("index.htm", body);
 
   Start(index);
-  EXPECT_TRUE(View().IsTestRunning() && View().OnUpdateStopTest() && !View().OnUpdateSelectFiles());
+  // running, Stop enabled, file choice disabled
+  EXPECT_EQ((std::vector<bool>{View().IsTestRunning(), View().OnUpdateStopTest(),
+                               View().OnUpdateSelectFiles()}),
+            (std::vector<bool>{true, true, false}));
   RunToEnd();
   EXPECT_EQ(Rows(), expected);
   EXPECT_EQ(remote.asked, Texts{"https://example.test/x"});
@@ -169,17 +167,6 @@ TEST_F(FullCheckTest, LocalAndFragmentLinksOnAFixtureTree) {
   EXPECT_EQ(frame.Pane(1) + "|" + frame.Pane(2), "Search Complete|");
   EXPECT_EQ(View().ProgressWindow(), nullptr);
   ExpectIdle();
-
-  // A site root elsewhere: root-relative links start there (and
-  // "/sub/page.html" is now missing).
-  Page("alt/nothere.html", "");
-  Start(index, 0, dir / "site/alt");
-  RunToEnd();
-  Texts rows = Rows();
-  EXPECT_EQ(rows.size(), expected.size());
-  EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
-                          [](const std::string& r) { return r.find("/nothere") == 0; }),
-            0);
 }
 
 TEST_F(FullCheckTest, RowsWaitForEarlierFilesAndEachAddressIsAskedOnce) {
@@ -208,7 +195,6 @@ TEST_F(FullCheckTest, RowsWaitForEarlierFilesAndEachAddressIsAskedOnce) {
   ASSERT_EQ(made, 1);
   EXPECT_EQ(options.timeoutMs, 7000);
   EXPECT_EQ(options.maxPerHost, 3);
-  EXPECT_EQ(options.maxTransfers, 128);
   // Everything but the slow answer comes in; nothing may be listed yet.
   loop.RunUntil([&] { return View().FullCheck()->LinksJudged() == 7; });
   EXPECT_EQ(View().FullCheck()->LinksFound(), 8);
@@ -219,7 +205,7 @@ TEST_F(FullCheckTest, RowsWaitForEarlierFilesAndEachAddressIsAskedOnce) {
   EXPECT_EQ(frame.lastProgress.m_wndLinkBar.Pos(), 7);
   EXPECT_EQ(frame.lastProgress.m_wndLinkBar.Upper(), 8);
 
-  ScriptedRemote::Answer(remote, "http://slow.test/");
+  remote.Answer("http://slow.test/");
   RunToEnd();
   EXPECT_EQ(Rows(), (Texts{"http://slow.test/|HTTP Code 500 Internal Server Error|Slow",
                            "http://h.test/x#1|HTTP Code 404 Not Found|X one",

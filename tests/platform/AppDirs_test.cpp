@@ -37,15 +37,15 @@ TEST(AppDirs, ConfigDirFollowsAnAbsoluteXdgConfigHomeElseHome) {
 }
 
 // The runtime directory is made once per process, so each check runs in a
-// child process of its own.
+// child process of its own; fn returns the number of the step that failed, or 0.
 template <typename Fn>
 void InChild(Fn fn) {
   pid_t pid = fork();
   ASSERT_GE(pid, 0);
-  if (pid == 0) _exit(fn() ? 0 : 1);
+  if (pid == 0) _exit(fn());
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(status, 0) << "step " << WEXITSTATUS(status) << " failed";
 }
 
 TEST(AppDirs, RuntimeDirIsPrivatePerProcessAndRemovedOnlyWhenEmpty) {
@@ -54,14 +54,15 @@ TEST(AppDirs, RuntimeDirIsPrivatePerProcessAndRemovedOnlyWhenEmpty) {
   InChild([&] {
     std::string dir = appdirs::RuntimeDir();
     std::string scratch = dir + "/urltmp~";
-    if (!StartsWith(dir, base.Path() + "/linkward-" + std::to_string(getpid()) + "-") ||
-        !IsPrivateDir(dir) || appdirs::RuntimeDir() != dir || !ScratchDir::WriteBytes(scratch, "x"))
-      return false;
+    if (!StartsWith(dir, base.Path() + "/linkward-" + std::to_string(getpid()) + "-")) return 1;
+    if (!IsPrivateDir(dir)) return 2;
+    if (appdirs::RuntimeDir() != dir) return 3;
+    if (!ScratchDir::WriteBytes(scratch, "x")) return 4;
     appdirs::RemoveRuntimeDirIfEmpty();  // in use: kept
-    if (!IsPrivateDir(dir)) return false;
+    if (!IsPrivateDir(dir)) return 5;
     unlink(scratch.c_str());
     appdirs::RemoveRuntimeDirIfEmpty();
-    return !IsPrivateDir(dir);
+    return IsPrivateDir(dir) ? 6 : 0;
   });
 }
 
@@ -71,18 +72,18 @@ TEST(AppDirs, RuntimeDirFallsBackToCacheHomeThenHomeCacheThenNothing) {
   ScopedEnv rt("XDG_RUNTIME_DIR", nullptr);
   {
     ScopedEnv cache("XDG_CACHE_HOME", (base / "cache").c_str());
-    InChild([&] { return StartsWith(appdirs::RuntimeDir(), base / "cache/linkward-"); });
+    InChild([&] { return StartsWith(appdirs::RuntimeDir(), base / "cache/linkward-") ? 0 : 1; });
   }
   ScopedEnv cache("XDG_CACHE_HOME", nullptr);
   {
     ScopedEnv home("HOME", base.Path().c_str());
     InChild([&] {
       std::string dir = appdirs::RuntimeDir();
-      return StartsWith(dir, base / ".cache/linkward-") && IsPrivateDir(dir);
+      return StartsWith(dir, base / ".cache/linkward-") ? IsPrivateDir(dir) ? 0 : 2 : 1;
     });
   }
   ScopedEnv home("HOME", (base / "file").c_str());  // a file: no directory can be made
-  InChild([&] { return appdirs::RuntimeDir().empty(); });
+  InChild([&] { return appdirs::RuntimeDir().empty() ? 0 : 1; });
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "support/ScratchDir.h"
 
@@ -49,10 +50,12 @@ TEST_F(KeyStoreTest, CreateKeyMakesParentsAndThePrivateDirectoryOnFirstWrite) {
   EXPECT_FALSE(store.OpenKey(APP, &key));
   struct stat st;
   EXPECT_NE(stat(DbDir().c_str(), &st), 0);  // reading creates nothing
-  EXPECT_FALSE(store.CreateKey("", &key, &created) || store.CreateKey("\\\\", &key, &created));
+  EXPECT_FALSE(store.CreateKey("", &key, &created));
+  EXPECT_FALSE(store.CreateKey("\\\\", &key, &created));
 
   ASSERT_TRUE(store.CreateKey(APP + "\\Screen", &key, &created));
-  EXPECT_TRUE(created && key.writable);
+  EXPECT_TRUE(created);
+  EXPECT_TRUE(key.writable);
   ASSERT_TRUE(store.OpenKey(APP, &key));  // the parent exists now
   EXPECT_FALSE(key.writable);
   EXPECT_FALSE(store.SetValue(key, "a", "2"));  // a key opened for reading
@@ -93,10 +96,13 @@ TEST_F(KeyStoreTest, CorruptDatabaseOrUnmakeableDirectoryFailsQuietly) {
     CSqliteKeyStore store(path);
     IKeyStore::Key key;
     bool created = false;
-    EXPECT_FALSE(store.OpenKey(APP, &key) || store.CreateKey(APP, &key, &created));
-    key = {APP, true};
     char buf[260];
-    EXPECT_FALSE(store.SetValue(key, "x", "1") || store.QueryValue(key, "x", buf, sizeof buf));
+    // open, create, set, query
+    EXPECT_EQ((std::vector<bool>{store.OpenKey(APP, &key), store.CreateKey(APP, &key, &created),
+                                 store.SetValue({APP, true}, "x", "1"),
+                                 store.QueryValue({APP, true}, "x", buf, sizeof buf)}),
+              std::vector<bool>(4, false))
+        << path;
   }
   EXPECT_EQ(ScratchDir::ReadFile(DbPath()), garbage);  // left as it was
 }
@@ -107,7 +113,8 @@ TEST_F(KeyStoreTest, UnwritableDirectoryFailsWritesButStillReads) {
   ASSERT_TRUE(Write(store, APP, "x", "1"));
   ASSERT_EQ(chmod(DbPath().c_str(), 0400), 0);
   ASSERT_EQ(chmod(DbDir().c_str(), 0500), 0);
-  EXPECT_FALSE(Write(store, APP, "x", "2") || Write(store, APP + "\\New", "y", "2"));
+  EXPECT_FALSE(Write(store, APP, "x", "2"));
+  EXPECT_FALSE(Write(store, APP + "\\New", "y", "2"));
   std::string text;
   ASSERT_TRUE(Read(store, APP, "x", &text));
   EXPECT_EQ(text, "1");
@@ -133,7 +140,7 @@ TEST_F(KeyStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
   for (pid_t pid : pids) {
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(status, 0);  // exited with 0
   }
   CSqliteKeyStore store(DbPath());
   for (int p = 0; p < 2; ++p) {

@@ -12,53 +12,24 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <map>
 
 namespace {
-
-const char* Reason(int status) {
-  static const std::map<int, const char*> reasons = {{200, "OK"},
-                                                     {301, "Moved Permanently"},
-                                                     {302, "Found"},
-                                                     {404, "Not Found"},
-                                                     {405, "Method Not Allowed"},
-                                                     {429, "Too Many Requests"},
-                                                     {500, "Internal Server Error"},
-                                                     {503, "Service Unavailable"}};
-  auto it = reasons.find(status);
-  return it == reasons.end() ? "Status" : it->second;
-}
 
 // The byte stream of one connection, plain or TLS.
 class Stream {
  public:
   Stream(int fd, SSL* ssl) : m_fd(fd), m_ssl(ssl) {}
-  ~Stream() {
-    if (m_ssl) SSL_free(m_ssl);
-  }
+  ~Stream() { SSL_free(m_ssl); }
   ssize_t Read(char* buffer, size_t size) {
-    if (m_ssl) {
-      int n = SSL_read(m_ssl, buffer, int(size));
-      return n > 0 ? n : -1;
-    }
-    ssize_t n;
-    do {
-      n = ::recv(m_fd, buffer, size, 0);
-    } while (n < 0 && errno == EINTR);
-    return n > 0 ? n : -1;
+    return m_ssl ? SSL_read(m_ssl, buffer, int(size)) : ::recv(m_fd, buffer, size, 0);
   }
   bool Write(const std::string& bytes) {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-      ssize_t n;
-      if (m_ssl) {
-        n = SSL_write(m_ssl, bytes.data() + sent, int(bytes.size() - sent));
-      } else {
-        n = ::send(m_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-      }
+    for (size_t sent = 0; sent < bytes.size();) {
+      const char* data = bytes.data() + sent;
+      const size_t left = bytes.size() - sent;
+      ssize_t n =
+          m_ssl ? SSL_write(m_ssl, data, int(left)) : ::send(m_fd, data, left, MSG_NOSIGNAL);
       if (n <= 0) return false;
       sent += size_t(n);
     }
@@ -121,8 +92,8 @@ bool TestCertificate::WritePem(const std::string& path) const {
 }
 
 HttpTestServer::HttpTestServer(std::string address, Handler handler, const TestCertificate* tls,
-                               int port, bool mute)
-    : m_sAddress(std::move(address)), m_handler(std::move(handler)), m_pTls(tls), m_bMute(mute) {
+                               int port, bool ftp)
+    : m_sAddress(std::move(address)), m_handler(std::move(handler)), m_pTls(tls), m_bFtp(ftp) {
   // TLS writes to a client that has gone (one that refused the certificate)
   // must fail, not end the process.
   ::signal(SIGPIPE, SIG_IGN);
@@ -160,8 +131,10 @@ HttpTestServer::~HttpTestServer() {
 }
 
 std::string HttpTestServer::Url(const std::string& path) const {
-  return std::string(m_pTls ? "https://" : "http://") + m_sAddress + ":" + std::to_string(m_nPort) +
-         path;
+  return std::string(m_bFtp   ? "ftp://"
+                     : m_pTls ? "https://"
+                              : "http://") +
+         m_sAddress + ":" + std::to_string(m_nPort) + path;
 }
 
 std::vector<std::string> HttpTestServer::Requests() const {
@@ -190,19 +163,13 @@ void HttpTestServer::AcceptLoop() {
   for (;;) {
     int fd = ::accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC);
     std::lock_guard lock(m_mutex);
-    if (fd < 0) {
-      if (m_bStop) return;
-      continue;
-    }
     if (m_bStop) {
-      ::close(fd);
+      if (fd >= 0) ::close(fd);
       return;
     }
+    if (fd < 0) continue;
     m_fds.push_back(fd);
-    const int open = ++m_nOpen;
-    int max = m_nMaxOpen.load();
-    while (open > max && !m_nMaxOpen.compare_exchange_weak(max, open)) {
-    }
+    m_nMaxOpen = std::max(m_nMaxOpen.load(), ++m_nOpen);  // both change under the lock only
     ++m_nAccepted;
     m_threads.emplace_back([this, fd] { Serve(fd); });
   }
@@ -211,44 +178,48 @@ void HttpTestServer::AcceptLoop() {
 void HttpTestServer::Serve(int fd) {
   SSL* ssl = nullptr;
   bool ok = true;
-  if (m_bMute) {
-    Pause(1 << 30);
-    ok = false;
-  } else if (m_pTls) {
+  if (m_pTls) {
     ssl = SSL_new(m_pTls->ServerContext());
     SSL_set_fd(ssl, fd);
     ok = SSL_accept(ssl) == 1;
   }
   Stream stream(fd, ssl);
+  if (m_bFtp) ok = stream.Write("220 ready\r\n");
+  const std::string ending = m_bFtp ? "\r\n" : "\r\n\r\n";  // of a command or a head
   std::string pending;
   char buffer[4096];
   while (ok) {
     size_t end;
-    while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
+    while ((end = pending.find(ending)) == std::string::npos) {
       ssize_t n = stream.Read(buffer, sizeof buffer);
       if (n <= 0) break;
       pending.append(buffer, size_t(n));
     }
     if (end == std::string::npos) break;
     const std::string head = pending.substr(0, end);
-    pending.erase(0, end + 4);
-    const size_t sp1 = head.find(' ');
+    pending.erase(0, end + ending.size());
+    const size_t sp1 = std::min(head.find(' '), head.size());
     const size_t sp2 = head.find(' ', sp1 + 1);
     const std::string method = head.substr(0, sp1);
-    const std::string path = head.substr(sp1 + 1, sp2 - sp1 - 1);
+    const std::string path = sp1 < head.size() ? head.substr(sp1 + 1, sp2 - sp1 - 1) : "";
     {
       std::lock_guard lock(m_mutex);
       m_requests.push_back(method + " " + path);
       m_sLastHead = head + "\r\n";
     }
     Answer answer = m_handler(method, path);
+    if (m_bFtp) {
+      ok = stream.Write(std::to_string(answer.status) + " " +
+                        (answer.headers.empty() ? "ok" : answer.headers) + "\r\n");
+      continue;
+    }
     if (answer.delayMs > 0 && !Pause(answer.delayMs)) break;
     if (answer.silent) {
       Pause(1 << 30);
       break;
     }
-    std::string reply = "HTTP/1.1 " + std::to_string(answer.status) + " " + Reason(answer.status) +
-                        "\r\n" + answer.headers;
+    // The client reads the status number only.
+    std::string reply = "HTTP/1.1 " + std::to_string(answer.status) + " X\r\n" + answer.headers;
     if (answer.endless) {
       reply += "Connection: close\r\n\r\n";
       if (!stream.Write(reply)) break;

@@ -12,6 +12,11 @@
 //   ... check server.Url("/gone") ...
 //   EXPECT_EQ(server.RequestCount("/gone"), 2);
 //
+// With ftp it speaks just enough ftp for a file probe without a data
+// connection: it greets, then answers each command line ("SIZE a.txt": method
+// "SIZE", path "a.txt") with the status and the headers as the reply's text
+// ("ok" when empty).
+//
 // SIGPIPE is ignored from the first server on.
 //
 // Threading: the accessors may be called from any thread; the handler runs on
@@ -42,14 +47,12 @@ class TestCertificate {
 
   // A server context presenting this certificate.
   SSL_CTX* ServerContext() const { return m_pContext; }
-  // The certificate as PEM.
-  const std::string& Pem() const { return m_sPem; }
   // Writes the PEM to path; false on failure.
   bool WritePem(const std::string& path) const;
 
  private:
   SSL_CTX* m_pContext = nullptr;
-  std::string m_sPem;
+  std::string m_sPem;  // the certificate
 };
 
 class HttpTestServer {
@@ -67,15 +70,14 @@ class HttpTestServer {
   using Handler = std::function<Answer(const std::string& method, const std::string& path)>;
 
   // tls: serve HTTPS with that certificate (it must outlive the server).
-  // mute: accept connections and never read nor send a byte.
   HttpTestServer(std::string address, Handler handler, const TestCertificate* tls = nullptr,
-                 int port = 0, bool mute = false);
+                 int port = 0, bool ftp = false);
   ~HttpTestServer();
   HttpTestServer(const HttpTestServer&) = delete;
   HttpTestServer& operator=(const HttpTestServer&) = delete;
 
   int Port() const { return m_nPort; }
-  // "http://address:port" + path ("https://..." with TLS).
+  // "http://address:port" + path ("https://..." with TLS, "ftp://..." with ftp).
   std::string Url(const std::string& path) const;
 
   std::vector<std::string> Requests() const;        // "HEAD /a", in arrival order
@@ -93,7 +95,7 @@ class HttpTestServer {
   std::string m_sAddress;
   Handler m_handler;
   const TestCertificate* m_pTls;
-  bool m_bMute;
+  bool m_bFtp;
   int m_nListen = -1;
   int m_nPort = 0;
   std::thread m_acceptThread;
