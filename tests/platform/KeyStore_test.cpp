@@ -122,7 +122,7 @@ TEST_F(KeyStoreTest, UnwritableDirectoryFailsWritesButStillReads) {
 }
 
 TEST_F(KeyStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
-  constexpr int kValues = 150;
+  constexpr int kValues = 40;
   auto section = [](int i) { return APP + "\\S" + std::to_string(i % 5); };
   auto name = [](int p, int i) { return "p" + std::to_string(p) + "v" + std::to_string(i); };
   pid_t pids[2];
