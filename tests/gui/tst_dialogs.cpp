@@ -245,9 +245,8 @@ class DialogsTest : public QObject {
     // stored type, radio button clicked (-1 none), closing button, type handed back
     for (auto [stored, click, button, result] : {std::tuple{-1, -1, "OK", -1},
                                                  {0, -1, "OK", 0},
-                                                 {1, 2, "OK", 2},
+                                                 {1, 3, "OK", 3},
                                                  {3, -1, "OK", 3},
-                                                 {0, 3, "OK", 3},
                                                  {-1, 0, "OK", 0},
                                                  {7, -1, "OK", -1},
                                                  {1, 0, "Cancel", 1}}) {

@@ -123,7 +123,6 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
       {"type 2 leaves the line out", A(bad, "Old") + "\n<p>\n", {bad}, 2, "<p>\n"},
       {"other types leave it out", A(bad, "Old") + "\n<p>\n", {bad}, 7, "<p>\n"},
       {"last line without end", "a\r\n" + A(bad, "Old"), {bad}, 0, "a\r\n<!--" + A(bad, "Old") + "-->\r\n"},
-      {"prefix of a good link, type 2", A(good, "G") + "\n" + A(bad, "B") + "\n", {bad}, 2, A(good, "G") + "\n"},
       {"prefix of a good link, type 1", A(good, "G") + "\n" + A(bad, "B") + "\n", {bad}, 1,
        A(good, "G") + "\n" + A("index.htm", "B") + "<!--" + bad + "-->\n"},
       {"URL in text is not the link", "<p>" + bad + "</p>\n<a href=\"" + bad + "  \">x</a>\n", {bad}, 0,
