@@ -24,7 +24,9 @@ const char* const CLI_USAGE =
     "  --repair TYPE      then repair the listed links in their files: 0 comment\n"
     "                     out the line, 1 point the link at its own file, 2 remove\n"
     "                     the line and save the bad URLs in the --report file\n"
-    "                     (checked before any file is touched)\n"
+    "                     (checked before any file is touched), 3 point links\n"
+    "                     that moved permanently (301, 308) at their new address\n"
+    "                     (the full check finds where they went)\n"
     "  --full             full check: also https://, relative, file: and #fragment\n"
     "                     links, many at a time\n"
     "  --jobs N           full check: at most N remote checks at once (1 to 256,\n"
@@ -158,8 +160,8 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       const char* v = value("--repair");
       long type = 0;
       if (!v) return false;
-      if (!ParseNumber(v, 0, 2, &type)) {
-        *error = "--repair needs the type 0, 1 or 2";
+      if (!ParseNumber(v, 0, 3, &type)) {
+        *error = "--repair needs the type 0, 1, 2 or 3";
         return false;
       }
       o.repairType = static_cast<int>(type);

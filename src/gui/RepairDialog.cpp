@@ -33,10 +33,13 @@ RepairDialog::RepairDialog(CRepairDlg& model, QWidget* parent) : QDialog(parent)
       new QRadioButton(QStringLiteral("Replace the URL text with the name of the file it is in."));
   auto* remove =
       new QRadioButton(QStringLiteral("Remove the entire line of text containing the URL."));
+  auto* update =
+      new QRadioButton(QStringLiteral("Update links that moved permanently to their new address."));
   m_pGroup = new QButtonGroup(this);
   m_pGroup->addButton(disable, 0);
   m_pGroup->addButton(replace, 1);
   m_pGroup->addButton(remove, 2);
+  m_pGroup->addButton(update, 3);
 
   auto* inner = new QVBoxLayout(box);
   inner->addWidget(disable);
@@ -45,6 +48,7 @@ RepairDialog::RepairDialog(CRepairDlg& model, QWidget* parent) : QDialog(parent)
   inner->addWidget(replace);
   inner->addWidget(remove);
   inner->addWidget(Note(QStringLiteral("Save the bad URLs in a separate file.")));
+  inner->addWidget(update);
 
   auto* backups = new QLabel(
       QStringLiteral("For any option, your original files are backed-up with the extension .REP"));

@@ -11,7 +11,7 @@ class RepairDialog : public QDialog {
  public:
   RepairDialog(CRepairDlg& model, QWidget* parent = nullptr);
 
-  // The radio buttons' group; button ids are the repair types 0, 1, 2.
+  // The radio buttons' group; button ids are the repair types 0 to 3.
   QButtonGroup* TypeGroup() const { return m_pGroup; }
 
  public slots:

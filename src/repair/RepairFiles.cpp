@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -77,6 +78,43 @@ bool AnchorStartAt(const std::string& text, size_t i) {
   if (i + 2 > text.size() || text[i] != '<' || (text[i + 1] != 'a' && text[i + 1] != 'A'))
     return false;
   return i + 2 == text.size() || IsBlank(text[i + 2]) || text[i + 2] == '\n' || text[i + 2] == '>';
+}
+
+bool IsQuote(char c) {
+  return c == '"' || c == '\'';
+}
+
+// True when text from i on is a srcset descriptor ("2x", "640w", "1.5x")
+// followed by optional blanks and a "," or a quote.
+bool DescriptorAt(const std::string& text, size_t i) {
+  const size_t digits = i;
+  while (i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.'))
+    ++i;
+  if (i == digits || i == text.size() || (text[i] != 'x' && text[i] != 'w' && text[i] != 'h'))
+    return false;
+  ++i;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  return i < text.size() && (text[i] == ',' || IsQuote(text[i]));
+}
+
+// True when text[at, at + size) is a whole attribute value: in double quotes,
+// in single quotes or unquoted, blanks inside the quotes allowed; or a whole
+// candidate of a srcset list.
+bool WholeValueAt(const std::string& text, size_t at, size_t size) {
+  size_t before = at;
+  while (before > 0 && IsBlank(text[before - 1])) --before;
+  if (before == 0) return false;
+  const char open = text[before - 1];
+  size_t after = at + size;
+  const char next = after < text.size() ? text[after] : '\n';
+  while (after < text.size() && IsBlank(text[after])) ++after;
+  const char close = after < text.size() ? text[after] : '\n';
+  if (open == '=') return next == '\n' || next == '>' || IsBlank(next);  // unquoted
+  if (!IsQuote(open) && open != ',') return false;
+  if (close == open) return true;  // quoted
+  // In a srcset list: after a quote or a ",", up to a descriptor, a "," or the quote.
+  if (after > at + size && DescriptorAt(text, after)) return true;
+  return open == ',' && (close == ',' || IsQuote(close));
 }
 
 size_t CountAnchors(const std::string& text) {
@@ -210,15 +248,16 @@ int CRepairFiles::BeginFileRepair(const std::string& path) {
   return 1;
 }
 
-int CRepairFiles::RepairLinkLine(const std::string& url, const std::string& path, int type) {
+int CRepairFiles::RepairLinkLine(const std::string& url, const std::string& path, int type,
+                                 const std::string& replacement) {
   if (!m_pRepairIn) return 0;
   m_nType = type;
   const size_t slash = path.rfind('/');
   m_strName = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (m_bLineHeld && FindInLine(url)) return 1;
+  if (m_bLineHeld && FindInLine(url, replacement)) return 1;
   FlushLine();
   while (ReadLine()) {
-    if (FindInLine(url)) return 1;
+    if (FindInLine(url, replacement)) return 1;
     FlushLine();
   }
   m_frame.MessageBox("We looked in file\n" + path + "\nbut could not file the URL\n" + url, MB_OK);
@@ -315,17 +354,21 @@ bool CRepairFiles::ReadLine() {
   return true;
 }
 
-bool CRepairFiles::FindInLine(const std::string& url) {
+bool CRepairFiles::FindInLine(const std::string& url, const std::string& replacement) {
   if (url.empty()) return false;
   for (size_t at = m_strLine.find(url); at != std::string::npos; at = m_strLine.find(url, at + 1)) {
-    size_t after = at + url.size();
-    while (after < m_strLine.size() && IsBlank(m_strLine[after])) ++after;
-    if (after == m_strLine.size() || m_strLine[after] != '"') continue;
+    if (m_nType == REPAIR_MOVED) {
+      if (!WholeValueAt(m_strLine, at, url.size())) continue;
+    } else {
+      size_t after = at + url.size();
+      while (after < m_strLine.size() && IsBlank(m_strLine[after])) ++after;
+      if (after == m_strLine.size() || m_strLine[after] != '"') continue;
+    }
     const bool taken = std::any_of(m_matches.begin(), m_matches.end(), [&](const Match& m) {
       return at < m.pos + m.url.size() && m.pos < at + url.size();
     });
     if (taken) continue;
-    m_matches.push_back({at, url});
+    m_matches.push_back({at, url, replacement});
     return true;
   }
   return false;
@@ -346,6 +389,17 @@ void CRepairFiles::FlushLine() {
 void CRepairFiles::WriteRewritten() {
   std::sort(m_matches.begin(), m_matches.end(),
             [](const Match& a, const Match& b) { return a.pos < b.pos; });
+  if (m_nType == REPAIR_MOVED) {  // only the links change, not even a missing line end
+    size_t at = 0;
+    for (const Match& match : m_matches) {
+      Write(m_strLine.data() + at, match.pos - at);
+      Write(match.replacement);
+      at = match.pos + match.url.size();
+    }
+    Write(m_strLine.data() + at, m_strLine.size() - at);
+    Write(m_strLineEndOfLine);
+    return;
+  }
   const std::string& eol = m_strLineEndOfLine.empty() ? m_strLineEnd : m_strLineEndOfLine;
   // Rewrites text[from, to) by type, holding the matches [first, last).
   auto rewrite = [&](size_t from, size_t to, size_t first, size_t last) {

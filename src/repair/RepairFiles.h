@@ -18,6 +18,11 @@
 // Nothing is rewritten unless an untouched copy of the original exists on
 // disk, and the source is replaced in one step only by a complete copy that
 // has reached the disk.
+//
+// The type REPAIR_MOVED is different: it replaces the link's text by a new
+// address and leaves everything else on the line as it stands (line end,
+// other anchors, the anchor text). Its match is the whole attribute value in
+// double, single or no quotes, or a whole candidate of a srcset list.
 #pragma once
 
 #include <sys/types.h>
@@ -29,6 +34,9 @@
 #include <vector>
 
 class IHostUi;
+
+// The repair type that points links which moved permanently at their new address.
+constexpr int REPAIR_MOVED = 3;
 
 // path up to its last "." in the file name part, plus ext; a name without "."
 // (or whose only "." is its first character, as in ".htaccess") gets ext
@@ -61,9 +69,11 @@ class CRepairFiles {
   // Finds the next match of url: first in the line that holds the previous
   // match, then in the lines after it (copied on unchanged). The rewrite by
   // type (0 comment, 1 file name, other: left out) is written once the line
-  // is left. Returns 1 when found; 0 when not (after the message "We looked
+  // is left; for REPAIR_MOVED the link becomes replacement (written as it
+  // stands). Returns 1 when found; 0 when not (after the message "We looked
   // in file\n%s\nbut could not file the URL\n%s") or when no source is open.
-  int RepairLinkLine(const std::string& url, const std::string& path, int type);
+  int RepairLinkLine(const std::string& url, const std::string& path, int type,
+                     const std::string& replacement = std::string());
   // Copies the rest, flushes the copy to disk, closes both files and renames
   // the copy over the source in one step, keeping the source's owner and
   // permission bits; a symbolic link stays a link. Returns non-zero on
@@ -79,9 +89,10 @@ class CRepairFiles {
   struct Match {
     size_t pos;
     std::string url;
+    std::string replacement;  // REPAIR_MOVED: the link's new text
   };
   bool ReadLine();
-  bool FindInLine(const std::string& url);
+  bool FindInLine(const std::string& url, const std::string& replacement);
   void FlushLine();
   void WriteRewritten();
   void Write(const char* data, size_t size);

@@ -7,8 +7,59 @@
 #include "repair/RepairFiles.h"
 #include "results/ResultRows.h"
 
-RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepairFiles& files, int type,
-                        const std::function<bool()>& cancelled) {
+namespace {
+
+// For REPAIR_MOVED: whether row's link was answered with a permanent redirect
+// whose chain ended in a success (the final address is known then).
+bool MovedPermanently(const RowDetails& details) {
+  return (details.code == 301 || details.code == 308) && !details.finalUrl.empty();
+}
+
+// The attribute text for the final address finalUrl of the link written as
+// written: escaped for any attribute quoting ("&", quotes, "<", ">"; blanks
+// and control bytes percent-encoded). The link's #fragment is kept when the
+// final address has none, as a browser keeps it across a redirect.
+std::string MovedLinkText(const std::string& written, const std::string& finalUrl) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (char ch : finalUrl) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '&':
+        text += "&amp;";
+        break;
+      case '"':
+        text += "&quot;";
+        break;
+      case '\'':
+        text += "&#39;";
+        break;
+      case '<':
+        text += "&lt;";
+        break;
+      case '>':
+        text += "&gt;";
+        break;
+      default:
+        if (c <= 0x20 || c == 0x7F) {
+          text += '%';
+          text += kHex[c >> 4];
+          text += kHex[c & 15];
+        } else {
+          text += ch;
+        }
+    }
+  }
+  const size_t hash = written.find('#');
+  if (hash != std::string::npos && finalUrl.find('#') == std::string::npos)
+    text += written.substr(hash);
+  return text;
+}
+
+}  // namespace
+
+RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepairFiles& files,
+                        int type, const std::function<bool()>& cancelled) {
   files.CloseAll();
   std::string currentPath;
   std::string currentUrl;
@@ -28,35 +79,57 @@ RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepair
     return replaced;
   };
 
+  // Type REPAIR_MOVED rewrites only the rows of links that moved permanently;
+  // a file without one is not touched, and a file with rows left over is not
+  // marked done.
+  const bool moved = type == REPAIR_MOVED;
+  bool skipped = false;  // a row of the current file was left over
+  auto hasWork = [&](int first) {
+    if (!moved) return true;
+    for (int j = first; j < rows.GetItemCount() &&
+                        rows.GetItemText(j, COL_FILE) == rows.GetItemText(first, COL_FILE);
+         ++j) {
+      if (RepairedMark(rows.GetItemData(j)) != 1 && MovedPermanently(rows.GetItemDetails(j)))
+        return true;
+    }
+    return false;
+  };
+
   int i = 0;
   for (; i < rows.GetItemCount(); ++i) {
     const std::string& file = rows.GetItemText(i, COL_FILE);
     if (file != currentPath) {
       stop = cancelled && cancelled();
       if (files.SourceOpen()) {
-        ok = finishFile(true);
+        ok = finishFile(!skipped);
         if (!ok) break;
       }
       if (stop) break;
       groupStart = i;
       currentPath = file;
-      if (FileDoneMark(rows.GetItemData(i)) != 1) {
+      skipped = false;
+      if (FileDoneMark(rows.GetItemData(i)) != 1 && hasWork(i)) {
         ok = files.BeginFileRepair(currentPath) != 0;
         if (!ok) break;
       }
     }
-    if (RepairedMark(rows.GetItemData(i)) != 1) {
-      currentUrl = rows.GetItemText(i, COL_URL);
-      if (!files.RepairLinkLine(currentUrl, currentPath, type)) {
-        // The file is replaced by its copy, which holds every rewrite made so far.
-        if (files.SourceOpen()) finishFile(false);
-        ok = false;
-        break;
-      }
-      rewritten.push_back(i);
+    if (RepairedMark(rows.GetItemData(i)) == 1) continue;
+    if (moved && !MovedPermanently(rows.GetItemDetails(i))) {
+      skipped = true;  // left as it is, and unmarked
+      continue;
     }
+    currentUrl = rows.GetItemText(i, COL_URL);
+    const std::string replacement =
+        moved ? MovedLinkText(currentUrl, rows.GetItemDetails(i).finalUrl) : std::string();
+    if (!files.RepairLinkLine(currentUrl, currentPath, type, replacement)) {
+      // The file is replaced by its copy, which holds every rewrite made so far.
+      if (files.SourceOpen()) finishFile(false);
+      ok = false;
+      break;
+    }
+    rewritten.push_back(i);
   }
-  if (ok && !stop && files.SourceOpen()) ok = finishFile(true);
+  if (ok && !stop && files.SourceOpen()) ok = finishFile(!skipped);
   files.CloseAll();
 
   if (!ok) {

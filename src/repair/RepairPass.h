@@ -6,6 +6,11 @@
 // row, are set only once its file has been replaced by the rewritten copy.
 // Rows already marked are skipped, so a pass run again after a stop goes on
 // where the last one stopped.
+//
+// Type REPAIR_MOVED (see RepairFiles.h) takes only the rows whose link was
+// answered with 301 or 308 and whose redirect chain ended in a success (a
+// final address is known); their links get the final address. Other rows are
+// left as they are, unmarked, and a file that holds one is not marked done.
 #pragma once
 
 #include <functional>

@@ -113,7 +113,7 @@ TEST_F(CliTest, HelpAndErrorsThatStopBeforeATest) {
       {{}, usage}, {{"--mask", "0101", "x.htm"}, usage},
       {{"--mask", "01111111111111111111x", "x.htm"}, usage}, {{"--timeout", "0", "x.htm"}, usage},
       {{"--timeout", "abc", "x.htm"}, usage}, {{"--html", "x.htm"}, usage},
-      {{"--repair", "2", "x.htm"}, usage}, {{"--repair", "3", "x.htm"}, usage},
+      {{"--repair", "2", "x.htm"}, usage}, {{"--repair", "4", "x.htm"}, usage},
       {{"--bogus", "x.htm"}, usage}, {{"a.htm", "b.htm"}, usage},
       {{"--format", "json", "x.htm"}, "--format needs --report FILE"},
       {{"--format", "xml", "--report", "r", "x.htm"}, usage}, {{"--format"}, usage},
@@ -280,6 +280,28 @@ TEST_F(CliTest, RepairRewritesFilesAndStopsWithThree) {
   CliRun failed = Cli({"--repair", "1", broken});
   EXPECT_EQ(failed.status, 3) << failed.err;
   EXPECT_TRUE(Has(failed.err, "The URL Repair failed in file: " + broken)) << failed.err;
+
+  // Type 3 after a full check: a link moved for good to a working page gets
+  // its new address; one moved to a missing page stays.
+  LoopbackServer::Script moves;
+  moves.replyFor = [](const std::string& request) {
+    const std::string path = request.substr(request.find(' ') + 1, 5);
+    return path == "/old "   ? "HTTP/1.0 301 Moved\r\nLocation: /new\r\n\r\n"
+           : path == "/lost" ? "HTTP/1.0 301 Moved\r\nLocation: /gone\r\n\r\n"
+           : path == "/new " ? "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"
+                             : k404;
+  };
+  LoopbackServer moving(moves);
+  const std::string host = "http://127.0.0.1:" + moving.PortText();
+  const std::string links =
+      "<a href=\"" + host + "/old\">Old</a> <a href='" + host + "/lost'>Lost</a>\r\n";
+  std::string movedPage = Page("moved.htm", "<p>\r\n" + links);
+  CliRun moved = Cli({"--full", "--mask", std::string(21, '1'), "--repair", "3", movedPage});
+  EXPECT_EQ(moved.status, 1) << moved.err;
+  EXPECT_TRUE(Has(moved.err, "All URL repairs completed")) << moved.err;
+  EXPECT_TRUE(Has(moved.out, host + "/lost - HTTP Code 404 Not Found - Lost")) << moved.out;
+  EXPECT_EQ(ScratchDir::ReadFile(movedPage),
+            "<p>\r\n<a href=\"" + host + "/new\">Old</a> <a href='" + host + "/lost'>Lost</a>\r\n");
 }
 
 TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {

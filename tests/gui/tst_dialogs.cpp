@@ -83,6 +83,7 @@ class DialogsTest : public QObject {
           "Remove the entire line of text containing the URL.",
           "No text is deleted. The bad URL is preserved as an HTML comment.",
           "Save the bad URLs in a separate file.",
+          "Update links that moved permanently to their new address.",
           "For any option, your original files are backed-up with the extension .REP", "Help"}},
         {&failDialog,
          {"Repair Failure", "The URL Repair failed in file:", "Possibly near URL:",
@@ -255,7 +256,8 @@ class DialogsTest : public QObject {
     // stored type, radio button clicked (-1 none), closing button, type handed back
     for (auto [stored, click, button, result] : {std::tuple{-1, -1, "OK", -1},
                                                  {0, -1, "OK", 0},
-                                                 {1, 2, "OK", 2},
+                                                 {1, 3, "OK", 3},
+                                                 {3, -1, "OK", 3},
                                                  {-1, 0, "OK", 0},
                                                  {7, -1, "OK", -1},
                                                  {1, 0, "Cancel", 1}}) {
@@ -263,7 +265,7 @@ class DialogsTest : public QObject {
       model.m_nRepairType = stored;
       RepairDialog dialog(model);
       QVERIFY(Show(dialog));
-      QCOMPARE(dialog.TypeGroup()->checkedId(), (stored >= 0 && stored <= 2) ? stored : -1);
+      QCOMPARE(dialog.TypeGroup()->checkedId(), (stored >= 0 && stored <= 3) ? stored : -1);
       if (click >= 0) ClickIndicator(dialog.TypeGroup()->button(click));
       Click(&dialog, button);
       QCOMPARE(model.m_nRepairType, result);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "repair/RepairDlg.h"
@@ -109,8 +110,10 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
     Texts urls;
     int type;
     std::string expected;
+    Texts finals = {};  // type 3: where each row's link moved (code 301)
   };
   const std::string h1 = "http://h/1", h2 = "http://h/2", h3 = "http://h/3";
+  const std::string n1 = "https://new/1", n2 = "https://new/2", amp = "http://h/3?a=1&amp;b=2";
   // clang-format off
   const Case cases[] = {
       {"type 0 comments the line", "<p>\n" + A(bad, "Old") + "\n", {bad}, 0,
@@ -120,7 +123,6 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
       {"type 2 leaves the line out", A(bad, "Old") + "\n<p>\n", {bad}, 2, "<p>\n"},
       {"other types leave it out", A(bad, "Old") + "\n<p>\n", {bad}, 7, "<p>\n"},
       {"last line without end", "a\r\n" + A(bad, "Old"), {bad}, 0, "a\r\n<!--" + A(bad, "Old") + "-->\r\n"},
-      {"prefix of a good link, type 2", A(good, "G") + "\n" + A(bad, "B") + "\n", {bad}, 2, A(good, "G") + "\n"},
       {"prefix of a good link, type 1", A(good, "G") + "\n" + A(bad, "B") + "\n", {bad}, 1,
        A(good, "G") + "\n" + A("index.htm", "B") + "<!--" + bad + "-->\n"},
       {"URL in text is not the link", "<p>" + bad + "</p>\n<a href=\"" + bad + "  \">x</a>\n", {bad}, 0,
@@ -138,6 +140,12 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
       {"other lines byte for byte", std::string("a\0b\r\n", 5) + wide + "\nlone\rcr\n" + A(bad, "x") + "\r\nno end", {bad}, 2,
        std::string("a\0b\r\n", 5) + wide + "\nlone\rcr\nno end"},
       {"long line with one anchor", wide + "\nz\n", {h1}, 0, "<!--" + wide + "-->\nz\n"},
+      {"type 3 changes only the moved links", "<p>\r\n" + A(good, "G") + " " + A(bad, "B") + " <A HREF='" + h1 +
+       "'>1</A> <a href=" + h2 + ">2</a>\r\n", {bad, h1, h2}, 3, "<p>\r\n" + A(good, "G") + " " + A(n1, "B") +
+       " <A HREF='" + n2 + "'>1</A> <a href=" + n1 + "#x>2</a>\r\n", {n1, n2, n1 + "#x"}},
+      {"type 3 escapes, keeps fragments and a missing line end", "<img srcset=\"" + h1 + " 1x, " + h2 +
+       "#top 2x\" src=\"" + amp + "\">", {h1, h2 + "#top", amp}, 3, "<img srcset=\"" + n1 + " 1x, " + n2 +
+       "#top 2x\" src=\"" + n1 + "?a=1&amp;b=&quot;2&quot;\">", {n1, n2, n1 + "?a=1&b=\"2\""}},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -146,7 +154,10 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
     std::filesystem::remove(dir / "index.rep");
     rows.DeleteAllItems();
     frame.boxes.clear();
-    for (const std::string& url : c.urls) Row(url, path);
+    for (size_t i = 0; i < c.urls.size(); ++i) {
+      Row(c.urls[i], path);
+      if (i < c.finals.size()) rows.SetItemDetails(int(i), RowDetails{301, 1, c.finals[i]});
+    }
     EXPECT_EQ(Run(c.type), RepairEnd::Completed);
     EXPECT_EQ(Read(path), c.expected);
     EXPECT_EQ(Read(dir / "index.rep"), c.source);
@@ -155,6 +166,43 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
     for (int i = 0; i < rows.GetItemCount(); ++i) EXPECT_EQ(RepairedMark(rows.GetItemData(i)), 1u);
     EXPECT_FALSE(Exists(dir / "index.t~p"));
   }
+}
+
+// Type 3 takes only links that moved permanently to a working address; other
+// rows and files stay as they are, unmarked, for a later pass of another type.
+TEST_F(RepairTest, MovedLinksOnlyWhereTheChainEndedWell) {
+  const std::string page = A("http://h/1", "1") + "\n" + A("http://h/2", "2") + "\n" +
+                           A("http://h/3", "3") + "\n" + A("http://h/4", "4") + "\n";
+  const std::string a = dir.WriteFile("a.htm", page);
+  const std::string b = dir.WriteFile("b.htm", A("http://h/5", "5") + "\n");
+  const std::string c = dir.WriteFile("c.htm", A("http://h/6", "6") + "\n");
+  const std::tuple<std::string, std::string, RowDetails> listed[] = {
+      {"http://h/1", a, {301, 1, "http://new/1"}},
+      {"http://h/2", a, {404, 2, "http://new/gone"}},  // moved to a missing page
+      {"http://h/3", a, {301, 3, ""}},                 // the described test's row
+      {"http://h/4", a, {302, 4, "http://new/4"}},     // moved for a while
+      {"http://h/5", b, {404, 1, "http://new/gone"}},
+      {"http://h/6", c, {308, 1, "http://new/6"}}};
+  for (const auto& [url, file, details] : listed) {
+    Row(url, file);
+    rows.SetItemDetails(rows.GetItemCount() - 1, details);
+  }
+  const std::string moved = A("http://new/1", "1") + "\n" + page.substr(page.find('\n') + 1);
+  for (int pass = 0; pass < 2; ++pass) {  // the second finds nothing left to do
+    EXPECT_EQ(Run(3), RepairEnd::Completed);
+    EXPECT_EQ(Read(a), moved);
+    EXPECT_EQ(Read(dir / "a.rep"), page);
+    EXPECT_EQ(Read(b), A("http://h/5", "5") + "\n");
+    EXPECT_FALSE(Exists(dir / "b.rep"));
+    EXPECT_EQ(Read(c), A("http://new/6", "6") + "\n");
+    EXPECT_EQ(MarksNow(), (Marks{1, 0, 0, 0, 0, 0x10001}));
+  }
+  EXPECT_TRUE(failed.empty());
+  EXPECT_EQ(Run(0), RepairEnd::Completed);
+  EXPECT_EQ(Read(a), A("http://new/1", "1") + "\n<!--" + A("http://h/2", "2") + "-->\n<!--" +
+                         A("http://h/3", "3") + "-->\n<!--" + A("http://h/4", "4") + "-->\n");
+  EXPECT_EQ(Read(b), "<!--" + A("http://h/5", "5") + "-->\n");
+  EXPECT_EQ(MarksNow(), (Marks{0x10001, 1, 1, 1, 0x10001, 0x10001}));
 }
 
 // Which files are rewritten, and through what: each case lists one file (set
