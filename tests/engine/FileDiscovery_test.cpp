@@ -5,17 +5,12 @@
 #include <unistd.h>
 
 #include <string>
-#include <vector>
 
 #include "support/ScratchDir.h"
 
 namespace {
 
-using Paths = std::vector<std::string>;
-
-Paths ToVector(const StringList& list) {
-  return Paths(list.begin(), list.end());
-}
+using Paths = StringList;
 
 // root/
 //   .hidden.htm DEFAULT.ASPX PAGE.HTM.BAK PAGE.XML a.gif b.htm <ff fe>.htm
@@ -78,11 +73,11 @@ TEST_F(FileDiscoveryTest, BuildFileListFollowsTheOptions) {
     BuildFileList(list, tmp / c.start, c.recurse, c.all, c.filter);
     Paths expected;
     for (const std::string& name : c.names) expected.push_back(tmp / name);
-    EXPECT_EQ(ToVector(list), expected);
+    EXPECT_EQ(list, expected);
   }
   StringList list;
   BuildFileList(list, "no/such/file.txt", 0, 0, 0);  // not even checked to exist
-  EXPECT_EQ(ToVector(list), Paths{"no/such/file.txt"});
+  EXPECT_EQ(list, Paths{"no/such/file.txt"});
 }
 
 TEST_F(FileDiscoveryTest, DirectoriesAddToTheListAndMissingOnesAddNothing) {
@@ -91,7 +86,7 @@ TEST_F(FileDiscoveryTest, DirectoriesAddToTheListAndMissingOnesAddNothing) {
   AddDirectoryFiles(list, tmp / "missing", 0);
   AddDirectoryFiles(list, tmp / "b.htm", 0);          // a file, not a directory
   AddDirectoryFiles(list, tmp.Path() + "/sub1/", 0);  // no double slash
-  EXPECT_EQ(ToVector(list), (Paths{"earlier", tmp / "sub1/x.htm"}));
+  EXPECT_EQ(list, (Paths{"earlier", tmp / "sub1/x.htm"}));
   StringList root;
   AddDirectoryFiles(root, "/", 0);
   for (const std::string& path : root) EXPECT_EQ(path.rfind('/'), 0u) << path;
@@ -104,7 +99,7 @@ TEST_F(FileDiscoveryTest, BareNameMeansTheCurrentDirectory) {
   StringList list;
   BuildFileList(list, "y.html", 1, 1, 0);
   ASSERT_EQ(::chdir(saved), 0);
-  EXPECT_EQ(ToVector(list), (Paths{"./y.html", "./deep/z.htm", "./aaa/q.htm"}));
+  EXPECT_EQ(list, (Paths{"./y.html", "./deep/z.htm", "./aaa/q.htm"}));
 }
 
 TEST(DirectoryOfPathTest, CutsAtTheLastSeparator) {

@@ -69,6 +69,9 @@ TEST_F(LinkExtractorTest, LinksAndAnchorTexts) {
       {"same link twice",
        R"(<a href="http://h/">1</a><a href="http://h/">2</a> )",
        {{"http://h/", "1"}, {"http://h/", "2"}}},
+      {"scheme in any case", "<a href=\"hTtP://x/\">y</a> ", {{"hTtP://x/", "y"}}},
+      {"ftp", "<a href=\"ftp://f/\">a</A ", {{"ftp://f/", "a"}}},
+      {"no > after the quote", "<a href=\"http://x/\"y< ", {}},
       {"other schemes ignored",
        R"(<a href="mailto:x@y">m</a><a href="news:x">n</a><a href="rel.html">r</a> )",
        {}},
@@ -156,27 +159,6 @@ TEST_F(LinkExtractorTest, BadInputsAddNothingAndGoodOnesAppend) {
   ExtractLinksToLists(tmp / "p.html", Scratch(), links, anchors);
   EXPECT_EQ(links, (StringList{"http://old/", "http://h/"}));
   EXPECT_EQ(anchors, (StringList{"old", "x"}));
-}
-
-TEST(LinkFromLineTest, OneLine) {
-  const struct {
-    std::string line;
-    bool found;
-    std::string url, anchor;
-  } cases[] = {
-      {" href=\"http://x/\">y</a>\n", true, "http://x/", "y"},
-      {" href=\"hTtP://x/\">\n", false, "", ""},
-      {"HTTP://x\"><", true, "HTTP://x", kSupplied},
-      {"ftp://f\">a</A", true, "ftp://f", "a"},
-      {"http://x/\"y<", false, "", ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.line);
-    std::string url = "unchanged", anchor = "unchanged";
-    EXPECT_EQ(LinkFromLine(c.line, &url, &anchor), c.found);
-    if (!c.found) continue;
-    EXPECT_EQ(url + "|" + anchor, c.url + "|" + c.anchor);
-  }
 }
 
 }  // namespace

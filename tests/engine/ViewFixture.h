@@ -66,10 +66,12 @@ class ViewFixture : public ::testing::Test {
     return texts;
   }
   // After a test: the commands are back and no timer is left.
+  // {select files, repair, stop, tick timer, wait timer}.
   void ExpectIdle() {
-    EXPECT_TRUE(View().OnUpdateSelectFiles() && View().OnUpdateRepair());
-    EXPECT_FALSE(View().OnUpdateStopTest());
-    EXPECT_FALSE(loop.HasTimer(TICK_TIMER_ID) || loop.HasTimer(WAIT_TIMER_ID));
+    EXPECT_EQ((std::vector<bool>{View().OnUpdateSelectFiles(), View().OnUpdateRepair(),
+                                 View().OnUpdateStopTest(), loop.HasTimer(TICK_TIMER_ID),
+                                 loop.HasTimer(WAIT_TIMER_ID)}),
+              (std::vector<bool>{true, true, false, false, false}));
   }
   // Adds a row as a test would, the file taken from the current file.
   static void AddRow(CLinkwardView& v, const std::string& url, const std::string& reason,

@@ -43,13 +43,13 @@ class LoopbackServer {
   };
 
   // The common scripts.
-  static Script Reply(std::string bytes);  // reply, then close
+  static Script Reply(std::string bytes) { return ReplyInSegments({std::move(bytes)}, 0); }
   static Script ReplyInSegments(std::vector<std::string> segments, int delayMs);
-  static Script ReplyAndHold(std::string bytes);    // reply, keep the connection open
-  static Script CloseWithoutReply();                // read the request, then close
-  static Script NeverAnswer();                      // read the request, then hold silently
-  static Script Greet(std::string greeting);        // ftp-like: greet at once, then close
-  static Script ReplyAndStream(std::string bytes);  // reply, then a body without end
+  static Script ReplyAndHold(std::string bytes);            // reply, keep the connection open
+  static Script CloseWithoutReply() { return {}; }          // read the request, then close
+  static Script NeverAnswer() { return ReplyAndHold(""); }  // read the request, hold silently
+  static Script Greet(std::string greeting);                // ftp-like: greet at once, then close
+  static Script ReplyAndStream(std::string bytes);          // reply, then a body without end
 
   // Every connection follows the same script.
   explicit LoopbackServer(Script script);
@@ -83,8 +83,9 @@ class LoopbackServer {
  private:
   void AcceptLoop();
   void Serve(int fd, int index);
-  // Sleeps up to ms, returning false at once when the server is stopping.
-  bool PauseMs(int ms) const;
+  // Waits up to ms (-1: no bound) for fd to turn readable: 1 when it did, 0
+  // when the time passed, -1 when the server is stopping. fd -1: only sleeps.
+  int Wait(int fd, int ms) const;
 
   std::function<Script(int)> m_scriptFor;
   int m_nListen = -1;
@@ -111,6 +112,5 @@ class FullListener {
   std::string port;  // as text; empty when the listener could not be made
 
  private:
-  int m_nListen;
-  std::vector<int> m_fillers;
+  std::vector<int> m_fds;  // the listener, then the connections that fill its queue
 };
