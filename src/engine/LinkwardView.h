@@ -79,27 +79,8 @@ class CLinkwardView {
   }
   // The full check has listed its last file.
   void OnFullCheckEnded();
-  void OnTimer(int id);
-  void Advance();
-  void ProbeNextLink();
-  void OnReply();
-  void FinishLink(unsigned code);
-  void ResetRun(bool withStatusTexts);
-
-  // Discovery and extraction.
-  void AddDirectoryTree(const std::string& directory, int filter);
-  void ExtractLinks(const std::string& path);
-
-  // The probe.
-  std::string HostFromUrl(const std::string& url) const;
-  std::string PathFromUrl(const std::string& url) const;
-  unsigned ProbeLink(const std::string& link);
-  void OpenSocket();
-  void CloseSocket();
-  int OnSocketNotify(int fd, int event, int error);
 
   // Outcomes and the report filter.
-  bool IsReported(unsigned code) const;
   std::string ReasonText(unsigned code);
   const std::string& OutcomeText(int kind) const { return m_strOutcomes[kind]; }
   const std::array<std::string, OUTCOME_KINDS>& OutcomeTexts() const { return m_strOutcomes; }
@@ -126,11 +107,6 @@ class CLinkwardView {
   // fn is asked before each file of a repair pass; when it answers true the
   // pass finishes the file in hand and stops (Ctrl-C in the terminal face).
   void SetCancelCheck(std::function<bool()> fn) { m_fnCancelCheck = std::move(fn); }
-  int BeginFileRepair(const std::string& path) { return m_repair.BeginFileRepair(path); }
-  int RepairLinkLine(const std::string& url, const std::string& path, int type) {
-    return m_repair.RepairLinkLine(url, path, type);
-  }
-  int EndFileRepair(const std::string& path) { return m_repair.EndFileRepair(path); }
 
   // State, for faces and tests.
   bool IsTestRunning() const {
@@ -150,12 +126,33 @@ class CLinkwardView {
   int LinkCount() const { return m_nLinkCount; }
   int ErrorCount() const { return m_nErrorCount; }
   bool AwaitingReply() const { return m_bAwaitingReply != 0; }
-  const char* ReplyBuffer() const { return m_replyBuffer.data(); }
   std::string ScratchPath(int digit) const;
   CSettingsStore& Settings() { return m_settings; }
   IFrame& Frame() { return m_frame; }
 
  private:
+  // The described test, tick by tick: the timers, the next link or file, the
+  // reply, the end of a link, and the reset at the end or Stop.
+  void OnTimer(int id);
+  void Advance();
+  void ProbeNextLink();
+  void OnReply();
+  void FinishLink(unsigned code);
+  void ResetRun(bool withStatusTexts);
+
+  // Discovery and extraction.
+  void AddDirectoryTree(const std::string& directory, int filter);
+  void ExtractLinks(const std::string& path);
+
+  // The probe.
+  std::string HostFromUrl(const std::string& url) const;
+  std::string PathFromUrl(const std::string& url) const;
+  unsigned ProbeLink(const std::string& link);
+  void OpenSocket();
+  void CloseSocket();
+  int OnSocketNotify(int fd, int event, int error);
+  bool IsReported(unsigned code) const;
+
   void LoadFilterMask();
   // The stored wait limit, replaced by the default (and stored) when it is
   // outside MIN_WAIT_SECONDS..MAX_WAIT_SECONDS.

@@ -31,7 +31,7 @@ bool CLinkwardGuiApp::InitInstance() {
   m_pProfile = std::make_unique<QSettings>(ProfilePath(), QSettings::IniFormat);
   m_pLoop = std::make_unique<QtEventLoop>();
   m_pMainFrame = std::make_unique<CMainFrame>(*this, *m_pProfile, *m_pLoop, appdirs::RuntimeDir());
-  return m_pMainFrame != nullptr;
+  return true;
 }
 
 int CLinkwardGuiApp::ExitInstance() {

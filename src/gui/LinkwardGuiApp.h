@@ -21,7 +21,7 @@ class CLinkwardGuiApp : public CLinkwardApp {
   ~CLinkwardGuiApp() override;
 
   // Creates the settings store, loads the profile and creates the main
-  // window (not yet shown). False when the window cannot be created.
+  // window (not yet shown). Always true: start-up has no failure of its own.
   bool InitInstance();
   // Destroys the main window and the view, removes the scratch directory
   // when it is empty, writes the profile and deletes the settings store.

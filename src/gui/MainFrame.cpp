@@ -415,7 +415,6 @@ bool CMainFrame::OnClose() {
   std::array<int, 4> widths{};
   for (int col = 0; col < 4; ++col) widths[col] = m_pResults->columnWidth(col);
   StoreColumnWidths(*m_app.m_pSettings, widths);
-  m_bClosing = true;
   m_profile.sync();
   return true;
 }

@@ -113,7 +113,6 @@ class CMainFrame : public QMainWindow {
   std::array<QLabel*, 4> m_panes{};
   QPointer<QProgressBar> m_pActivityBar;
   bool m_bColumnsReady = false;
-  bool m_bClosing = false;
 
   QAction* m_pSelectFiles = nullptr;
   QAction* m_pExport = nullptr;
