@@ -2,7 +2,7 @@
 # Sourced, not run.
 
 LINKWARD_PACKAGES=(g++ cmake ninja-build pkg-config libsqlite3-dev libgtest-dev libgmock-dev poppler-utils
-  libbenchmark-dev qt6-base-dev libgl-dev python3 libgumbo-dev libcurl4-openssl-dev libssl-dev)
+  libbenchmark-dev qt6-base-dev libgl-dev python3 libxml2-dev libcurl4-openssl-dev libssl-dev)
 
 linkward_missing_packages() {
   local pkg missing=()
