@@ -104,7 +104,7 @@ class PageText {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     size_t i = FirstUnusual(p, 0, length);
     if (i == length) {
-      m_text.assign(data, length);
+      m_view = std::string_view(data, length);
       return;
     }
     m_text.reserve(length + length / 16);
@@ -125,9 +125,11 @@ class PageText {
       i += bad;
       m_map.emplace_back(m_text.size(), i);
     }
+    m_view = m_text;
   }
 
-  const std::string& Text() const { return m_text; }
+  // Valid UTF-8 without NUL bytes; the page itself when it is so already.
+  std::string_view Text() const { return m_view; }
 
   // The offset in the page of an offset in Text() that is not inside a
   // replaced sequence.
@@ -158,7 +160,8 @@ class PageText {
   }
 
   const char* m_pRaw;
-  std::string m_text;
+  std::string m_text;  // when the page needed mending
+  std::string_view m_view;
   std::vector<std::pair<size_t, size_t>> m_map;  // (end in text, end in page) of each U+FFFD
 };
 
@@ -232,7 +235,7 @@ class Extractor {
 };
 
 int Extractor::LineAt(size_t pos) {
-  const std::string& t = m_page.Text();
+  std::string_view t = m_page.Text();
   if (pos < m_nLinePos) {
     m_nLinePos = 0;
     m_nLine = 1;
@@ -252,7 +255,7 @@ int Extractor::LineAt(size_t pos) {
 // Mirrors the parser's reading of names: a letter, '_', ':' or '.', then
 // letters, digits and ":-_.", at most 100 characters.
 size_t Extractor::ScanName(size_t pos) const {
-  const std::string& t = m_page.Text();
+  std::string_view t = m_page.Text();
   if (pos >= t.size() || !IsNameStart(t[pos])) return pos;
   size_t end = pos;
   while (end < t.size() && end - pos < 100 && IsNameChar(t[end])) ++end;
@@ -262,7 +265,7 @@ size_t Extractor::ScanName(size_t pos) const {
 // Mirrors the parser's reading of a start tag from its '<'; returns where
 // the parser stops (at '>', "/>" or the end of the page).
 size_t Extractor::ScanTag(size_t start, std::vector<AttrSpan>* spans) const {
-  const std::string& t = m_page.Text();
+  std::string_view t = m_page.Text();
   const size_t n = t.size();
   size_t p = ScanName(start + 1);
   spans->clear();
@@ -288,8 +291,8 @@ size_t Extractor::ScanTag(size_t start, std::vector<AttrSpan>* spans) const {
       if (p < n && (t[p] == '"' || t[p] == '\'')) {
         size_t close = t.find(t[p], p + 1);
         span.valueBegin = p + 1;
-        span.valueEnd = close == std::string::npos ? n : close;
-        p = close == std::string::npos ? n : close + 1;
+        span.valueEnd = close == std::string_view::npos ? n : close;
+        p = close == std::string_view::npos ? n : close + 1;
       } else {
         span.valueBegin = p;
         while (p < n && !IsBlank(t[p]) && t[p] != '>') ++p;
@@ -303,7 +306,7 @@ size_t Extractor::ScanTag(size_t start, std::vector<AttrSpan>* spans) const {
 // Whether the bytes before pos close a start tag of that name with no
 // attributes ("<name", white space).
 bool Extractor::EndsTag(size_t pos, const char* name) const {
-  const std::string& t = m_page.Text();
+  std::string_view t = m_page.Text();
   size_t p = pos;
   while (p > 0 && IsBlank(t[p - 1])) --p;
   size_t len = std::strlen(name);
@@ -319,12 +322,12 @@ bool Extractor::EndsTag(size_t pos, const char* name) const {
 // attributes in it. The tag starts after everything reported before it; in
 // between there may be tags the parser passed over without a report.
 bool Extractor::LocateTag(const char* name, size_t end) {
-  const std::string& t = m_page.Text();
+  std::string_view t = m_page.Text();
   size_t len = std::strlen(name);
   size_t p = m_nLastPos;
   while (p < end) {
     size_t lt = t.find('<', p);
-    if (lt == std::string::npos || lt >= end) break;
+    if (lt == std::string_view::npos || lt >= end) break;
     size_t nameEnd = ScanName(lt + 1);
     if (nameEnd == lt + 1) {
       p = lt + 1;
@@ -517,7 +520,7 @@ void Extractor::Characters(const char* text, int length) {
 void Extractor::Run(ParsedPage* page) {
   static std::once_flag once;
   std::call_once(once, [] { xmlInitParser(); });
-  const std::string& text = m_page.Text();
+  std::string_view text = m_page.Text();
   // The parser takes an int's worth of bytes; a larger page is read that far.
   int length = static_cast<int>(std::min<size_t>(text.size(), INT_MAX));
   // The parser reads a copy: in libxml2 2.9 a buffer over the caller's
