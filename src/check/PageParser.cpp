@@ -166,7 +166,7 @@ class PageText {
 };
 
 // The elements that matter, and the attribute that holds each one's link.
-enum class Tag : uint8_t { Other, A, Area, Link, Object, Img, Source, Src, Base, Template };
+enum class Tag : uint8_t { Other, A, Area, Link, Object, Img, Source, Src, Base };
 
 // One attribute of a start tag as it stands in the page text.
 struct AttrSpan {
@@ -188,7 +188,7 @@ class Extractor {
   struct Frame {
     int anchor = -1;       // index of the link whose text this <a> gathers
     int savedAnchor = -1;  // the enclosing <a>'s
-    bool isTemplate = false;
+    bool hides = false;    // its content is not part of the page
   };
 
   static Extractor& Of(void* ctx) {
@@ -223,8 +223,8 @@ class Extractor {
   std::string m_base;
   bool m_bHaveBase = false;
   std::vector<Frame> m_stack;
-  int m_nTemplates = 0;  // open <template>s
-  int m_nAnchor = -1;    // the innermost open <a> with a link
+  int m_nHidden = 0;   // open elements whose content a browser does not read as markup
+  int m_nAnchor = -1;  // the innermost open <a> with a link
   std::string m_anchorText;
   std::string m_anchorAlt;
   size_t m_nLastPos = 0;          // no tag of interest starts before this
@@ -397,23 +397,25 @@ Tag TagOf(const char* name) {
     const char* name;
     Tag tag;
   };
-  static const Entry kTags[] = {{"a", Tag::A},
-                                {"area", Tag::Area},
-                                {"link", Tag::Link},
-                                {"object", Tag::Object},
-                                {"img", Tag::Img},
-                                {"source", Tag::Source},
-                                {"script", Tag::Src},
-                                {"iframe", Tag::Src},
-                                {"embed", Tag::Src},
-                                {"audio", Tag::Src},
-                                {"video", Tag::Src},
-                                {"base", Tag::Base},
-                                {"template", Tag::Template}};
+  static const Entry kTags[] = {
+      {"a", Tag::A},       {"area", Tag::Area},     {"link", Tag::Link},  {"object", Tag::Object},
+      {"img", Tag::Img},   {"source", Tag::Source}, {"script", Tag::Src}, {"iframe", Tag::Src},
+      {"embed", Tag::Src}, {"audio", Tag::Src},     {"video", Tag::Src},  {"base", Tag::Base}};
   for (const Entry& e : kTags) {
     if (e.name[0] == name[0] && std::strcmp(e.name, name) == 0) return e.tag;
   }
   return Tag::Other;
+}
+
+// A <template>'s content is kept apart from the page; a browser reads what
+// these others hold as text (or not at all), so tags in them are no links.
+bool HidesContent(const char* name) {
+  static const char* const kNames[] = {"template", "title",   "textarea", "xmp",
+                                       "iframe",   "noembed", "noframes", "plaintext"};
+  for (const char* n : kNames) {
+    if (n[0] == name[0] && std::strcmp(n, name) == 0) return true;
+  }
+  return false;
 }
 
 void Extractor::StartElement(const char* name, const char** atts) {
@@ -422,10 +424,10 @@ void Extractor::StartElement(const char* name, const char** atts) {
   Tag tag = TagOf(name);
   size_t pos = Pos();
   bool closed = At(pos) == '>' || (At(pos) == '/' && At(pos + 1) == '>');
-  bool inTemplate = m_nTemplates > 0;
-  if (tag == Tag::Template) {
-    frame.isTemplate = true;
-    ++m_nTemplates;
+  bool hidden = m_nHidden > 0;
+  if (HidesContent(name)) {
+    frame.hides = true;
+    ++m_nHidden;
   }
   if (!atts) {
     // A tag without attributes, or one the parser implied: only a tag of
@@ -434,9 +436,9 @@ void Extractor::StartElement(const char* name, const char** atts) {
     return;
   }
   m_bLocated = false;
-  // A tag cut off by the end of the page is dropped, as a browser drops it;
-  // what a <template> holds is not part of the page.
-  if (!closed || inTemplate) {
+  // A tag cut off by the end of the page is dropped, as a browser drops it,
+  // and so is one inside an element that hides its content.
+  if (!closed || hidden) {
     m_nLastPos = pos;
     return;
   }
@@ -466,7 +468,7 @@ void Extractor::Collect(Tag tag, const char* name, const char** atts, Frame* fra
     }
     return;
   }
-  if (m_bNamesOnly || tag == Tag::Other || tag == Tag::Template) return;
+  if (m_bNamesOnly || tag == Tag::Other) return;
 
   const char* linkAttr = "src";
   if (tag == Tag::A || tag == Tag::Area || tag == Tag::Link) linkAttr = "href";
@@ -502,7 +504,7 @@ void Extractor::EndElement() {
   if (m_stack.empty()) return;
   Frame frame = m_stack.back();
   m_stack.pop_back();
-  if (frame.isTemplate) --m_nTemplates;
+  if (frame.hides) --m_nHidden;
   if (frame.anchor >= 0) {
     std::string text = Collapse(m_anchorText);
     m_links[static_cast<size_t>(frame.anchor)].text = text.empty() ? m_anchorAlt : std::move(text);
@@ -514,7 +516,30 @@ void Extractor::EndElement() {
 
 void Extractor::Characters(const char* text, int length) {
   m_nLastPos = std::max(m_nLastPos, Pos());
-  if (m_nAnchor >= 0 && m_nTemplates == 0) m_anchorText.append(text, static_cast<size_t>(length));
+  if (m_nAnchor >= 0 && m_nHidden == 0) m_anchorText.append(text, static_cast<size_t>(length));
+}
+
+// A parser context for each thread, reset between pages: making one costs
+// about as much as parsing a small page. It is made anew once its names
+// dictionary has grown large, so memory stays flat over a site.
+htmlParserCtxtPtr ThreadContext() {
+  struct Holder {
+    htmlParserCtxtPtr ctxt = nullptr;
+    ~Holder() {
+      if (ctxt) htmlFreeParserCtxt(ctxt);
+    }
+  };
+  thread_local Holder holder;
+  if (holder.ctxt && xmlDictSize(holder.ctxt->dict) > 4096) {
+    htmlFreeParserCtxt(holder.ctxt);
+    holder.ctxt = nullptr;
+  }
+  if (!holder.ctxt) {
+    holder.ctxt = htmlNewParserCtxt();
+  } else {
+    htmlCtxtReset(holder.ctxt);
+  }
+  return holder.ctxt;
 }
 
 void Extractor::Run(ParsedPage* page) {
@@ -525,8 +550,17 @@ void Extractor::Run(ParsedPage* page) {
   int length = static_cast<int>(std::min<size_t>(text.size(), INT_MAX));
   // The parser reads a copy: in libxml2 2.9 a buffer over the caller's
   // memory loses its place when the parser moves past consumed input.
-  m_pCtxt = htmlCreateMemoryParserCtxt(text.data(), length);
+  m_pCtxt = ThreadContext();
   if (!m_pCtxt) return;
+  xmlParserInputBufferPtr buffer =
+      xmlParserInputBufferCreateMem(text.data(), length, XML_CHAR_ENCODING_NONE);
+  xmlParserInputPtr input =
+      buffer ? xmlNewIOInputStream(m_pCtxt, buffer, XML_CHAR_ENCODING_NONE) : nullptr;
+  if (!input) {
+    if (buffer) xmlFreeParserInputBuffer(buffer);
+    return;
+  }
+  inputPush(m_pCtxt, input);
   htmlSAXHandler sax;
   std::memset(&sax, 0, sizeof sax);
   sax.initialized = 1;
@@ -558,7 +592,9 @@ void Extractor::Run(ParsedPage* page) {
   htmlCtxtUseOptions(m_pCtxt, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
                                   HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC | HTML_PARSE_NODEFDTD);
   htmlParseDocument(m_pCtxt);
-  htmlFreeParserCtxt(m_pCtxt);
+  // The page's copy goes now, not when the next page comes.
+  while (xmlParserInputPtr done = inputPop(m_pCtxt)) xmlFreeInputStream(done);
+  m_pCtxt->_private = nullptr;
   m_pCtxt = nullptr;
 
   page->links = std::move(m_links);
