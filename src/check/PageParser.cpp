@@ -1,47 +1,54 @@
 #include "check/PageParser.h"
 
 #include <fcntl.h>
-#include <gumbo.h>
+#include <libxml/HTMLparser.h>
+#include <libxml/parserInternals.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <string_view>
 
 namespace {
 
+// HTML's white space, for trimming addresses and collapsing text.
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-std::string Trim(const char* data, size_t length) {
-  size_t begin = 0;
-  size_t end = length;
-  while (begin < end && IsSpace(data[begin])) ++begin;
-  while (end > begin && IsSpace(data[end - 1])) --end;
-  return std::string(data + begin, end - begin);
+// The parser's own white space between attributes.
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-// The attribute value as it stands in the page, quotes removed.
-std::string WrittenValue(const GumboAttribute* attr) {
-  const char* data = attr->original_value.data;
-  size_t length = attr->original_value.length;
-  if (!data || length == 0) return std::string();
-  if (data[0] == '"' || data[0] == '\'') {
-    char quote = data[0];
-    ++data;
-    --length;
-    // An unterminated value at the end of the page has no closing quote.
-    if (length > 0 && data[length - 1] == quote) --length;
-  }
-  return Trim(data, length);
+bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' ||
+         c == '-' || c == '_' || c == '.';
+}
+
+bool IsNameStart(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c == '.';
+}
+
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string Trim(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && IsSpace(text[begin])) ++begin;
+  while (end > begin && IsSpace(text[end - 1])) --end;
+  return std::string(text.substr(begin, end - begin));
 }
 
 // Collapses runs of white space to one space and trims both ends.
-std::string Collapse(const std::string& text) {
+std::string Collapse(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   bool pendingSpace = false;
@@ -57,192 +64,540 @@ std::string Collapse(const std::string& text) {
   return out;
 }
 
-// The line of the attribute's value; an empty value has no position of its
-// own, so the attribute name's line stands for it.
-int ValueLine(const GumboAttribute* attr) {
-  unsigned line = attr->original_value.length > 0 && attr->value_start.line ? attr->value_start.line
-                                                                            : attr->name_start.line;
-  return static_cast<int>(std::max(line, 1u));
+// The length of the valid UTF-8 sequence at p (at most n bytes), or 0 when
+// it is not one; *bad then gets the length of the maximal invalid part, which
+// a browser reads as one U+FFFD.
+size_t Utf8Length(const unsigned char* p, size_t n, size_t* bad) {
+  unsigned char c = p[0];
+  size_t need;
+  unsigned char lo = 0x80, hi = 0xBF;  // the second byte's range
+  if (c >= 0xC2 && c <= 0xDF) {
+    need = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    need = 3;
+    if (c == 0xE0) lo = 0xA0;
+    if (c == 0xED) hi = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    need = 4;
+    if (c == 0xF0) lo = 0x90;
+    if (c == 0xF4) hi = 0x8F;
+  } else {
+    *bad = 1;
+    return 0;
+  }
+  size_t i = 1;
+  for (; i < need && i < n; ++i) {
+    unsigned char lower = i == 1 ? lo : 0x80, upper = i == 1 ? hi : 0xBF;
+    if (p[i] < lower || p[i] > upper) break;
+  }
+  if (i == need) return need;
+  *bad = i;
+  return 0;
 }
 
-struct RawLink {
-  PageLink link;
-  unsigned offset;  // of the attribute in the page
-  int part;         // the candidate's place within a srcset
+// The page as the parser reads it: valid UTF-8 without NUL bytes (each NUL
+// and each invalid sequence becomes U+FFFD, as a browser decodes them), with
+// the way back to the page's own bytes.
+class PageText {
+ public:
+  PageText(const char* data, size_t length) : m_pRaw(data) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    size_t i = FirstUnusual(p, 0, length);
+    if (i == length) {
+      m_view = std::string_view(data, length);
+      return;
+    }
+    m_text.reserve(length + length / 16);
+    m_text.append(data, i);
+    while (i < length) {
+      size_t next = FirstUnusual(p, i, length);
+      m_text.append(data + i, next - i);
+      i = next;
+      if (i == length) break;
+      size_t bad = 1;
+      size_t len = p[i] == 0 ? 0 : Utf8Length(p + i, length - i, &bad);
+      if (len > 0) {
+        m_text.append(data + i, len);
+        i += len;
+        continue;
+      }
+      m_text.append("\xEF\xBF\xBD");
+      i += bad;
+      m_map.emplace_back(m_text.size(), i);
+    }
+    m_view = m_text;
+  }
+
+  // Valid UTF-8 without NUL bytes; the page itself when it is so already.
+  std::string_view Text() const { return m_view; }
+
+  // The offset in the page of an offset in Text() that is not inside a
+  // replaced sequence.
+  size_t RawOffset(size_t offset) const {
+    auto it = std::upper_bound(m_map.begin(), m_map.end(), std::make_pair(offset, SIZE_MAX));
+    if (it == m_map.begin()) return offset;
+    --it;
+    return offset - it->first + it->second;
+  }
+
+  std::string_view Raw(size_t begin, size_t end) const {
+    size_t b = RawOffset(begin);
+    return std::string_view(m_pRaw + b, RawOffset(end) - b);
+  }
+
+ private:
+  // The first byte from i that is a NUL or not ASCII.
+  static size_t FirstUnusual(const unsigned char* p, size_t i, size_t n) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    while (i + 8 <= n) {
+      uint64_t w;
+      std::memcpy(&w, p + i, 8);
+      if (((w | ((w - kOnes) & ~w)) & kHighs) != 0) break;
+      i += 8;
+    }
+    while (i < n && p[i] != 0 && p[i] < 0x80) ++i;
+    return i;
+  }
+
+  const char* m_pRaw;
+  std::string m_text;  // when the page needed mending
+  std::string_view m_view;
+  std::vector<std::pair<size_t, size_t>> m_map;  // (end in text, end in page) of each U+FFFD
 };
 
+// The elements that matter, and the attribute that holds each one's link.
+enum class Tag : uint8_t { Other, A, Area, Link, Object, Img, Source, Src, Base };
+
+// One attribute of a start tag as it stands in the page text.
+struct AttrSpan {
+  std::string name;  // lower case
+  size_t nameBegin;
+  size_t valueBegin;
+  size_t valueEnd;
+};
+
+// Reads the page for the links and names, with libxml2's HTML parser in SAX
+// mode: no tree is built, so memory stays within the page's own size.
 class Extractor {
  public:
-  explicit Extractor(bool namesOnly) : m_bNamesOnly(namesOnly) {}
+  Extractor(const PageText& page, bool namesOnly) : m_page(page), m_bNamesOnly(namesOnly) {}
 
-  void Walk(const GumboNode* root, ParsedPage* page);
+  void Run(ParsedPage* page);
 
  private:
   struct Frame {
-    const GumboNode* node;
-    unsigned next;       // the next child to visit
-    int anchor;          // index of the link whose text this <a> gathers, or -1
-    size_t savedAnchor;  // the enclosing <a>'s link index (+1; 0 when none)
+    int anchor = -1;       // index of the link whose text this <a> gathers
+    int savedAnchor = -1;  // the enclosing <a>'s
+    bool hides = false;    // its content is not part of the page
   };
 
-  void Enter(const GumboElement& element, Frame* frame);
-  void AddLink(const GumboAttribute* attr, std::string text);
-  void AddSrcset(const GumboAttribute* attr);
+  static Extractor& Of(void* ctx) {
+    return *static_cast<Extractor*>(static_cast<htmlParserCtxtPtr>(ctx)->_private);
+  }
+  size_t Pos() const {
+    const xmlParserInputPtr in = m_pCtxt->input;
+    return std::min(static_cast<size_t>(in->consumed) + static_cast<size_t>(in->cur - in->base),
+                    m_page.Text().size());
+  }
+  char At(size_t pos) const { return pos < m_page.Text().size() ? m_page.Text()[pos] : '\0'; }
 
+  void StartElement(const char* name, const char** atts);
+  void Collect(Tag tag, const char* name, const char** atts, Frame* frame);
+  void EndElement();
+  void Characters(const char* text, int length);
+  bool EndsTag(size_t pos, const char* name) const;
+  size_t ScanName(size_t pos) const;
+  size_t ScanTag(size_t start, std::vector<AttrSpan>* spans) const;
+  bool LocateTag(const char* name, size_t end);
+  void Written(const char* attr, size_t tagEnd, PageLink* link);
+  const AttrSpan* FindSpan(const char* name) const;
+  int LineAt(size_t pos);
+  void AddLink(const char* attr, const char* value, std::string text, size_t tagEnd);
+  void AddSrcset(const char* value, std::string text, size_t tagEnd);
+
+  const PageText& m_page;
   bool m_bNamesOnly;
-  std::vector<RawLink> m_links;
+  htmlParserCtxtPtr m_pCtxt = nullptr;
+  std::vector<PageLink> m_links;
   std::vector<std::string> m_names;
   std::string m_base;
   bool m_bHaveBase = false;
+  std::vector<Frame> m_stack;
+  int m_nHidden = 0;   // open elements whose content a browser does not read as markup
   int m_nAnchor = -1;  // the innermost open <a> with a link
   std::string m_anchorText;
   std::string m_anchorAlt;
+  size_t m_nLastPos = 0;          // no tag of interest starts before this
+  std::vector<AttrSpan> m_spans;  // of the tag at hand
+  bool m_bLocated = false;        // m_spans are the tag at hand's
+  size_t m_nLinePos = 0;          // LineAt's memory: line m_nLine starts at or before m_nLinePos
+  int m_nLine = 1;
 };
 
-void Extractor::AddLink(const GumboAttribute* attr, std::string text) {
-  RawLink raw;
-  raw.link.written = WrittenValue(attr);
-  raw.link.url = Trim(attr->value, std::strlen(attr->value));
-  raw.link.text = std::move(text);
-  raw.link.line = ValueLine(attr);
-  raw.offset = attr->name_start.offset;
-  raw.part = 0;
-  m_links.push_back(std::move(raw));
+int Extractor::LineAt(size_t pos) {
+  std::string_view t = m_page.Text();
+  if (pos < m_nLinePos) {
+    m_nLinePos = 0;
+    m_nLine = 1;
+  }
+  const char* p = t.data() + m_nLinePos;
+  const char* end = t.data() + pos;
+  while (p < end) {
+    const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+    if (!nl) break;
+    ++m_nLine;
+    p = nl + 1;
+  }
+  m_nLinePos = pos;
+  return m_nLine;
 }
 
-void Extractor::AddSrcset(const GumboAttribute* attr) {
-  std::vector<std::string> urls = SrcsetAddresses(attr->value);
-  std::vector<std::string> written = SrcsetAddresses(WrittenValue(attr));
+// Mirrors the parser's reading of names: a letter, '_', ':' or '.', then
+// letters, digits and ":-_.", at most 100 characters.
+size_t Extractor::ScanName(size_t pos) const {
+  std::string_view t = m_page.Text();
+  if (pos >= t.size() || !IsNameStart(t[pos])) return pos;
+  size_t end = pos;
+  while (end < t.size() && end - pos < 100 && IsNameChar(t[end])) ++end;
+  return end;
+}
+
+// Mirrors the parser's reading of a start tag from its '<'; returns where
+// the parser stops (at '>', "/>" or the end of the page).
+size_t Extractor::ScanTag(size_t start, std::vector<AttrSpan>* spans) const {
+  std::string_view t = m_page.Text();
+  const size_t n = t.size();
+  size_t p = ScanName(start + 1);
+  spans->clear();
+  for (;;) {
+    while (p < n && IsBlank(t[p])) ++p;
+    if (p >= n || t[p] == '>' || (t[p] == '/' && At(p + 1) == '>')) return p;
+    size_t nameEnd = ScanName(p);
+    if (nameEnd == p) {
+      // Not an attribute: the parser skips up to white space or the tag's end.
+      while (p < n && !IsBlank(t[p]) && t[p] != '>' && !(t[p] == '/' && At(p + 1) == '>')) ++p;
+      continue;
+    }
+    AttrSpan span;
+    span.name.resize(nameEnd - p);
+    for (size_t i = p; i < nameEnd; ++i) span.name[i - p] = Lower(t[i]);
+    span.nameBegin = p;
+    p = nameEnd;
+    while (p < n && IsBlank(t[p])) ++p;
+    span.valueBegin = span.valueEnd = p;
+    if (p < n && t[p] == '=') {
+      ++p;
+      while (p < n && IsBlank(t[p])) ++p;
+      if (p < n && (t[p] == '"' || t[p] == '\'')) {
+        size_t close = t.find(t[p], p + 1);
+        span.valueBegin = p + 1;
+        span.valueEnd = close == std::string_view::npos ? n : close;
+        p = close == std::string_view::npos ? n : close + 1;
+      } else {
+        span.valueBegin = p;
+        while (p < n && !IsBlank(t[p]) && t[p] != '>') ++p;
+        span.valueEnd = p;
+      }
+    }
+    spans->push_back(std::move(span));
+  }
+}
+
+// Whether the bytes before pos close a start tag of that name with no
+// attributes ("<name", white space).
+bool Extractor::EndsTag(size_t pos, const char* name) const {
+  std::string_view t = m_page.Text();
+  size_t p = pos;
+  while (p > 0 && IsBlank(t[p - 1])) --p;
+  size_t len = std::strlen(name);
+  if (p < len + 1) return false;
+  p -= len;
+  for (size_t i = 0; i < len; ++i) {
+    if (Lower(t[p + i]) != name[i]) return false;
+  }
+  return t[p - 1] == '<';
+}
+
+// Finds the start tag the parser has just read (it stopped at end) and the
+// attributes in it. The tag starts after everything reported before it; in
+// between there may be tags the parser passed over without a report.
+bool Extractor::LocateTag(const char* name, size_t end) {
+  std::string_view t = m_page.Text();
+  size_t len = std::strlen(name);
+  size_t p = m_nLastPos;
+  while (p < end) {
+    size_t lt = t.find('<', p);
+    if (lt == std::string_view::npos || lt >= end) break;
+    size_t nameEnd = ScanName(lt + 1);
+    if (nameEnd == lt + 1) {
+      p = lt + 1;
+      continue;
+    }
+    size_t tagEnd = ScanTag(lt, &m_spans);
+    if (tagEnd == end) {
+      bool same = nameEnd - lt - 1 == len;
+      for (size_t i = 0; same && i < len; ++i) same = Lower(t[lt + 1 + i]) == name[i];
+      if (same) return true;
+    }
+    p = tagEnd > lt ? tagEnd : lt + 1;
+  }
+  m_spans.clear();
+  return false;
+}
+
+const AttrSpan* Extractor::FindSpan(const char* name) const {
+  for (const AttrSpan& span : m_spans) {
+    if (span.name == name) return &span;
+  }
+  return nullptr;
+}
+
+// The attribute's value as written, and its line. Should the tag not be
+// found in the page text, the decoded value stands for the written one.
+void Extractor::Written(const char* attr, size_t tagEnd, PageLink* link) {
+  const AttrSpan* span = m_bLocated ? FindSpan(attr) : nullptr;
+  if (!span) {
+    link->written = link->url;
+    link->line = LineAt(tagEnd);
+    return;
+  }
+  link->written = Trim(m_page.Raw(span->valueBegin, span->valueEnd));
+  link->line = LineAt(span->valueEnd > span->valueBegin ? span->valueBegin : span->nameBegin);
+}
+
+void Extractor::AddLink(const char* attr, const char* value, std::string text, size_t tagEnd) {
+  PageLink link;
+  link.url = Trim(value);
+  link.text = std::move(text);
+  Written(attr, tagEnd, &link);
+  m_links.push_back(std::move(link));
+}
+
+void Extractor::AddSrcset(const char* value, std::string text, size_t tagEnd) {
+  PageLink whole;
+  whole.url = value;
+  Written("srcset", tagEnd, &whole);
+  std::vector<std::string> urls = SrcsetAddresses(whole.url);
+  std::vector<std::string> written = SrcsetAddresses(whole.written);
   // A character reference that stands for a comma or a space can split the
   // two differently; then the decoded form is the best written form known.
   if (written.size() != urls.size()) written = urls;
   for (size_t i = 0; i < urls.size(); ++i) {
-    RawLink raw;
-    raw.link.written = std::move(written[i]);
-    raw.link.url = std::move(urls[i]);
-    raw.link.line = ValueLine(attr);
-    raw.offset = attr->name_start.offset;
-    raw.part = static_cast<int>(i);
-    m_links.push_back(std::move(raw));
+    PageLink link;
+    link.written = std::move(written[i]);
+    link.url = std::move(urls[i]);
+    link.text = text;
+    link.line = whole.line;
+    m_links.push_back(std::move(link));
   }
 }
 
-void Extractor::Enter(const GumboElement& element, Frame* frame) {
-  const GumboVector& attrs = element.attributes;
-  const GumboAttribute* href = nullptr;
-  for (unsigned i = 0; i < attrs.length; ++i) {
-    const auto* attr = static_cast<const GumboAttribute*>(attrs.data[i]);
-    if (std::strcmp(attr->name, "id") == 0 && attr->value[0]) m_names.emplace_back(attr->value);
-    if (element.tag == GUMBO_TAG_A && std::strcmp(attr->name, "name") == 0 && attr->value[0])
-      m_names.emplace_back(attr->value);
+Tag TagOf(const char* name) {
+  struct Entry {
+    const char* name;
+    Tag tag;
+  };
+  static const Entry kTags[] = {
+      {"a", Tag::A},       {"area", Tag::Area},     {"link", Tag::Link},  {"object", Tag::Object},
+      {"img", Tag::Img},   {"source", Tag::Source}, {"script", Tag::Src}, {"iframe", Tag::Src},
+      {"embed", Tag::Src}, {"audio", Tag::Src},     {"video", Tag::Src},  {"base", Tag::Base}};
+  for (const Entry& e : kTags) {
+    if (e.name[0] == name[0] && std::strcmp(e.name, name) == 0) return e.tag;
   }
-  auto find = [&](const char* name) { return gumbo_get_attribute(&attrs, name); };
-  if (element.tag == GUMBO_TAG_BASE) {
-    if (!m_bHaveBase && (href = find("href")) != nullptr) {
-      m_base = Trim(href->value, std::strlen(href->value));
+  return Tag::Other;
+}
+
+// A <template>'s content is kept apart from the page; a browser reads what
+// these others hold as text (or not at all), so tags in them are no links.
+bool HidesContent(const char* name) {
+  static const char* const kNames[] = {"template", "title",   "textarea", "xmp",
+                                       "iframe",   "noembed", "noframes", "plaintext"};
+  for (const char* n : kNames) {
+    if (n[0] == name[0] && std::strcmp(n, name) == 0) return true;
+  }
+  return false;
+}
+
+void Extractor::StartElement(const char* name, const char** atts) {
+  m_stack.emplace_back();
+  Frame& frame = m_stack.back();
+  Tag tag = TagOf(name);
+  size_t pos = Pos();
+  bool closed = At(pos) == '>' || (At(pos) == '/' && At(pos + 1) == '>');
+  bool hidden = m_nHidden > 0;
+  if (HidesContent(name)) {
+    frame.hides = true;
+    ++m_nHidden;
+  }
+  if (!atts) {
+    // A tag without attributes, or one the parser implied: only a tag of
+    // the page moves the mark.
+    if (closed && EndsTag(pos, name)) m_nLastPos = pos;
+    return;
+  }
+  m_bLocated = false;
+  // A tag cut off by the end of the page is dropped, as a browser drops it,
+  // and so is one inside an element that hides its content.
+  if (!closed || hidden) {
+    m_nLastPos = pos;
+    return;
+  }
+  Collect(tag, name, atts, &frame);
+  m_nLastPos = pos;
+}
+
+void Extractor::Collect(Tag tag, const char* name, const char** atts, Frame* frame) {
+  size_t pos = Pos();
+
+  auto get = [&](const char* attr) -> const char* {
+    for (const char** a = atts; a[0]; a += 2) {
+      if (std::strcmp(a[0], attr) == 0) return a[1] ? a[1] : "";
+    }
+    return nullptr;
+  };
+  for (const char** a = atts; a[0]; a += 2) {
+    if (a[1] && a[1][0] &&
+        (std::strcmp(a[0], "id") == 0 || (tag == Tag::A && std::strcmp(a[0], "name") == 0)))
+      m_names.emplace_back(a[1]);
+  }
+  const char* value = nullptr;
+  if (tag == Tag::Base) {
+    if (!m_bHaveBase && (value = get("href")) != nullptr) {
+      m_base = Trim(value);
       m_bHaveBase = true;
     }
     return;
   }
-  if (m_bNamesOnly) return;
-  auto alt = [&] {
-    const GumboAttribute* a = find("alt");
-    return a ? Collapse(a->value) : std::string();
-  };
-  const GumboAttribute* attr = nullptr;
-  switch (element.tag) {
-    case GUMBO_TAG_A:
-      if ((attr = find("href")) != nullptr) {
-        frame->anchor = static_cast<int>(m_links.size());
-        frame->savedAnchor = static_cast<size_t>(m_nAnchor + 1);
-        AddLink(attr, std::string());
-        m_nAnchor = frame->anchor;
-        m_anchorText.clear();
-        m_anchorAlt.clear();
-      }
-      break;
-    case GUMBO_TAG_AREA:
-      if ((attr = find("href")) != nullptr) AddLink(attr, alt());
-      break;
-    case GUMBO_TAG_LINK:
-      if ((attr = find("href")) != nullptr) AddLink(attr, std::string());
-      break;
-    case GUMBO_TAG_OBJECT:
-      if ((attr = find("data")) != nullptr) AddLink(attr, std::string());
-      break;
-    case GUMBO_TAG_IMG:
-    case GUMBO_TAG_SOURCE: {
-      std::string text = element.tag == GUMBO_TAG_IMG ? alt() : std::string();
-      if (m_nAnchor >= 0 && !text.empty()) m_anchorAlt += (m_anchorAlt.empty() ? "" : " ") + text;
-      if ((attr = find("src")) != nullptr) AddLink(attr, text);
-      if ((attr = find("srcset")) != nullptr) {
-        size_t first = m_links.size();
-        AddSrcset(attr);
-        for (size_t i = first; i < m_links.size(); ++i) m_links[i].link.text = text;
-      }
-      break;
-    }
-    case GUMBO_TAG_SCRIPT:
-    case GUMBO_TAG_IFRAME:
-    case GUMBO_TAG_EMBED:
-    case GUMBO_TAG_AUDIO:
-    case GUMBO_TAG_VIDEO:
-      if ((attr = find("src")) != nullptr) AddLink(attr, std::string());
-      break;
-    default:
-      break;
+  if (m_bNamesOnly || tag == Tag::Other) return;
+
+  const char* linkAttr = "src";
+  if (tag == Tag::A || tag == Tag::Area || tag == Tag::Link) linkAttr = "href";
+  if (tag == Tag::Object) linkAttr = "data";
+  std::string text;
+  if (tag == Tag::Area || tag == Tag::Img) {
+    if (const char* alt = get("alt")) text = Collapse(alt);
+    if (tag == Tag::Img && m_nAnchor >= 0 && !text.empty())
+      m_anchorAlt += (m_anchorAlt.empty() ? "" : " ") + text;
+  }
+  const char* srcset = tag == Tag::Img || tag == Tag::Source ? get("srcset") : nullptr;
+  value = get(linkAttr);
+  if (!value && !srcset) return;
+  m_bLocated = LocateTag(name, pos);
+  if (value && tag == Tag::A) {
+    frame->anchor = static_cast<int>(m_links.size());
+    frame->savedAnchor = m_nAnchor;
+    m_nAnchor = frame->anchor;
+    m_anchorText.clear();
+    m_anchorAlt.clear();
+    AddLink(linkAttr, value, std::string(), pos);
+  } else if (value) {
+    AddLink(linkAttr, value, text, pos);
+  }
+  if (srcset) AddSrcset(srcset, text, pos);
+}
+
+void Extractor::EndElement() {
+  size_t pos = Pos();
+  // An element the parser closes on its own while it reads the next tag's
+  // name leaves the position inside that tag.
+  if (pos > 0 && At(pos - 1) == '>') m_nLastPos = std::max(m_nLastPos, pos);
+  if (m_stack.empty()) return;
+  Frame frame = m_stack.back();
+  m_stack.pop_back();
+  if (frame.hides) --m_nHidden;
+  if (frame.anchor >= 0) {
+    std::string text = Collapse(m_anchorText);
+    m_links[static_cast<size_t>(frame.anchor)].text = text.empty() ? m_anchorAlt : std::move(text);
+    m_nAnchor = frame.savedAnchor;
+    m_anchorText.clear();
+    m_anchorAlt.clear();
   }
 }
 
-void Extractor::Walk(const GumboNode* root, ParsedPage* page) {
-  std::vector<Frame> stack;
-  stack.push_back(Frame{root, 0, -1, 0});
-  if (root->type == GUMBO_NODE_ELEMENT) Enter(root->v.element, &stack.back());
-  while (!stack.empty()) {
-    Frame& top = stack.back();
-    const GumboVector& children = top.node->type == GUMBO_NODE_DOCUMENT
-                                      ? top.node->v.document.children
-                                      : top.node->v.element.children;
-    if (top.next < children.length) {
-      const auto* child = static_cast<const GumboNode*>(children.data[top.next++]);
-      // <template> contents (GUMBO_NODE_TEMPLATE) are not part of the page.
-      if (child->type == GUMBO_NODE_ELEMENT) {
-        stack.push_back(Frame{child, 0, -1, 0});
-        Enter(child->v.element, &stack.back());
-      } else if (m_nAnchor >= 0 &&
-                 (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE ||
-                  child->type == GUMBO_NODE_CDATA)) {
-        m_anchorText += child->v.text.text;
-      }
-      continue;
-    }
-    if (top.anchor >= 0) {
-      std::string text = Collapse(m_anchorText);
-      m_links[top.anchor].link.text = text.empty() ? m_anchorAlt : std::move(text);
-      m_nAnchor = static_cast<int>(top.savedAnchor) - 1;
-      m_anchorText.clear();
-      m_anchorAlt.clear();
-    }
-    stack.pop_back();
-  }
+void Extractor::Characters(const char* text, int length) {
+  m_nLastPos = std::max(m_nLastPos, Pos());
+  if (m_nAnchor >= 0 && m_nHidden == 0) m_anchorText.append(text, static_cast<size_t>(length));
+}
 
-  // Page order is the order of the attributes in the page. An element the
-  // parser cloned (a reopened <a>) repeats a link that is written only once.
-  std::stable_sort(m_links.begin(), m_links.end(), [](const RawLink& a, const RawLink& b) {
-    return a.offset != b.offset ? a.offset < b.offset : a.part < b.part;
-  });
-  page->links.clear();
-  page->links.reserve(m_links.size());
-  for (size_t i = 0; i < m_links.size(); ++i) {
-    if (i > 0 && m_links[i].offset == m_links[i - 1].offset &&
-        m_links[i].part == m_links[i - 1].part) {
-      // The text may have gone to the clone.
-      if (page->links.back().text.empty())
-        page->links.back().text = std::move(m_links[i].link.text);
-      continue;
+// A parser context for each thread, reset between pages: making one costs
+// about as much as parsing a small page. It is made anew once its names
+// dictionary has grown large, so memory stays flat over a site.
+htmlParserCtxtPtr ThreadContext() {
+  struct Holder {
+    htmlParserCtxtPtr ctxt = nullptr;
+    ~Holder() {
+      if (ctxt) htmlFreeParserCtxt(ctxt);
     }
-    page->links.push_back(std::move(m_links[i].link));
+  };
+  thread_local Holder holder;
+  if (holder.ctxt && xmlDictSize(holder.ctxt->dict) > 4096) {
+    htmlFreeParserCtxt(holder.ctxt);
+    holder.ctxt = nullptr;
   }
+  if (!holder.ctxt) {
+    holder.ctxt = htmlNewParserCtxt();
+  } else {
+    htmlCtxtReset(holder.ctxt);
+  }
+  return holder.ctxt;
+}
+
+void Extractor::Run(ParsedPage* page) {
+  static std::once_flag once;
+  std::call_once(once, [] { xmlInitParser(); });
+  std::string_view text = m_page.Text();
+  // The parser takes an int's worth of bytes; a larger page is read that far.
+  int length = static_cast<int>(std::min<size_t>(text.size(), INT_MAX));
+  // The parser reads a copy: in libxml2 2.9 a buffer over the caller's
+  // memory loses its place when the parser moves past consumed input.
+  m_pCtxt = ThreadContext();
+  if (!m_pCtxt) return;
+  xmlParserInputBufferPtr buffer =
+      xmlParserInputBufferCreateMem(text.data(), length, XML_CHAR_ENCODING_NONE);
+  xmlParserInputPtr input =
+      buffer ? xmlNewIOInputStream(m_pCtxt, buffer, XML_CHAR_ENCODING_NONE) : nullptr;
+  if (!input) {
+    if (buffer) xmlFreeParserInputBuffer(buffer);
+    return;
+  }
+  inputPush(m_pCtxt, input);
+  htmlSAXHandler sax;
+  std::memset(&sax, 0, sizeof sax);
+  sax.initialized = 1;
+  sax.startElement = [](void* ctx, const xmlChar* name, const xmlChar** atts) {
+    Of(ctx).StartElement(reinterpret_cast<const char*>(name), reinterpret_cast<const char**>(atts));
+  };
+  sax.endElement = [](void* ctx, const xmlChar*) { Of(ctx).EndElement(); };
+  sax.characters = [](void* ctx, const xmlChar* ch, int len) {
+    Of(ctx).Characters(reinterpret_cast<const char*>(ch), len);
+  };
+  sax.ignorableWhitespace = sax.characters;
+  // Script and style contents: not text of the page's links.
+  sax.cdataBlock = [](void* ctx, const xmlChar*, int) {
+    Extractor& e = Of(ctx);
+    e.m_nLastPos = std::max(e.m_nLastPos, e.Pos());
+  };
+  sax.comment = [](void* ctx, const xmlChar*) {
+    Extractor& e = Of(ctx);
+    e.m_nLastPos = std::max(e.m_nLastPos, e.Pos());
+  };
+  sax.processingInstruction = [](void* ctx, const xmlChar*, const xmlChar*) {
+    Extractor& e = Of(ctx);
+    e.m_nLastPos = std::max(e.m_nLastPos, e.Pos());
+  };
+  *m_pCtxt->sax = sax;
+  m_pCtxt->_private = this;
+  xmlSwitchEncoding(m_pCtxt, XML_CHAR_ENCODING_UTF8);
+  // The page is read as UTF-8 whatever it declares (PageText made it so).
+  htmlCtxtUseOptions(m_pCtxt, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
+                                  HTML_PARSE_NONET | HTML_PARSE_IGNORE_ENC | HTML_PARSE_NODEFDTD);
+  htmlParseDocument(m_pCtxt);
+  // The page's copy goes now, not when the next page comes.
+  while (xmlParserInputPtr done = inputPop(m_pCtxt)) xmlFreeInputStream(done);
+  m_pCtxt->_private = nullptr;
+  m_pCtxt = nullptr;
+
+  page->links = std::move(m_links);
   std::sort(m_names.begin(), m_names.end());
   m_names.erase(std::unique(m_names.begin(), m_names.end()), m_names.end());
   page->names = std::move(m_names);
@@ -280,74 +635,10 @@ std::vector<std::string> SrcsetAddresses(const std::string& srcset) {
   return out;
 }
 
-namespace {
-
-// The parser makes and frees a great many small blocks; a region released in
-// one go after the parse takes a third off the time of a whole site. It
-// never reuses freed space, yet measures no larger than the heap's peak (the
-// parser's tree is some 25 times the page); pages past kRegionPageLimit use
-// the heap all the same.
-constexpr size_t kRegionPageLimit = 64u << 20;
-
-class Region {
- public:
-  // Blocks in proportion to the page: the parser needs some 25 bytes a byte.
-  explicit Region(size_t pageLength)
-      : m_nBlock(std::clamp<size_t>(pageLength * 8, 64u << 10, 4u << 20)) {}
-  ~Region() { Release(); }
-  // Zeroed, as the heap's fresh memory mostly is: the parser leaves the
-  // position of an empty attribute value unset.
-  void* Allocate(size_t size) {
-    size = (size + 15) & ~size_t{15};
-    if (size > m_nBlock / 4) {
-      m_blocks.push_back(static_cast<char*>(std::calloc(1, size)));
-      return m_blocks.back();
-    }
-    if (m_nLeft < size) {
-      m_blocks.push_back(static_cast<char*>(std::calloc(1, m_nBlock)));
-      m_pNext = m_blocks.back();
-      m_nLeft = m_nBlock;
-    }
-    void* p = m_pNext;
-    m_pNext += size;
-    m_nLeft -= size;
-    return p;
-  }
-  void Release() {
-    for (char* block : m_blocks) std::free(block);
-    m_blocks.clear();
-    m_pNext = nullptr;
-    m_nLeft = 0;
-  }
-
- private:
-  size_t m_nBlock;
-  std::vector<char*> m_blocks;
-  char* m_pNext = nullptr;
-  size_t m_nLeft = 0;
-};
-
-void* RegionAllocate(void* region, size_t size) {
-  return static_cast<Region*>(region)->Allocate(size);
-}
-
-void RegionFree(void*, void*) {}
-
-}  // namespace
-
 ParsedPage ParsePage(const char* data, size_t length, bool namesOnly) {
-  GumboOptions options = kGumboDefaultOptions;
-  options.max_errors = 0;  // the errors are not wanted; recording them costs time
-  Region region(length);
-  if (length <= kRegionPageLimit) {
-    options.allocator = RegionAllocate;
-    options.deallocator = RegionFree;
-    options.userdata = &region;
-  }
-  GumboOutput* output = gumbo_parse_with_options(&options, data, length);
+  PageText text(data, length);
   ParsedPage page;
-  Extractor(namesOnly).Walk(output->document, &page);
-  if (length > kRegionPageLimit) gumbo_destroy_output(&options, output);
+  Extractor(text, namesOnly).Run(&page);
   return page;
 }
 

@@ -1,11 +1,14 @@
-// Page parsing for the full check: an HTML5 parser (gumbo) reads a page the
-// way a browser does and hands back only what the checks need: the links in
-// page order and the names a #fragment can point at. The document tree is
-// dropped before ParsePage returns.
+// Page parsing for the full check: libxml2's HTML parser, in SAX mode, reads
+// a page as a browser would and hands back only what the checks need: the
+// links in page order and the names a #fragment can point at. No document
+// tree is built; memory follows the page's size.
 //
 // Links: a/area href, img/script/iframe/embed/source/audio/video src, img and
-// source srcset (one link per candidate), link href, object data. Links inside
-// <template> are not links a browser follows and are skipped.
+// source srcset (one link per candidate), link href, object data. Tags inside
+// <template>, script, style, comments and the elements a browser reads as
+// text (title, textarea, iframe, xmp, noembed, noframes, plaintext) are not
+// links a browser follows and are skipped, as is a tag cut off by the end of
+// the page. A page is read as UTF-8 whatever it declares.
 //
 // Each link carries its address twice:
 //  - written: the bytes of the attribute value as they stand in the page

@@ -62,7 +62,16 @@ TEST(PageParserTest, LinksAsABrowserSeesThem) {
       {"an <a> the parser reopens is still one link",
        "<a href=r.html><p>one</a>two</p>",
        {"r.html|r.html|one|1"}},
-      {"links in a template are not links", "<template><a href=t.html>T</a></template>", {}},
+      {"no links in templates, scripts, styles, comments or text-only elements",
+       "<template><a href=t.html>T</a></template><script>w('<a href=s.html>')</script>"
+       "<style>a{b:url(<img src=i.png>)}</style><!-- <a href=c.html> --><title><a "
+       "href=n.html></title><textarea><a href=x.html></textarea><iframe src=f.html><a "
+       "href=g.html></iframe>",
+       {"f.html|f.html||1"}},
+      {"written form found past look-alikes: tags in values, case, repeats",
+       "<li><li><a title=\"<a href=q>\" href=r.html>R</a>\n<A HREF = 'U&amp;.html' "
+       "href=2.html>U</A>",
+       {"r.html|r.html|R|1", "U&amp;.html|U&.html|U|2"}},
       {"lines counted across a multi-line tag",
        "\n\n<a\nhref=\n'l.html'>L</a>",
        {"l.html|l.html|L|5"}},

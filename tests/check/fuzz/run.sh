@@ -9,7 +9,7 @@ out=${TMPDIR:-/tmp}/linkward-fuzz
 mkdir -p "$out/corpus"
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -I"$src" \
   "$here/PageParserFuzz.cpp" "$src/check/PageParser.cpp" \
-  $(pkg-config --cflags --libs gumbo) -o "$out/page_parser_fuzz"
+  $(pkg-config --cflags --libs libxml-2.0) -o "$out/page_parser_fuzz"
 printf '<a href="a.html?x=1&amp;y=2">A</a><img srcset="b.png 1x, c.png 2x" alt=B>' \
   > "$out/corpus/seed.html"
 "$out/page_parser_fuzz" -max_total_time="${1:-60}" -max_len=4096 "$out/corpus"
