@@ -62,6 +62,17 @@ class RepairTest : public ::testing::Test {
     for (int i = 0; i < rows.GetItemCount(); ++i) marks.push_back(rows.GetItemData(i));
     return marks;
   }
+  // An empty directory, no rows, nothing told yet.
+  void Reset() {
+    chmod(dir.Path().c_str(), 0700);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+      chmod(entry.path().c_str(), 0700);
+      std::filesystem::remove_all(entry.path());
+    }
+    rows.DeleteAllItems();
+    frame.boxes.clear();
+    failed.clear();
+  }
   Texts Boxes() const {
     Texts texts;
     for (const auto& box : frame.boxes) texts.push_back(box.text);
@@ -146,10 +157,8 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    Reset();
     const std::string path = dir.WriteFile("index.htm", c.source);
-    std::filesystem::remove(dir / "index.rep");
-    rows.DeleteAllItems();
-    frame.boxes.clear();
     for (size_t i = 0; i < c.urls.size(); ++i) {
       Row(c.urls[i], path);
       if (i < c.finals.size()) rows.SetItemDetails(int(i), RowDetails{301, 1, c.finals[i]});
@@ -165,7 +174,8 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
 }
 
 // Type 3 takes only links that moved permanently to a working address; other
-// rows and files stay as they are, unmarked, for a later pass of another type.
+// rows and files stay as they are, unmarked, for a later pass of another type
+// (which the marks test shows goes on from the marks).
 TEST_F(RepairTest, MovedLinksOnlyWhereTheChainEndedWell) {
   const std::string page = A("http://h/1", "1") + "\n" + A("http://h/2", "2") + "\n" +
                            A("http://h/3", "3") + "\n" + A("http://h/4", "4") + "\n";
@@ -194,11 +204,6 @@ TEST_F(RepairTest, MovedLinksOnlyWhereTheChainEndedWell) {
     EXPECT_EQ(MarksNow(), (Marks{1, 0, 0, 0, 0, 0x10001}));
   }
   EXPECT_TRUE(failed.empty());
-  EXPECT_EQ(Run(0), RepairEnd::Completed);
-  EXPECT_EQ(Read(a), A("http://new/1", "1") + "\n<!--" + A("http://h/2", "2") + "-->\n<!--" +
-                         A("http://h/3", "3") + "-->\n<!--" + A("http://h/4", "4") + "-->\n");
-  EXPECT_EQ(Read(b), "<!--" + A("http://h/5", "5") + "-->\n");
-  EXPECT_EQ(MarksNow(), (Marks{0x10001, 1, 1, 1, 0x10001, 0x10001}));
 }
 
 // Which files are rewritten, and through what: each case lists one file (set
@@ -239,10 +244,7 @@ TEST_F(RepairTest, RewritesOnlyFilesWithAnUntouchedCopy) {
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-      std::filesystem::remove_all(entry.path());
-    rows.DeleteAllItems();
-    failed.clear();
+    Reset();
     if (c.setup) c.setup();
     const std::string path = dir / c.listed;
     if (!Exists(path)) dir.WriteFile(c.listed, page);
@@ -338,16 +340,10 @@ TEST_F(RepairTest, FaultsNeverLoseAFile) {
   const auto oldHandler = signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    chmod((dir / "site").c_str(), 0700);
-    for (const char* name : {"site", "other"}) {
-      std::filesystem::remove_all(dir / name);
-      std::filesystem::create_directory(dir / name);
-    }
+    Reset();
+    for (const char* name : {"site", "other"}) std::filesystem::create_directory(dir / name);
     ScratchDir::WriteBytes(a, source);
     ScratchDir::WriteBytes(b, otherSource);
-    rows.DeleteAllItems();
-    frame.boxes.clear();
-    failed.clear();
     Row("http://h/1", a);
     Row("http://h/2", a);
     Row("http://h/3", b);
