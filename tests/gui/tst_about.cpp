@@ -65,10 +65,10 @@ class AboutTest : public QObject {
   void showsTextsAndOpenedLinksTurnPurple() {
     {
       CAboutDlg dialog(*m_app);
-      QCOMPARE(MissingTexts(&dialog, {"About Linkward", "Linkward Version " LINKWARD_VERSION,
-                                      "Checks HTTP links\n in HTML documents",
-                                      "What Linkward Does", "Legal", "OK",
-                                      "linkward-support@linkward.example.com", LINKWARD_HOME_PAGE}),
+      QCOMPARE(MissingTexts(&dialog,
+                            {"About Linkward", "Linkward Version " LINKWARD_VERSION,
+                             "Checks HTTP links\n in HTML documents", "What Linkward Does", "Legal",
+                             "OK", "linkward-support@linkward.example.com", LINKWARD_HOME_PAGE}),
                QStringList());
       QVERIFY(dialog.MailLink()->font().underline());
       ExpectColours(dialog, BLUE, BLUE);

@@ -8,11 +8,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include "GuiTest.h"
 #include <algorithm>
 #include <functional>
 
+#include "GuiTest.h"
 #include "gui/ResultsPrinter.h"
 #include "results/ResultRows.h"
 

@@ -319,10 +319,10 @@ TEST_F(RepairTest, FaultsNeverLoseAFile) {
   const std::string otherSource = A("http://h/3", "Three") + "\n";
   struct Case {
     const char* name;
-    rlim_t sizeLimit;                        // RLIM_INFINITY: none
+    rlim_t sizeLimit;  // RLIM_INFINITY: none
     std::function<void()> beforeSecondFile;
-    std::string failUrl;                     // the URL the failure dialog shows
-    std::string after;                       // a afterwards ("-": gone)
+    std::string failUrl;  // the URL the failure dialog shows
+    std::string after;    // a afterwards ("-": gone)
   };
   // clang-format off
   const Case cases[] = {
