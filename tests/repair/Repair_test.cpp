@@ -127,11 +127,6 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
   const std::string n1 = "https://new/1", n2 = "https://new/2", amp = "http://h/3?a=1&amp;b=2";
   // clang-format off
   const Case cases[] = {
-      {"type 0 comments the line", "<p>\n" + A(bad, "Old") + "\n", {bad}, 0,
-       "<p>\n<!--" + A(bad, "Old") + "-->\n"},
-      {"type 1 names the file", "<p>\r\n" + A(bad, "Old") + "\r\n", {bad}, 1,
-       "<p>\r\n" + A("index.htm", "Old") + "<!--" + bad + "-->\r\n"},
-      {"type 2 leaves the line out", A(bad, "Old") + "\n<p>\n", {bad}, 2, "<p>\n"},
       {"last line without end", "a\r\n" + A(bad, "Old"), {bad}, 0, "a\r\n<!--" + A(bad, "Old") + "-->\r\n"},
       {"prefix of a good link, type 1", A(good, "G") + "\n" + A(bad, "B") + "\n", {bad}, 1,
        A(good, "G") + "\n" + A("index.htm", "B") + "<!--" + bad + "-->\n"},
