@@ -43,10 +43,9 @@ class CliTest : public ::testing::Test {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, (dir / "stdout").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    for (const auto& [fd, name] : {std::pair{1, "stdout"}, {2, "stderr"}})
+      posix_spawn_file_actions_addopen(&actions, fd, (dir / name).c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
     ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
