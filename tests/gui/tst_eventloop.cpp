@@ -16,41 +16,29 @@ class TestEventLoop : public QObject {
   Q_OBJECT
 
  private slots:
-  void timerFiresUntilKilled() {
+  // The replacement fires, repeatedly, until killed. Only a lower bound on
+  // time: a busy machine delays timers but cannot make this fail; the first
+  // countdown is far longer than any stall.
+  void aTimerSetAgainRestartsAndFiresUntilKilled() {
     QtEventLoop loop;
-    int fired = 0;
-    loop.SetTimer(7, 10, [&](int id) {
-      QCOMPARE(id, 7);
-      if (++fired == 3) loop.KillTimer(7);
-    });
-    QTRY_COMPARE(fired, 3);
-    QTest::qWait(60);
-    QCOMPARE(fired, 3);
-    QVERIFY(!loop.HasTimer(7));
-  }
-
-  void settingATimerAgainRestartsItsCountdown() {
-    QtEventLoop loop;
-    // Only lower bounds on time: a busy machine delays timers but cannot make
-    // this fail. The first countdown is far longer than any stall.
     QElapsedTimer clock;
     clock.start();
-    qint64 replacedAt = -1;
+    int first = 0, fired = 0;
+    loop.SetTimer(1, 600000, [&](int) { ++first; });
+    QTest::qWait(100);
+    const qint64 replacedAt = clock.elapsed();
     qint64 firedAt = -1;
-    int handler = 0;
-    for (int which : {1, 2}) {
-      replacedAt = clock.elapsed();
-      loop.SetTimer(1, which == 1 ? 600000 : 150, [&, which](int) {
-        handler = which;
-        firedAt = clock.elapsed();
-        loop.KillTimer(1);
-      });
-      if (which == 1) QTest::qWait(100);
-    }
-    QTRY_VERIFY(firedAt >= 0);
-    QCOMPARE(handler, 2);
-    // The new countdown runs from the replacement, not from the first setting
-    // (at least 100 ms earlier); a little slack for the clock's rounding.
+    loop.SetTimer(1, 150, [&](int id) {
+      QCOMPARE(id, 1);
+      if (++fired == 1) firedAt = clock.elapsed();
+      if (fired == 3) loop.KillTimer(1);
+    });
+    QTRY_COMPARE(fired, 3);
+    QTest::qWait(200);
+    QCOMPARE(fired, 3);
+    QCOMPARE(first, 0);
+    QVERIFY(!loop.HasTimer(1));
+    // From the replacement, not the first setting; a little slack for rounding.
     QVERIFY2(firedAt - replacedAt >= 142, qPrintable(QString::number(firedAt - replacedAt)));
   }
 
@@ -71,6 +59,7 @@ class TestEventLoop : public QObject {
     QCOMPARE(second, 0);
   }
 
+  // The handler removes its own watch and closes the socket on the close.
   void socketReportsDataThenCloseOnce() {
     int fds[2];
     QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
@@ -82,6 +71,10 @@ class TestEventLoop : public QObject {
       events << event;
       char buffer[16];
       if (event == FD_READ) QVERIFY(::recv(fd, buffer, sizeof buffer, 0) > 0);
+      if (event == FD_CLOSE) {
+        loop.UnwatchSocket(fd);
+        ::close(fd);
+      }
     });
     QCOMPARE(::send(fds[1], "reply", 5, 0), 5);
     QTRY_COMPARE(events, QList<int>{FD_READ});
@@ -89,48 +82,25 @@ class TestEventLoop : public QObject {
     QTRY_COMPARE(events, (QList<int>{FD_READ, FD_CLOSE}));
     QTest::qWait(50);
     QCOMPARE(events.size(), 2);
-    loop.UnwatchSocket(fds[0]);
     QCOMPARE(loop.WatchCount(), 0);
-    ::close(fds[0]);
-  }
-
-  void aHandlerMayRemoveItsOwnWatchAndCloseTheSocket() {
-    int fds[2];
-    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-    QtEventLoop loop;
-    int calls = 0;
-    loop.WatchSocket(fds[0], [&](int fd, int, int) {
-      ++calls;
-      loop.UnwatchSocket(fd);
-      ::close(fd);
-    });
-    QCOMPARE(::send(fds[1], "x", 1, 0), 1);
-    QTRY_COMPARE(calls, 1);
-    QTest::qWait(50);
-    QCOMPARE(calls, 1);
-    QCOMPARE(loop.WatchCount(), 0);
-    ::close(fds[1]);
   }
 
   void remoteCheckerRunsOnThisLoop() {
     HttpTestServer server("127.0.0.2", [](const std::string& method, const std::string& path) {
-      if (path == "/moved") return HttpTestServer::Answer(301, "Location: /ok\r\n");
       if (path == "/endless") {
         HttpTestServer::Answer answer(method == "HEAD" ? 405 : 200);
         answer.endless = method != "HEAD";
         return answer;
       }
-      return HttpTestServer::Answer(path == "/ok" ? 200 : 404);
+      return HttpTestServer::Answer(200);
     });
     QtEventLoop loop;
     CHttpChecker checker(loop, HttpCheckOptions{});
-    QList<unsigned> codes(4, 0);
-    const char* paths[] = {"/ok", "/gone", "/moved", "/endless"};
-    for (int i = 0; i < 4; ++i) {
-      checker.Check(server.Url(paths[i]),
-                    [&, i](const HttpOutcome& outcome) { codes[i] = outcome.code; });
-    }
-    QTRY_COMPARE(codes, (QList<unsigned>{200, 404, 301, 200}));
+    QList<unsigned> codes(2, 0);
+    const char* paths[] = {"/ok", "/endless"};
+    for (int i = 0; i < 2; ++i)
+      checker.Check(server.Url(paths[i]), [&, i](const HttpOutcome& out) { codes[i] = out.code; });
+    QTRY_COMPARE(codes, (QList<unsigned>{200, 200}));
     QCOMPARE(checker.Pending(), size_t(0));
   }
 };

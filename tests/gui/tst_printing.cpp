@@ -8,13 +8,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include "GuiTest.h"
-#include <cmath>
+#include <algorithm>
 #include <functional>
 
+#include "GuiTest.h"
 #include "gui/ResultsPrinter.h"
-#include "results/PrintLayout.h"
 #include "results/ResultRows.h"
 
 namespace {
@@ -50,12 +48,6 @@ QFont ListFont() {
   return font;
 }
 
-int LinesOnFirstPage(const QList<Line>& lines) {
-  int count = 0;
-  while (count < lines.size() && lines[count].page == 1) ++count;
-  return count;
-}
-
 }  // namespace
 
 class PrintingTest : public QObject {
@@ -82,79 +74,45 @@ class PrintingTest : public QObject {
   }
 
  private slots:
-  void oneHundredFiftyRows() {
+  // The first row and the PDF's page count; the geometry itself is the
+  // layout's (tested with it), the row order across pages the page range's.
+  void firstRowAndThePredictedPages() {
     const QList<Line> lines = PrintPdf(150, "150.pdf");
     QCOMPARE(lines.size(), 150);
     QCOMPARE(
         lines[0].text,
         QString("http://host/page001.html - HTTP Code 404 Not Found - Site 1 - /web/index.htm"));
-    const double lineHeight = lines[1].pos.y() - lines[0].pos.y();
-    QVERIFY(lineHeight > 5);
-    const int perPage = LinesOnFirstPage(lines);
-    QVERIFY(perPage > 1 && perPage < 150);
-
-    // Every line in row order, R to a page, each at 0.75 inch from the left
-    // and the first two line heights below the top of the printable area.
-    CResultRows rows;
-    FillRows(rows, 150);
-    for (int i = 0; i < lines.size(); ++i) {
-      QCOMPARE(lines[i].text, QString::fromStdString(PrintRowText(rows, i)));
-      QCOMPARE(lines[i].page, i / perPage + 1);
-      QCOMPARE(lines[i].pos, QPointF(75.0, 2 * lineHeight + (i % perPage) * lineHeight));
-    }
-
-    // The printable area holds R lines below the top margin, and not R + 1;
-    // a line is the text height of "Fg" plus 5 hundredths.
-    QPrinter reference(QPrinter::HighResolution);
-    const double dpi = reference.resolution();
-    const double printable = reference.pageLayout().paintRectPixels(dpi).height() * 100.0 / dpi;
-    QVERIFY(2 * lineHeight + perPage * lineHeight <= printable + 1);
-    QVERIFY(2 * lineHeight + (perPage + 1) * lineHeight > printable - 1);
-    QCOMPARE(lineHeight,
-             std::round(QFontMetricsF(ListFont(), &reference).height() * 100 / dpi) + 5);
-    // The PDF has exactly the predicted pages: none blank at the end.
+    const int perPage = static_cast<int>(
+        std::count_if(lines.begin(), lines.end(), [](const Line& l) { return l.page == 1; }));
+    QVERIFY2(perPage > 1 && perPage < 150, qPrintable(QString::number(perPage)));
+    QCOMPARE(lines.last().page, (150 + perPage - 1) / perPage);
     QCOMPARE(PdfPageCount(m_dir.filePath("150.pdf")), (150 + perPage - 1) / perPage);
-  }
-
-  void pdfTextStartsWithFirstRow() {
+    // What the PDF shows is what was reported as drawn.
     const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
     if (pdftotext.isEmpty()) QSKIP("pdftotext is not installed");
-    const QList<Line> lines = PrintPdf(150, "text.pdf");
     QProcess process;
-    process.start(pdftotext, {"-f", "1", "-l", "1", "-layout", m_dir.filePath("text.pdf"), "-"});
+    process.start(pdftotext, {"-l", "1", "-layout", m_dir.filePath("150.pdf"), "-"});
     QVERIFY(process.waitForFinished(30000));
-    const QStringList pageLines =
+    const QStringList shown =
         QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    QVERIFY(!pageLines.isEmpty());
-    QCOMPARE(pageLines.first().trimmed(), lines.first().text);
-  }
-
-  void noBlankTrailingPage() {
-    const int perPage = LinesOnFirstPage(PrintPdf(300, "probe.pdf"));
-    // An empty list still prints one (empty) page.
-    for (auto [count, pages] : std::initializer_list<std::pair<int, int>>{
-             {0, 1}, {perPage - 1, 1}, {perPage, 1}, {perPage + 1, 2}}) {
-      QCOMPARE(PrintPdf(count, "exact.pdf").size(), count);
-      QVERIFY2(PdfPageCount(m_dir.filePath("exact.pdf")) == pages,
-               qPrintable(QString::number(count)));
-    }
+    QVERIFY(!shown.isEmpty());
+    QCOMPARE(shown.first().trimmed(), lines[0].text);
   }
 
   void pageRangePaintsOnlyItsRows() {
-    int pageCount = 0;
     const QList<Line> lines = Print(150, [&](ResultsPrinter& printer) {
       QPrinter pdf(QPrinter::HighResolution);
       pdf.setOutputFormat(QPrinter::PdfFormat);
       pdf.setOutputFileName(m_dir.filePath("range.pdf"));
       QPainter painter(&pdf);
-      pageCount = printer.PaintPages(painter, pdf, ListFont(), 2, 2);
+      QVERIFY(printer.PaintPages(painter, pdf, ListFont(), 2, 2) >= 2);
     });
-    QVERIFY(pageCount >= 2);
     QVERIFY(!lines.isEmpty());
     for (const Line& l : lines) QCOMPARE(l.page, 2);
-    // Page 2 starts with row R.
-    QVERIFY(lines.first().text.startsWith(
-        QString("http://host/page%1.html ").arg(lines.size() + 1, 3, 10, QChar('0'))));
+    // Page 2 starts with row R + 1, R being the lines it holds.
+    QVERIFY2(lines.first().text.startsWith(
+                 QString("http://host/page%1.html ").arg(lines.size() + 1, 3, 10, QChar('0'))),
+             qPrintable(lines.first().text));
     QCOMPARE(PdfPageCount(m_dir.filePath("range.pdf")), 1);
   }
 
@@ -162,8 +120,8 @@ class PrintingTest : public QObject {
     // A list font given in pixels must not shrink to a few printer dots.
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(12);
-    const QList<Line> lines = PrintPdf(3, "pixels.pdf", font);
-    QCOMPARE(lines.size(), 3);
+    const QList<Line> lines = PrintPdf(2, "pixels.pdf", font);
+    QCOMPARE(lines.size(), 2);
     const double lineHeight = lines[1].pos.y() - lines[0].pos.y();
     // 12 pixels at 96 per inch is 12.5 hundredths of an inch, plus leading and 5.
     QVERIFY2(lineHeight > 14 && lineHeight < 30, qPrintable(QString::number(lineHeight)));

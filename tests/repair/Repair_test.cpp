@@ -3,9 +3,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -62,6 +62,17 @@ class RepairTest : public ::testing::Test {
     for (int i = 0; i < rows.GetItemCount(); ++i) marks.push_back(rows.GetItemData(i));
     return marks;
   }
+  // An empty directory, no rows, nothing told yet.
+  void Reset() {
+    chmod(dir.Path().c_str(), 0700);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+      chmod(entry.path().c_str(), 0700);
+      std::filesystem::remove_all(entry.path());
+    }
+    rows.DeleteAllItems();
+    frame.boxes.clear();
+    failed.clear();
+  }
   Texts Boxes() const {
     Texts texts;
     for (const auto& box : frame.boxes) texts.push_back(box.text);
@@ -98,8 +109,6 @@ TEST(RepairNames, SiblingAndBackupNames) {
 // every row and leaves the original in the backup.
 TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
   const std::string bad = "http://host/a", good = "http://host/abc";
-  const std::string nav =
-      A("http://h/1", "One") + " | " + A("http://h/2", "Two") + " | " + A("http://h/3", "Three");
   const std::string utf8 = Repeat("\xC3\xA9", 400);  // 800 bytes of "é"
   const std::string minified =
       "<p>" + utf8 + A("http://h/1", "One") + utf8 + A(good, "Good") + "</p>";
@@ -112,26 +121,15 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
     std::string expected;
     Texts finals = {};  // type 3: where each row's link moved (code 301)
   };
-  const std::string h1 = "http://h/1", h2 = "http://h/2", h3 = "http://h/3";
+  const std::string h1 = "http://h/1", h2 = "http://h/2";
   const std::string n1 = "https://new/1", n2 = "https://new/2", amp = "http://h/3?a=1&amp;b=2";
   // clang-format off
   const Case cases[] = {
-      {"type 0 comments the line", "<p>\n" + A(bad, "Old") + "\n", {bad}, 0,
-       "<p>\n<!--" + A(bad, "Old") + "-->\n"},
-      {"type 1 names the file", "<p>\r\n" + A(bad, "Old") + "\r\n", {bad}, 1,
-       "<p>\r\n" + A("index.htm", "Old") + "<!--" + bad + "-->\r\n"},
-      {"type 2 leaves the line out", A(bad, "Old") + "\n<p>\n", {bad}, 2, "<p>\n"},
-      {"other types leave it out", A(bad, "Old") + "\n<p>\n", {bad}, 7, "<p>\n"},
       {"last line without end", "a\r\n" + A(bad, "Old"), {bad}, 0, "a\r\n<!--" + A(bad, "Old") + "-->\r\n"},
       {"prefix of a good link, type 1", A(good, "G") + "\n" + A(bad, "B") + "\n", {bad}, 1,
        A(good, "G") + "\n" + A("index.htm", "B") + "<!--" + bad + "-->\n"},
       {"URL in text is not the link", "<p>" + bad + "</p>\n<a href=\"" + bad + "  \">x</a>\n", {bad}, 0,
        "<p>" + bad + "</p>\n<!--<a href=\"" + bad + "  \">x</a>-->\n"},
-      {"navigation bar, type 0", nav + "\n", {h1, h3}, 0,
-       "<!--" + A(h1, "One") + "--> | " + A(h2, "Two") + " | <!--" + A(h3, "Three") + "-->\n"},
-      {"navigation bar, type 1", nav + "\n", {h1, h3}, 1,
-       A("index.htm", "One") + "<!--" + h1 + "--> | " + A(h2, "Two") + " | " + A("index.htm", "Three") + "<!--" + h3 + "-->\n"},
-      {"navigation bar, type 2", nav + "\n", {h1, h2, h3}, 2, " |  | \n"},
       {"same URL twice on a line", "<A HREF=\"" + bad + "\">1</A><a href=\"" + bad + "\">2</a>\n", {bad, bad}, 1,
        "<A HREF=\"index.htm\">1</A><!--" + bad + "--><a href=\"index.htm\">2</a><!--" + bad + "-->\n"},
       {"minified page, type 0", minified + "\n", {h1}, 0,
@@ -150,10 +148,8 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    Reset();
     const std::string path = dir.WriteFile("index.htm", c.source);
-    std::filesystem::remove(dir / "index.rep");
-    rows.DeleteAllItems();
-    frame.boxes.clear();
     for (size_t i = 0; i < c.urls.size(); ++i) {
       Row(c.urls[i], path);
       if (i < c.finals.size()) rows.SetItemDetails(int(i), RowDetails{301, 1, c.finals[i]});
@@ -169,7 +165,8 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
 }
 
 // Type 3 takes only links that moved permanently to a working address; other
-// rows and files stay as they are, unmarked, for a later pass of another type.
+// rows and files stay as they are, unmarked, for a later pass of another type
+// (which the marks test shows goes on from the marks).
 TEST_F(RepairTest, MovedLinksOnlyWhereTheChainEndedWell) {
   const std::string page = A("http://h/1", "1") + "\n" + A("http://h/2", "2") + "\n" +
                            A("http://h/3", "3") + "\n" + A("http://h/4", "4") + "\n";
@@ -198,11 +195,6 @@ TEST_F(RepairTest, MovedLinksOnlyWhereTheChainEndedWell) {
     EXPECT_EQ(MarksNow(), (Marks{1, 0, 0, 0, 0, 0x10001}));
   }
   EXPECT_TRUE(failed.empty());
-  EXPECT_EQ(Run(0), RepairEnd::Completed);
-  EXPECT_EQ(Read(a), A("http://new/1", "1") + "\n<!--" + A("http://h/2", "2") + "-->\n<!--" +
-                         A("http://h/3", "3") + "-->\n<!--" + A("http://h/4", "4") + "-->\n");
-  EXPECT_EQ(Read(b), "<!--" + A("http://h/5", "5") + "-->\n");
-  EXPECT_EQ(MarksNow(), (Marks{0x10001, 1, 1, 1, 0x10001, 0x10001}));
 }
 
 // Which files are rewritten, and through what: each case lists one file (set
@@ -243,10 +235,7 @@ TEST_F(RepairTest, RewritesOnlyFilesWithAnUntouchedCopy) {
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-      std::filesystem::remove_all(entry.path());
-    rows.DeleteAllItems();
-    failed.clear();
+    Reset();
     if (c.setup) c.setup();
     const std::string path = dir / c.listed;
     if (!Exists(path)) dir.WriteFile(c.listed, page);
@@ -261,8 +250,8 @@ TEST_F(RepairTest, RewritesOnlyFilesWithAnUntouchedCopy) {
     lstat(path.c_str(), &after);
     EXPECT_EQ(after.st_mode, before.st_mode);  // the same kind of file, the same bits
     EXPECT_EQ(c.backup.empty() ? "" : Read(dir / c.backup), c.backupText);
-    EXPECT_FALSE((c.listed != "page.t~p" && Exists(dir / "page.t~p")) ||
-                 Exists(dir / "real/page.t~p"));
+    EXPECT_EQ(Exists(dir / "page.t~p"), c.listed == "page.t~p");
+    EXPECT_FALSE(Exists(dir / "real/page.t~p"));
   }
 }
 
@@ -307,108 +296,78 @@ TEST_F(RepairTest, MarksOnlyReplacedFilesAndGoesOnAfterAStop) {
   EXPECT_EQ(Run(1), RepairEnd::Completed);
 }
 
-// The real pass in a child process, with a fault made while it runs: each
-// source is what it was or what was asked for, its original is kept, its rows
-// are marked only when it was replaced, and the user is told.
+// A fault made while the pass runs (a file size limit, a change before the
+// second file while a's copy waits to replace it): each source is what it was
+// or what was asked for, its original is kept, its rows are marked only when
+// it was replaced, and the user is told.
 TEST_F(RepairTest, FaultsNeverLoseAFile) {
   const std::string body = Repeat("<p>filler text</p>\n", 3000);
   const std::string source = A("http://h/1", "One") + "\n" + body + A("http://h/2", "Two") + "\n";
   const std::string asked =
       "<!--" + A("http://h/1", "One") + "-->\n" + body + "<!--" + A("http://h/2", "Two") + "-->\n";
-  std::filesystem::create_directory(dir / "site");
-  std::filesystem::create_directory(dir / "other");
   const std::string a = dir / "site/a.htm";
   const std::string b = dir / "other/b.htm";
   const std::string otherSource = A("http://h/3", "Three") + "\n";
-  const bool root = geteuid() == 0;
   struct Case {
     const char* name;
-    rlim_t sizeLimit;                        // RLIM_INFINITY: none
-    std::function<void()> beforeSecondFile;  // while a's copy waits to replace it
-    std::string failUrl;                     // the URL the failure dialog shows
-    std::function<void()> check;             // what a is afterwards
+    rlim_t sizeLimit;  // RLIM_INFINITY: none
+    std::function<void()> beforeSecondFile;
+    std::string failUrl;  // the URL the failure dialog shows
+    std::string after;    // a afterwards ("-": gone)
   };
-  const auto unchanged = [&] { EXPECT_EQ(Read(a), source); };
   // clang-format off
   const Case cases[] = {
-      {"the copy fails part way", source.size() + 4, {}, "http://h/2", unchanged},
-      {"the backup fails part way", source.size() / 2, {}, "", unchanged},
+      {"the copy fails part way", source.size() + 4, {}, "http://h/2", source},
+      {"the backup fails part way", source.size() / 2, {}, "", source},
       {"the directory becomes read-only", RLIM_INFINITY, [&] { chmod((dir / "site").c_str(), 0555); },
-       "http://h/2", unchanged},
-      {"a directory takes the source's place", RLIM_INFINITY,
-       [&] { std::filesystem::remove(a); std::filesystem::create_directory(a); ScratchDir::WriteBytes(a + "/keep", "k"); },
-       "http://h/2", [&] { EXPECT_EQ(Read(a + "/keep"), "k"); }},
-      {"the source is deleted", RLIM_INFINITY, [&] { std::filesystem::remove(a); }, "http://h/2",
-       [&] { EXPECT_FALSE(Exists(a)); }},
+       "http://h/2", source},
+      {"the source is deleted", RLIM_INFINITY, [&] { std::filesystem::remove(a); }, "http://h/2", "-"},
       {"the source is edited meanwhile", RLIM_INFINITY, [&] { ScratchDir::WriteBytes(a, "new page\n"); },
-       "http://h/2", [&] { EXPECT_EQ(Read(a), "new page\n"); }},
+       "http://h/2", "new page\n"},
   };
   // clang-format on
+  rlimit unlimited{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    chmod((dir / "site").c_str(), 0700);
-    for (const char* name : {"site", "other"}) {
-      std::filesystem::remove_all(dir / name);
-      std::filesystem::create_directory(dir / name);
-    }
+    Reset();
+    for (const char* name : {"site", "other"}) std::filesystem::create_directory(dir / name);
     ScratchDir::WriteBytes(a, source);
     ScratchDir::WriteBytes(b, otherSource);
-    rows.DeleteAllItems();
     Row("http://h/1", a);
     Row("http://h/2", a);
     Row("http://h/3", b);
-
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      close(fds[0]);
-      signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
-      const rlimit limit{c.sizeLimit, c.sizeLimit};
-      setrlimit(RLIMIT_FSIZE, &limit);
-      int files = 0;
-      Run(0, [&] {
-        if (++files == 2 && c.beforeSecondFile) c.beforeSecondFile();
-        return false;
-      });
-      std::string report;
-      for (const std::string& box : Boxes()) report += "box " + box + "\n";
-      for (const std::string& fail : failed) report += "fail " + fail + "\n";
-      for (uint32_t mark : MarksNow()) report += "mark " + std::to_string(mark) + "\n";
-      (void)!write(fds[1], report.data(), report.size());
-      _exit(0);
-    }
-    close(fds[1]);
-    std::string report;
-    char buf[4096];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) report.append(buf, n);
-    close(fds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << report;
+    const rlimit limit{std::min(c.sizeLimit, unlimited.rlim_max), unlimited.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    int files = 0;
+    Run(0, [&] {
+      if (++files == 2 && c.beforeSecondFile) c.beforeSecondFile();
+      return false;
+    });
+    setrlimit(RLIMIT_FSIZE, &unlimited);
     chmod((dir / "site").c_str(), 0700);
-
-    const bool replaced = std::filesystem::is_regular_file(a) && Read(a) == asked;
-    if (root && std::string(c.name) == "the directory becomes read-only" && replaced) {
+    if (geteuid() == 0 && std::string(c.name) == "the directory becomes read-only" &&
+        Read(a) == asked) {
       // Root ignores directory permissions: the rename went through.
-      EXPECT_EQ(report, "box " + kDone + "\nmark 65537\nmark 1\nmark 65537\n");
+      EXPECT_EQ(Boxes(), Texts{kDone});
+      EXPECT_EQ(MarksNow(), (Marks{0x10001, 1, 0x10001}));
       continue;
     }
-    EXPECT_FALSE(replaced);
-    c.check();
-    EXPECT_EQ(report, "fail " + a + "|" + c.failUrl + "\nmark 0\nmark 0\nmark 0\n");
+    EXPECT_EQ(Exists(a) ? Read(a) : "-", c.after);
+    EXPECT_EQ(Boxes(), Texts{});
+    EXPECT_EQ(failed, Texts{a + "|" + c.failUrl});
+    EXPECT_EQ(MarksNow(), (Marks{0, 0, 0}));
     // The original is kept whole; only when no whole copy could be made is
     // there none, and then the source was never touched.
-    if (c.failUrl.empty()) {
-      EXPECT_FALSE(Exists(dir / "site/a.rep"));
-    } else {
-      EXPECT_EQ(Read(dir / "site/a.rep"), source);
-    }
-    EXPECT_FALSE(Exists(dir / "site/a.t~p") && c.sizeLimit != RLIM_INFINITY);
+    EXPECT_EQ(Exists(dir / "site/a.rep") ? Read(dir / "site/a.rep") : "-",
+              c.failUrl.empty() ? "-" : source);
+    // An incomplete copy is removed; a whole one stays beside the source.
+    EXPECT_EQ(Exists(dir / "site/a.t~p"), c.sizeLimit == RLIM_INFINITY);
     EXPECT_EQ(Read(b), otherSource);
     EXPECT_FALSE(Exists(dir / "other/b.rep"));
   }
+  signal(SIGXFSZ, oldHandler);
 }
 
 }  // namespace
