@@ -77,29 +77,52 @@ CURLU* FileUrl(const std::string& absolutePath) {
   return h;
 }
 
+// Bytes a plain path or fragment may hold: the resolver's shorter way takes
+// only links made of these, which libcurl and Escape leave as they are.
+bool IsPlain(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '.' || c == '_' || c == '~';
+}
+
+// dir when it is a plain absolute directory path (ending in "/"), else "".
+std::string PlainDir(const std::string& dir) {
+  if (dir.empty() || dir[0] != '/' || dir.back() != '/') return std::string();
+  for (char c : dir) {
+    if (!IsPlain(c) && c != '/') return std::string();
+  }
+  return dir;
+}
+
 }  // namespace
 
 std::string AbsolutePath(const std::string& path) {
-  std::string full = path;
-  if (full.empty() || full[0] != '/') {
-    std::vector<char> cwd(4096);
-    if (::getcwd(cwd.data(), cwd.size())) full = std::string(cwd.data()) + "/" + path;
+  std::string full;
+  if (path.empty() || path[0] != '/') {
+    char cwd[4096];
+    if (::getcwd(cwd, sizeof cwd)) {
+      full = cwd;
+      full += '/';
+    }
   }
-  std::vector<std::string> parts;
+  full += path;
+  // Segments are copied in place: out never runs ahead of the reading
+  // position, and a ".." drops back to the slash before the last segment.
+  std::string out;
+  out.reserve(full.size() + 1);
   size_t i = 0;
   while (i <= full.size()) {
     size_t slash = full.find('/', i);
     if (slash == std::string::npos) slash = full.size();
-    std::string seg = full.substr(i, slash - i);
-    if (seg == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!seg.empty() && seg != ".") {
-      parts.push_back(std::move(seg));
+    size_t len = slash - i;
+    if (len == 2 && full[i] == '.' && full[i + 1] == '.') {
+      size_t last = out.rfind('/');
+      out.resize(last == std::string::npos ? 0 : last);
+    } else if (len > 0 && !(len == 1 && full[i] == '.')) {
+      out += '/';
+      out.append(full, i, len);
     }
     i = slash + 1;
   }
-  std::string out;
-  for (const std::string& seg : parts) out += "/" + seg;
   if (out.empty()) out = "/";
   // A path that named a directory ("dir/") keeps its meaning.
   if (full.size() > 1 && full.back() == '/' && out != "/") out += '/';
@@ -124,6 +147,7 @@ CLinkResolver::CLinkResolver(const std::string& root) {
   std::string dir = AbsolutePath(root);
   if (dir.back() != '/') dir += '/';
   m_pRoot = FileUrl(dir);
+  m_strRootDir = PlainDir(dir);
 }
 
 CLinkResolver::~CLinkResolver() {
@@ -136,6 +160,10 @@ void CLinkResolver::SetPage(const std::string& absolutePath, const std::string& 
   m_strPage = absolutePath;
   m_pBase = FileUrl(absolutePath);
   m_bBaseIsFile = true;
+  m_strPageDir.clear();
+  if (m_pBase && base.empty() && !absolutePath.empty() && absolutePath.back() != '/') {
+    m_strPageDir = PlainDir(absolutePath.substr(0, absolutePath.rfind('/') + 1));
+  }
   if (!m_pBase || base.empty()) return;
   std::string scheme = SchemeOf(base);
   if (!scheme.empty() && scheme != "http" && scheme != "https" && scheme != "ftp" &&
@@ -154,7 +182,57 @@ void CLinkResolver::SetPage(const std::string& absolutePath, const std::string& 
   }
 }
 
+// A relative path of plain segments, with an optional plain fragment:
+// "../f2/p3.html#s1", "/docs/a.html". Anything else (a scheme, "//", an empty
+// segment, a last segment "." or "..", '%', '\\', '?', an empty fragment, any
+// other byte) is left to libcurl.
+bool CLinkResolver::ResolvePlain(const std::string& url, ResolvedLink* out) const {
+  bool fromRoot = !url.empty() && url[0] == '/';
+  const std::string& dir = fromRoot ? m_strRootDir : m_strPageDir;
+  if (dir.empty() || url.empty() || url[0] == '#' || !m_bBaseIsFile || !m_pBase || !m_pRoot) {
+    return false;
+  }
+  size_t hash = url.find('#');
+  size_t pathEnd = hash == std::string::npos ? url.size() : hash;
+  size_t segStart = fromRoot ? 1 : 0;
+  for (size_t i = segStart; i <= pathEnd; ++i) {
+    if (i < pathEnd && url[i] != '/') {
+      if (!IsPlain(url[i])) return false;
+      continue;
+    }
+    size_t len = i - segStart;
+    if (len == 0 && i < pathEnd) return false;  // "//" or a leading "/" after the root's
+    if (i == pathEnd && len > 0 && len <= 2 && url.compare(segStart, len, "..", len) == 0) {
+      return false;  // a last segment "." or ".."
+    }
+    segStart = i + 1;
+  }
+  if (hash != std::string::npos) {
+    if (hash + 1 == url.size()) return false;
+    for (size_t i = hash + 1; i < url.size(); ++i) {
+      if (!IsPlain(url[i])) return false;
+    }
+  }
+  out->kind = LinkKind::Local;
+  std::string joined;
+  joined.reserve(dir.size() + pathEnd);
+  joined = dir;
+  joined.append(url, fromRoot ? 1 : 0, pathEnd - (fromRoot ? 1 : 0));
+  out->target = AbsolutePath(joined);
+  if (hash != std::string::npos) {
+    out->hasFragment = true;
+    out->fragment.assign(url, hash + 1, std::string::npos);
+  }
+  return true;
+}
+
 ResolvedLink CLinkResolver::Resolve(const std::string& url) const {
+  ResolvedLink out;
+  if (ResolvePlain(url, &out)) return out;
+  return ResolveWithCurl(url);
+}
+
+ResolvedLink CLinkResolver::ResolveWithCurl(const std::string& url) const {
   ResolvedLink out;
   std::string scheme = SchemeOf(url);
   if (!scheme.empty() && scheme != "http" && scheme != "https" && scheme != "ftp" &&
