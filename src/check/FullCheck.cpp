@@ -238,7 +238,7 @@ PageResult CFullCheck::Impl::ReadPage(
           // fragments are looked for in pages only.
           std::string decoded = PercentDecode(r.fragment);
           if (!decoded.empty() && !EqualsNoCase(decoded, "top") &&
-              (fileSet.count(file) != 0 || HasHtmlExtension(file))) {
+              (HasHtmlExtension(file) || fileSet.count(file) != 0)) {
             v.judge = Judge::Fragment;
             v.target = file;
             v.fragment = std::move(r.fragment);

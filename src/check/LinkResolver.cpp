@@ -95,6 +95,39 @@ std::string PlainDir(const std::string& dir) {
 
 }  // namespace
 
+namespace {
+
+// Makes path absolute ("/" before a relative one) and removes "." and ".."
+// segments and repeated "/", in place: what is written never runs ahead of what is
+// read, and a ".." drops back to the slash before the last segment written.
+void Normalize(std::string& path) {
+  if (path.empty() || path[0] != '/') path.insert(path.begin(), '/');
+  const bool directory = path.size() > 1 && path.back() == '/';
+  size_t w = 0;
+  size_t i = 0;
+  const size_t n = path.size();
+  while (i <= n) {
+    size_t slash = path.find('/', i);
+    if (slash == std::string::npos) slash = n;
+    size_t len = slash - i;
+    if (len == 2 && path[i] == '.' && path[i + 1] == '.') {
+      size_t last = w == 0 ? std::string::npos : path.rfind('/', w - 1);
+      w = last == std::string::npos ? 0 : last;
+    } else if (len > 0 && !(len == 1 && path[i] == '.')) {
+      path[w++] = '/';
+      if (w != i) std::memmove(&path[w], &path[i], len);
+      w += len;
+    }
+    i = slash + 1;
+  }
+  path.resize(w);
+  if (path.empty()) path = "/";
+  // A path that named a directory ("dir/") keeps its meaning.
+  if (directory && path != "/") path += '/';
+}
+
+}  // namespace
+
 std::string AbsolutePath(const std::string& path) {
   std::string full;
   if (path.empty() || path[0] != '/') {
@@ -105,28 +138,8 @@ std::string AbsolutePath(const std::string& path) {
     }
   }
   full += path;
-  // Segments are copied in place: out never runs ahead of the reading
-  // position, and a ".." drops back to the slash before the last segment.
-  std::string out;
-  out.reserve(full.size() + 1);
-  size_t i = 0;
-  while (i <= full.size()) {
-    size_t slash = full.find('/', i);
-    if (slash == std::string::npos) slash = full.size();
-    size_t len = slash - i;
-    if (len == 2 && full[i] == '.' && full[i + 1] == '.') {
-      size_t last = out.rfind('/');
-      out.resize(last == std::string::npos ? 0 : last);
-    } else if (len > 0 && !(len == 1 && full[i] == '.')) {
-      out += '/';
-      out.append(full, i, len);
-    }
-    i = slash + 1;
-  }
-  if (out.empty()) out = "/";
-  // A path that named a directory ("dir/") keeps its meaning.
-  if (full.size() > 1 && full.back() == '/' && out != "/") out += '/';
-  return out;
+  Normalize(full);
+  return full;
 }
 
 std::string PercentDecode(const std::string& text) {
@@ -214,11 +227,10 @@ bool CLinkResolver::ResolvePlain(const std::string& url, ResolvedLink* out) cons
     }
   }
   out->kind = LinkKind::Local;
-  std::string joined;
-  joined.reserve(dir.size() + pathEnd);
-  joined = dir;
-  joined.append(url, fromRoot ? 1 : 0, pathEnd - (fromRoot ? 1 : 0));
-  out->target = AbsolutePath(joined);
+  out->target.reserve(dir.size() + pathEnd + 1);
+  out->target = dir;
+  out->target.append(url, fromRoot ? 1 : 0, pathEnd - (fromRoot ? 1 : 0));
+  Normalize(out->target);
   if (hash != std::string::npos) {
     out->hasFragment = true;
     out->fragment.assign(url, hash + 1, std::string::npos);

@@ -3,6 +3,7 @@
 #include "check/LinkResolver.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -72,6 +73,24 @@ TEST(LinkResolver, PlainPathsResolveAsLibcurlDoes) {
   EXPECT_EQ(remote.kind, LinkKind::Remote);
   EXPECT_EQ(remote.target, "https://example.org/docs/a.html");
   EXPECT_EQ(resolver.Resolve("/a.html").target, "https://example.org/a.html");
+}
+
+TEST(LinkResolver, AbsolutePathRemovesDotSegments) {
+  const std::pair<const char*, const char*> rows[] = {{"/", "/"},
+                                                      {"/a/b/../c", "/a/c"},
+                                                      {"/a/./b//c/", "/a/b/c/"},
+                                                      {"/../../a", "/a"},
+                                                      {"/a/b/..", "/a"},
+                                                      {"/a/b/../", "/a/"},
+                                                      {"/a/..", "/"},
+                                                      {"/a/../", "/"},
+                                                      {"//a//", "/a/"},
+                                                      {"/a/.../b", "/a/.../b"},
+                                                      {"/a/b/c/../../d/./e/..", "/a/d"}};
+  for (const auto& [in, want] : rows) EXPECT_EQ(AbsolutePath(in), want) << in;
+  char cwd[4096];
+  ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+  EXPECT_EQ(AbsolutePath("x/../y/"), AbsolutePath(std::string(cwd) + "/y/"));
 }
 
 }  // namespace
