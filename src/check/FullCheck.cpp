@@ -281,7 +281,8 @@ void CFullCheck::Impl::WorkerMain() {
 
 void CFullCheck::Impl::OnWake() {
   char drain[256];
-  while (::recv(wake[0], drain, sizeof drain, MSG_DONTWAIT) > 0) {
+  // A short read emptied the socket: no second call just to see it empty.
+  while (::recv(wake[0], drain, sizeof drain, MSG_DONTWAIT) == static_cast<ssize_t>(sizeof drain)) {
   }
   int budget = kLinksPerTurn;
   while (running && budget > 0) {
