@@ -10,47 +10,16 @@ namespace {
 TEST(LinkResolver, PlainPathsResolveAsLibcurlDoes) {
   const char* pages[] = {"/site/f1/p1.html", "/site/p.html",       "/p.html",
                          "/site/a b/p.html", "/site/a%20b/p.html", "/site/d.x/p.html"};
-  const char* urls[] = {"p2.html",
-                        "p2.html#s1",
-                        "../f2/p3.html",
-                        "../f2/p3.html#nosuch7",
-                        "./p2.html",
-                        "a/./b/../c.html",
-                        "../../../../x.html",
-                        "../..",
-                        "..",
-                        ".",
-                        "./",
-                        "../",
-                        "dir/",
-                        "dir/.",
-                        "dir/..",
-                        "a//b.html",
-                        "a/b//../c.html",
-                        "/",
-                        "/x.html",
-                        "/f1/../y.html#s",
-                        "//host/x.html",
-                        "/..",
-                        "/../x.html",
-                        "p2.html#",
-                        "p2.html##x",
-                        "p2.html#a.b-c_d~e",
-                        "p2.html#%41",
-                        "p%41.html",
-                        "p2.html?x=1",
-                        "p2.html?x#y",
-                        "a\\b.html",
-                        "a b.html",
-                        "x:y.html",
-                        "p2.html#a b",
-                        "p2.html#/x",
-                        "~u/p.html",
-                        "...",
-                        ".../x",
-                        "a.html#top",
-                        "file:///site/x.html",
-                        "é.html"};
+  // clang-format off
+  const char* urls[] = {
+      "p2.html", "p2.html#s1", "../f2/p3.html", "../f2/p3.html#nosuch7", "./p2.html",
+      "a/./b/../c.html", "../../../../x.html", "../..", "..", ".", "./", "../", "dir/", "dir/.",
+      "dir/..", "a//b.html", "a/b//../c.html", "/", "/x.html", "/f1/../y.html#s", "//host/x.html",
+      "/..", "/../x.html", "p2.html#", "p2.html##x", "p2.html#a.b-c_d~e", "p2.html#%41",
+      "p%41.html", "p2.html?x=1", "p2.html?x#y", "a\\b.html", "a b.html", "x:y.html",
+      "p2.html#a b", "p2.html#/x", "~u/p.html", "...", ".../x", "a.html#top",
+      "file:///site/x.html", "é.html"};
+  // clang-format on
   CLinkResolver resolver("/site");
   for (const char* page : pages) {
     resolver.SetPage(page, "");
