@@ -26,7 +26,7 @@ namespace {
 
 // How far ahead of the listing the workers may parse, in files. Bounds the
 // memory held for links not yet listed.
-constexpr size_t kParseAhead = 1024;
+constexpr size_t kParseAhead = 4096;
 // Links handled per loop turn before the loop gets a chance at other events.
 constexpr int kLinksPerTurn = 20000;
 
@@ -167,12 +167,16 @@ void CFullCheck::Impl::WakeLoop() const {
 }
 
 void CFullCheck::Impl::Post(PageResult result) {
+  bool first;
   {
     std::lock_guard<std::mutex> lock(mu);
     if (stop) return;
+    first = results.empty();
     results.push_back(std::move(result));
   }
-  WakeLoop();
+  // The loop drains the wake-up before it takes results, and takes them until
+  // none is left (or wakes itself): a queue that was not empty needs no byte.
+  if (first) WakeLoop();
 }
 
 PageResult CFullCheck::Impl::ReadPage(
@@ -234,7 +238,7 @@ PageResult CFullCheck::Impl::ReadPage(
           // fragments are looked for in pages only.
           std::string decoded = PercentDecode(r.fragment);
           if (!decoded.empty() && !EqualsNoCase(decoded, "top") &&
-              (fileSet.count(file) != 0 || HasHtmlExtension(file))) {
+              (HasHtmlExtension(file) || fileSet.count(file) != 0)) {
             v.judge = Judge::Fragment;
             v.target = file;
             v.fragment = std::move(r.fragment);
@@ -277,7 +281,8 @@ void CFullCheck::Impl::WorkerMain() {
 
 void CFullCheck::Impl::OnWake() {
   char drain[256];
-  while (::recv(wake[0], drain, sizeof drain, MSG_DONTWAIT) > 0) {
+  // A short read emptied the socket: no second call just to see it empty.
+  while (::recv(wake[0], drain, sizeof drain, MSG_DONTWAIT) == static_cast<ssize_t>(sizeof drain)) {
   }
   int budget = kLinksPerTurn;
   while (running && budget > 0) {

@@ -77,33 +77,69 @@ CURLU* FileUrl(const std::string& absolutePath) {
   return h;
 }
 
+// Bytes a plain path or fragment may hold: the resolver's shorter way takes
+// only links made of these, which libcurl and Escape leave as they are.
+bool IsPlain(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '.' || c == '_' || c == '~';
+}
+
+// dir when it is a plain absolute directory path (ending in "/"), else "".
+std::string PlainDir(const std::string& dir) {
+  if (dir.empty() || dir[0] != '/' || dir.back() != '/') return std::string();
+  for (char c : dir) {
+    if (!IsPlain(c) && c != '/') return std::string();
+  }
+  return dir;
+}
+
 }  // namespace
 
-std::string AbsolutePath(const std::string& path) {
-  std::string full = path;
-  if (full.empty() || full[0] != '/') {
-    std::vector<char> cwd(4096);
-    if (::getcwd(cwd.data(), cwd.size())) full = std::string(cwd.data()) + "/" + path;
-  }
-  std::vector<std::string> parts;
+namespace {
+
+// Makes path absolute ("/" before a relative one) and removes "." and ".."
+// segments and repeated "/", in place: what is written never runs ahead of what is
+// read, and a ".." drops back to the slash before the last segment written.
+void Normalize(std::string& path) {
+  if (path.empty() || path[0] != '/') path.insert(path.begin(), '/');
+  const bool directory = path.size() > 1 && path.back() == '/';
+  size_t w = 0;
   size_t i = 0;
-  while (i <= full.size()) {
-    size_t slash = full.find('/', i);
-    if (slash == std::string::npos) slash = full.size();
-    std::string seg = full.substr(i, slash - i);
-    if (seg == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!seg.empty() && seg != ".") {
-      parts.push_back(std::move(seg));
+  const size_t n = path.size();
+  while (i <= n) {
+    size_t slash = path.find('/', i);
+    if (slash == std::string::npos) slash = n;
+    size_t len = slash - i;
+    if (len == 2 && path[i] == '.' && path[i + 1] == '.') {
+      size_t last = w == 0 ? std::string::npos : path.rfind('/', w - 1);
+      w = last == std::string::npos ? 0 : last;
+    } else if (len > 0 && !(len == 1 && path[i] == '.')) {
+      path[w++] = '/';
+      if (w != i) std::memmove(&path[w], &path[i], len);
+      w += len;
     }
     i = slash + 1;
   }
-  std::string out;
-  for (const std::string& seg : parts) out += "/" + seg;
-  if (out.empty()) out = "/";
+  path.resize(w);
+  if (path.empty()) path = "/";
   // A path that named a directory ("dir/") keeps its meaning.
-  if (full.size() > 1 && full.back() == '/' && out != "/") out += '/';
-  return out;
+  if (directory && path != "/") path += '/';
+}
+
+}  // namespace
+
+std::string AbsolutePath(const std::string& path) {
+  std::string full;
+  if (path.empty() || path[0] != '/') {
+    char cwd[4096];
+    if (::getcwd(cwd, sizeof cwd)) {
+      full = cwd;
+      full += '/';
+    }
+  }
+  full += path;
+  Normalize(full);
+  return full;
 }
 
 std::string PercentDecode(const std::string& text) {
@@ -124,6 +160,7 @@ CLinkResolver::CLinkResolver(const std::string& root) {
   std::string dir = AbsolutePath(root);
   if (dir.back() != '/') dir += '/';
   m_pRoot = FileUrl(dir);
+  m_strRootDir = PlainDir(dir);
 }
 
 CLinkResolver::~CLinkResolver() {
@@ -136,6 +173,10 @@ void CLinkResolver::SetPage(const std::string& absolutePath, const std::string& 
   m_strPage = absolutePath;
   m_pBase = FileUrl(absolutePath);
   m_bBaseIsFile = true;
+  m_strPageDir.clear();
+  if (m_pBase && base.empty() && !absolutePath.empty() && absolutePath.back() != '/') {
+    m_strPageDir = PlainDir(absolutePath.substr(0, absolutePath.rfind('/') + 1));
+  }
   if (!m_pBase || base.empty()) return;
   std::string scheme = SchemeOf(base);
   if (!scheme.empty() && scheme != "http" && scheme != "https" && scheme != "ftp" &&
@@ -154,7 +195,56 @@ void CLinkResolver::SetPage(const std::string& absolutePath, const std::string& 
   }
 }
 
+// A relative path of plain segments, with an optional plain fragment:
+// "../f2/p3.html#s1", "/docs/a.html". Anything else (a scheme, "//", an empty
+// segment, a last segment "." or "..", '%', '\\', '?', an empty fragment, any
+// other byte) is left to libcurl.
+bool CLinkResolver::ResolvePlain(const std::string& url, ResolvedLink* out) const {
+  bool fromRoot = !url.empty() && url[0] == '/';
+  const std::string& dir = fromRoot ? m_strRootDir : m_strPageDir;
+  if (dir.empty() || url.empty() || url[0] == '#' || !m_bBaseIsFile || !m_pBase || !m_pRoot) {
+    return false;
+  }
+  size_t hash = url.find('#');
+  size_t pathEnd = hash == std::string::npos ? url.size() : hash;
+  size_t segStart = fromRoot ? 1 : 0;
+  for (size_t i = segStart; i <= pathEnd; ++i) {
+    if (i < pathEnd && url[i] != '/') {
+      if (!IsPlain(url[i])) return false;
+      continue;
+    }
+    size_t len = i - segStart;
+    if (len == 0 && i < pathEnd) return false;  // "//" or a leading "/" after the root's
+    if (i == pathEnd && len > 0 && len <= 2 && url.compare(segStart, len, "..", len) == 0) {
+      return false;  // a last segment "." or ".."
+    }
+    segStart = i + 1;
+  }
+  if (hash != std::string::npos) {
+    if (hash + 1 == url.size()) return false;
+    for (size_t i = hash + 1; i < url.size(); ++i) {
+      if (!IsPlain(url[i])) return false;
+    }
+  }
+  out->kind = LinkKind::Local;
+  out->target.reserve(dir.size() + pathEnd + 1);
+  out->target = dir;
+  out->target.append(url, fromRoot ? 1 : 0, pathEnd - (fromRoot ? 1 : 0));
+  Normalize(out->target);
+  if (hash != std::string::npos) {
+    out->hasFragment = true;
+    out->fragment.assign(url, hash + 1, std::string::npos);
+  }
+  return true;
+}
+
 ResolvedLink CLinkResolver::Resolve(const std::string& url) const {
+  ResolvedLink out;
+  if (ResolvePlain(url, &out)) return out;
+  return ResolveWithCurl(url);
+}
+
+ResolvedLink CLinkResolver::ResolveWithCurl(const std::string& url) const {
   ResolvedLink out;
   std::string scheme = SchemeOf(url);
   if (!scheme.empty() && scheme != "http" && scheme != "https" && scheme != "ftp" &&

@@ -39,12 +39,22 @@ class CLinkResolver {
   void SetPage(const std::string& absolutePath, const std::string& base);
   // Resolves url (decoded, as a browser reads the attribute).
   ResolvedLink Resolve(const std::string& url) const;
+  // The same, always through libcurl's URL API. Resolve takes a shorter way
+  // for plain relative paths ("../a/b.html#s1") and gives the same result.
+  ResolvedLink ResolveWithCurl(const std::string& url) const;
 
  private:
+  bool ResolvePlain(const std::string& url, ResolvedLink* out) const;
+
   Curl_URL* m_pRoot = nullptr;  // file URL of the root directory, ending in "/"
   Curl_URL* m_pBase = nullptr;  // the page's effective base
   std::string m_strPage;
   bool m_bBaseIsFile = true;
+  // For the shorter way: the page's and the root's directories, ending in
+  // "/"; empty when they hold anything but plain characters (or the page has
+  // a <base href>).
+  std::string m_strPageDir;
+  std::string m_strRootDir;
 };
 
 // An absolute path for path (relative to the working directory when it does
