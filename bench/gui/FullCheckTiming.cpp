@@ -90,12 +90,13 @@ int main(int argc, char* argv[]) {
     }
     if (!view.IsTestRunning()) {
       ticker.stop();
-      std::printf("full check: %lld ms, %d rows; longest stall %.1f ms, %d stalls over 50 ms, %d "
-                  "timer firings\n",
-                  static_cast<long long>(run.elapsed()), view.Rows().GetItemCount(),
-                  longestNs / 1e6, over50, firings);
-      std::printf("longest event delivery: %.1f ms, event type %d to a %s\n",
-                  qapp.longestNs / 1e6, qapp.longestType, qapp.longestReceiver);
+      std::printf(
+          "full check: %lld ms, %d rows; longest stall %.1f ms, %d stalls over 50 ms, %d "
+          "timer firings\n",
+          static_cast<long long>(run.elapsed()), view.Rows().GetItemCount(), longestNs / 1e6,
+          over50, firings);
+      std::printf("longest event delivery: %.1f ms, event type %d to a %s\n", qapp.longestNs / 1e6,
+                  qapp.longestType, qapp.longestReceiver);
       std::fflush(stdout);
       QTimer::singleShot(linger * 1000, &qapp, &QApplication::quit);
     }

@@ -127,7 +127,8 @@ PreferencesDialog::PreferencesDialog(CPreferencesDlg& model, QWidget* parent)
   fullGrid->addWidget(perHostLabel, 1, 1);
   fullGrid->addWidget(skipLabel, 2, 0, 1, 2);
   fullGrid->addWidget(m_pSkip, 3, 0, 1, 2);
-  fullGroup->setFixedWidth(210);
+  fullGrid->setColumnStretch(1, 1);
+  m_pSkip->setFixedHeight(5 * fontMetrics().lineSpacing() + 8);
 
   DialogButtons buttons = MakeDialogButtons();
   QPushButton* ok = buttons.ok;
@@ -143,13 +144,14 @@ PreferencesDialog::PreferencesDialog(CPreferencesDlg& model, QWidget* parent)
   defaults->addWidget(groupB);
   defaults->addStretch();
   grid->addLayout(defaults, 1, 1);
-  grid->addWidget(fullGroup, 2, 1, 2, 1);
+
   auto* timeoutRow = new QHBoxLayout;
   timeoutRow->addWidget(m_pTimeout);
   timeoutRow->addWidget(timeoutLabel);
   timeoutRow->addStretch();
   grid->addLayout(timeoutRow, 3, 0);
-  grid->addLayout(buttons.row, 4, 0, 1, 2);
+  grid->addWidget(fullGroup, 4, 0, 1, 2);
+  grid->addLayout(buttons.row, 5, 0, 1, 2);
 
   // Tab order as designed: OK, Cancel, the wait limit, the list, the buttons,
   // then the full check's boxes, Help.
