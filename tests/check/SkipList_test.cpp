@@ -37,19 +37,6 @@ TEST(SkipList, AnInvalidPatternIsNamedAndLeavesTheListAsItWas) {
   EXPECT_FALSE(skip.Matches("fine", ""));
 }
 
-TEST(SkipList, ListsAreSplitIntoLinesAndJoinedBack) {
-  const std::pair<const char*, std::vector<std::string>> cases[] = {
-      {"", {}},
-      {"\n\r\n\n", {}},
-      {"a\nb", {"a", "b"}},
-      {"a\r\n\r\nb c \r\n", {"a", "b c "}},  // blanks inside a line are part of it
-  };
-  for (const auto& [text, lines] : cases) {
-    EXPECT_EQ(SplitPatternLines(text), lines) << text;
-  }
-  EXPECT_EQ(JoinPatternLines({"a", "b c "}), "a\nb c ");
-}
-
 // Answers every remote address with 404 from the loop and records them.
 class RecordingRemote : public IRemoteChecker {
  public:

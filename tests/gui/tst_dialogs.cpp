@@ -141,7 +141,6 @@ class DialogsTest : public QObject {
         {timeout, "", CPreferencesDlg::RANGE_MESSAGE},
         {timeout, "ten", CPreferencesDlg::RANGE_MESSAGE},
         {timeout, "7.5", CPreferencesDlg::RANGE_MESSAGE},
-        {transfers, "0", CPreferencesDlg::TRANSFERS_MESSAGE},
         {transfers, "256", ""},
         {transfers, "257", CPreferencesDlg::TRANSFERS_MESSAGE},
         {perHost, "16", ""},
