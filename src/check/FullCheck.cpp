@@ -71,6 +71,18 @@ bool IsRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The resolved form of a link that skip patterns are searched in.
+std::string ResolvedForm(const ResolvedLink& r) {
+  switch (r.kind) {
+    case LinkKind::Remote:
+      return r.target;
+    case LinkKind::Local:
+      return "file://" + r.target + (r.hasFragment ? "#" + r.fragment : std::string());
+    default:
+      return std::string();
+  }
+}
+
 }  // namespace
 
 struct CFullCheck::Impl {
@@ -80,6 +92,7 @@ struct CFullCheck::Impl {
   std::vector<std::string> absFiles;        // constant after construction
   std::unordered_set<std::string> fileSet;  // constant after construction
   std::string root;                         // constant after construction
+  CSkipList skip;                           // constant after Start
   size_t nextPage = 0;
   size_t parseLimit = kParseAhead;
   std::deque<std::string> nameJobs;
@@ -217,6 +230,10 @@ PageResult CFullCheck::Impl::ReadPage(
   for (size_t i = 0; i < parsed.links.size(); ++i) {
     LinkVerdict& v = result.verdicts[i];
     ResolvedLink r = resolver.Resolve(parsed.links[i].url);
+    if (r.kind != LinkKind::NotTested && !skip.Empty() &&
+        skip.Matches(parsed.links[i].written, ResolvedForm(r))) {
+      continue;  // skipped: not tested
+    }
     switch (r.kind) {
       case LinkKind::NotTested:
         break;
@@ -530,6 +547,10 @@ CFullCheck::~CFullCheck() {
   for (int fd : d.wake) {
     if (fd >= 0) ::close(fd);
   }
+}
+
+void CFullCheck::SetSkipList(CSkipList skip) {
+  if (!m_pImpl->running) m_pImpl->skip = std::move(skip);
 }
 
 bool CFullCheck::Start() {

@@ -14,8 +14,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "check/HttpChecker.h"
+#include "check/SkipList.h"
 #include "engine/FileDiscovery.h"
 
 class CLinkwardView;
@@ -27,6 +29,7 @@ struct FullCheckOptions {
   int maxTransfers = 128;
   int maxPerHost = 2;
   std::string caFile;
+  std::vector<std::string> skipPatterns;  // "Skip links matching": see CSkipList
 };
 
 using RemoteCheckerFactory =
@@ -41,6 +44,8 @@ class CFullCheck {
   CFullCheck(const CFullCheck&) = delete;
   CFullCheck& operator=(const CFullCheck&) = delete;
 
+  // The links not to test; set before Start.
+  void SetSkipList(CSkipList skip);
   // Logs the first file and starts the workers; false when no file is
   // given or the workers cannot be woken (nothing started then). When the
   // last file is listed, the view's OnFullCheckEnded runs (from the loop).

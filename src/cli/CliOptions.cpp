@@ -5,6 +5,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "check/SkipList.h"
+
 const char* const CLI_USAGE =
     "Usage: linkward-cli [OPTIONS] FILE\n"
     "Tests the absolute http:// and ftp:// links of the HTML file FILE and lists\n"
@@ -29,10 +31,13 @@ const char* const CLI_USAGE =
     "                     (the full check finds where they went)\n"
     "  --full             full check: also https://, relative, file: and #fragment\n"
     "                     links, many at a time\n"
-    "  --jobs N           full check: at most N remote checks at once (1 to 256,\n"
-    "                     default 128)\n"
-    "  --per-host N       full check: at most N at once to one host (1 to 16,\n"
-    "                     default 2)\n"
+    "  --jobs N           full check: at most N remote checks at once (1 to 256;\n"
+    "                     default: the stored Preferences, 128 at first)\n"
+    "  --per-host N       full check: at most N at once to one host (1 to 16;\n"
+    "                     default: the stored Preferences, 2 at first)\n"
+    "  --exclude REGEX    full check: do not test links in which the ECMAScript\n"
+    "                     regular expression REGEX is found (as written or\n"
+    "                     resolved); repeatable, added to the stored skip list\n"
     "  --root DIR         full check: where root-relative links (\"/x.html\") start\n"
     "                     (default: FILE's directory)\n"
     "  --ca-file FILE     full check: trust the certificates of FILE instead of\n"
@@ -129,6 +134,15 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       (root ? o.root : o.caFile) = v;
     } else if (!endOfOptions && arg == "--version") {
       o.version = true;
+    } else if (!endOfOptions && arg == "--exclude") {
+      const char* v = value("--exclude");
+      if (!v) return false;
+      std::string bad;
+      if (*v == '\0' || !CSkipList().Compile({v}, &bad)) {
+        *error = "--exclude needs a regular expression; \"" + std::string(v) + "\" is not one";
+        return false;
+      }
+      o.excludes.push_back(v);
     } else if (!endOfOptions && arg == "--mask") {
       const char* v = value("--mask");
       if (!v) return false;
@@ -183,8 +197,9 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
     *error = "no FILE given";
     return false;
   }
-  if (!o.full && (o.jobs != 128 || o.perHost != 2 || !o.root.empty() || !o.caFile.empty())) {
-    *error = "--jobs, --per-host, --root and --ca-file need --full";
+  if (!o.full && (o.jobs != 0 || o.perHost != 0 || !o.root.empty() || !o.caFile.empty() ||
+                  !o.excludes.empty())) {
+    *error = "--jobs, --per-host, --root, --ca-file and --exclude need --full";
     return false;
   }
   if (formatOption && o.reportPath.empty()) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct CliOptions {
   int allFiles = 0;
@@ -17,11 +18,12 @@ struct CliOptions {
   bool yes = false;
   bool help = false;
   bool full = false;  // the full check
-  int jobs = 128;
-  int perHost = 2;
+  int jobs = 0;       // 0: the stored Preferences
+  int perHost = 0;    // 0: the stored Preferences
   std::string root;
   std::string caFile;
   bool version = false;
+  std::vector<std::string> excludes;  // skip patterns added to the stored ones
   std::string file;
 };
 

@@ -128,12 +128,15 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     if (options.hasMask) view.FilterMask() = options.mask;
     if (options.hasTimeout) view.SetWaitLimit(options.timeoutSeconds);
     if (options.full) {
-      FullCheckOptions full;
+      // The stored choices, with this run's own on top.
+      FullCheckOptions full = view.GetFullCheckOptions();
       full.enabled = true;
       full.root = options.root;
-      full.maxTransfers = options.jobs;
-      full.maxPerHost = options.perHost;
+      if (options.jobs != 0) full.maxTransfers = options.jobs;
+      if (options.perHost != 0) full.maxPerHost = options.perHost;
       full.caFile = options.caFile;
+      full.skipPatterns.insert(full.skipPatterns.end(), options.excludes.begin(),
+                               options.excludes.end());
       view.SetFullCheckOptions(full);
     }
 

@@ -126,6 +126,7 @@ int TerminalFrame::DoModal(CSelectFilesDlg& dlg) {
   dlg.m_nAllFiles = m_options.allFiles;
   dlg.m_nRecurse = m_options.recurse;
   dlg.m_nFilter = m_options.filter;
+  dlg.m_nFullCheck = m_options.full ? 1 : 0;
   return IDOK;
 }
 

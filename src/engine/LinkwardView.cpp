@@ -14,6 +14,7 @@
 #include "net/SocketWnd.h"
 #include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
+#include "settings/PreferencesDlg.h"
 #include "settings/SelectFilesDlg.h"
 #include "settings/SettingsStore.h"
 
@@ -64,6 +65,7 @@ CLinkwardView::CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop
   for (int kind = 0; kind < OUTCOME_KINDS; ++kind) m_strOutcomes[kind] = ::OutcomeText(kind);
   LoadFilterMask();
   LoadWaitLimit();
+  LoadFullCheckOptions();
 }
 
 CLinkwardView::~CLinkwardView() {
@@ -105,6 +107,21 @@ void CLinkwardView::LoadWaitLimit() {
     m_settings.SetInt("Settings", "Timeout", seconds);
   }
   SetWaitLimit(seconds);
+}
+
+void CLinkwardView::LoadFullCheckOptions() {
+  auto stored = [this](const char* name, int low, int high, int def) {
+    int value = m_settings.GetInt("Settings", name, def);
+    return value < low || value > high ? def : value;
+  };
+  m_fullOptions.maxTransfers =
+      stored("FullTransfers", CPreferencesDlg::MIN_TRANSFERS, CPreferencesDlg::MAX_TRANSFERS,
+             CPreferencesDlg::DEFAULT_TRANSFERS);
+  m_fullOptions.maxPerHost =
+      stored("FullPerHost", CPreferencesDlg::MIN_PER_HOST, CPreferencesDlg::MAX_PER_HOST,
+             CPreferencesDlg::DEFAULT_PER_HOST);
+  m_fullOptions.skipPatterns =
+      SplitPatternLines(m_settings.GetLongString("Settings", "SkipLinks", ""));
 }
 
 void CLinkwardView::SetWaitLimit(int seconds) {
@@ -161,6 +178,7 @@ void CLinkwardView::OnSelectFiles() {
   dlg.m_nRecurse = m_settings.GetInt("FileSel", "Recurse", 0);
   dlg.m_nAllFiles = m_settings.GetInt("FileSel", "AllFiles", 0);
   dlg.m_nFilter = m_settings.GetInt("FileSel", "Filter", 0);
+  dlg.m_nFullCheck = m_settings.GetInt("FileSel", "FullCheck", 0);
   if (m_frame.DoModal(dlg) != IDOK) return;
 
   // Only a regular file that opens for reading is a file to test. A
@@ -178,7 +196,10 @@ void CLinkwardView::OnSelectFiles() {
   m_settings.SetInt("FileSel", "Recurse", dlg.m_nRecurse);
   m_settings.SetInt("FileSel", "AllFiles", dlg.m_nAllFiles);
   m_settings.SetInt("FileSel", "Filter", dlg.m_nFilter);
-  StartTest(dlg.m_strPath, dlg.m_nRecurse, dlg.m_nAllFiles, dlg.m_nFilter);
+  m_settings.SetInt("FileSel", "FullCheck", dlg.m_nFullCheck);
+  FullCheckOptions full = m_fullOptions;
+  full.enabled = dlg.m_nFullCheck != 0;
+  StartTest(dlg.m_strPath, dlg.m_nRecurse, dlg.m_nAllFiles, dlg.m_nFilter, full);
 }
 
 void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int filter) {
@@ -200,6 +221,16 @@ void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int f
   if (m_strScratchDir.empty() || ::stat(m_strScratchDir.c_str(), &st) != 0 ||
       !S_ISDIR(st.st_mode) || ::access(m_strScratchDir.c_str(), W_OK | X_OK) != 0) {
     m_frame.MessageBox(NO_SCRATCH_DIR_TEXT, MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  CSkipList skip;
+  std::string badPattern;
+  if (full.enabled && !skip.Compile(full.skipPatterns, &badPattern)) {
+    // Only an edited store can hold one: Preferences and the terminal face
+    // refuse them.
+    m_frame.MessageBox(
+        "Skip links matching: \"" + badPattern + "\" is not a valid regular expression.",
+        MB_OK | MB_ICONEXCLAMATION);
     return;
   }
   m_files = std::move(files);
@@ -239,6 +270,7 @@ void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int f
     m_pFullCheck =
         std::make_unique<CFullCheck>(*this, m_loop, std::move(m_files), root, std::move(remote));
     m_files.clear();
+    m_pFullCheck->SetSkipList(std::move(skip));
     if (!m_pFullCheck->Start()) {
       m_pFullCheck.reset();
       ResetRun(true);

@@ -157,6 +157,10 @@ class CLinkwardView {
   // The stored wait limit, replaced by the default (and stored) when it is
   // outside MIN_WAIT_SECONDS..MAX_WAIT_SECONDS.
   void LoadWaitLimit();
+  // The full check's stored choices ("Settings": "FullTransfers",
+  // "FullPerHost", "SkipLinks") into m_fullOptions; numbers out of range
+  // read as their defaults.
+  void LoadFullCheckOptions();
   void LogFileSummary();
   // Ends the link at the head of the lists: reports code when classify is
   // true and the filter selects it, steps the link bar, closes the socket and

@@ -13,10 +13,20 @@
 void CLinkwardView::OnPreferences() {
   CPreferencesDlg dlg(m_strFilterMask, m_strOutcomes);
   dlg.m_nTimeout = m_nWaitSeconds;
+  dlg.m_nTransfers = m_fullOptions.maxTransfers;
+  dlg.m_nPerHost = m_fullOptions.maxPerHost;
+  dlg.m_skipPatterns = m_fullOptions.skipPatterns;
   if (m_frame.DoModal(dlg) != IDOK) return;
   m_settings.SetInt("Settings", "Timeout", dlg.m_nTimeout);
   m_settings.SetString("Settings", "Filter", m_strFilterMask);
+  m_settings.SetInt("Settings", "FullTransfers", dlg.m_nTransfers);
+  m_settings.SetInt("Settings", "FullPerHost", dlg.m_nPerHost);
+  m_settings.SetString("Settings", "SkipLinks", JoinPatternLines(dlg.m_skipPatterns));
   SetWaitLimit(dlg.m_nTimeout);
+  // A running full check keeps the choices it started with.
+  m_fullOptions.maxTransfers = dlg.m_nTransfers;
+  m_fullOptions.maxPerHost = dlg.m_nPerHost;
+  m_fullOptions.skipPatterns = dlg.m_skipPatterns;
 }
 
 void CLinkwardView::OnExport() {

@@ -6,11 +6,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "DialogButtons.h"
+#include "GuiText.h"
 #include "Help.h"
+#include "check/SkipList.h"
 #include "engine/OutcomeTable.h"
 #include "settings/PreferencesDlg.h"
 
@@ -101,6 +104,32 @@ PreferencesDialog::PreferencesDialog(CPreferencesDlg& model, QWidget* parent)
                     QStringLiteral("Report only the very worst offenders to me"), m_pOneEye);
   for (QGroupBox* g : {groupA, groupB}) g->setFixedWidth(210);
 
+  // The full check: transfers at once, per host, and the links to skip.
+  auto* fullGroup = new QGroupBox(QStringLiteral("Full Check"));
+  auto* fullGrid = new QGridLayout(fullGroup);
+  m_pTransfers = new QLineEdit(QString::number(m_model.m_nTransfers));
+  m_pPerHost = new QLineEdit(QString::number(m_model.m_nPerHost));
+  for (QLineEdit* e : {m_pTransfers, m_pPerHost}) e->setMaximumWidth(40);
+  auto* transfersLabel = new QLabel(QStringLiteral("Transfers at once (1 to 256)"));
+  transfersLabel->setBuddy(m_pTransfers);
+  auto* perHostLabel = new QLabel(QStringLiteral("Transfers per host (1 to 16)"));
+  perHostLabel->setBuddy(m_pPerHost);
+  auto* skipLabel =
+      new QLabel(QStringLiteral("Skip links matching (one regular expression per line):"));
+  skipLabel->setWordWrap(true);
+  m_pSkip = new QPlainTextEdit(FromCore(JoinPatternLines(m_model.m_skipPatterns)));
+  m_pSkip->setLineWrapMode(QPlainTextEdit::NoWrap);
+  m_pSkip->setTabChangesFocus(true);
+  skipLabel->setBuddy(m_pSkip);
+  fullGrid->addWidget(m_pTransfers, 0, 0);
+  fullGrid->addWidget(transfersLabel, 0, 1);
+  fullGrid->addWidget(m_pPerHost, 1, 0);
+  fullGrid->addWidget(perHostLabel, 1, 1);
+  fullGrid->addWidget(skipLabel, 2, 0, 1, 2);
+  fullGrid->addWidget(m_pSkip, 3, 0, 1, 2);
+  fullGrid->setColumnStretch(1, 1);
+  m_pSkip->setFixedHeight(5 * fontMetrics().lineSpacing() + 8);
+
   DialogButtons buttons = MakeDialogButtons();
   QPushButton* ok = buttons.ok;
   QPushButton* cancel = buttons.cancel;
@@ -115,20 +144,26 @@ PreferencesDialog::PreferencesDialog(CPreferencesDlg& model, QWidget* parent)
   defaults->addWidget(groupB);
   defaults->addStretch();
   grid->addLayout(defaults, 1, 1);
+
   auto* timeoutRow = new QHBoxLayout;
   timeoutRow->addWidget(m_pTimeout);
   timeoutRow->addWidget(timeoutLabel);
   timeoutRow->addStretch();
   grid->addLayout(timeoutRow, 3, 0);
-  grid->addLayout(buttons.row, 4, 0, 1, 2);
+  grid->addWidget(fullGroup, 4, 0, 1, 2);
+  grid->addLayout(buttons.row, 5, 0, 1, 2);
 
-  // Tab order as designed: OK, Cancel, the wait limit, the list, the buttons, Help.
+  // Tab order as designed: OK, Cancel, the wait limit, the list, the buttons,
+  // then the full check's boxes, Help.
   setTabOrder(ok, cancel);
   setTabOrder(cancel, m_pTimeout);
   setTabOrder(m_pTimeout, m_pList);
   setTabOrder(m_pList, m_pHawk);
   setTabOrder(m_pHawk, m_pOneEye);
-  setTabOrder(m_pOneEye, help);
+  setTabOrder(m_pOneEye, m_pTransfers);
+  setTabOrder(m_pTransfers, m_pPerHost);
+  setTabOrder(m_pPerHost, m_pSkip);
+  setTabOrder(m_pSkip, help);
 
   connect(ok, &QPushButton::clicked, this, &PreferencesDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &PreferencesDialog::reject);
@@ -138,6 +173,12 @@ PreferencesDialog::PreferencesDialog(CPreferencesDlg& model, QWidget* parent)
 
   m_model.OnInitDialog();
   ShowMaskChecks();
+}
+
+void PreferencesDialog::Refuse(QLineEdit* box, const std::string& message) {
+  if (s_showRangeMessage) s_showRangeMessage(this, FromCore(message));
+  box->setFocus();
+  box->selectAll();
 }
 
 void PreferencesDialog::ShowMaskChecks() {
@@ -168,5 +209,21 @@ void PreferencesDialog::accept() {
     m_pTimeout->selectAll();
     return;
   }
-  QDialog::accept();
+  std::string message;
+  switch (m_model.ValidateFullCheck(ToCore(m_pTransfers->text()), ToCore(m_pPerHost->text()),
+                                    ToCore(m_pSkip->toPlainText()), &message)) {
+    case CPreferencesDlg::FullField::None:
+      QDialog::accept();
+      return;
+    case CPreferencesDlg::FullField::Transfers:
+      Refuse(m_pTransfers, message);
+      return;
+    case CPreferencesDlg::FullField::PerHost:
+      Refuse(m_pPerHost, message);
+      return;
+    case CPreferencesDlg::FullField::SkipList:
+      if (s_showRangeMessage) s_showRangeMessage(this, FromCore(message));
+      m_pSkip->setFocus();
+      return;
+  }
 }

@@ -1,5 +1,5 @@
-// "Preferences": the check list of the 21 outcome kinds, the wait limit and
-// the two fixed-mask buttons. The rules live in CPreferencesDlg; this dialog
+// "Preferences": the check list of the 21 outcome kinds, the wait limit, the
+// two fixed-mask buttons and the full check's group. The rules live in CPreferencesDlg; this dialog
 // only draws them and carries the user's input to them.
 #pragma once
 
@@ -7,9 +7,11 @@
 #include <QListWidget>
 #include <QString>
 #include <functional>
+#include <string>
 
 class CPreferencesDlg;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 
 // The check list: one checkable row per outcome kind, 20 pixels high, never
@@ -34,14 +36,17 @@ class PreferencesDialog : public QDialog {
  public:
   PreferencesDialog(CPreferencesDlg& model, QWidget* parent = nullptr);
 
-  // Shows the range message over parent. Replaceable, so tests need not answer
-  // a real message box; the default is a modal QMessageBox with an OK button.
+  // Shows a refusal (a range message, a bad skip pattern) over parent. Replaceable, so tests need
+  // not answer a real message box; the default is a modal QMessageBox with an OK button.
   static std::function<void(QWidget* parent, const QString& text)> s_showRangeMessage;
 
   COutcomeCheckListBox* CheckList() const { return m_pList; }
   QLineEdit* TimeoutEdit() const { return m_pTimeout; }
   QPushButton* HawkButton() const { return m_pHawk; }
   QPushButton* OneEyeButton() const { return m_pOneEye; }
+  QLineEdit* TransfersEdit() const { return m_pTransfers; }
+  QLineEdit* PerHostEdit() const { return m_pPerHost; }
+  QPlainTextEdit* SkipEdit() const { return m_pSkip; }
 
  public slots:
   void accept() override;
@@ -52,10 +57,15 @@ class PreferencesDialog : public QDialog {
 
  private:
   void ShowMaskChecks();
+  // Shows message, puts the focus on box and selects its text.
+  void Refuse(QLineEdit* box, const std::string& message);
 
   CPreferencesDlg& m_model;
   COutcomeCheckListBox* m_pList = nullptr;
   QLineEdit* m_pTimeout = nullptr;
   QPushButton* m_pHawk = nullptr;
   QPushButton* m_pOneEye = nullptr;
+  QLineEdit* m_pTransfers = nullptr;
+  QLineEdit* m_pPerHost = nullptr;
+  QPlainTextEdit* m_pSkip = nullptr;
 };

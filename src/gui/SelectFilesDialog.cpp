@@ -14,7 +14,8 @@ SelectFilesDialog::SelectFilesDialog(CSelectFilesDlg& model, QWidget* parent)
       m_model(model) {
   setWindowTitle(QStringLiteral("Select File(s) to Test"));
   const DialogUnits du(font());
-  setFixedSize(du.X(347), du.Y(73));
+  // The described 73 units, and a row for the full check below the buttons.
+  setFixedSize(du.X(347), du.Y(88));
 
   m_pPath = new QLineEdit(this);
   m_pPath->setGeometry(du.Rect(5, 10, 280, 15));
@@ -29,6 +30,9 @@ SelectFilesDialog::SelectFilesDialog(CSelectFilesDlg& model, QWidget* parent)
   m_pFilter = new QCheckBox(
       QStringLiteral("Only test files with extensions like \"htm\" or similar"), this);
   m_pFilter->setGeometry(du.Rect(5, 60, 220, 10));
+  m_pFullCheck = new QCheckBox(
+      QStringLiteral("Full check: also https://, local and #fragment links, many at a time"), this);
+  m_pFullCheck->setGeometry(du.Rect(5, 75, 335, 10));
   m_pOk = new QPushButton(QStringLiteral("OK"), this);
   m_pOk->setGeometry(du.Rect(230, 55, 50, 14));
   m_pOk->setDefault(true);
@@ -36,13 +40,15 @@ SelectFilesDialog::SelectFilesDialog(CSelectFilesDlg& model, QWidget* parent)
   m_pCancel->setGeometry(du.Rect(290, 55, 50, 14));
   m_pCancel->setAutoDefault(false);
 
-  // The tab order of the template: path, Browse, the three boxes, OK, Cancel.
+  // The tab order of the template: path, Browse, the three boxes, OK, Cancel;
+  // then the full check.
   setTabOrder(m_pPath, m_pBrowse);
   setTabOrder(m_pBrowse, m_pAllFiles);
   setTabOrder(m_pAllFiles, m_pRecurse);
   setTabOrder(m_pRecurse, m_pFilter);
   setTabOrder(m_pFilter, m_pOk);
   setTabOrder(m_pOk, m_pCancel);
+  setTabOrder(m_pCancel, m_pFullCheck);
 
   connect(m_pBrowse, &QPushButton::clicked, this, &SelectFilesDialog::OnBrowse);
   connect(m_pRecurse, &QCheckBox::clicked, this, &SelectFilesDialog::OnRecurseClicked);
@@ -60,6 +66,7 @@ void SelectFilesDialog::ReadControls() {
   m_model.m_nRecurse = m_pRecurse->isChecked() ? 1 : 0;
   m_model.m_nAllFiles = m_pAllFiles->isChecked() ? 1 : 0;
   m_model.m_nFilter = m_pFilter->isChecked() ? 1 : 0;
+  m_model.m_nFullCheck = m_pFullCheck->isChecked() ? 1 : 0;
 }
 
 void SelectFilesDialog::ShowMembers() {
@@ -69,6 +76,7 @@ void SelectFilesDialog::ShowMembers() {
   m_pRecurse->setChecked(m_model.m_nRecurse != 0);
   m_pAllFiles->setChecked(m_model.m_nAllFiles != 0);
   m_pFilter->setChecked(m_model.m_nFilter != 0);
+  m_pFullCheck->setChecked(m_model.m_nFullCheck != 0);
 }
 
 void SelectFilesDialog::OnRecurseClicked() {

@@ -21,6 +21,7 @@ class SelectFilesDialog : public QDialog {
   QCheckBox* AllFilesBox() const { return m_pAllFiles; }
   QCheckBox* RecurseBox() const { return m_pRecurse; }
   QCheckBox* FilterBox() const { return m_pFilter; }
+  QCheckBox* FullCheckBox() const { return m_pFullCheck; }
   QPushButton* OkButton() const { return m_pOk; }
 
  public slots:
@@ -46,6 +47,7 @@ class SelectFilesDialog : public QDialog {
   QCheckBox* m_pAllFiles = nullptr;
   QCheckBox* m_pRecurse = nullptr;
   QCheckBox* m_pFilter = nullptr;
+  QCheckBox* m_pFullCheck = nullptr;
   QPushButton* m_pOk = nullptr;
   QPushButton* m_pCancel = nullptr;
 };

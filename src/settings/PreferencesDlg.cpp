@@ -3,6 +3,8 @@
 #include <cctype>
 #include <climits>
 
+#include "check/SkipList.h"
+
 namespace {
 
 // An integer as a dialog's integer field takes it: optional blanks around an
@@ -58,4 +60,36 @@ bool CPreferencesDlg::OnOK(const std::string& timeoutText) {
 
 const std::string& CPreferencesDlg::RowText(int i) const {
   return m_rowTexts[i];
+}
+
+CPreferencesDlg::FullField CPreferencesDlg::ValidateFullCheck(const std::string& transfersText,
+                                                              const std::string& perHostText,
+                                                              const std::string& skipText,
+                                                              std::string* message) {
+  int transfers = 0;
+  if (!ParseInteger(transfersText, &transfers) || transfers < MIN_TRANSFERS ||
+      transfers > MAX_TRANSFERS) {
+    *message = TRANSFERS_MESSAGE;
+    return FullField::Transfers;
+  }
+  int perHost = 0;
+  if (!ParseInteger(perHostText, &perHost) || perHost < MIN_PER_HOST || perHost > MAX_PER_HOST) {
+    *message = PER_HOST_MESSAGE;
+    return FullField::PerHost;
+  }
+  std::vector<std::string> patterns = SplitPatternLines(skipText);
+  if (JoinPatternLines(patterns).size() > MAX_SKIP_TEXT) {
+    *message = "The list of links to skip is too long: it may hold at most " +
+               std::to_string(MAX_SKIP_TEXT) + " characters.";
+    return FullField::SkipList;
+  }
+  std::string bad;
+  if (!CSkipList().Compile(patterns, &bad)) {
+    *message = "Skip links matching: \"" + bad + "\" is not a valid regular expression.";
+    return FullField::SkipList;
+  }
+  m_nTransfers = transfers;
+  m_nPerHost = perHost;
+  m_skipPatterns = std::move(patterns);
+  return FullField::None;
 }

@@ -1,11 +1,12 @@
-// "Preferences": the checks of the 21 outcome kinds and the wait limit, and
-// the rules of the dialog's buttons. The fixed-mask buttons change the view's
+// "Preferences": the checks of the 21 outcome kinds, the wait limit and the
+// full check's choices (transfers at once, per host, the skip list), and the
+// rules of the dialog's buttons. The fixed-mask buttons change the view's
 // mask at once; OK builds the mask from the checks before validating.
 #pragma once
 
 #include <array>
 #include <string>
-
+#include <vector>
 
 class CPreferencesDlg {
  public:
@@ -16,6 +17,17 @@ class CPreferencesDlg {
   static constexpr unsigned HELP_CONTEXT_ID = 131208;
   static constexpr const char* RANGE_MESSAGE = "Please enter an integer between 5 and 50.";
 
+  static constexpr int MIN_TRANSFERS = 1;
+  static constexpr int MAX_TRANSFERS = 256;
+  static constexpr int DEFAULT_TRANSFERS = 128;
+  static constexpr int MIN_PER_HOST = 1;
+  static constexpr int MAX_PER_HOST = 16;
+  static constexpr int DEFAULT_PER_HOST = 2;
+  static constexpr const char* TRANSFERS_MESSAGE = "Please enter an integer between 1 and 256.";
+  static constexpr const char* PER_HOST_MESSAGE = "Please enter an integer between 1 and 16.";
+  // The most text the skip list may hold (what the settings store reads back).
+  static constexpr size_t MAX_SKIP_TEXT = 65535;
+
   static constexpr int ROWS = 21;
   using RowTexts = std::array<std::string, ROWS>;
 
@@ -25,6 +37,11 @@ class CPreferencesDlg {
       : m_strMask(mask), m_rowTexts(rowTexts) {}
 
   int m_nTimeout = 10;
+  // The full check: remote checks at once, at once to one host, and the
+  // "Skip links matching" patterns, one per line.
+  int m_nTransfers = DEFAULT_TRANSFERS;
+  int m_nPerHost = DEFAULT_PER_HOST;
+  std::vector<std::string> m_skipPatterns;
   // Check state of each row: character i of the mask minus '0'.
   std::array<int, ROWS> m_nChecks{};
 
@@ -37,6 +54,14 @@ class CPreferencesDlg {
   // OK. False: the face shows RANGE_MESSAGE, keeps the dialog open and puts the
   // focus on the wait-limit box.
   bool OnOK(const std::string& timeoutText);
+  // The full check's boxes, validated after OnOK in the order of the boxes.
+  enum class FullField { None, Transfers, PerHost, SkipList };
+  // None: the three members hold the new values. Otherwise the first box
+  // refused, with the message to show in *message; the face keeps the dialog
+  // open and puts the focus on that box. skipText holds one ECMAScript
+  // regular expression per line; empty lines are dropped.
+  FullField ValidateFullCheck(const std::string& transfersText, const std::string& perHostText,
+                              const std::string& skipText, std::string* message);
   // The text of row i: the outcome text of kind i.
   const std::string& RowText(int i) const;
 

@@ -1,4 +1,4 @@
-// "Select File(s) to Test": the path and three options, and the rules of the
+// "Select File(s) to Test": the path, three options and the full check, and the rules of the
 // dialog's buttons. The face reads its controls into the members before a
 // rule runs and shows the members again after it.
 #pragma once
@@ -12,12 +12,15 @@ class CSelectFilesDlg {
  public:
   static constexpr size_t MAX_PATH_CHARS = 1000;
 
-  CSelectFilesDlg(CSettingsStore& settings, IHostUi& frame) : m_settings(settings), m_frame(frame) {}
+  CSelectFilesDlg(CSettingsStore& settings, IHostUi& frame)
+      : m_settings(settings), m_frame(frame) {}
 
   std::string m_strPath;
   int m_nRecurse = 0;
   int m_nAllFiles = 0;
   int m_nFilter = 0;
+  // "Full check: also https://, local and #fragment links, many at a time".
+  int m_nFullCheck = 0;
 
   // Checking "Test in this directory and all sub-directories" checks
   // "Test other files in this directory" too.

@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace {
 
 constexpr size_t VALUE_BUFFER_SIZE = 260;
+constexpr size_t LONG_VALUE_BUFFER_SIZE = 65536;
 constexpr int INI_LINE_BUFFER_SIZE = 520;
 
 bool IsBlank(char c) {
@@ -94,6 +96,17 @@ std::string CSettingsStore::GetString(const std::string& section, const std::str
   m_keys.CloseKey(&key);
   if (!ok) return def;
   return std::string(buf);
+}
+
+std::string CSettingsStore::GetLongString(const std::string& section, const std::string& name,
+                                          const std::string& def) {
+  IKeyStore::Key key;
+  if (!m_keys.OpenKey(SectionPath(section), &key)) return def;
+  std::vector<char> buf(LONG_VALUE_BUFFER_SIZE);
+  bool ok = m_keys.QueryValue(key, name, buf.data(), buf.size());
+  m_keys.CloseKey(&key);
+  if (!ok) return def;
+  return std::string(buf.data());
 }
 
 bool CSettingsStore::SetString(const std::string& section, const std::string& name,

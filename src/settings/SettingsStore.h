@@ -24,8 +24,7 @@ class CSettingsStore {
   // opens root\path for writing. On success stores the open key in *key and
   // REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY in *disposition, and
   // returns true. The caller closes the key with CloseKey.
-  bool OpenRoot(IKeyStore::Key* key, int* disposition, const std::string& root,
-                std::string path);
+  bool OpenRoot(IKeyStore::Key* key, int* disposition, const std::string& root, std::string path);
   void CloseKey(IKeyStore::Key* key);
 
   // One-time copy of <iniDir>/<appName>.INI below the open application key.
@@ -35,6 +34,9 @@ class CSettingsStore {
   bool SetInt(const std::string& section, const std::string& name, int value);
   std::string GetString(const std::string& section, const std::string& name,
                         const std::string& def);
+  // As GetString, for texts of up to 65535 bytes (GetString reads 259 at most).
+  std::string GetLongString(const std::string& section, const std::string& name,
+                            const std::string& def);
   bool SetString(const std::string& section, const std::string& name, const std::string& text);
 
   const std::string& KeyPath() const { return m_strKeyPath; }

@@ -115,7 +115,8 @@ TEST_F(CliTest, HelpAndErrorsThatStopBeforeATest) {
       {{"--format", "json", "x.htm"}, "--format needs --report FILE"},
       {{"--format", "xml", "--report", "r", "x.htm"}, usage}, {{"--format"}, usage},
       {{"--full", "--jobs", "0", "x.htm"}, usage}, {{"--full", "--per-host", "17", "x.htm"}, usage},
-      {{"--root", dir.Path(), "x.htm"}, usage},
+      {{"--root", dir.Path(), "x.htm"}, usage}, {{"--exclude", "x", "x.htm"}, usage},
+      {{"--full", "--exclude", "a(b", "x.htm"}, "\"a(b\" is not one"},
       {{dir / "site/none.htm"}, "The chosen file does not exist"},
       {{"--all-files", "--filter", notes},
        "No files found.\n\nWas your filter option set correctly?"},
@@ -200,6 +201,30 @@ TEST_F(CliTest, RowsAreListedUnderTheirFileAndReportsWrittenOrFailedLoudly) {
   }
 }
 
+TEST_F(CliTest, FullCheckListsLocalLinksFromTheGivenRootAndSkipsTheExcluded) {
+  ::mkdir((dir / "site/root").c_str(), 0700);
+  Page("root/there.htm", "<p id=here>");
+  std::string page = Page("index.htm",
+                          "<a href=\"/there.htm#here\">Fine</a>\n"
+                          "<a href=\"/there.htm#gone\">Gone</a>\n"
+                          "<a href=\"missing.htm?a=1&amp;b=2\">Lost</a>\n"
+                          "<a href=\"drafts/a.htm\">Draft</a>\n"
+                          "<a href=\"http://127.0.0.1:1/x\">Closed</a>\n");
+  {
+    TempSettings stored(dir / "config/linkward");  // the stored list applies too
+    stored.Store().SetString("Settings", "SkipLinks", "^file://.*/site/drafts/");
+  }
+  std::string report = dir / "report.txt";
+  CliRun run = Cli({"--full", "--root", dir / "site/root", "--exclude", "never", "--exclude",
+                    "^http://127\\.0\\.0\\.1:1/", "--report", report, page});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_TRUE(Has(run.out, "Results for " + page + ": URLs tested: 3. URL errors: 2.")) << run.out;
+  EXPECT_EQ(ScratchDir::ReadFile(report),
+            "FILE: " + page +
+                "\n/there.htm#gone\tFragment Not Found\tGone\n"
+                "missing.htm?a=1&amp;b=2\tLocal File Not Found\tLost\n");
+}
+
 TEST_F(CliTest, OptionsApplyToThisRunOnly) {
   LoopbackServer notFound(LoopbackServer::Reply(k404));
   CliRun quiet = Cli({"--mask", std::string(21, '0'), Page("a.htm", Link(notFound, "/x", "x"))});
@@ -222,16 +247,6 @@ TEST_F(CliTest, OptionsApplyToThisRunOnly) {
   EXPECT_TRUE(Has(ScratchDir::ReadFile(report), "Host Took Too Long to Respond"));
   EXPECT_EQ(Stored("Settings", "Timeout"), "<unset>");
 
-  // --full checks local links, root-relative ones from --root.
-  ::mkdir((dir / "site/root").c_str(), 0700);
-  Page("root/there.htm", "<p id=here>");
-  std::string page = Page("index.htm",
-                          "<a href=\"/there.htm#here\">Fine</a>\n"
-                          "<a href=\"/there.htm#gone\">Gone</a>\n");
-  EXPECT_EQ(Cli({"--yes", "--full", "--root", dir / "site/root", "--report", report, page}).status,
-            1);
-  EXPECT_EQ(ScratchDir::ReadFile(report),
-            "FILE: " + page + "\n/there.htm#gone\tFragment Not Found\tGone\n");
 }
 
 TEST_F(CliTest, RepairRewritesFilesAndStopsWithThree) {

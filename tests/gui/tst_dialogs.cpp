@@ -71,7 +71,9 @@ class DialogsTest : public QObject {
           "Report every defect to me (code 200 is not a defect)",
           "Report only the very worst offenders to me", "Defaults for Type A Users",
           "Defaults for Type B Users", "OK", "Cancel", "Help", "Watch Like a Hawk",
-          "Watch With One Eye Shut"}},
+          "Watch With One Eye Shut", "Full Check", "Transfers at once (1 to 256)",
+          "Transfers per host (1 to 16)",
+          "Skip links matching (one regular expression per line):"}},
         {&exportDialog,
          {"Export Bad URLs", "Export as Text file", "Export as HTML file", "Export as JSON file",
           "Export as CSV file", "Export as JUnit XML file", "Browse..."}},
@@ -135,28 +137,55 @@ class DialogsTest : public QObject {
     }
   }
 
-  void waitLimitFiveToFifty() {
-    for (auto [text, accepted] : {std::pair{"4", false},
-                                  {"5", true},
-                                  {"50", true},
-                                  {"51", false},
-                                  {"", false},
-                                  {"ten", false},
-                                  {"7.5", false}}) {
+  void boxesAreRangeCheckedAndPatternsCompiled() {
+    // Each box with its text; the others keep their valid values.
+    using Box = QWidget* (*)(PreferencesDialog&);
+    const Box timeout = [](PreferencesDialog& d) -> QWidget* { return d.TimeoutEdit(); };
+    const Box transfers = [](PreferencesDialog& d) -> QWidget* { return d.TransfersEdit(); };
+    const Box perHost = [](PreferencesDialog& d) -> QWidget* { return d.PerHostEdit(); };
+    const Box skip = [](PreferencesDialog& d) -> QWidget* { return d.SkipEdit(); };
+    const QString skipMessage = "Skip links matching: \"a(\" is not a valid regular expression.";
+    const std::tuple<Box, const char*, QString> cases[] = {
+        {timeout, "4", CPreferencesDlg::RANGE_MESSAGE},
+        {timeout, "5", ""},
+        {timeout, "50", ""},
+        {timeout, "51", CPreferencesDlg::RANGE_MESSAGE},
+        {timeout, "", CPreferencesDlg::RANGE_MESSAGE},
+        {timeout, "ten", CPreferencesDlg::RANGE_MESSAGE},
+        {timeout, "7.5", CPreferencesDlg::RANGE_MESSAGE},
+        {transfers, "256", ""},
+        {transfers, "257", CPreferencesDlg::TRANSFERS_MESSAGE},
+        {perHost, "16", ""},
+        {perHost, "17", CPreferencesDlg::PER_HOST_MESSAGE},
+        {skip, "ok\n\na(", skipMessage},
+        {skip, "^https?://intranet/\n\\.pdf$", ""},
+    };
+    for (const auto& [box, text, message] : cases) {
       m_messages.clear();
       CPreferencesDlg model(f->view.FilterMask(), f->view.OutcomeTexts());
       model.m_nTimeout = 15;
       PreferencesDialog dialog(model);
       QVERIFY(Show(dialog));
-      dialog.TimeoutEdit()->setText(text);
+      QCOMPARE(dialog.TransfersEdit()->text(), QString("128"));
+      QCOMPARE(dialog.PerHostEdit()->text(), QString("2"));
+      QWidget* edit = box(dialog);
+      if (auto* line = qobject_cast<QLineEdit*>(edit)) line->setText(text);
+      if (auto* plain = qobject_cast<QPlainTextEdit*>(edit)) plain->setPlainText(text);
       Click(&dialog, "OK");
+      const bool accepted = message.isEmpty();
       QVERIFY2(dialog.isVisible() != accepted, text);
-      QCOMPARE(model.m_nTimeout, accepted ? QString(text).toInt() : 15);
-      QCOMPARE(m_messages, accepted ? QStringList() : QStringList{CPreferencesDlg::RANGE_MESSAGE});
-      if (accepted) continue;
-      // The wait limit box is ready for a new entry.
-      QCOMPARE(dialog.TimeoutEdit()->selectedText(), QString(text));
-      QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog.TimeoutEdit()));
+      QCOMPARE(m_messages, accepted ? QStringList() : QStringList{message});
+      if (accepted) {
+        QCOMPARE(model.m_nTimeout, box == timeout ? QString(text).toInt() : 15);
+        QCOMPARE(model.m_nTransfers, box == transfers ? QString(text).toInt() : 128);
+        QCOMPARE(model.m_nPerHost, box == perHost ? QString(text).toInt() : 2);
+        QCOMPARE(model.m_skipPatterns.size(), box == skip ? 2u : 0u);
+        continue;
+      }
+      // The refused box is ready for a new entry.
+      QCOMPARE(QApplication::focusWidget(), edit);
+      if (auto* line = qobject_cast<QLineEdit*>(edit))
+        QCOMPARE(line->selectedText(), QString(text));
     }
   }
 
@@ -167,8 +196,12 @@ class DialogsTest : public QObject {
         PreferencesDialog dialog(model);
         QTimer::singleShot(0, &dialog, [&] {
           QCOMPARE(dialog.TimeoutEdit()->text(), QString("15"));
+          QCOMPARE(dialog.SkipEdit()->toPlainText(), QString());
           QTest::mouseClick(dialog.OneEyeButton(), Qt::LeftButton);
           dialog.TimeoutEdit()->setText("30");
+          dialog.TransfersEdit()->setText("64");
+          dialog.PerHostEdit()->setText("3");
+          dialog.SkipEdit()->setPlainText("^https://intranet/\r\n\nlinkedin\\.com\n");
           Click(&dialog, ok ? "OK" : "Cancel");
         });
         return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
@@ -181,6 +214,11 @@ class DialogsTest : public QObject {
                std::string(ok ? CPreferencesDlg::ONE_EYE_MASK : "none"));
       QCOMPARE(settings.GetInt("Settings", "Timeout", 0), ok ? 30 : 0);
       QCOMPARE(f->view.WaitLimitSeconds(), ok ? 30 : 15);
+      QCOMPARE(settings.GetInt("Settings", "FullTransfers", 0), ok ? 64 : 0);
+      QCOMPARE(settings.GetInt("Settings", "FullPerHost", 0), ok ? 3 : 0);
+      QCOMPARE(settings.GetString("Settings", "SkipLinks", "none"),
+               std::string(ok ? "^https://intranet/\nlinkedin\\.com" : "none"));
+      QCOMPARE(f->view.GetFullCheckOptions().maxTransfers, ok ? 64 : 128);
     }
   }
 

@@ -20,6 +20,7 @@
 #include "platform/AppDirs.h"
 #include "results/ResultRows.h"
 #include "settings/SettingsStore.h"
+#include "support/HttpTestServer.h"
 #include "support/LoopbackServer.h"
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
@@ -104,7 +105,7 @@ class TestMainFrame : public QObject {
   }
 
   // Runs Select File(s), filling the dialog as a user would.
-  void SelectFiles(const std::string& path, bool allFiles) {
+  void SelectFiles(const std::string& path, bool allFiles, bool full = false) {
     bool seen = false;
     QTimer::singleShot(0, this, [&] {
       auto* dialog = qobject_cast<SelectFilesDialog*>(QApplication::activeModalWidget());
@@ -115,6 +116,10 @@ class TestMainFrame : public QObject {
                QStringLiteral("Only test files with extensions like \"htm\" or similar"));
       dialog->PathEdit()->setText(QString::fromStdString(path));
       if (dialog->AllFilesBox()->isChecked() != allFiles) dialog->AllFilesBox()->click();
+      QCOMPARE(dialog->FullCheckBox()->text(),
+               QStringLiteral("Full check: also https://, local and #fragment links, many at a "
+                              "time"));
+      if (dialog->FullCheckBox()->isChecked() != full) dialog->FullCheckBox()->click();
       dialog->OkButton()->click();
     });
     m_app->MainFrame()->SelectFilesAction()->trigger();
@@ -328,6 +333,76 @@ class TestMainFrame : public QObject {
     // The choices are remembered for the next test.
     QCOMPARE(Settings().GetString("FileSel", "Starter", ""), first);
     QCOMPARE(Settings().GetInt("FileSel", "AllFiles", 0), 1);
+  }
+
+  void fullCheckThroughSelectFiles() {
+    // Two hosts; "/ok..." answers 200, anything else 404, after a pause so
+    // the window is seen while checks are waiting.
+    auto handler = [](const std::string&, const std::string& path) {
+      HttpTestServer::Answer answer(path.rfind("/ok", 0) == 0 ? 200 : 404);
+      answer.delayMs = 20;
+      return answer;
+    };
+    HttpTestServer two("127.0.0.2", handler);
+    HttpTestServer three("127.0.0.3", handler);
+    QVERIFY(QDir(QString::fromStdString(m_dir->Path())).mkdir("site"));
+    std::string links;
+    for (int i = 0; i < 40; ++i) {
+      const HttpTestServer& server = i % 2 ? three : two;
+      links += Anchor(QString::fromStdString(server.Url("/ok" + std::to_string(i))), "fine");
+    }
+    const std::string first = m_dir->WriteFile(
+        "site/a.htm", "<h1 id=top2>x</h1>\n" + links +
+                          Anchor(QString::fromStdString(two.Url("/gone")), "Gone") +
+                          Anchor("b.htm#nowhere", "No such place") +
+                          Anchor(QString::fromStdString(three.Url("/private/x")), "Skipped"));
+    const std::string second = m_dir->WriteFile(
+        "site/b.htm", Anchor("a.htm#top2", "Back") + Anchor("c.htm", "Never written"));
+    const QString firstName = QString::fromStdString(first);
+    const QString secondName = QString::fromStdString(second);
+
+    CMainFrame* main = Start();
+    QVERIFY(main);
+    Settings().SetString("Settings", "SkipLinks", "/private/");
+    Settings().SetInt("Settings", "FullPerHost", 4);
+    Stop();  // the stored choices are read at start
+    main = Start();
+    QVERIFY(main);
+    SelectFiles(first, true, true);
+    QVERIFY(View().IsTestRunning() && View().FullCheck());
+    QCOMPARE(Settings().GetInt("FileSel", "FullCheck", 0), 1);
+    QPointer<ProgressWindow> window = main->Frame().Progress();
+    QVERIFY(window && window->isVisible());
+    QTRY_COMPARE(window->FileTotal()->text(), QStringLiteral("2"));
+    QCOMPARE(main->Pane(1)->text(), QStringLiteral("Checking links"));
+    QTRY_VERIFY(main->Pane(2)->text().endsWith(" remote checks waiting"));
+    QVERIFY(main->StopAction()->isEnabled() && !main->SelectFilesAction()->isEnabled());
+
+    QTRY_VERIFY_WITH_TIMEOUT(!View().IsTestRunning(), 30000);
+    QTRY_VERIFY(window.isNull());
+    QCOMPARE(two.MaxOpen() <= 4 && three.MaxOpen() <= 4, true);
+    QCOMPARE(three.RequestCount("/private/x"), 0);
+    const QStringList expected = {
+        QString::fromStdString(two.Url("/gone")) + "|HTTP Code 404 Not Found|Gone|" + firstName,
+        "b.htm#nowhere|Fragment Not Found|No such place|" + firstName,
+        "c.htm|Local File Not Found|Never written|" + secondName};
+    QStringList rows;
+    ResultsModel* model = main->Model();
+    for (int r = 0; r < model->rowCount(); ++r) {
+      QStringList cells;
+      for (int c = 0; c < 4; ++c) cells << model->index(r, c).data().toString();
+      rows << cells.join('|');
+    }
+    QCOMPARE(rows, expected);
+    const QString log = main->Log()->Text();
+    QVERIFY2(log.contains("Results for " + firstName +
+                          ": URLs tested: 42. URL errors: 2.\n\nTesting: " + secondName + "\n"),
+             qPrintable(log));
+    QVERIFY(log.contains("Results for " + secondName +
+                         ": URLs tested: 2. URL errors: 1.\n\nEnd of test: "));
+    QCOMPARE(main->Pane(1)->text(), QStringLiteral("Search Complete"));
+    QCOMPARE(main->Pane(2)->text(), QString());
+    QVERIFY(main->SelectFilesAction()->isEnabled() && main->RepairAction()->isEnabled());
   }
 
   void stopDuringAProbeThenCloseDuringATest() {

@@ -1,7 +1,12 @@
-// The rules of the Export and Select File(s) dialogs.
+// The rules of the Export, Select File(s) and Preferences dialogs, and the
+// full check's choices as the view stores and reads them.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include "engine/LinkwardView.h"
+#include "platform/PollEventLoop.h"
 #include "settings/ExportDlg.h"
+#include "settings/PreferencesDlg.h"
 #include "settings/SelectFilesDlg.h"
 #include "support/RecordingFrame.h"
 #include "support/ScratchDir.h"
@@ -130,6 +135,106 @@ TEST_F(SelectFilesDlgTest, BrowseTakesTheChosenFileAndKeepsTheOptions) {
   EXPECT_TRUE(m_dlg.ValidateOnOK());
   m_dlg.m_strPath += 'a';
   EXPECT_FALSE(m_dlg.ValidateOnOK());
+}
+
+TEST(PreferencesDlg, FullCheckBoxesAreTakenOrRefusedInTheirOrder) {
+  using Field = CPreferencesDlg::FullField;
+  const std::string tooLong(CPreferencesDlg::MAX_SKIP_TEXT + 1, 'x');
+  // {transfers, per host, skip list, refused box, message}
+  const std::tuple<const char*, const char*, std::string, Field, std::string> cases[] = {
+      {"1", "1", "", Field::None, ""},
+      {" 256 ", "16", "a\r\n\r\nb", Field::None, ""},
+      {"0", "0", "(", Field::Transfers, CPreferencesDlg::TRANSFERS_MESSAGE},
+      {"257", "2", "", Field::Transfers, CPreferencesDlg::TRANSFERS_MESSAGE},
+      {"12x", "2", "", Field::Transfers, CPreferencesDlg::TRANSFERS_MESSAGE},
+      {"128", "0", "", Field::PerHost, CPreferencesDlg::PER_HOST_MESSAGE},
+      {"128", "17", "", Field::PerHost, CPreferencesDlg::PER_HOST_MESSAGE},
+      {"128", "2", "fine\n[z-a]", Field::SkipList,
+       "Skip links matching: \"[z-a]\" is not a valid regular expression."},
+      {"128", "2", tooLong, Field::SkipList,
+       "The list of links to skip is too long: it may hold at most 65535 characters."},
+  };
+  std::string mask(21, '0');
+  CPreferencesDlg::RowTexts texts;
+  for (const auto& [transfers, perHost, skip, field, expected] : cases) {
+    CPreferencesDlg dlg(mask, texts);
+    dlg.m_skipPatterns = {"old"};
+    std::string message;
+    EXPECT_EQ(dlg.ValidateFullCheck(transfers, perHost, skip, &message), field) << transfers;
+    EXPECT_EQ(message, expected);
+    if (field == Field::None) {
+      EXPECT_EQ(dlg.m_nTransfers * 100 + dlg.m_nPerHost,
+                std::stoi(transfers) * 100 + std::stoi(perHost));
+      EXPECT_EQ(dlg.m_skipPatterns.size(), skip.empty() ? 0u : 2u);
+    } else {  // a refusal changes nothing
+      EXPECT_EQ(dlg.m_nTransfers * 100 + dlg.m_nPerHost, 128 * 100 + 2);
+      EXPECT_EQ(dlg.m_skipPatterns, std::vector<std::string>{"old"});
+    }
+  }
+}
+
+class FullCheckChoicesTest : public ::testing::Test {
+ protected:
+  FullCheckChoicesTest() { ::mkdir((m_dir / "scratch").c_str(), 0700); }
+  std::unique_ptr<CLinkwardView> NewView() {
+    return std::make_unique<CLinkwardView>(m_settings, m_frame, m_loop, m_dir / "scratch");
+  }
+  ScratchDir m_dir;
+  TempSettings m_temp{m_dir.Path()};
+  CSettingsStore& m_settings = m_temp.Store();
+  RecordingFrame m_frame;
+  CPollEventLoop m_loop{true};
+};
+
+TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
+  auto view = NewView();
+  EXPECT_EQ(view->GetFullCheckOptions().maxTransfers, 128);
+  EXPECT_EQ(view->GetFullCheckOptions().maxPerHost, 2);
+  // A list longer than a short setting holds.
+  std::vector<std::string> patterns;
+  for (int i = 0; i < 40; ++i)
+    patterns.push_back("^https?://host" + std::to_string(i) + "\\.test/");
+  const std::string list = JoinPatternLines(patterns);
+  ASSERT_GT(list.size(), 300u);
+  m_frame.onPreferences = [&](CPreferencesDlg& dlg) {
+    EXPECT_EQ(dlg.m_nTransfers * 100 + dlg.m_nPerHost, 128 * 100 + 2);
+    std::string message;
+    EXPECT_EQ(dlg.ValidateFullCheck("64", "4", list + "\n", &message),
+              CPreferencesDlg::FullField::None);
+    return dlg.OnOK("15") ? IDOK : IDCANCEL;
+  };
+  view->OnPreferences();
+  EXPECT_EQ(view->GetFullCheckOptions().skipPatterns, patterns);  // in force at once
+  view = NewView();
+  EXPECT_EQ(view->GetFullCheckOptions().maxTransfers, 64);
+  EXPECT_EQ(view->GetFullCheckOptions().maxPerHost, 4);
+  EXPECT_EQ(view->GetFullCheckOptions().skipPatterns, patterns);
+
+  // Stored numbers out of range read as the defaults.
+  m_settings.SetInt("Settings", "FullTransfers", 0);
+  m_settings.SetInt("Settings", "FullPerHost", 17);
+  view = NewView();
+  EXPECT_EQ(view->GetFullCheckOptions().maxTransfers, 128);
+  EXPECT_EQ(view->GetFullCheckOptions().maxPerHost, 2);
+}
+
+TEST_F(FullCheckChoicesTest, TheSelectFilesBoxIsStoredBesideTheOthersAndStartsTheFullCheck) {
+  auto view = NewView();
+  const std::string page = m_dir.WriteFile("index.htm", "<a href='#top'>top</a>");
+  int shown = -1;
+  m_frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {
+    shown = dlg.m_nFullCheck;
+    dlg.m_strPath = page;
+    dlg.m_nFullCheck = 1;
+    return IDOK;
+  };
+  view->OnSelectFiles();
+  EXPECT_EQ(shown, 0);  // off on a fresh store
+  EXPECT_EQ(m_settings.GetInt("FileSel", "FullCheck", 0), 1);
+  EXPECT_NE(view->FullCheck(), nullptr);
+  m_loop.RunUntil([&] { return !view->IsTestRunning(); });
+  view->OnSelectFiles();
+  EXPECT_EQ(shown, 1);
 }
 
 }  // namespace
