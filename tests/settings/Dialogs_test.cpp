@@ -38,7 +38,7 @@ TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitively) {
   }
 }
 
-TEST(ExportDlg, BrowseOffersTheFormatsExtensionAndFilter) {
+TEST(ExportDlg, BrowseOffersTheFormatsFilterOrKeepsThePathAndLongPathsAreRefused) {
   const std::tuple<int, const char*, const char*> cases[] = {
       {0, "txt", "Text Files (*.txt)|*.txt| All Files (*.*)|*.*||"},
       {1, "html", "HTML Files (*.html)|*.html| All Files (*.*)|*.*||"},
@@ -63,10 +63,7 @@ TEST(ExportDlg, BrowseOffersTheFormatsExtensionAndFilter) {
     EXPECT_EQ(offered, (std::vector<std::string>{"results.txt", ext, filter}));
     EXPECT_EQ(dlg.m_strExportPath, "/home/ada/chosen.out");
   }
-}
-
-TEST(ExportDlg, CancelledBrowseKeepsThePathAndLongPathsAreRefused) {
-  RecordingFrame frame;
+  RecordingFrame frame;  // no file chosen
   CExportDlg dlg(frame);
   dlg.m_strExportPath = "results.txt";
   dlg.OnBrowse();
@@ -79,12 +76,22 @@ TEST(ExportDlg, CancelledBrowseKeepsThePathAndLongPathsAreRefused) {
 
 class SelectFilesDlgTest : public ::testing::Test {
  protected:
+  SelectFilesDlgTest() { ::mkdir((m_dir / "scratch").c_str(), 0700); }
+  std::unique_ptr<CLinkwardView> NewView() {
+    return std::make_unique<CLinkwardView>(m_settings, m_frame, m_loop, m_dir / "scratch");
+  }
+  // Transfers at once and per host, as 100 * transfers + per host.
+  static int Numbers(const CLinkwardView& view) {
+    return view.GetFullCheckOptions().maxTransfers * 100 + view.GetFullCheckOptions().maxPerHost;
+  }
   ScratchDir m_dir;
   TempSettings m_temp{m_dir.Path()};
   CSettingsStore& m_settings = m_temp.Store();
   RecordingFrame m_frame;
+  CPollEventLoop m_loop{true};
   CSelectFilesDlg m_dlg{m_settings, m_frame};
 };
+using FullCheckChoicesTest = SelectFilesDlgTest;
 
 TEST_F(SelectFilesDlgTest, SubDirectoriesCheckOtherFilesButNotTheOtherWayRound) {
   m_dlg.m_nRecurse = 1;
@@ -99,21 +106,13 @@ TEST_F(SelectFilesDlgTest, SubDirectoriesCheckOtherFilesButNotTheOtherWayRound) 
   EXPECT_EQ(m_dlg.m_nAllFiles, 1);
 }
 
-TEST_F(SelectFilesDlgTest, BrowseStartsInTheDirectoryOfTheLastFileTested) {
+TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile) {
   EXPECT_EQ(m_dlg.BrowseInitialName(), "*.*");
-  const std::pair<const char*, const char*> cases[] = {
-      {"/web/index.htm", "/web/*.*"},
-      {"/index.htm", "/*.*"},
-      {"index.htm", "*.*"},
-      {"", "*.*"},
-  };
-  for (const auto& [starter, initial] : cases) {
+  for (const auto& [starter, initial] : {std::pair{"/index.htm", "/*.*"}, {"index.htm", "*.*"},
+                                         {"", "*.*"}}) {
     ASSERT_TRUE(m_settings.SetString("FileSel", "Starter", starter));
     EXPECT_EQ(m_dlg.BrowseInitialName(), initial) << starter;
   }
-}
-
-TEST_F(SelectFilesDlgTest, BrowseTakesTheChosenFileAndKeepsTheOptions) {
   ASSERT_TRUE(m_settings.SetString("FileSel", "Starter", "/web/index.htm"));
   m_dlg.m_strPath = "/typed/by/hand.htm";
   m_dlg.m_nFilter = 1;
@@ -173,23 +172,9 @@ TEST(PreferencesDlg, FullCheckBoxesAreTakenOrRefusedInTheirOrder) {
   }
 }
 
-class FullCheckChoicesTest : public ::testing::Test {
- protected:
-  FullCheckChoicesTest() { ::mkdir((m_dir / "scratch").c_str(), 0700); }
-  std::unique_ptr<CLinkwardView> NewView() {
-    return std::make_unique<CLinkwardView>(m_settings, m_frame, m_loop, m_dir / "scratch");
-  }
-  ScratchDir m_dir;
-  TempSettings m_temp{m_dir.Path()};
-  CSettingsStore& m_settings = m_temp.Store();
-  RecordingFrame m_frame;
-  CPollEventLoop m_loop{true};
-};
-
 TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
   auto view = NewView();
-  EXPECT_EQ(view->GetFullCheckOptions().maxTransfers, 128);
-  EXPECT_EQ(view->GetFullCheckOptions().maxPerHost, 2);
+  EXPECT_EQ(Numbers(*view), 128 * 100 + 2);
   // A list longer than a short setting holds.
   std::vector<std::string> patterns;
   for (int i = 0; i < 40; ++i)
@@ -206,16 +191,13 @@ TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
   view->OnPreferences();
   EXPECT_EQ(view->GetFullCheckOptions().skipPatterns, patterns);  // in force at once
   view = NewView();
-  EXPECT_EQ(view->GetFullCheckOptions().maxTransfers, 64);
-  EXPECT_EQ(view->GetFullCheckOptions().maxPerHost, 4);
+  EXPECT_EQ(Numbers(*view), 64 * 100 + 4);
   EXPECT_EQ(view->GetFullCheckOptions().skipPatterns, patterns);
 
   // Stored numbers out of range read as the defaults.
   m_settings.SetInt("Settings", "FullTransfers", 0);
   m_settings.SetInt("Settings", "FullPerHost", 17);
-  view = NewView();
-  EXPECT_EQ(view->GetFullCheckOptions().maxTransfers, 128);
-  EXPECT_EQ(view->GetFullCheckOptions().maxPerHost, 2);
+  EXPECT_EQ(Numbers(*NewView()), 128 * 100 + 2);
 }
 
 TEST_F(FullCheckChoicesTest, TheSelectFilesBoxIsStoredBesideTheOthersAndStartsTheFullCheck) {
