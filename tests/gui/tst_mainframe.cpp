@@ -60,6 +60,29 @@ QStringList Texts(const QList<QAction*>& actions, bool tips = false) {
   return texts;
 }
 
+// The view's commands that are on, by their toolbar tips.
+QStringList Enabled(CMainFrame* main) {
+  QStringList on;
+  for (QAction* action : {main->SelectFilesAction(), main->ExportAction(), main->RepairAction(),
+                          main->PreferencesAction(), main->StopAction()})
+    if (action->isEnabled()) on << action->toolTip();
+  return on;
+}
+
+// The connection and method panes.
+QStringList Panes(CMainFrame* main) { return {main->Pane(1)->text(), main->Pane(2)->text()}; }
+
+// The list's rows, their four cells joined by '|'.
+QStringList Rows(ResultsModel* model) {
+  QStringList rows;
+  for (int r = 0; r < model->rowCount(); ++r) {
+    QStringList cells;
+    for (int c = 0; c < 4; ++c) cells << model->index(r, c).data().toString();
+    rows << cells.join('|');
+  }
+  return rows;
+}
+
 }  // namespace
 
 class TestMainFrame : public QObject {
@@ -229,13 +252,9 @@ class TestMainFrame : public QObject {
         {main->StopAction(), "Stop"}};
     for (auto [action, tip] : tips) QCOMPARE(action->statusTip(), QString(tip));
     QCOMPARE(main->Pane(0)->text(), QStringLiteral("For Help, press F1"));
-    QCOMPARE(main->Pane(1)->text(), QString("Connection Status") + QString(41, ' '));
-    QCOMPARE(main->Pane(2)->text(), QString("HTTP Method Status") + QString(17, ' '));
-
-    // Before a test: only Select File(s) and Preferences of the view's commands.
-    QVERIFY(main->SelectFilesAction()->isEnabled() && main->PreferencesAction()->isEnabled());
-    QVERIFY(!main->StopAction()->isEnabled());
-    QVERIFY(!main->ExportAction()->isEnabled() && !main->RepairAction()->isEnabled());
+    QCOMPARE(Panes(main), (QStringList{QString("Connection Status") + QString(41, ' '),
+                                       QString("HTTP Method Status") + QString(17, ' ')}));
+    QCOMPARE(Enabled(main), (QStringList{"Test File", "Preferences"}));  // before a test
     // Nothing stored: each column gets 9/40 of the list's width; the log uses the list's font.
     const int width = main->ResultsView()->viewport()->width();
     for (int col = 0; col < 4; ++col)
@@ -303,15 +322,11 @@ class TestMainFrame : public QObject {
     QTRY_VERIFY(window.isNull());  // the window is gone, not just hidden
 
     // Two reported rows, in file order, in the list.
-    ResultsModel* model = main->Model();
-    QCOMPARE(model->rowCount(), 2);
-    QCOMPARE(model->index(0, COL_URL).data().toString(), Url(server, "/missing-one"));
-    QCOMPARE(model->index(0, COL_REASON).data().toString(),
-             QString::fromStdString(View().OutcomeText(OutcomeKind(404))));
-    QCOMPARE(model->index(0, COL_SITE).data().toString(), QStringLiteral("Lost page"));
-    QCOMPARE(model->index(0, COL_FILE).data().toString(), firstName);
-    QCOMPARE(model->index(1, COL_URL).data().toString(), Url(server, "/missing-two"));
-    QCOMPARE(model->index(1, COL_FILE).data().toString(), secondName);
+    QCOMPARE(Rows(main->Model()),
+             (QStringList{Url(server, "/missing-one") + "|HTTP Code 404 Not Found|Lost page|" +
+                              firstName,
+                          Url(server, "/missing-two") + "|HTTP Code 404 Not Found|Gone too|" +
+                              secondName}));
     QCOMPARE(Paths(server), (QStringList{"/ok", "/missing-one", "/missing-two"}));
 
     const QString log = main->Log()->Text();
@@ -324,12 +339,10 @@ class TestMainFrame : public QObject {
              qPrintable(log));
     QVERIFY(!log.contains('\r'));
 
-    QCOMPARE(main->Pane(1)->text(), QStringLiteral("Search Complete"));
-    QCOMPARE(main->Pane(2)->text(), QString());
+    QCOMPARE(Panes(main), (QStringList{"Search Complete", ""}));
     QCOMPARE(m_beeps, QList<unsigned>{0});
     QCOMPARE(main->ActivityBar()->value(), 0);
-    QVERIFY(main->SelectFilesAction()->isEnabled() && !main->StopAction()->isEnabled());
-    QVERIFY(main->ExportAction()->isEnabled() && main->RepairAction()->isEnabled());
+    QCOMPARE(Enabled(main), (QStringList{"Test File", "Export", "Repair", "Preferences"}));
     // The choices are remembered for the next test.
     QCOMPARE(Settings().GetString("FileSel", "Starter", ""), first);
     QCOMPARE(Settings().GetInt("FileSel", "AllFiles", 0), 1);
@@ -361,12 +374,12 @@ class TestMainFrame : public QObject {
     const QString firstName = QString::fromStdString(first);
     const QString secondName = QString::fromStdString(second);
 
+    {  // the stored choices are read at start
+      TempSettings seed(m_dir->Path());
+      seed.Store().SetString("Settings", "SkipLinks", "/private/");
+      seed.Store().SetInt("Settings", "FullPerHost", 4);
+    }
     CMainFrame* main = Start();
-    QVERIFY(main);
-    Settings().SetString("Settings", "SkipLinks", "/private/");
-    Settings().SetInt("Settings", "FullPerHost", 4);
-    Stop();  // the stored choices are read at start
-    main = Start();
     QVERIFY(main);
     SelectFiles(first, true, true);
     QVERIFY(View().IsTestRunning() && View().FullCheck());
@@ -376,7 +389,7 @@ class TestMainFrame : public QObject {
     QTRY_COMPARE(window->FileTotal()->text(), QStringLiteral("2"));
     QCOMPARE(main->Pane(1)->text(), QStringLiteral("Checking links"));
     QTRY_VERIFY(main->Pane(2)->text().endsWith(" remote checks waiting"));
-    QVERIFY(main->StopAction()->isEnabled() && !main->SelectFilesAction()->isEnabled());
+    QCOMPARE(Enabled(main), (QStringList{"Preferences", "Stop"}));
 
     QTRY_VERIFY_WITH_TIMEOUT(!View().IsTestRunning(), 30000);
     QTRY_VERIFY(window.isNull());
@@ -386,23 +399,15 @@ class TestMainFrame : public QObject {
         QString::fromStdString(two.Url("/gone")) + "|HTTP Code 404 Not Found|Gone|" + firstName,
         "b.htm#nowhere|Fragment Not Found|No such place|" + firstName,
         "c.htm|Local File Not Found|Never written|" + secondName};
-    QStringList rows;
-    ResultsModel* model = main->Model();
-    for (int r = 0; r < model->rowCount(); ++r) {
-      QStringList cells;
-      for (int c = 0; c < 4; ++c) cells << model->index(r, c).data().toString();
-      rows << cells.join('|');
-    }
-    QCOMPARE(rows, expected);
+    QCOMPARE(Rows(main->Model()), expected);
     const QString log = main->Log()->Text();
     QVERIFY2(log.contains("Results for " + firstName +
                           ": URLs tested: 42. URL errors: 2.\n\nTesting: " + secondName + "\n"),
              qPrintable(log));
     QVERIFY(log.contains("Results for " + secondName +
                          ": URLs tested: 2. URL errors: 1.\n\nEnd of test: "));
-    QCOMPARE(main->Pane(1)->text(), QStringLiteral("Search Complete"));
-    QCOMPARE(main->Pane(2)->text(), QString());
-    QVERIFY(main->SelectFilesAction()->isEnabled() && main->RepairAction()->isEnabled());
+    QCOMPARE(Panes(main), (QStringList{"Search Complete", ""}));
+    QCOMPARE(Enabled(main), (QStringList{"Test File", "Export", "Repair", "Preferences"}));
   }
 
   void stopDuringAProbeThenCloseDuringATest() {
@@ -415,20 +420,16 @@ class TestMainFrame : public QObject {
     SelectFiles(page, false);
     QTRY_VERIFY_WITH_TIMEOUT(View().AwaitingReply(), 10000);
     QTRY_COMPARE(Paths(server), QStringList{"/silent"});
-    // While a test runs only Stop and Preferences of the view's commands are on.
-    QVERIFY(main->StopAction()->isEnabled() && main->PreferencesAction()->isEnabled());
-    QVERIFY(!main->SelectFilesAction()->isEnabled() && !main->RepairAction()->isEnabled());
+    QCOMPARE(Enabled(main), (QStringList{"Preferences", "Stop"}));
     main->StopAction()->trigger();
 
     QVERIFY(!View().IsTestRunning());
     QVERIFY(!main->Frame().Progress());
     QVERIFY(main->Log()->Text().endsWith("Testing Stopped by User\n"));
-    QCOMPARE(main->Pane(1)->text(), QStringLiteral("Connection Status"));
-    QCOMPARE(main->Pane(2)->text(), QStringLiteral("HTTP Method Status"));
+    QCOMPARE(Panes(main), (QStringList{"Connection Status", "HTTP Method Status"}));
     QVERIFY(m_beeps.isEmpty());
     QCOMPARE(main->Model()->rowCount(), 0);
-    QVERIFY(main->SelectFilesAction()->isEnabled() && !main->StopAction()->isEnabled());
-    QVERIFY(main->RepairAction()->isEnabled() && !main->ExportAction()->isEnabled());
+    QCOMPARE(Enabled(main), (QStringList{"Test File", "Repair", "Preferences"}));
     QTest::qWait(300);  // nothing more happens after Stop
     QCOMPARE(server.ConnectionCount(), 1);
 
@@ -447,7 +448,7 @@ class TestMainFrame : public QObject {
     QVERIFY(!QDir(scratch).exists());
   }
 
-  void closeWithUnrepairedRowsAsksAndStoresWidths() {
+  void fileAcceleratorsChangeNothingAndCloseWithUnrepairedRowsAsks() {
     CMainFrame* main = Start();
     QVERIFY(main);
     for (const char* url : {"http://a.example/", "http://b.example/", "http://c.example/"}) {
@@ -455,6 +456,16 @@ class TestMainFrame : public QObject {
       View().AddResultText("HTTP Code 404 Not Found", 1);
       View().AddResultText("site", 2);
     }
+    View().AppendLog("kept");  // a line without its end gets one
+    const QDir dir(QString::fromStdString(m_dir->Path()));
+    const QStringList files = dir.entryList(QDir::Files);
+    for (Qt::Key key : {Qt::Key_N, Qt::Key_O, Qt::Key_S})
+      QTest::keyClick(main, key, Qt::ControlModifier);
+    QCOMPARE(main->Model()->rowCount(), 3);
+    QCOMPARE(main->Log()->Text(), QStringLiteral("kept\n"));
+    QCOMPARE(dir.entryList(QDir::Files), files);
+    QVERIFY(m_boxes.isEmpty());
+
     View().Rows().SetItemData(1, WithRepairedMark(0));
     for (int col = 0; col < 4; ++col) main->ResultsView()->setColumnWidth(col, 101 + col);
 
@@ -464,8 +475,9 @@ class TestMainFrame : public QObject {
     QCOMPARE(m_boxes,
              QStringList{"Not all of the bad URLs have been repaired\n\nDo you want to quit?"});
     // The repaired row is gone already; the widths are not stored.
-    QCOMPARE(main->Model()->rowCount(), 2);
-    QCOMPARE(main->Model()->index(1, 0).data().toString(), QStringLiteral("http://c.example/"));
+    QCOMPARE(Rows(main->Model()),
+             (QStringList{"http://a.example/|HTTP Code 404 Not Found|site|",
+                          "http://c.example/|HTTP Code 404 Not Found|site|"}));
     QCOMPARE(Settings().GetInt("Grid", "col0", -1), -1);
     QCOMPARE(main->Frame().WaitCursorDepth(), 0);
 
@@ -510,21 +522,6 @@ class TestMainFrame : public QObject {
     // Texts that are not UTF-8 show as Latin-1 rather than being lost.
     View().AddResultText("http://host/caf\xe9", 0);
     QCOMPARE(model->index(0, 0).data().toString(), QString::fromUtf8("http://host/caf\u00e9"));
-  }
-
-  void fileAcceleratorsChangeNothing() {
-    CMainFrame* main = Start();
-    QVERIFY(main);
-    View().AddResultText("http://a/", 0);
-    View().AppendLog("kept");  // a line without its end gets one
-    const QDir dir(QString::fromStdString(m_dir->Path()));
-    const QStringList before = dir.entryList(QDir::Files);
-    for (Qt::Key key : {Qt::Key_N, Qt::Key_O, Qt::Key_S})
-      QTest::keyClick(main, key, Qt::ControlModifier);
-    QCOMPARE(main->Model()->rowCount(), 1);
-    QCOMPARE(main->Log()->Text(), QStringLiteral("kept\n"));
-    QCOMPARE(dir.entryList(QDir::Files), before);
-    QVERIFY(m_boxes.isEmpty());
   }
 };
 
