@@ -70,7 +70,9 @@ QStringList Enabled(CMainFrame* main) {
 }
 
 // The connection and method panes.
-QStringList Panes(CMainFrame* main) { return {main->Pane(1)->text(), main->Pane(2)->text()}; }
+QStringList Panes(CMainFrame* main) {
+  return {main->Pane(1)->text(), main->Pane(2)->text()};
+}
 
 // The list's rows, their four cells joined by '|'.
 QStringList Rows(ResultsModel* model) {
@@ -311,10 +313,9 @@ class TestMainFrame : public QObject {
 
     // Two reported rows, in file order, in the list.
     QCOMPARE(Rows(main->Model()),
-             (QStringList{Url(server, "/missing-one") + "|HTTP Code 404 Not Found|Lost page|" +
-                              firstName,
-                          Url(server, "/missing-two") + "|HTTP Code 404 Not Found|Gone too|" +
-                              secondName}));
+             (QStringList{
+                 Url(server, "/missing-one") + "|HTTP Code 404 Not Found|Lost page|" + firstName,
+                 Url(server, "/missing-two") + "|HTTP Code 404 Not Found|Gone too|" + secondName}));
     QCOMPARE(Paths(server), (QStringList{"/ok", "/missing-one", "/missing-two"}));
 
     const QString log = main->Log()->Text();
@@ -463,9 +464,8 @@ class TestMainFrame : public QObject {
     QCOMPARE(m_boxes,
              QStringList{"Not all of the bad URLs have been repaired\n\nDo you want to quit?"});
     // The repaired row is gone already; the widths are not stored.
-    QCOMPARE(Rows(main->Model()),
-             (QStringList{"http://a.example/|HTTP Code 404 Not Found|site|",
-                          "http://c.example/|HTTP Code 404 Not Found|site|"}));
+    QCOMPARE(Rows(main->Model()), (QStringList{"http://a.example/|HTTP Code 404 Not Found|site|",
+                                               "http://c.example/|HTTP Code 404 Not Found|site|"}));
     QCOMPARE(Settings().GetInt("Grid", "col0", -1), -1);
     QCOMPARE(main->Frame().WaitCursorDepth(), 0);
 

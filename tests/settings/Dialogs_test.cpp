@@ -108,8 +108,8 @@ TEST_F(SelectFilesDlgTest, SubDirectoriesCheckOtherFilesButNotTheOtherWayRound) 
 
 TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile) {
   EXPECT_EQ(m_dlg.BrowseInitialName(), "*.*");
-  for (const auto& [starter, initial] : {std::pair{"/index.htm", "/*.*"}, {"index.htm", "*.*"},
-                                         {"", "*.*"}}) {
+  for (const auto& [starter, initial] :
+       {std::pair{"/index.htm", "/*.*"}, {"index.htm", "*.*"}, {"", "*.*"}}) {
     ASSERT_TRUE(m_settings.SetString("FileSel", "Starter", starter));
     EXPECT_EQ(m_dlg.BrowseInitialName(), initial) << starter;
   }
