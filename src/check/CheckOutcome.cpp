@@ -60,9 +60,9 @@ std::string CheckReasonText(unsigned code) {
 
 bool CheckReported(const std::string& mask, unsigned code) {
   if (code == CHECK_FOUND) return false;
-  unsigned described = code;
-  if (code == 303 || code == 307) described = 302;
-  if (code == 308) described = 301;
-  if (OutcomeKind(described) >= 0) return MaskSelects(mask, described);
+  unsigned tabled = code;
+  if (code == 303 || code == 307) tabled = 302;
+  if (code == 308) tabled = 301;
+  if (OutcomeKind(tabled) >= 0) return MaskSelects(mask, tabled);
   return code >= 300;
 }

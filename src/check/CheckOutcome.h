@@ -1,8 +1,8 @@
-// Outcomes of the full check: the described codes (HTTP status codes and the
+// Outcomes of the full check: the standard codes (HTTP status codes and the
 // failure codes 10000..10005) plus the failures only the full check can meet,
 // the user's text for each, and the report filter rule for them.
 //
-// Texts: a code of the described outcome table keeps its text; the new
+// Texts: a code of the outcome table keeps its text; the new
 // failure codes have fixed texts; any other HTTP status reads
 // "HTTP Code <n> <standard reason phrase>".
 #pragma once
@@ -11,7 +11,7 @@
 
 #include "engine/OutcomeTable.h"
 
-// Failure codes past the described ones, carried on the same channel.
+// Failure codes past the standard ones, carried on the same channel.
 constexpr unsigned CHECK_SECURE_CONNECTION_FAILED = 10006;
 constexpr unsigned CHECK_LOCAL_FILE_NOT_FOUND = 10007;
 constexpr unsigned CHECK_FRAGMENT_NOT_FOUND = 10008;
@@ -29,7 +29,7 @@ std::string CheckReasonText(unsigned code);
 // the status has none.
 const char* HttpReasonPhrase(unsigned status);
 
-// Whether the full check lists code under mask: the 21 described kinds follow
+// Whether the full check lists code under mask: the 21 kinds of the outcome table follow
 // their mask position (307 and 303 follow 302's, 308 follows 301's); every
 // other failure and every other status from 300 up is always listed; other
 // 1xx and 2xx statuses and CHECK_FOUND never.

@@ -4,7 +4,7 @@
 // fragments, hands remote links to an IRemoteChecker (each distinct address
 // once), and lists each file's rows once all its links and all earlier files
 // are judged, through the view: the same rows, log lines, summaries, panes
-// and progress window as the described test.
+// and progress window as the standard test.
 //
 // Threading: every member is called on the loop's thread; workers share only
 // the job and result queues and wake the loop through a socket pair.

@@ -66,7 +66,7 @@ class CLinkwardView {
   void OnRepair();
   bool OnUpdateRepair() const { return m_bTestEnded != 0; }
 
-  // The test run: the described test, or the full check when full.enabled.
+  // The test run: the standard test, or the full check when full.enabled.
   // The first form takes the full check's choices set last (off by default).
   void StartTest(std::string path, int recurse, int allFiles, int filter);
   void StartTest(std::string path, int recurse, int allFiles, int filter,
@@ -131,7 +131,7 @@ class CLinkwardView {
   IFrame& Frame() { return m_frame; }
 
  private:
-  // The described test, tick by tick: the timers, the next link or file, the
+  // The standard test, tick by tick: the timers, the next link or file, the
   // reply, the end of a link, and the reset at the end or Stop.
   void OnTimer(int id);
   void Advance();

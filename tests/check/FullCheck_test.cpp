@@ -240,7 +240,7 @@ TEST_F(FullCheckTest, StopInTheMiddleKeepsListedRowsAndEndsEverything) {
   EXPECT_EQ(View().ProgressWindow(), nullptr);
   ExpectIdle();
 
-  // With the mode off the described test runs, and no remote judge is made.
+  // With the mode off the standard test runs, and no remote judge is made.
   View().StartTest(a, 0, 0, 0);
   EXPECT_TRUE(loop.HasTimer(TICK_TIMER_ID));
   RunToEnd();

@@ -176,7 +176,7 @@ TEST_F(RepairTest, MovedLinksOnlyWhereTheChainEndedWell) {
   const std::tuple<std::string, std::string, RowDetails> listed[] = {
       {"http://h/1", a, {301, 1, "http://new/1"}},
       {"http://h/2", a, {404, 2, "http://new/gone"}},  // moved to a missing page
-      {"http://h/3", a, {301, 3, ""}},                 // the described test's row
+      {"http://h/3", a, {301, 3, ""}},                 // the standard test's row
       {"http://h/4", a, {302, 4, "http://new/4"}},     // moved for a while
       {"http://h/5", b, {404, 1, "http://new/gone"}},
       {"http://h/6", c, {308, 1, "http://new/6"}}};
