@@ -14,7 +14,7 @@ SelectFilesDialog::SelectFilesDialog(CSelectFilesDlg& model, QWidget* parent)
       m_model(model) {
   setWindowTitle(QStringLiteral("Select File(s) to Test"));
   const DialogUnits du(font());
-  // The described 73 units, and a row for the full check below the buttons.
+  // The dialog's 73 units, and a row for the full check below the buttons.
   setFixedSize(du.X(347), du.Y(88));
 
   m_pPath = new QLineEdit(this);

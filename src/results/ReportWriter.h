@@ -53,7 +53,7 @@ const IReportFormat& JsonReportFormat();
 const IReportFormat& CsvReportFormat();
 const IReportFormat& JunitReportFormat();
 
-// The two reports of the described Export, as the view's operations call them.
+// The text and HTML reports, as the view's operations call them.
 // A null file writes nothing.
 void WriteTextReport(std::FILE* file, const CResultRows& rows);
 void WriteHtmlReport(std::FILE* file, const CResultRows& rows, const std::string& owner,
