@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "TimedWindow.h"
 #include "engine/LinkwardView.h"
 #include "gui/LinkwardGuiApp.h"
 #include "gui/MainFrame.h"
@@ -63,11 +64,9 @@ int main(int argc, char* argv[]) {
   }
   const int linger = argc > 2 ? std::atoi(argv[2]) : 0;
   QTemporaryDir dir;
-  CLinkwardGuiApp app(dir.filePath("registry.db").toStdString(), dir.path().toStdString());
-  if (!app.InitInstance()) return 1;
-  CMainFrame& main = *app.MainFrame();
-  main.show();
-  QApplication::processEvents();
+  const std::unique_ptr<CLinkwardGuiApp> app = ShowTimedWindow(dir);
+  if (!app) return 1;
+  CMainFrame& main = *app->MainFrame();
   CLinkwardView& view = main.View();
 
   constexpr int INTERVAL_MS = 5;
@@ -110,6 +109,6 @@ int main(int argc, char* argv[]) {
   gap.start();
   ticker.start(INTERVAL_MS);
   const int status = qapp.exec();
-  app.ExitInstance();
+  app->ExitInstance();
   return status;
 }

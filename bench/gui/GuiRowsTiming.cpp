@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "TimedWindow.h"
 #include "engine/LinkwardView.h"
 #include "gui/LinkwardGuiApp.h"
 #include "gui/LogPane.h"
@@ -24,11 +25,9 @@ int main(int argc, char* argv[]) {
   QApplication qapp(argc, argv);
   const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
   QTemporaryDir dir;
-  CLinkwardGuiApp app(dir.filePath("registry.db").toStdString(), dir.path().toStdString());
-  if (!app.InitInstance()) return 1;
-  CMainFrame& main = *app.MainFrame();
-  main.show();
-  QApplication::processEvents();
+  const std::unique_ptr<CLinkwardGuiApp> app = ShowTimedWindow(dir);
+  if (!app) return 1;
+  CMainFrame& main = *app->MainFrame();
   CLinkwardView& view = main.View();
 
   // Ten links per tick: the most a test can start in a tick is one, so this
@@ -76,6 +75,6 @@ int main(int argc, char* argv[]) {
   std::printf("scroll to the last row: %.1f ms\n", finalNs / 1e6);
   std::printf("whole run:             %lld ms\n", static_cast<long long>(totalMs));
   main.Frame().messageBoxHook = [](const std::string&, unsigned) { return IDYES; };
-  app.ExitInstance();
+  app->ExitInstance();
   return 0;
 }
