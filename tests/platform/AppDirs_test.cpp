@@ -5,85 +5,64 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 
 #include "support/ScratchDir.h"
 
 namespace {
 
+// The key store's place under XDG_CONFIG_HOME is checked by the application's test.
+TEST(AppDirs, ConfigDirFollowsAnAbsoluteXdgConfigHomeElseHome) {
+  ScopedEnv home("HOME", "/home/someone");
+  const std::pair<const char*, const char*> cases[] = {
+      {"/tmp/cfg", "/tmp/cfg/linkward"},
+      {nullptr, "/home/someone/.config/linkward"},
+      {"relative/path", "/home/someone/.config/linkward"}};
+  for (const auto& [xdg, dir] : cases) {
+    ScopedEnv env("XDG_CONFIG_HOME", xdg);
+    EXPECT_EQ(appdirs::ConfigDir(), dir);
+  }
+}
+
 bool IsPrivateDir(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & 0777) == 0700;
 }
 
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.rfind(prefix, 0) == 0;
-}
-
-TEST(AppDirs, ConfigDirFollowsAnAbsoluteXdgConfigHomeElseHome) {
-  ScopedEnv home("HOME", "/home/someone");
-  const struct {
-    const char* xdg;
-    const char* dir;
-  } cases[] = {{"/tmp/cfg", "/tmp/cfg/linkward"},
-               {nullptr, "/home/someone/.config/linkward"},
-               {"relative/path", "/home/someone/.config/linkward"}};
-  for (const auto& c : cases) {
-    ScopedEnv xdg("XDG_CONFIG_HOME", c.xdg);
-    EXPECT_EQ(appdirs::ConfigDir(), c.dir);
-    EXPECT_EQ(appdirs::KeyStorePath(), std::string(c.dir) + "/registry.db");
-  }
-}
-
-// The runtime directory is made once per process, so each check runs in a
-// child process of its own; fn returns the number of the step that failed, or 0.
-template <typename Fn>
-void InChild(Fn fn) {
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) _exit(fn());
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  EXPECT_EQ(status, 0) << "step " << WEXITSTATUS(status) << " failed";
-}
-
-TEST(AppDirs, RuntimeDirIsPrivatePerProcessAndRemovedOnlyWhenEmpty) {
-  ScratchDir base;
-  ScopedEnv rt("XDG_RUNTIME_DIR", base.Path().c_str());
-  InChild([&] {
-    std::string dir = appdirs::RuntimeDir();
-    std::string scratch = dir + "/urltmp~";
-    if (!StartsWith(dir, base.Path() + "/linkward-" + std::to_string(getpid()) + "-")) return 1;
-    if (!IsPrivateDir(dir)) return 2;
-    if (appdirs::RuntimeDir() != dir) return 3;
-    if (!ScratchDir::WriteBytes(scratch, "x")) return 4;
-    appdirs::RemoveRuntimeDirIfEmpty();  // in use: kept
-    if (!IsPrivateDir(dir)) return 5;
-    unlink(scratch.c_str());
-    appdirs::RemoveRuntimeDirIfEmpty();
-    return IsPrivateDir(dir) ? 6 : 0;
-  });
-}
-
-TEST(AppDirs, RuntimeDirFallsBackToCacheHomeThenHomeCacheThenNothing) {
+// The runtime directory is made once per process (a forked child makes its
+// own), so each case runs in a child, which exits with the failed step or 0.
+TEST(AppDirs, RuntimeDirIsPrivatePerProcessRemovedOnlyWhenEmptyAndFallsBack) {
   ScratchDir base;
   base.WriteFile("file", "x");
-  ScopedEnv rt("XDG_RUNTIME_DIR", nullptr);
-  {
-    ScopedEnv cache("XDG_CACHE_HOME", (base / "cache").c_str());
-    InChild([&] { return StartsWith(appdirs::RuntimeDir(), base / "cache/linkward-") ? 0 : 1; });
+  const struct {
+    std::string runtime, cache, home;  // "": unset (home: left as it is)
+    std::string prefix;                // "": no directory can be made
+  } cases[] = {{base.Path(), "", "", base / "linkward-"},
+               {"", base / "cache", "", base / "cache/linkward-"},
+               {"", "", base.Path(), base / ".cache/linkward-"},
+               {"", "", base / "file", ""}};
+  for (const auto& c : cases) {
+    ScopedEnv runtime("XDG_RUNTIME_DIR", c.runtime.empty() ? nullptr : c.runtime.c_str());
+    ScopedEnv cache("XDG_CACHE_HOME", c.cache.empty() ? nullptr : c.cache.c_str());
+    ScopedEnv home("HOME", c.home.empty() ? getenv("HOME") : c.home.c_str());
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      const std::string dir = appdirs::RuntimeDir(), scratch = dir + "/urltmp~";
+      if (c.prefix.empty()) _exit(dir.empty() ? 0 : 1);
+      if (dir.rfind(c.prefix + std::to_string(getpid()) + "-", 0) != 0) _exit(2);
+      if (!IsPrivateDir(dir) || appdirs::RuntimeDir() != dir) _exit(3);
+      if (!ScratchDir::WriteBytes(scratch, "x")) _exit(4);
+      appdirs::RemoveRuntimeDirIfEmpty();  // in use: kept
+      if (!IsPrivateDir(dir)) _exit(5);
+      unlink(scratch.c_str());
+      appdirs::RemoveRuntimeDirIfEmpty();
+      _exit(IsPrivateDir(dir) ? 6 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(status, 0) << c.prefix << ": step " << WEXITSTATUS(status) << " failed";
   }
-  ScopedEnv cache("XDG_CACHE_HOME", nullptr);
-  {
-    ScopedEnv home("HOME", base.Path().c_str());
-    InChild([&] {
-      std::string dir = appdirs::RuntimeDir();
-      return StartsWith(dir, base / ".cache/linkward-") ? IsPrivateDir(dir) ? 0 : 2 : 1;
-    });
-  }
-  ScopedEnv home("HOME", (base / "file").c_str());  // a file: no directory can be made
-  InChild([&] { return appdirs::RuntimeDir().empty() ? 0 : 1; });
 }
 
 }  // namespace

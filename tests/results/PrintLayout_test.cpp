@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "results/ResultRows.h"
-
 namespace {
 
+// The row texts on paper are checked by the window's printing test.
 TEST(PrintGeometry, MarginsRowsPerPageAndPageCount) {
   // h = 15: line height 20, top margin 40; (1240 - 40) / 20 = 60 rows per page.
-  PrintGeometry g = ComputePrintGeometry(15, 1240, 150);
+  const PrintGeometry g = ComputePrintGeometry(15, 1240, 150);
   EXPECT_EQ(g.lineHeight, 20);
   EXPECT_EQ(g.topMargin, 40);
   EXPECT_EQ(g.leftMargin, 75);
@@ -24,22 +23,10 @@ TEST(PrintGeometry, MarginsRowsPerPageAndPageCount) {
       {0, 0, 1, 1},
   };
   for (const Case& c : cases) {
-    g = ComputePrintGeometry(15, c.printableHeight, c.rows);
-    EXPECT_EQ(g.rowsPerPage, c.rowsPerPage) << c.printableHeight << " " << c.rows;
-    EXPECT_EQ(g.pageCount, c.pages) << c.printableHeight << " " << c.rows;
+    const PrintGeometry row = ComputePrintGeometry(15, c.printableHeight, c.rows);
+    EXPECT_EQ(row.rowsPerPage, c.rowsPerPage) << c.printableHeight << " " << c.rows;
+    EXPECT_EQ(row.pageCount, c.pages) << c.printableHeight << " " << c.rows;
   }
-}
-
-TEST(PrintRowText, JoinsTheFourTexts) {
-  CResultRows rows;
-  rows.InsertItem(0, "http://host/a");
-  rows.SetItemText(0, COL_REASON, "HTTP Code 404 Not Found");
-  rows.SetItemText(0, COL_SITE, "Home");
-  rows.SetItemText(0, COL_FILE, "/web/index.htm");
-  rows.InsertItem(1, "http://host/b");
-  EXPECT_EQ(PrintRowText(rows, 0),
-            "http://host/a - HTTP Code 404 Not Found - Home - /web/index.htm");
-  EXPECT_EQ(PrintRowText(rows, 1), "http://host/b -  -  - ");
 }
 
 }  // namespace
