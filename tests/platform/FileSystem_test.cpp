@@ -24,8 +24,10 @@ TEST(ListDirectory, FilesLinksToFilesAndMarkedDirectoriesInByteOrder) {
   ASSERT_EQ(symlink("d-open", (dir / "link-to-dir").c_str()), 0);
   ASSERT_EQ(symlink("nowhere", (dir / "dangling").c_str()), 0);
   ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
-  const std::pair<const char*, mode_t> dirs[] = {{"d-open", 0755},     {"d-read-only", 0555},
-                                                 {"d-no-read", 0300},  {"d-no-search", 0600},
+  const std::pair<const char*, mode_t> dirs[] = {{"d-open", 0755},
+                                                 {"d-read-only", 0555},
+                                                 {"d-no-read", 0300},
+                                                 {"d-no-search", 0600},
                                                  {"d-write-other", 0702}};
   for (const auto& [name, mode] : dirs) {
     ASSERT_EQ(mkdir((dir / name).c_str(), 0700), 0);
@@ -36,10 +38,10 @@ TEST(ListDirectory, FilesLinksToFilesAndMarkedDirectoriesInByteOrder) {
   std::vector<std::string> lines;
   for (const auto& e : entries)
     lines.push_back(e.name + (e.isDirectory ? " d" : " f") + (e.isMarked ? "m" : ""));
-  EXPECT_EQ(lines, (std::vector<std::string>{".hidden f", "B.html f", "a b f", "b.html f",
-                                             "d-no-read dm", "d-no-search dm", "d-open d",
-                                             "d-read-only dm", "d-write-other d", "link-to-file f",
-                                             "\xe9t\xe9.html f"}));
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{".hidden f", "B.html f", "a b f", "b.html f", "d-no-read dm",
+                                      "d-no-search dm", "d-open d", "d-read-only dm",
+                                      "d-write-other d", "link-to-file f", "\xe9t\xe9.html f"}));
 }
 
 }  // namespace

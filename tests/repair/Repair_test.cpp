@@ -185,10 +185,10 @@ TEST_F(RepairTest, RewritesOnlyWithAWholeCopyOfTheOriginalAndNeverLosesAFile) {
   struct Case {
     const char* name;
     std::string listed;
-    std::function<void()> setup;      // before the listed file is written
-    const char* failUrl;              // the URL the failure dialog shows; nullptr: completes
+    std::function<void()> setup;     // before the listed file is written
+    const char* failUrl;             // the URL the failure dialog shows; nullptr: completes
     std::string backup, backupText;  // "-": none
-    std::string kept = "";  // the copy left beside the source
+    std::string kept = "";           // the copy left beside the source
     rlim_t sizeLimit = RLIM_INFINITY;
     std::function<void()> beforeSecondFile = {};
     std::string after = "";  // the listed file after a stop ("": as it was; "-": gone)
@@ -262,7 +262,7 @@ TEST_F(RepairTest, RewritesOnlyWithAWholeCopyOfTheOriginalAndNeverLosesAFile) {
     // An incomplete copy is removed; a whole one stays beside the source.
     for (const char* copy : {"site/page.t~p", "real/page.t~p"})
       EXPECT_EQ(Read(dir / copy) != "-", c.kept == copy && !rootRenames) << copy;
-    lstat(path.c_str(), &after);  // gone: both 0
+    lstat(path.c_str(), &after);                                    // gone: both 0
     EXPECT_EQ(after.st_mode, c.after == "-" ? 0 : before.st_mode);  // the same kind, the same bits
     EXPECT_EQ(Read(b), completes ? "<!--" + A("http://h/3", "Three") + "-->\n" : bSource);
     EXPECT_EQ(Read(dir / "other/b.rep"), completes ? bSource : "-");

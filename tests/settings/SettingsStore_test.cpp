@@ -18,7 +18,8 @@ class SettingsStoreTest : public ::testing::Test {
   struct RefusingKeyStore : CSqliteKeyStore {
     using CSqliteKeyStore::CSqliteKeyStore;
     bool CreateKey(const std::string& path, Key* key, bool* created) override {
-      return path.find("Bad") == std::string::npos && CSqliteKeyStore::CreateKey(path, key, created);
+      return path.find("Bad") == std::string::npos &&
+             CSqliteKeyStore::CreateKey(path, key, created);
     }
   };
   ScratchDir m_dir;
@@ -62,11 +63,12 @@ TEST_F(SettingsStoreTest, IntegersParseLikePercentD) {
 // 519 characters is read in pieces. The file takes the application's own
 // name. A section that cannot be made ends the import.
 TEST_F(SettingsStoreTest, ImportLineRules) {
-  m_dir.WriteFile("Other.INI", "x=before any section\n  [ Grid ]  \ncol0=100\nname = value\n"
-                               "empty=\na=b=c\n[a]b]\nno equals sign\n[x] = 5\n\t spaced=out \t\n"
-                               "; comment\r\n[Screen]\r\nx=120\r\n[Long]\nk=" +
-                                   std::string(517, 'a') + "r=" + std::string(79, 'b') +
-                                   "\nafter=1\n[Bad]\nb=2\n[C]\nc=3\n");
+  m_dir.WriteFile("Other.INI",
+                  "x=before any section\n  [ Grid ]  \ncol0=100\nname = value\n"
+                  "empty=\na=b=c\n[a]b]\nno equals sign\n[x] = 5\n\t spaced=out \t\n"
+                  "; comment\r\n[Screen]\r\nx=120\r\n[Long]\nk=" +
+                      std::string(517, 'a') + "r=" + std::string(79, 'b') +
+                      "\nafter=1\n[Bad]\nb=2\n[C]\nc=3\n");
   IKeyStore::Key app;
   int disposition = 0;
   ASSERT_TRUE(m_store.OpenRoot(&app, &disposition, HKEY_LOCAL_MACHINE,
