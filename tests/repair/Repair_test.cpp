@@ -85,13 +85,19 @@ class RepairTest : public ::testing::Test {
   bool ignore = false;
 };
 
-TEST(RepairNames, TheSiblingLiesInTheFilesOwnDirectory) {
+TEST(RepairNames, SiblingAndBackupNames) {
   const std::pair<const char*, const char*> siblings[] = {
       {"/web/index.htm", "/web/index.rep"},     {"/web/a.b.html", "/web/a.b.rep"},
       {"/web/README", "/web/README.rep"},       {"/my.site/page", "/my.site/page.rep"},
       {"/web/.htaccess", "/web/.htaccess.rep"}, {"/web/page.", "/web/page.rep"},
   };
   for (const auto& [path, backup] : siblings) EXPECT_EQ(RepairSiblingName(path, ".rep"), backup);
+  // Of the files that would share a backup name the first in byte order keeps
+  // it (page.htm beside page.html: the rewrite table).
+  ScratchDir d;
+  for (const char* name : {"page", "page.htm", "page.rep"}) d.WriteFile(name, "x");
+  EXPECT_EQ(RepairBackupName(d / "page"), d / "page.rep");
+  EXPECT_EQ(RepairBackupName(d / "page.htm"), d / "page.htm.rep");
 }
 
 // One file, its rows, a type: the file afterwards. Every case completes, and
