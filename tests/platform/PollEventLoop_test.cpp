@@ -90,6 +90,7 @@ TEST_F(SocketWatchTest, ReadinessWatchesReportWhatHoldsForAsLongAsItHolds) {
   } rows[] = {
       {"writable", FD_WRITABLE, false, false, FD_WRITABLE},
       {"nothing to read", FD_READABLE, false, false, 0},
+      {"data waiting, writable not asked", FD_READABLE, true, false, FD_READABLE},
       {"both, data waiting", FD_READABLE | FD_WRITABLE, true, false, FD_READABLE | FD_WRITABLE},
       {"peer gone", FD_READABLE, false, true, FD_READABLE | FD_ERROR},
       {"errors only, peer gone", 0, false, true, FD_ERROR},
