@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
 
 // Failure codes past the standard ones, carried on the same channel.
 constexpr unsigned CHECK_SECURE_CONNECTION_FAILED = 10006;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "check/CheckOutcome.h"
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
 
 namespace {
 

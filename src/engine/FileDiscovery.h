@@ -2,10 +2,9 @@
 // list of files of a test. Only names are listed; no file is opened.
 #pragma once
 
-#include <deque>
 #include <string>
 
-using StringList = std::deque<std::string>;
+#include "platform/StringList.h"
 
 // Appends the files of the walk chosen by the options to list:
 // neither option: path alone; allFiles: the files of path's directory

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/FileDiscovery.h"
+#include "platform/StringList.h"
 
 constexpr const char* SUPPLIED_ANCHOR_NAME = "Linkward supplied this anchor name";
 

@@ -52,6 +52,25 @@ void CutAtFirstLine(char* text) {
   }
 }
 
+// The full check's host: the view's rows, log, panes and progress window.
+class ViewFullCheckHost final : public IFullCheckHost {
+ public:
+  explicit ViewFullCheckHost(CLinkwardView& view) : m_view(view) {}
+  CResultRows& Rows() override { return m_view.Rows(); }
+  const std::string& FilterMask() const override { return m_view.FilterMask(); }
+  void AppendLog(const std::string& text) override { m_view.AppendLog(text); }
+  void SetPaneText(int pane, const std::string& text) override {
+    m_view.Frame().SetPaneText(pane, text);
+  }
+  void CommandStateChanged() override { m_view.Frame().CommandStateChanged(); }
+  CProgressDlg* Progress() override { return m_view.Progress(); }
+  void ProgressUpdate(const CProgressDlg& dlg) override { m_view.Frame().ProgressUpdate(dlg); }
+  void OnFullCheckEnded() override { m_view.OnFullCheckEnded(); }
+
+ private:
+  CLinkwardView& m_view;
+};
+
 }  // namespace
 
 CLinkwardView::CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop& loop,
@@ -61,7 +80,8 @@ CLinkwardView::CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop
       m_loop(loop),
       m_strScratchDir(std::move(scratchDir)),
       m_repair(frame),
-      m_rows(&frame) {
+      m_rows(&frame),
+      m_pFullCheckHost(std::make_unique<ViewFullCheckHost>(*this)) {
   for (int kind = 0; kind < OUTCOME_KINDS; ++kind) m_strOutcomes[kind] = ::OutcomeText(kind);
   LoadFilterMask();
   LoadWaitLimit();
@@ -267,8 +287,8 @@ void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int f
                                                  ? m_remoteFactory(m_loop, http)
                                                  : std::make_unique<CHttpChecker>(m_loop, http);
     std::string root = full.root.empty() ? DirectoryOfPath(path) : full.root;
-    m_pFullCheck =
-        std::make_unique<CFullCheck>(*this, m_loop, std::move(m_files), root, std::move(remote));
+    m_pFullCheck = std::make_unique<CFullCheck>(*m_pFullCheckHost, m_loop, std::move(m_files), root,
+                                                std::move(remote));
     m_files.clear();
     m_pFullCheck->SetSkipList(std::move(skip));
     if (!m_pFullCheck->Start()) {

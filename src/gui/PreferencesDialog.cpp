@@ -14,7 +14,7 @@
 #include "GuiText.h"
 #include "Help.h"
 #include "check/SkipList.h"
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
 #include "settings/PreferencesDlg.h"
 
 namespace {

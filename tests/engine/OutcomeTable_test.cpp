@@ -1,4 +1,4 @@
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
 
 #include <gtest/gtest.h>
 

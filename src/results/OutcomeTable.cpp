@@ -1,4 +1,4 @@
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
 
 namespace {
 

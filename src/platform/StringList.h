@@ -1,0 +1,8 @@
+// StringList: the ordered list of texts the lists of files, links and anchors
+// are kept in.
+#pragma once
+
+#include <deque>
+#include <string>
+
+using StringList = std::deque<std::string>;
