@@ -23,6 +23,8 @@
 #include "results/ProgressDlg.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 namespace {
 
 // How far ahead of the listing the workers may parse, in files. Bounds the
@@ -591,3 +593,5 @@ int64_t CFullCheck::LinksJudged() const {
 int64_t CFullCheck::LinksFound() const {
   return m_pImpl->found;
 }
+
+}  // namespace linkward

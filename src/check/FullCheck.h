@@ -21,6 +21,8 @@
 #include "check/SkipList.h"
 #include "platform/StringList.h"
 
+namespace linkward {
+
 // The full check's choices.
 struct FullCheckOptions {
   bool enabled = false;
@@ -62,3 +64,5 @@ class CFullCheck {
   struct Impl;
   std::unique_ptr<Impl> m_pImpl;
 };
+
+}  // namespace linkward

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace linkward {
+
 class CProgressDlg;
 class CResultRows;
 
@@ -29,3 +31,5 @@ class IFullCheckHost {
   // The last file has been listed.
   virtual void OnFullCheckEnded() = 0;
 };
+
+}  // namespace linkward

@@ -14,6 +14,8 @@
 #include "check/CheckOutcome.h"
 #include "results/OutcomeTable.h"
 
+namespace linkward {
+
 namespace {
 
 // The checker's timers; the view's own ids are far below.
@@ -516,3 +518,5 @@ void CHttpChecker::CancelAll() {
 size_t CHttpChecker::Pending() const {
   return m_pImpl->pending;
 }
+
+}  // namespace linkward

@@ -6,6 +6,8 @@
 
 #include "platform/StringList.h"
 
+namespace linkward {
+
 // Appends the files of the walk chosen by the options to list:
 // neither option: path alone; allFiles: the files of path's directory
 // (recurse: and of the whole tree below it); recurse alone: nothing.
@@ -29,3 +31,5 @@ void AddDirectoryTree(StringList& list, const std::string& dir, int filter);
 
 // The extension filter's test on one path.
 bool PassesExtensionFilter(const std::string& path);
+
+}  // namespace linkward

@@ -18,6 +18,8 @@
 #include "settings/SelectFilesDlg.h"
 #include "settings/SettingsStore.h"
 
+namespace linkward {
+
 namespace {
 
 // The status code of a reply's first line: skip white space, skip the first
@@ -82,7 +84,8 @@ CLinkwardView::CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop
       m_repair(frame),
       m_rows(&frame),
       m_pFullCheckHost(std::make_unique<ViewFullCheckHost>(*this)) {
-  for (int kind = 0; kind < OUTCOME_KINDS; ++kind) m_strOutcomes[kind] = ::OutcomeText(kind);
+  for (int kind = 0; kind < OUTCOME_KINDS; ++kind)
+    m_strOutcomes[kind] = linkward::OutcomeText(kind);
   LoadFilterMask();
   LoadWaitLimit();
   LoadFullCheckOptions();
@@ -445,7 +448,7 @@ void CLinkwardView::ResetRun(bool withStatusTexts) {
 // Links: extraction, probe start, reply, failure
 
 void CLinkwardView::AddDirectoryTree(const std::string& directory, int filter) {
-  ::AddDirectoryTree(m_files, directory, filter);
+  linkward::AddDirectoryTree(m_files, directory, filter);
 }
 
 void CLinkwardView::ExtractLinks(const std::string& path) {
@@ -522,11 +525,11 @@ void CLinkwardView::EndHeadLink(bool classify, unsigned code) {
 // The probe
 
 std::string CLinkwardView::HostFromUrl(const std::string& url) const {
-  return ::HostFromUrl(url, m_nScheme);
+  return linkward::HostFromUrl(url, m_nScheme);
 }
 
 std::string CLinkwardView::PathFromUrl(const std::string& url) const {
-  return ::PathFromUrl(url, m_nScheme);
+  return linkward::PathFromUrl(url, m_nScheme);
 }
 
 void CLinkwardView::OpenSocket() {
@@ -600,3 +603,5 @@ int CLinkwardView::OnSocketNotify(int fd, int event, int error) {
   }
   return 0;
 }
+
+}  // namespace linkward

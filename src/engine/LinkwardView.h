@@ -23,6 +23,8 @@
 #include "results/ProgressDlg.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 class CSettingsStore;
 class CSocketWnd;
 
@@ -211,3 +213,5 @@ class CLinkwardView {
   std::unique_ptr<IFullCheckHost> m_pFullCheckHost;  // outlives m_pFullCheck
   std::unique_ptr<CFullCheck> m_pFullCheck;
 };
+
+}  // namespace linkward

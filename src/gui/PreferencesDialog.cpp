@@ -17,6 +17,8 @@
 #include "results/OutcomeTable.h"
 #include "settings/PreferencesDlg.h"
 
+namespace linkward {
+
 namespace {
 
 void ShowRangeMessageBox(QWidget* parent, const QString& text) {
@@ -227,3 +229,5 @@ void PreferencesDialog::accept() {
       return;
   }
 }
+
+}  // namespace linkward

@@ -5,4 +5,8 @@
 #include <deque>
 #include <string>
 
+namespace linkward {
+
 using StringList = std::deque<std::string>;
+
+}  // namespace linkward

@@ -5,6 +5,8 @@
 #include <string>
 #include <tuple>
 
+using namespace linkward;
+
 namespace {
 
 TEST(OutcomeTableTest, MasksSelectTheirKindsAndAlwaysTheUnclassifiedCodes) {
