@@ -9,6 +9,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 // The key store's place under XDG_CONFIG_HOME is checked by the application's test.

@@ -9,6 +9,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 // What the tree walk is given: byte order; regular files and links to them;

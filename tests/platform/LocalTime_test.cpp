@@ -4,6 +4,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 // The current time in the log is matched by the view's tests. The names are

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+using namespace linkward;
+
 namespace {
 
 using Times = std::vector<int64_t>;

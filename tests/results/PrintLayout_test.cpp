@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace linkward;
+
 namespace {
 
 // The row texts on paper are checked by the window's printing test.

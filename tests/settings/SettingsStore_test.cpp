@@ -8,6 +8,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 // Names, bytes, failures and sharing of the store are the key store's tests;
