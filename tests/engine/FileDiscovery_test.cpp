@@ -24,17 +24,14 @@ using Paths = StringList;
 class FileDiscoveryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(tmp.Path().empty());
     for (const char* dir :
-         {".git", "ro", "sub1", "sub2", "sub2/aaa", "sub2/deep", "unicod\xC3\xA9", "x.htm"}) {
+         {".git", "ro", "sub1", "sub2", "sub2/aaa", "sub2/deep", "unicod\xC3\xA9", "x.htm"})
       ASSERT_EQ(::mkdir((tmp / dir).c_str(), 0755), 0) << dir;
-    }
     for (const char* file :
          {".hidden.htm", "DEFAULT.ASPX", "PAGE.HTM.BAK", "PAGE.XML", "a.gif", "b.htm",
           "\xFF\xFE.htm", ".git/h.htm", "ro/r.htm", "sub1/x.htm", "sub2/y.html", "sub2/aaa/q.htm",
-          "sub2/deep/z.htm", "unicod\xC3\xA9/\xC3\xBC.htm", "x.htm/inner.txt"}) {
+          "sub2/deep/z.htm", "unicod\xC3\xA9/\xC3\xBC.htm", "x.htm/inner.txt"})
       ASSERT_TRUE(ScratchDir::WriteBytes(tmp / file, "x")) << file;
-    }
     ASSERT_EQ(::symlink("..", (tmp / "loop").c_str()), 0);
     ASSERT_EQ(::symlink("..", (tmp / "sub1/up").c_str()), 0);
     ASSERT_EQ(::chmod((tmp / "ro").c_str(), 0555), 0);
@@ -65,61 +62,47 @@ TEST_F(FileDiscoveryTest, BuildFileListFollowsTheOptions) {
       {"PAGE.XML", 0, 1, 0, top},
       {"PAGE.XML", 0, 1, 1, topPages},      // the chosen file itself is filtered out
       {"PAGE.XML", 0, 0, 1, {"PAGE.XML"}},  // the path alone, even when filtered
+      {"none.txt", 0, 0, 0, {"none.txt"}},  // not even checked to exist
       {"b.htm", 1, 0, 0, {}},               // sub-directories without other files: nothing
+      {"missing/x.htm", 1, 1, 0, {}},
+      {"b.htm/x.htm", 0, 1, 0, {}},  // a file, not a directory
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.start) + std::to_string(c.recurse * 100 + c.all * 10 + c.filter));
-    StringList list;
+    StringList list{"earlier"};
     BuildFileList(list, tmp / c.start, c.recurse, c.all, c.filter);
-    Paths expected;
+    Paths expected{"earlier"};
     for (const std::string& name : c.names) expected.push_back(tmp / name);
     EXPECT_EQ(list, expected);
   }
-  StringList list;
-  BuildFileList(list, "no/such/file.txt", 0, 0, 0);  // not even checked to exist
-  EXPECT_EQ(list, Paths{"no/such/file.txt"});
-}
-
-TEST_F(FileDiscoveryTest, DirectoriesAddToTheListAndMissingOnesAddNothing) {
-  StringList list{"earlier"};
-  AddDirectoryTree(list, tmp / "missing", 0);
-  AddDirectoryFiles(list, tmp / "missing", 0);
-  AddDirectoryFiles(list, tmp / "b.htm", 0);          // a file, not a directory
-  AddDirectoryFiles(list, tmp.Path() + "/sub1/", 0);  // no double slash
-  EXPECT_EQ(list, (Paths{"earlier", tmp / "sub1/x.htm"}));
-  StringList root;
-  AddDirectoryFiles(root, "/", 0);
+  StringList root;  // no double slash
+  BuildFileList(root, "/x", 0, 1, 0);
   for (const std::string& path : root) EXPECT_EQ(path.rfind('/'), 0u) << path;
-}
-
-TEST_F(FileDiscoveryTest, BareNameMeansTheCurrentDirectory) {
+  // A bare name means the current directory.
   char saved[4096];
   ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
   ASSERT_EQ(::chdir((tmp / "sub2").c_str()), 0);
-  StringList list;
-  BuildFileList(list, "y.html", 1, 1, 0);
+  StringList bare;
+  BuildFileList(bare, "y.html", 1, 1, 0);
   ASSERT_EQ(::chdir(saved), 0);
-  EXPECT_EQ(list, (Paths{"./y.html", "./deep/z.htm", "./aaa/q.htm"}));
+  EXPECT_EQ(bare, (Paths{"./y.html", "./deep/z.htm", "./aaa/q.htm"}));
 }
 
-TEST(DirectoryOfPathTest, CutsAtTheLastSeparator) {
+TEST(FileDiscovery, DirectoryOfPathAndTheExtensionFilter) {
   // clang-format off
-  const std::pair<const char*, const char*> cases[] = {
+  const std::pair<const char*, const char*> dirs[] = {
       {"/home/u/site/index.html", "/home/u/site"}, {"/index.html", "/"}, {"//index.html", "/"},
       {"index.html", "."}, {"site//index.html", "site"}};
-  // clang-format on
-  for (const auto& [path, dir] : cases) EXPECT_EQ(DirectoryOfPath(path), dir) << path;
-}
-
-TEST(ExtensionFilterTest, SubstringOfTheUpperCasedPathAfterItsFirstCharacter) {
-  // clang-format off
-  const std::pair<const char*, bool> cases[] = {
+  for (const auto& [path, dir] : dirs) EXPECT_EQ(DirectoryOfPath(path), dir) << path;
+  // A substring of the upper-cased path after its first character.
+  const std::pair<const char*, bool> filtered[] = {
       {"/d/index.html", true}, {"/d/page.SHTM", true}, {"/d/form.asp", true},
       {"/d/PAGE.HTM.BAK", true}, {"/d/x.htm/inner.txt", true}, {"a.htm", true},
       {".asp/.asp", true}, {"/d/PAGE.XML", false}, {"/d/page.ht", false}, {"/d/pagehtm", false},
       {".htm", false}, {"", false}};
   // clang-format on
-  for (const auto& [path, passes] : cases) EXPECT_EQ(PassesExtensionFilter(path), passes) << path;
+  for (const auto& [path, passes] : filtered)
+    EXPECT_EQ(PassesExtensionFilter(path), passes) << path;
 }
 
 }  // namespace
