@@ -64,8 +64,15 @@ TEST_F(ViewCommandsTest, PreferencesChangedDuringATestApplyToTheNextLinks) {
   EXPECT_EQ(Rows(), Texts{Local(server) + "|HTTP Code 404 Not Found|first"});
 }
 
-TEST_F(ViewCommandsTest, ExportOffersTheLastChoicesAsksBeforeReplacingAndReportsAFailedWrite) {
-  AddRow("http://host/", "x", "/web/index.htm");
+// Export, then Repair of type 2 with its own export: each dialog offers the
+// choices stored last, replacing a file asks first, and a failed write is told.
+TEST_F(ViewCommandsTest, ExportAndRepairKeepTheirChoicesAndTypeTwoListsEveryRowEvenWhenStopped) {
+  const std::string a =
+      Page("a.htm", "<a href=\"http://h/1\">One</a>\n<a href=\"http://h/2\">2</a>\n");
+  const std::string b = Page("b.htm", "<a href=\"http://h/3\">Three</a>\n");
+  AddRow("http://h/1", "One", a);
+  AddRow("http://h/2", "Two", a);
+  AddRow("http://h/3", "Three", b);
   std::string path = dir / "report.txt", shown;
   int format = 7;  // names no format: HTML, as every value but 0 always did
   frame.onExport = [&](CExportDlg& dlg) {
@@ -79,35 +86,6 @@ TEST_F(ViewCommandsTest, ExportOffersTheLastChoicesAsksBeforeReplacingAndReports
   EXPECT_EQ(ScratchDir::ReadFile(path).substr(0, 7), "<HTML>\n");
   EXPECT_TRUE(frame.boxes.empty());
 
-  format = 0;
-  frame.answers = {IDNO, IDYES};
-  View().OnExport();  // No: nothing written or stored
-  EXPECT_EQ(shown, path + "|7");
-  EXPECT_EQ(Boxes(), Texts{path + "\nThis file already exists\n\nReplace existing file?"});
-  EXPECT_EQ(frame.boxes[0].style & MB_YESNO, MB_YESNO);
-  EXPECT_EQ(ScratchDir::ReadFile(path).substr(0, 7), "<HTML>\n");
-  EXPECT_EQ(settings.GetInt("XportSel", "Text", -1), 7);
-  View().OnExport();
-  EXPECT_EQ(ScratchDir::ReadFile(path),
-            "FILE: /web/index.htm\nhttp://host/\tHTTP Code 404 Not Found\tx\n");
-  EXPECT_EQ(settings.GetInt("XportSel", "Text", -1), 0);
-
-  for (std::string unwritable : {std::string(), dir / "no/such/dir/r.txt"}) {
-    path = unwritable;
-    frame.boxes.clear();
-    View().OnExport();
-    EXPECT_EQ(Boxes(), Texts{"file write error"});
-    EXPECT_EQ(settings.GetString("XportSel", "Starter", "none"), path);
-  }
-}
-
-TEST_F(ViewCommandsTest, RepairKeepsItsTypeAsksAboutUnknownCodesAndTypeTwoListsEveryRow) {
-  const std::string a =
-      Page("a.htm", "<a href=\"http://h/1\">One</a>\n<a href=\"http://h/2\">2</a>\n");
-  const std::string b = Page("b.htm", "<a href=\"http://h/3\">Three</a>\n");
-  AddRow("http://h/1", "One", a);
-  AddRow("http://h/2", "Two", a);
-  AddRow("http://h/3", "Three", b);
   settings.SetInt("Repair", "Type", 1);
   int dialogs = 0;
   frame.onRepair = [&](CRepairDlg& dlg) {
@@ -118,34 +96,43 @@ TEST_F(ViewCommandsTest, RepairKeepsItsTypeAsksAboutUnknownCodesAndTypeTwoListsE
   View().OnRepair();  // Cancel: nothing stored or changed
   EXPECT_EQ(settings.GetInt("Repair", "Type", -1), 1);
   EXPECT_TRUE(frame.boxes.empty());
-
+  View().ReasonText(418);
+  View().OnRepair();  // an unknown code asks first; No: not even the dialog
+  EXPECT_EQ(dialogs, 1);
   const std::string unknown =
       "The testing found at least one URL\nwith an UNKNOWN ERROR!\n(See the window text.)\n\n"
       "Are you sure you want to repair now?";
-  View().ReasonText(418);
-  frame.answers = {IDNO, IDYES};
-  View().OnRepair();  // No: not even the dialog
-  EXPECT_EQ(dialogs, 1);
+  const std::string replace = path + "\nThis file already exists\n\nReplace existing file?";
+  EXPECT_EQ(Boxes(), Texts{unknown});
 
-  // Type 2 stopped before the second file still saves the whole list.
-  const std::string report = dir / "bad.txt";
-  frame.onExport = [&](CExportDlg& dlg) {
-    dlg.m_strExportPath = report;
-    dlg.m_nExportFormat = 0;
-    return IDOK;
-  };
+  format = 0;
   int asked = 0;
-  View().SetCancelCheck([&] { return ++asked == 2; });
+  View().SetCancelCheck([&] { return ++asked == 2; });  // stop before the second file
+  frame.answers = {IDYES, IDOK, IDNO};
   View().OnRepair();
-  EXPECT_EQ(Boxes(),
-            (Texts{unknown, unknown, "You chose to save the bad URLs\n\nClick OK to proceed"}));
   EXPECT_EQ(settings.GetInt("Repair", "Type", -1), 2);
-  EXPECT_EQ(ScratchDir::ReadFile(a), "");
   EXPECT_EQ(ScratchDir::ReadFile(b), "<a href=\"http://h/3\">Three</a>\n");
-  EXPECT_EQ(ScratchDir::ReadFile(report),
+  EXPECT_EQ(shown, path + "|7");
+  EXPECT_EQ(ScratchDir::ReadFile(path).substr(0, 7), "<HTML>\n");  // No: nothing written
+  EXPECT_EQ(settings.GetInt("XportSel", "Text", -1), 7);           // or stored
+  frame.answers = {IDYES};
+  View().OnExport();
+  EXPECT_EQ(ScratchDir::ReadFile(path),
             "FILE: " + a + "\nhttp://h/1\tHTTP Code 404 Not Found\tOne\n" +
                 "http://h/2\tHTTP Code 404 Not Found\tTwo\n\nFILE: " + b +
                 "\nhttp://h/3\tHTTP Code 404 Not Found\tThree\n");
+  EXPECT_EQ(Boxes(),
+            (Texts{unknown, unknown, "You chose to save the bad URLs\n\nClick OK to proceed",
+                   replace, replace}));
+  EXPECT_EQ(frame.boxes[3].style & MB_YESNO, MB_YESNO);
+
+  for (std::string unwritable : {std::string(), dir / "no/such/dir/r.txt"}) {
+    path = unwritable;
+    frame.boxes.clear();
+    View().OnExport();
+    EXPECT_EQ(Boxes(), Texts{"file write error"});
+    EXPECT_EQ(settings.GetString("XportSel", "Starter", "none"), path);
+  }
 }
 
 }  // namespace
