@@ -34,19 +34,11 @@ class LinkExtractorTest : public ::testing::Test {
 };
 
 TEST_F(LinkExtractorTest, LinksAndAnchorTexts) {
-  const std::string pad989(989, 'p'), pad1000(1000, 'p'), big(5 * 1024 * 1024, 'y');
+  const std::string pad989(989, 'p'), pad1000(1000, 'p'), big(5 * 1024 * 1024 - 1, 'y');
   // The end mark "<" is the 999th character of the line (pad979) or the 1000th (pad980).
   const std::string pad979(979, 'p'), pad980(980, 'p');
-  std::string many;  // across read blocks
-  Links manyLinks;
-  for (int i = 0; i < 5000; ++i) {
-    const std::string url = "http://h" + std::to_string(i) + "/", text = "t" + std::to_string(i);
-    many += "<a href=\"" + url + "\">\r\n" + std::string(i % 300, ' ') + text + "</a>\r\n<p>";
-    manyLinks.emplace_back(url, text);
-  }
   // clang-format off
   const std::pair<std::string, Links> cases[] = {
-      {"<A HREF=\"http://h/\">Click\nhere</A>\n", {{"http://h/", "Clickhere"}}},
       {"<p>\r\n<a href=\"http://h/\">\r\nCRLF\r\ntext</a>\r\n<p>\r\n", {{"http://h/", "CRLFtext"}}},
       {R"(<A HREF="page.html"><IMG SRC="http://h/i.gif"></A>)", {{"http://h/i.gif", kSupplied}}},
       {"<A HREF=http://h/>x</A> ", {}},  // unquoted
@@ -65,11 +57,9 @@ TEST_F(LinkExtractorTest, LinksAndAnchorTexts) {
       {R"(<a href="mailto:x@y">m</a><a href="news:x">n</a><a href="rel.html">r</a> )", {}},
       {R"(<a href="ftp://f/" title="http://h/">x</a> )", {{"http://h/", "x"}}},  // http wins
       {R"(<a href="http://h/">x)", {}},  // no end mark
-      {R"(<a href="http://h/" )", {}},
       {R"(http://a/">no</a> <a href="http://b/">yes</a> )", {{"http://b/", "yes"}}},
       {R"(<a href="http://a/">A</a> "http://b/">B<b> )", {{"http://a/", "A"}}},  // one per line
-      {"<a href=\"http://h/\0x\">a\0b</a> "s, {{"http://h/\0x"s, "a\0b"s}}},
-      {"\0\0<a href=\"http://h/\">z</a> "s, {{"http://h/", "z"}}},
+      {"\0\0<A href=\"http://h/\0x\">a\0b</a> "s, {{"http://h/\0x"s, "a\0b"s}}},
       {"", {}},
       // Lines are read in pieces of 999 characters: a link split between two
       // is lost, one ending with a piece is found, and each piece yields one.
@@ -80,29 +70,11 @@ TEST_F(LinkExtractorTest, LinksAndAnchorTexts) {
         {{"http://1/", "1"}, {"http://2/", "2"}}},
       {R"(<a href="http://first/">)" + big + R"(</a><a href="http://last/">L</a> )",
         {{"http://last/", "L"}}},
+      // "<" ends one read block, "a" begins the next.
       {big + R"(<a href="http://end/">end</a> )", {{"http://end/", "end"}}},
-      {many, manyLinks},
   };
   // clang-format on
   for (const auto& [html, links] : cases) EXPECT_EQ(Extract(html), links) << html.substr(0, 60);
-}
-
-TEST_F(LinkExtractorTest, ScratchCopyHoldsOneLinePerAnchorStart) {
-  // Each run replaces the copy the one before left.
-  const std::pair<std::string, std::string> cases[] = {
-      {"xx<a b>c\r\n<A d", "\r\n b>c\r\n "},
-      {"", ""},
-      {"<", ""},
-      {"x<A", "\r\n"},
-      {"<a<a", "\r\n\r\n"},
-      {"<<a12", "\r\n1"},
-      {"<a\tb\r\r\nc\n", "\r\n\tb"},
-      {"<ADDRESS><APPLET>!", "\r\nDDRESS>\r\nPPLET>"},
-  };
-  for (const auto& [html, scratch] : cases) {
-    Extract(html);
-    EXPECT_EQ(ScratchDir::ReadFile(Scratch()), scratch) << html;
-  }
 }
 
 TEST_F(LinkExtractorTest, BadInputsAddNothingAndGoodOnesAppend) {
