@@ -8,7 +8,6 @@
 
 #include "engine/ViewFixture.h"
 #include "net/SocketWnd.h"
-#include "platform/FileSystem.h"
 #include "settings/SelectFilesDlg.h"
 
 namespace {
@@ -17,7 +16,7 @@ using Texts = std::vector<std::string>;
 
 class TestRunTest : public ViewFixture {};
 
-TEST_F(TestRunTest, TwoFileTestLogsRowsPanesAndSummariesExactly) {
+TEST_F(TestRunTest, TwoFileTestLogsRowsProgressAndSummariesExactly) {
   LoopbackServer::Script okOrMissing;
   okOrMissing.replyFor = [](const std::string& request) {
     return std::string(request.rfind("GET /ok ", 0) == 0
@@ -62,16 +61,6 @@ TEST_F(TestRunTest, TwoFileTestLogsRowsPanesAndSummariesExactly) {
   EXPECT_EQ(Rows(), (Texts{"http://127.0.0.1:1/|Can't Connect to Host|Refused",
                            Local(server, "/gone") + notFound + "Gone page",
                            Local(server, "/lost") + notFound + "Lost"}));
-  // Every probe, failed or not, shows the same three connection texts.
-  const Texts probe = {"Connecting to 127.0.0.1", "Connected to 127.0.0.1", "No connection"};
-  Texts pane1, pane2 = {""};  // the refused probe sends nothing
-  for (int i = 0; i < 4; ++i) pane1.insert(pane1.end(), probe.begin(), probe.end());
-  pane1.insert(pane1.end(), {"Connection Status", "Search Complete"});
-  for (int i = 0; i < 3; ++i)
-    pane2.insert(pane2.end(), {"", "GET method sent to host", "Host Reply Received"});
-  pane2.insert(pane2.end(), {"HTTP Method Status", ""});
-  EXPECT_EQ(frame.paneHistory[1], pane1);
-  EXPECT_EQ(frame.paneHistory[2], pane2);
   EXPECT_EQ(frame.waitCursorDepth, 0);
   ExpectIdle();
 }
@@ -124,32 +113,42 @@ TEST_F(TestRunTest, EachReplyShapeAndFailureGivesItsRowAndStopEndsTheLastProbeWi
   EXPECT_EQ(ftp.Requests(), Texts{""});
   EXPECT_TRUE(View().UnclassifiedCode());
   EXPECT_EQ(frame.beeps, (std::vector<unsigned>{48, 48}));  // one per unknown code; no end
-  const auto& panes = frame.paneHistory[1];
-  EXPECT_NE(std::find(panes.begin(), panes.end(), "Connection Closed by Host"), panes.end());
-  EXPECT_EQ(frame.Pane(1) + "|" + frame.Pane(2), "Connection Status|HTTP Method Status");
   EXPECT_EQ(CSocketWnd::InstanceCount(), 0);
   EXPECT_FALSE(frame.progressShown);
   ExpectIdle();
 }
 
-TEST_F(TestRunTest, TestThatCannotStartLeavesEverythingAsItWas) {
-  const std::string noFiles = "No files found.\n\nWas your filter option set correctly?";
-  // The view's scratch directory and the box shown. None could be made (""):
-  // never a fixed name in "/".
-  const std::pair<std::string, std::string> cases[] = {
-      {dir / "scratch", noFiles},
-      {"", NO_SCRATCH_DIR_TEXT},
-      {dir / "gone", NO_SCRATCH_DIR_TEXT},
-      {dir.WriteFile("plain", ""), NO_SCRATCH_DIR_TEXT}};
+// A chosen path that is no regular file, no file to test, or no scratch
+// directory: nothing starts and the rows and log of the last test stay.
+TEST_F(TestRunTest, NothingStartsWithoutAFileAFileListAndAScratchDirectory) {
+  const std::string notAFile = "The chosen file does not exist",
+                    noFiles = "No files found.\n\nWas your filter option set correctly?";
   const std::string page = Page("notes.txt", Anchor("http://127.0.0.1:1/", "x"));
-  for (const auto& [scratch, box] : cases) {
-    SCOPED_TRACE(scratch);
+  const std::string fifo = dir / "site/fifo.htm";  // opening it would block
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // {chosen path, the view's scratch directory, the box shown}; none could be
+  // made (""): never a fixed name in "/".
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {dir / "site", dir / "scratch", notAFile},
+      {fifo, dir / "scratch", notAFile},
+      {page, dir / "scratch", noFiles},
+      {page, "", NO_SCRATCH_DIR_TEXT},
+      {page, dir / "gone", NO_SCRATCH_DIR_TEXT},
+      {page, dir.WriteFile("plain", ""), NO_SCRATCH_DIR_TEXT}};
+  for (const auto& [chosen, scratch, box] : cases) {
+    SCOPED_TRACE(chosen + " " + scratch);
     Restart();
     view = std::make_unique<CLinkwardView>(settings, frame, loop, scratch);
+    frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {
+      dlg.m_strPath = chosen;
+      dlg.m_nRecurse = box == noFiles;  // sub-directories without other files: none
+      return IDOK;
+    };
     View().AddResultText("http://old/", 0);
     frame.log = "old log";
-    View().StartTest(page, box == noFiles, 0, 0);  // recurse: sub-directories without other files
+    View().OnSelectFiles();
     EXPECT_EQ(Boxes(), Texts{box});
+    EXPECT_EQ(settings.GetString("FileSel", "Starter", "unset"), box == notAFile ? "unset" : page);
     EXPECT_EQ(View().Rows().GetItemCount(), 1);
     EXPECT_EQ(frame.log, "old log");
     EXPECT_EQ(frame.progressCreates, 0);
@@ -157,24 +156,7 @@ TEST_F(TestRunTest, TestThatCannotStartLeavesEverythingAsItWas) {
   }
 }
 
-TEST_F(TestRunTest, SelectFilesRefusesAnythingButARegularFile) {
-  // Neither a directory nor a fifo is a file; opening the fifo would block.
-  const std::string fifo = dir / "site/fifo.htm";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  for (const std::string& chosen : {dir / "site", fifo}) {
-    frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {
-      dlg.m_strPath = chosen;
-      return IDOK;
-    };
-    frame.boxes.clear();
-    View().OnSelectFiles();
-    EXPECT_EQ(Boxes(), Texts{"The chosen file does not exist"});
-    EXPECT_EQ(settings.GetString("FileSel", "Starter", "unset"), "unset");
-    EXPECT_FALSE(View().IsTestRunning());
-  }
-}
-
-TEST_F(TestRunTest, ActivityBarBlinksEveryTenTicksAndScratchCopiesGoWithTheView) {
+TEST_F(TestRunTest, ActivityBarBlinksEveryTenTicksAndIsMadeOnceForTheView) {
   // Files without links take a tick each and watch no socket, so the loop's
   // virtual clock counts the ticks exactly.
   for (int i = 0; i < 40; ++i) Page("p" + std::to_string(i) + ".htm", "");
@@ -189,11 +171,6 @@ TEST_F(TestRunTest, ActivityBarBlinksEveryTenTicksAndScratchCopiesGoWithTheView)
   View().OnStopTest();
   View().StartTest(Page("q.htm", Anchor("http://127.0.0.1:1/", "x")), 0, 0, 0);
   EXPECT_EQ(frame.activityCreates, 1);  // created once for the life of the view
-  RunToEnd();
-  std::string scratch = View().ScratchPath(2);
-  EXPECT_TRUE(fsys::FileExists(scratch));
-  view.reset();
-  EXPECT_FALSE(fsys::FileExists(scratch));
 }
 
 }  // namespace
