@@ -8,6 +8,7 @@
 
 #include "engine/ViewFixture.h"
 #include "net/SocketWnd.h"
+#include "settings/PreferencesDlg.h"
 #include "settings/SelectFilesDlg.h"
 
 namespace {
@@ -16,7 +17,7 @@ using Texts = std::vector<std::string>;
 
 class TestRunTest : public ViewFixture {};
 
-TEST_F(TestRunTest, TwoFileTestLogsRowsProgressAndSummariesExactly) {
+TEST_F(TestRunTest, TwoFileTestLogsRowsProgressAndSummariesAndTakesPreferencesOnTheWay) {
   LoopbackServer::Script okOrMissing;
   okOrMissing.replyFor = [](const std::string& request) {
     return std::string(request.rfind("GET /ok ", 0) == 0
@@ -47,20 +48,29 @@ TEST_F(TestRunTest, TwoFileTestLogsRowsProgressAndSummariesExactly) {
   loop.RunOnce();  // first tick: file 1 loaded, its first probe refused at once
   EXPECT_EQ(progress(), a + "|1/3|http://127.0.0.1:1/|Refused|1/4|0/3|1/4");
   ::unlink(d.c_str());
+  // Preferences changed during the test apply to the links after the second row.
+  loop.RunUntil([&] { return View().Rows().GetItemCount() == 2 || !View().IsTestRunning(); });
+  frame.onPreferences = [&](CPreferencesDlg& dlg) {
+    dlg.OnInitDialog();
+    dlg.m_nChecks[10] = 0;  // 404 no longer reported
+    return dlg.OnOK("7") ? IDOK : IDCANCEL;
+  };
+  View().OnPreferences();
+  EXPECT_EQ(View().WaitLimitSeconds(), 7);
+  EXPECT_EQ(settings.GetInt("Settings", "Timeout", 0), 7);
+  EXPECT_EQ(settings.GetString("Settings", "Filter", ""), "011111111101111111111");
   loop.RunUntil([&] { return View().CurrentFile() == b || !View().IsTestRunning(); });
   // A file without links keeps the old link range and the last link shown.
   EXPECT_EQ(progress(), b + "|2/3|" + Local(server, "/lost") + "|Lost|4/4|1/3|0/4");
   RunToEnd();
 
-  EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(a, 4, 3) + FileLog(b, 0, 0) +
+  EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(a, 4, 2) + FileLog(b, 0, 0) +
                        FileLog(d, 0, 0) + "End of test: <date>\r\n");
   ASSERT_TRUE(server.WaitForRequests(1, 2000));
   EXPECT_EQ(server.Requests()[0],
             "GET /ok HTTP/1.0\r\nHost: 127.0.0.1:" + server.PortText() + "\r\n\r\n");
-  const std::string notFound = "|HTTP Code 404 Not Found|";
   EXPECT_EQ(Rows(), (Texts{"http://127.0.0.1:1/|Can't Connect to Host|Refused",
-                           Local(server, "/gone") + notFound + "Gone page",
-                           Local(server, "/lost") + notFound + "Lost"}));
+                           Local(server, "/gone") + "|HTTP Code 404 Not Found|Gone page"}));
   EXPECT_EQ(frame.waitCursorDepth, 0);
   ExpectIdle();
 }

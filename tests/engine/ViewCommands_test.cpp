@@ -2,7 +2,6 @@
 #include "engine/ViewFixture.h"
 #include "repair/RepairDlg.h"
 #include "settings/ExportDlg.h"
-#include "settings/PreferencesDlg.h"
 
 namespace {
 
@@ -44,24 +43,6 @@ TEST_F(ViewCommandsTest, StoredMaskOfWrongLengthOrWaitLimitOutsideFiveToFiftyIsR
     EXPECT_EQ(Boxes(), isMask && stored != expected ? Texts{"Setting Filter Codes to Safe Default"}
                                                     : Texts{});
   }
-}
-
-TEST_F(ViewCommandsTest, PreferencesChangedDuringATestApplyToTheNextLinks) {
-  LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 404 Not Found\r\n\r\n"));
-  View().StartTest(Page("p.htm", Anchor(Local(server), "first") + Anchor(Local(server), "second")),
-                   0, 0, 0);
-  loop.RunUntil([&] { return View().Rows().GetItemCount() == 1; });
-  frame.onPreferences = [&](CPreferencesDlg& dlg) {
-    dlg.OnInitDialog();
-    dlg.m_nChecks[10] = 0;  // 404 no longer reported
-    return dlg.OnOK("7") ? IDOK : IDCANCEL;
-  };
-  View().OnPreferences();
-  EXPECT_EQ(View().WaitLimitSeconds(), 7);
-  EXPECT_EQ(settings.GetInt("Settings", "Timeout", 0), 7);
-  EXPECT_EQ(settings.GetString("Settings", "Filter", ""), "011111111101111111111");
-  RunToEnd();
-  EXPECT_EQ(Rows(), Texts{Local(server) + "|HTTP Code 404 Not Found|first"});
 }
 
 // Export, then Repair of type 2 with its own export: each dialog offers the
