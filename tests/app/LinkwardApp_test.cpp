@@ -10,7 +10,7 @@ namespace {
 
 // The INI file is imported on the first run only, even when there was none
 // then. Both live in the program's own config directory.
-TEST(LinkwardApp, OnlyTheFirstRunImportsTheIniFile) {
+TEST(LinkwardApp, OnlyTheFirstRunImportsTheIniFileAndAnUnusableStoreIsSilent) {
   for (bool iniAtFirst : {true, false}) {
     ScratchDir dir;
     ScopedEnv xdg("XDG_CONFIG_HOME", dir.Path().c_str());
@@ -34,9 +34,8 @@ TEST(LinkwardApp, OnlyTheFirstRunImportsTheIniFile) {
     EXPECT_EQ(app.m_pSettings->GetInt("Screen", "y", 0), 44);
     EXPECT_EQ(app.m_pSettings->GetInt("Settings", "Timeout", 15), iniAtFirst ? 30 : 15);
   }
-}
-
-TEST(LinkwardApp, UnusableKeyStoreIsSilentAndGivesDefaults) {
+  // A store that cannot be made is silent: reads give their defaults, and the
+  // INI file is not imported into nothing.
   ScratchDir dir;
   dir.WriteFile("blocked", "a file where the store's directory should be");
   dir.WriteFile("Linkward.INI", "[Screen]\nx=120\n");
@@ -45,8 +44,6 @@ TEST(LinkwardApp, UnusableKeyStoreIsSilentAndGivesDefaults) {
   ASSERT_NE(app.m_pSettings, nullptr);
   EXPECT_EQ(app.m_pSettings->GetInt("Screen", "x", 0), 0);
   EXPECT_FALSE(app.m_pSettings->SetInt("Screen", "x", 5));
-  EXPECT_EQ(app.ExitInstance(), 0);
-  EXPECT_EQ(app.ExitInstance(), 0);  // a second exit finds nothing to delete
 }
 
 }  // namespace
