@@ -6,33 +6,21 @@
 namespace {
 
 using Texts = std::vector<std::string>;
+const std::string kClosed = "http://127.0.0.1:1/", kRefused = "\tCan't Connect to Host\t";
 
-class ViewCommandsTest : public ViewFixture {
- protected:
-  // A row as a test lists it.
-  void AddRow(const std::string& url, const std::string& site, const std::string& file) {
-    const int row = View().Rows().InsertItem(View().Rows().GetItemCount(), url);
-    View().Rows().SetItemText(row, COL_REASON, "HTTP Code 404 Not Found");
-    View().Rows().SetItemText(row, COL_SITE, site);
-    View().Rows().SetItemText(row, COL_FILE, file);
-  }
-};
+class ViewCommandsTest : public ViewFixture {};
 
 TEST_F(ViewCommandsTest, StoredMaskOfWrongLengthOrWaitLimitOutsideFiveToFiftyIsReplaced) {
   const std::string mask = DEFAULT_FILTER_MASK;
   // {key, stored, in force and stored afterwards}; any mask character but '0' reports.
+  // clang-format off
   const std::tuple<std::string, std::string, std::string> cases[] = {
-      {"Filter", std::string(20, '1'), mask},
-      {"Filter", std::string(22, '0'), mask},
-      {"Filter", "", mask},
-      {"Filter", "0x1111111111111111110", "0x1111111111111111110"},
-      {"Timeout", "0", "15"},
-      {"Timeout", "-5", "15"},
-      {"Timeout", "4", "15"},
-      {"Timeout", "51", "15"},
-      {"Timeout", "3000000", "15"},
-      {"Timeout", "5", "5"},
+      {"Filter", std::string(20, '1'), mask}, {"Filter", std::string(22, '0'), mask},
+      {"Filter", "", mask}, {"Filter", "0x1111111111111111110", "0x1111111111111111110"},
+      {"Timeout", "0", "15"}, {"Timeout", "-5", "15"}, {"Timeout", "4", "15"},
+      {"Timeout", "51", "15"}, {"Timeout", "3000000", "15"}, {"Timeout", "5", "5"},
       {"Timeout", "50", "50"}};
+  // clang-format on
   for (const auto& [key, stored, expected] : cases) {
     SCOPED_TRACE(key + " " + stored);
     settings.SetString("Settings", key, stored);
@@ -48,12 +36,10 @@ TEST_F(ViewCommandsTest, StoredMaskOfWrongLengthOrWaitLimitOutsideFiveToFiftyIsR
 // Export, then Repair of type 2 with its own export: each dialog offers the
 // choices stored last, replacing a file asks first, and a failed write is told.
 TEST_F(ViewCommandsTest, ExportAndRepairKeepTheirChoicesAndTypeTwoListsEveryRowEvenWhenStopped) {
-  const std::string a =
-      Page("a.htm", "<a href=\"http://h/1\">One</a>\n<a href=\"http://h/2\">2</a>\n");
-  const std::string b = Page("b.htm", "<a href=\"http://h/3\">Three</a>\n");
-  AddRow("http://h/1", "One", a);
-  AddRow("http://h/2", "Two", a);
-  AddRow("http://h/3", "Three", b);
+  const std::string a = Page("a.htm", Anchor(kClosed + "1", "One") + Anchor(kClosed + "2", "Two"));
+  const std::string b = Page("b.htm", Anchor(kClosed + "3", "Three"));
+  View().StartTest(a, 0, 1, 0);
+  RunToEnd();
   std::string path = dir / "report.txt", shown;
   int format = 7;  // names no format: HTML, as every value but 0 always did
   frame.onExport = [&](CExportDlg& dlg) {
@@ -92,28 +78,25 @@ TEST_F(ViewCommandsTest, ExportAndRepairKeepTheirChoicesAndTypeTwoListsEveryRowE
   frame.answers = {IDYES, IDOK, IDNO};
   View().OnRepair();
   EXPECT_EQ(settings.GetInt("Repair", "Type", -1), 2);
-  EXPECT_EQ(ScratchDir::ReadFile(b), "<a href=\"http://h/3\">Three</a>\n");
+  EXPECT_EQ(ScratchDir::ReadFile(b), Anchor(kClosed + "3", "Three"));
   EXPECT_EQ(shown, path + "|7");
   EXPECT_EQ(ScratchDir::ReadFile(path).substr(0, 7), "<HTML>\n");  // No: nothing written
   EXPECT_EQ(settings.GetInt("XportSel", "Text", -1), 7);           // or stored
   frame.answers = {IDYES};
   View().OnExport();
-  EXPECT_EQ(ScratchDir::ReadFile(path),
-            "FILE: " + a + "\nhttp://h/1\tHTTP Code 404 Not Found\tOne\n" +
-                "http://h/2\tHTTP Code 404 Not Found\tTwo\n\nFILE: " + b +
-                "\nhttp://h/3\tHTTP Code 404 Not Found\tThree\n");
+  EXPECT_EQ(ScratchDir::ReadFile(path), "FILE: " + a + "\n" + kClosed + "1" + kRefused + "One\n" +
+                                            kClosed + "2" + kRefused + "Two\n\nFILE: " + b + "\n" +
+                                            kClosed + "3" + kRefused + "Three\n");
   EXPECT_EQ(Boxes(),
             (Texts{unknown, unknown, "You chose to save the bad URLs\n\nClick OK to proceed",
                    replace, replace}));
   EXPECT_EQ(frame.boxes[3].style & MB_YESNO, MB_YESNO);
 
-  for (std::string unwritable : {std::string(), dir / "no/such/dir/r.txt"}) {
-    path = unwritable;
-    frame.boxes.clear();
-    View().OnExport();
-    EXPECT_EQ(Boxes(), Texts{"file write error"});
-    EXPECT_EQ(settings.GetString("XportSel", "Starter", "none"), path);
-  }
+  path = dir / "no/such/dir/r.txt";
+  frame.boxes.clear();
+  View().OnExport();
+  EXPECT_EQ(Boxes(), Texts{"file write error"});
+  EXPECT_EQ(settings.GetString("XportSel", "Starter", "none"), path);
 }
 
 }  // namespace
