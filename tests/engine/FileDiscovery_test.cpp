@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <tuple>
 
 #include "support/ScratchDir.h"
 
@@ -54,11 +55,8 @@ TEST_F(FileDiscoveryTest, BuildFileListFollowsTheOptions) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
   };
-  const struct {
-    const char* start;
-    int recurse, all, filter;
-    Paths names;
-  } cases[] = {
+  // {the chosen file, recurse, all files, filter, the list}
+  const std::tuple<const char*, int, int, int, Paths> cases[] = {
       {"b.htm", 1, 1, 0, join(top, subs)},
       {"a.gif", 1, 1, 1, join(topPages, subs)},  // the filter keeps paths holding a page mark
       {"PAGE.XML", 0, 1, 0, top},
@@ -70,12 +68,12 @@ TEST_F(FileDiscoveryTest, BuildFileListFollowsTheOptions) {
       {"b.htm/x.htm", 0, 1, 0, {}},  // a file, not a directory
       {"sub2//y.html", 0, 1, 0, {"sub2/y.html"}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.start) + std::to_string(c.recurse * 100 + c.all * 10 + c.filter));
+  for (const auto& [start, recurse, all, filter, names] : cases) {
+    SCOPED_TRACE(std::string(start) + std::to_string(recurse * 100 + all * 10 + filter));
     StringList list{"earlier"};
-    BuildFileList(list, tmp / c.start, c.recurse, c.all, c.filter);
+    BuildFileList(list, tmp / start, recurse, all, filter);
     Paths expected{"earlier"};
-    for (const std::string& name : c.names) expected.push_back(tmp / name);
+    for (const std::string& name : names) expected.push_back(tmp / name);
     EXPECT_EQ(list, expected);
   }
   StringList root;  // "//x" names a file of "/", whose files have no double slash
