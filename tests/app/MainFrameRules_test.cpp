@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "results/ResultRows.h"
-#include "support/RecordingFrame.h"
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
 
@@ -64,23 +62,6 @@ TEST_F(MainFrameRulesTest, ColumnWidthsAndPaneHeightAreKeptOnlyWhenTheyFit) {
   const std::pair<int, int> heights[] = {{300, 300}, {1, 1},     {600, 600}, {0, 300},
                                          {-40, 300}, {601, 300}, {5000, 300}};
   for (const auto& [stored, height] : heights) EXPECT_EQ(TopPaneHeight(stored, 601), height);
-}
-
-TEST(ConfirmQuitTest, RepairedRowsAreDroppedAndOnlyUnrepairedOnesAsk) {
-  CResultRows rows;
-  RecordingFrame frame;
-  for (uint32_t mark :
-       {WithRepairedMark(0), WithFileDoneMark(0), WithFileDoneMark(WithRepairedMark(0))})
-    rows.SetItemData(rows.InsertItem(rows.GetItemCount(), "http://x/"), mark);
-  EXPECT_FALSE(ConfirmQuit(rows, frame));  // the frame answers No
-  ASSERT_EQ(rows.GetItemCount(), 1);       // a file-done mark alone is no repair
-  EXPECT_EQ(rows.GetItemData(0), WithFileDoneMark(0));
-  EXPECT_EQ(frame.boxes.size(), 1u);
-  EXPECT_EQ(frame.waitCursorDepth, 0);
-  rows.SetItemData(0, WithRepairedMark(0));  // only repaired rows: no question
-  EXPECT_TRUE(ConfirmQuit(rows, frame));
-  EXPECT_EQ(rows.GetItemCount(), 0);
-  EXPECT_EQ(frame.boxes.size(), 1u);
 }
 
 }  // namespace

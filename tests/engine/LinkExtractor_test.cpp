@@ -80,12 +80,14 @@ TEST_F(LinkExtractorTest, BadInputsAddNothingAndGoodOnesAppend) {
   ASSERT_TRUE(ScratchDir::WriteBytes(tmp / "p.html", html));
   ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
   StringList links{"http://old/"}, anchors{"old"};
-  ExtractLinksToLists(tmp / "missing.html", Scratch(), links, anchors);
-  ExtractLinksToLists("/dev/zero", Scratch(), links, anchors);   // endless: not a regular file
-  ExtractLinksToLists(tmp / "fifo", Scratch(), links, anchors);  // no writer: must not block
-  ExtractLinksToLists(tmp / "p.html", tmp / "no-dir/urltmp~2", links, anchors);
-  ExtractLinksToLists(tmp / "p.html", tmp.Path(), links, anchors);      // a directory
-  ExtractLinksToLists(tmp / "p.html", tmp / "p.html", links, anchors);  // the file itself
+  // {page, scratch copy}: no page; an endless device and a fifo without a
+  // writer (not regular files: reading would never end or block); a scratch
+  // copy in no directory, that is a directory, or that is the page itself.
+  const std::pair<std::string, std::string> bad[] = {
+      {tmp / "missing.html", Scratch()}, {"/dev/zero", Scratch()},
+      {tmp / "fifo", Scratch()},         {tmp / "p.html", tmp / "no-dir/urltmp~2"},
+      {tmp / "p.html", tmp.Path()},      {tmp / "p.html", tmp / "p.html"}};
+  for (const auto& [page, scratch] : bad) ExtractLinksToLists(page, scratch, links, anchors);
   EXPECT_EQ(ScratchDir::ReadFile(tmp / "p.html"), html);
   ExtractLinksToLists(tmp / "p.html", Scratch(), links, anchors);
   EXPECT_EQ(links, (StringList{"http://old/", "http://h/"}));
