@@ -5,6 +5,8 @@
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
 
+using namespace linkward;
+
 namespace {
 
 class MainFrameRulesTest : public ::testing::Test {

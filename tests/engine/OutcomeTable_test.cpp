@@ -1,8 +1,10 @@
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+using namespace linkward;
 
 namespace {
 

@@ -11,6 +11,8 @@
 #include "settings/PreferencesDlg.h"
 #include "settings/SelectFilesDlg.h"
 
+using namespace linkward;
+
 namespace {
 
 using Texts = std::vector<std::string>;

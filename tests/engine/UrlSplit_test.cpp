@@ -4,6 +4,8 @@
 
 #include <tuple>
 
+using namespace linkward;
+
 namespace {
 
 TEST(UrlSplitTest, HostPathPortAndTheRequestsHostLine) {

@@ -3,6 +3,8 @@
 #include "repair/RepairDlg.h"
 #include "settings/ExportDlg.h"
 
+using namespace linkward;
+
 namespace {
 
 using Texts = std::vector<std::string>;
