@@ -2,7 +2,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <deque>
 #include <tuple>
 
@@ -26,10 +25,9 @@ TEST_F(TestRunTest, TwoFileTestLogsRowsAndSummariesAndTakesPreferencesOnTheWay) 
                                     Anchor(Local(server, "/gone#part"), "Gone page") +
                                     Anchor(Local(server, "/lost"), "Lost"));
   std::string b = Page("b.htm", "<p>no links here</p>");
-  Page("c.gif", "GIF89a");
   std::string d = Page("d.htm", Anchor("http://127.0.0.1:1/", "x"));  // vanishes before its turn
 
-  View().StartTest(a, 0, 1, 1);
+  View().StartTest(a, 0, 1, 0);
   ::unlink(d.c_str());
   // Preferences changed during the test apply to the links after the second row.
   loop.RunUntil([&] { return View().Rows().GetItemCount() == 2 || !View().IsTestRunning(); });
@@ -44,7 +42,6 @@ TEST_F(TestRunTest, TwoFileTestLogsRowsAndSummariesAndTakesPreferencesOnTheWay) 
 
   EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(a, 3, 2) + FileLog(b, 0, 0) +
                        FileLog(d, 0, 0) + "End of test: <date>\r\n");
-  ASSERT_TRUE(server.WaitForRequests(1, 2000));
   EXPECT_EQ(server.Requests()[0],
             "GET /gone HTTP/1.0\r\nHost: 127.0.0.1:" + server.PortText() + "\r\n\r\n");
   EXPECT_EQ(Rows(), (Texts{"http://127.0.0.1:1/|Can't Connect to Host|Refused",

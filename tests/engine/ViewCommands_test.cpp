@@ -70,7 +70,6 @@ TEST_F(ViewCommandsTest, ExportAndRepairKeepTheirChoicesAndTypeTwoListsEveryRowE
   const std::string unknown =
       "The testing found at least one URL\nwith an UNKNOWN ERROR!\n(See the window text.)\n\n"
       "Are you sure you want to repair now?";
-  const std::string replace = path + "\nThis file already exists\n\nReplace existing file?";
   EXPECT_EQ(Boxes(), Texts{unknown});
 
   format = 0;
@@ -84,8 +83,9 @@ TEST_F(ViewCommandsTest, ExportAndRepairKeepTheirChoicesAndTypeTwoListsEveryRowE
   EXPECT_EQ(ScratchDir::ReadFile(path), "FILE: " + a + "\n" + kClosed + "1" + kRefused + "One\n" +
                                             kClosed + "2" + kRefused + "Two\n\nFILE: " + b + "\n" +
                                             kClosed + "3" + kRefused + "Three\n");
-  EXPECT_EQ(Boxes(), (Texts{unknown, unknown,
-                            "You chose to save the bad URLs\n\nClick OK to proceed", replace}));
+  EXPECT_EQ(Boxes(),
+            (Texts{unknown, unknown, "You chose to save the bad URLs\n\nClick OK to proceed",
+                   path + "\nThis file already exists\n\nReplace existing file?"}));
 }
 
 }  // namespace
