@@ -18,7 +18,7 @@ using Texts = std::vector<std::string>;
 
 class TestRunTest : public ViewFixture {};
 
-TEST_F(TestRunTest, TwoFileTestLogsRowsAndSummariesAndTakesPreferencesOnTheWay) {
+TEST_F(TestRunTest, WholeTestLogsRowsAndSummariesExactlyAndTakesPreferencesOnTheWay) {
   LoopbackServer server(
       LoopbackServer::Reply("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"));
   std::string a = Page("a.htm", Anchor("http://127.0.0.1:1/", "Refused") +

@@ -1,4 +1,7 @@
-// The results view's commands after a test: Preferences, Export and Repair.
+// The results view's stored report filter and wait limit, and its commands
+// after a test: Export and Repair.
+#include <tuple>
+
 #include "engine/ViewFixture.h"
 #include "repair/RepairDlg.h"
 #include "settings/ExportDlg.h"
