@@ -4,7 +4,7 @@
 #include "settings/SettingsStore.h"
 
 void CSelectFilesDlg::OnRecurseClicked() {
-  if (m_nRecurse) m_nAllFiles = 1;
+  if (m_choices.recurse) m_choices.allFiles = true;
 }
 
 void CSelectFilesDlg::OnAllFilesClicked() {
