@@ -14,7 +14,7 @@
 
 class CSocketWnd {
  public:
-  // The handle while no socket is held (Winsock's kNoSocket).
+  // The handle while no socket is held (Winsock's INVALID_SOCKET).
   static constexpr int kNoSocket = -1;
   // Connect's result when the interrupt check asked it to stop waiting.
   static constexpr unsigned kConnectInterrupted = 1;

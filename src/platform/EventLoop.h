@@ -14,8 +14,9 @@
 // Readiness watches (WatchReadiness) are the raw kind a transfer library
 // needs: they report, level-triggered, whichever of SocketEvent::Readable,
 // Writable and Error hold for the descriptor, as a mask in the event argument
-// (the error argument is 0), for as long as the watch stands. Watching a descriptor
-// again replaces its watch, of either kind; UnwatchSocket removes either kind.
+// (the error argument is 0), for as long as the watch stands. Watching a
+// descriptor again replaces its watch, of either kind; UnwatchSocket removes
+// either kind.
 #pragma once
 
 #include <cstdint>
@@ -44,15 +45,15 @@ class IEventLoop {
 
   virtual void WatchSocket(int fd, SocketFn fn) = 0;
   virtual void UnwatchSocket(int fd) = 0;
-  // events: SocketEvent::Readable and/or SocketEvent::Writable (0 watches for errors only).
+  // events: SocketEvent::Readable and/or Writable (0 watches for errors only).
   virtual void WatchReadiness(int fd, int events, SocketFn fn) = 0;
 
   // Milliseconds on a monotonic clock; virtual time in loops that simulate it.
   virtual int64_t NowMs() const = 0;
 };
 
-// Tells what a readable descriptor means: SocketEvent::Read when at least one byte is
-// waiting, SocketEvent::Close (with *error set from the socket, 0 for an orderly close)
-// when the peer has closed or the socket failed. Returns 0 when nothing is
+// Tells what a readable descriptor means: SocketEvent::Read when at least one
+// byte is waiting, SocketEvent::Close (with *error set from the socket, 0 for
+// an orderly close) when the peer has closed or the socket failed. Returns 0 when nothing is
 // waiting after all. Reads nothing (peeks one byte).
 int ClassifyReadable(int fd, int* error);
