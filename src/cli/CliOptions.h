@@ -7,6 +7,7 @@
 #include "repair/RepairType.h"
 #include "results/ReportWriter.h"
 #include "settings/TestChoices.h"
+namespace linkward {
 
 struct CliOptions {
   TestChoices choices;
@@ -34,3 +35,5 @@ struct CliOptions {
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std::string* error);
 
 extern const char* const CLI_USAGE;
+
+}  // namespace linkward

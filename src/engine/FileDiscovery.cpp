@@ -4,6 +4,8 @@
 
 #include "platform/FileSystem.h"
 
+namespace linkward {
+
 namespace {
 
 constexpr const char* kExtensionMarks[] = {".HTM", ".SHTM", ".HTML", ".SHTML", ".ASP"};
@@ -83,3 +85,5 @@ bool PassesExtensionFilter(const std::string& path) {
   }
   return false;
 }
+
+}  // namespace linkward

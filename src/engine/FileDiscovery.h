@@ -2,12 +2,12 @@
 // list of files of a test. Only names are listed; no file is opened.
 #pragma once
 
-#include <deque>
 #include <string>
 
+#include "platform/StringList.h"
 #include "settings/TestChoices.h"
 
-using StringList = std::deque<std::string>;
+namespace linkward {
 
 // Appends the files of the walk chosen by the choices to list:
 // neither recurse nor allFiles: path alone; allFiles: the files of path's
@@ -31,3 +31,5 @@ void AddDirectoryTree(StringList& list, const std::string& dir, bool filter);
 
 // The extension filter's test on one path.
 bool PassesExtensionFilter(const std::string& path);
+
+}  // namespace linkward

@@ -17,14 +17,16 @@
 #include "check/FullCheck.h"
 #include "engine/FileDiscovery.h"
 #include "engine/Frame.h"
-#include "engine/OutcomeTable.h"
 #include "engine/UrlSplit.h"
 #include "platform/EventLoop.h"
 #include "repair/RepairFiles.h"
+#include "results/OutcomeTable.h"
 #include "results/ProgressDlg.h"
 #include "results/ReportWriter.h"
 #include "results/ResultRows.h"
 #include "settings/TestChoices.h"
+
+namespace linkward {
 
 class CSettingsStore;
 class CSocketWnd;
@@ -215,5 +217,8 @@ class CLinkwardView {
 
   FullCheckOptions m_fullOptions;
   RemoteCheckerFactory m_remoteFactory;
+  std::unique_ptr<IFullCheckHost> m_pFullCheckHost;  // outlives m_pFullCheck
   std::unique_ptr<CFullCheck> m_pFullCheck;
 };
+
+}  // namespace linkward

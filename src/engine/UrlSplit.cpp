@@ -1,5 +1,7 @@
 #include "engine/UrlSplit.h"
 
+namespace linkward {
+
 namespace {
 
 size_t SchemeLength(Scheme scheme) {
@@ -65,3 +67,5 @@ std::string BuildRequest(const std::string& path, const std::string& host, const
   request += "\r\n\r\n";
   return request;
 }
+
+}  // namespace linkward

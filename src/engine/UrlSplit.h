@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace linkward {
+
 // A probed link's scheme, decided from its first letter.
 enum class Scheme : int { Http = 1, Ftp = 2 };
 
@@ -22,3 +24,5 @@ std::string PortFromUrl(const std::string& url, Scheme scheme);
 // only when it differs from the scheme's default.
 std::string BuildRequest(const std::string& path, const std::string& host, const std::string& port,
                          Scheme scheme);
+
+}  // namespace linkward

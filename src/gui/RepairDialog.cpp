@@ -12,6 +12,8 @@
 #include "Help.h"
 #include "repair/RepairDlg.h"
 
+namespace linkward {
+
 namespace {
 
 QLabel* Note(const QString& text) {
@@ -76,3 +78,5 @@ void RepairDialog::accept() {
       static_cast<RepairType>(m_pGroup->checkedId());  // None (-1) when none is checked
   QDialog::accept();
 }
+
+}  // namespace linkward

@@ -12,6 +12,8 @@
 
 #include "platform/EventLoop.h"
 
+namespace linkward {
+
 class CSocketWnd {
  public:
   // The handle while no socket is held (Winsock's INVALID_SOCKET).
@@ -72,3 +74,5 @@ class CSocketWnd {
   bool m_bWatched = false;
   static int s_nInstances;
 };
+
+}  // namespace linkward

@@ -22,6 +22,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace linkward {
+
 // The events a socket handler receives.
 struct SocketEvent {
   // Socket watches; the values are Winsock's FD_READ and FD_CLOSE.
@@ -54,6 +56,8 @@ class IEventLoop {
 
 // Tells what a readable descriptor means: SocketEvent::Read when at least one
 // byte is waiting, SocketEvent::Close (with *error set from the socket, 0 for
-// an orderly close) when the peer has closed or the socket failed. Returns 0 when nothing is
-// waiting after all. Reads nothing (peeks one byte).
+// an orderly close) when the peer has closed or the socket failed. Returns 0
+// when nothing is waiting after all. Reads nothing (peeks one byte).
 int ClassifyReadable(int fd, int* error);
+
+}  // namespace linkward

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace linkward {
+
 // The answer that closes a message box or a modal dialog. The values are the
 // classic IDOK, IDCANCEL, IDYES and IDNO.
 enum class Answer : int { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
@@ -68,3 +70,5 @@ class IHostUi {
     return false;
   }
 };
+
+}  // namespace linkward

@@ -5,6 +5,8 @@
 
 #include "repair/RepairType.h"
 
+namespace linkward {
+
 // "URL Link Disable and File Repair": the repair type, None when no button is checked.
 class CRepairDlg {
  public:
@@ -20,3 +22,5 @@ class CRepairFailDlg {
   std::string m_strFailUrl;
   std::string m_strFailFile;
 };
+
+}  // namespace linkward

@@ -35,6 +35,8 @@
 
 #include "repair/RepairType.h"
 
+namespace linkward {
+
 class IHostUi;
 
 // path up to its last "." in the file name part, plus ext; a name without "."
@@ -119,3 +121,5 @@ class CRepairFiles {
   char* m_pReadBuf = nullptr;
   size_t m_nReadCap = 0;
 };
+
+}  // namespace linkward

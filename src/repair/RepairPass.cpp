@@ -7,6 +7,8 @@
 #include "repair/RepairFiles.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 namespace {
 
 // For RepairType::Moved: whether row's link was answered with a permanent redirect
@@ -147,3 +149,5 @@ RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepair
   host.MessageBox("All URL repairs completed", BoxStyle::Ok | BoxStyle::IconInformation);
   return RepairEnd::Completed;
 }
+
+}  // namespace linkward

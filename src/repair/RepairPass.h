@@ -19,6 +19,8 @@
 #include "platform/HostUi.h"
 #include "repair/RepairType.h"
 
+namespace linkward {
+
 class CRepairFiles;
 class CResultRows;
 class CRepairFailDlg;
@@ -45,3 +47,5 @@ enum class RepairEnd {
 // and the pass stops before the next one.
 RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepairFiles& files,
                         RepairType type, const std::function<bool()>& cancelled);
+
+}  // namespace linkward

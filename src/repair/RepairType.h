@@ -3,6 +3,8 @@
 // type rewrites like RemoveLine, without the export after the pass.
 #pragma once
 
+namespace linkward {
+
 enum class RepairType : int {
   None = -1,       // no type chosen (no button checked); no pass in the terminal face
   Comment = 0,     // the whole line inside one HTML comment
@@ -10,3 +12,5 @@ enum class RepairType : int {
   RemoveLine = 2,  // the line left out; after the pass the export saves the bad URLs
   Moved = 3,       // a permanently moved link pointed at its new address
 };
+
+}  // namespace linkward

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+namespace linkward {
+
 const IReportFormat& ReportFormat(ExportFormat id) {
   switch (id) {
     case ExportFormat::Text:
@@ -35,3 +37,5 @@ std::string ReportOwnerName() {
   const char* user = std::getenv("USER");
   return user ? user : "";
 }
+
+}  // namespace linkward

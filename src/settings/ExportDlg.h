@@ -7,6 +7,8 @@
 
 #include "results/ReportWriter.h"
 
+namespace linkward {
+
 class IHostUi;
 
 class CExportDlg {
@@ -32,3 +34,5 @@ class CExportDlg {
  private:
   IHostUi& m_frame;
 };
+
+}  // namespace linkward

@@ -10,6 +10,8 @@
 
 #include "platform/KeyStore.h"
 
+namespace linkward {
+
 class CSettingsStore {
  public:
   // The root key the program's settings live below, named as the key store
@@ -53,3 +55,5 @@ class CSettingsStore {
   std::string m_strKeyPath;
   std::string m_hRootKey = kMachineRoot;
 };
+
+}  // namespace linkward

@@ -10,6 +10,8 @@
 #include "gui/StaticLink.h"
 #include "results/ReportWriter.h"
 
+using namespace linkward;
+
 namespace {
 
 const QColor BLUE(0, 0, 255);

@@ -6,7 +6,7 @@
 
 #include "GuiTest.h"
 #include "engine/LinkwardView.h"
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
 #include "gui/ExportDialog.h"
 #include "gui/FileDialogs.h"
 #include "gui/Help.h"
@@ -20,6 +20,8 @@
 #include "support/RecordingFrame.h"
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
+
+using namespace linkward;
 
 namespace {
 

@@ -12,6 +12,8 @@
 #include "gui/QtEventLoop.h"
 #include "support/HttpTestServer.h"
 
+using namespace linkward;
+
 class TestEventLoop : public QObject {
   Q_OBJECT
 

@@ -25,6 +25,8 @@
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
 
+using namespace linkward;
+
 namespace {
 
 // "/ok" answers 200, every other path 404.
