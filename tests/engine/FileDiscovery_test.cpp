@@ -58,7 +58,7 @@ TEST_F(FileDiscoveryTest, BuildFileListFollowsTheOptions) {
     return a;
   };
   // {the chosen file, recurse, all files, filter, the list}
-  const std::tuple<const char*, int, int, int, Paths> cases[] = {
+  const std::tuple<const char*, bool, bool, bool, Paths> cases[] = {
       {"b.htm", 1, 1, 0, join(top, subs)},
       {"a.gif", 1, 1, 1, join(topPages, subs)},  // the filter keeps paths holding a page mark
       {"PAGE.XML", 0, 1, 0, top},
@@ -73,13 +73,13 @@ TEST_F(FileDiscoveryTest, BuildFileListFollowsTheOptions) {
   for (const auto& [start, recurse, all, filter, names] : cases) {
     SCOPED_TRACE(std::string(start) + std::to_string(recurse * 100 + all * 10 + filter));
     StringList list{"earlier"};
-    BuildFileList(list, tmp / start, recurse, all, filter);
+    BuildFileList(list, tmp / start, {recurse, all, filter});
     Paths expected{"earlier"};
     for (const std::string& name : names) expected.push_back(tmp / name);
     EXPECT_EQ(list, expected);
   }
   StringList root;  // "//x" names a file of "/", whose files have no double slash
-  BuildFileList(root, "//x", 0, 1, 0);
+  BuildFileList(root, "//x", {.allFiles = true});
   ASSERT_FALSE(root.empty());
   for (const std::string& path : root) EXPECT_EQ(path.rfind('/'), 0u) << path;
   EXPECT_EQ(DirectoryOfPath("y.html"), ".");  // a bare name: the current directory

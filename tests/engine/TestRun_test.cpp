@@ -27,14 +27,14 @@ TEST_F(TestRunTest, WholeTestLogsRowsAndSummariesExactlyAndTakesPreferencesOnThe
   std::string b = Page("b.htm", "<p>no links here</p>");
   std::string d = Page("d.htm", Anchor("http://127.0.0.1:1/", "x"));  // vanishes before its turn
 
-  View().StartTest(a, 0, 1, 0);
+  View().StartTest(a, {.allFiles = true});
   ::unlink(d.c_str());
   // Preferences changed during the test apply to the links after the second row.
   loop.RunUntil([&] { return View().Rows().GetItemCount() == 2 || !View().IsTestRunning(); });
   frame.onPreferences = [&](CPreferencesDlg& dlg) {
     dlg.OnInitDialog();
     dlg.m_nChecks[10] = 0;  // 404 no longer reported
-    return dlg.OnOK("7") ? IDOK : IDCANCEL;
+    return dlg.OnOK("7") ? Answer::Ok : Answer::Cancel;
   };
   View().OnPreferences();
   EXPECT_EQ(View().WaitLimitSeconds(), 7);
@@ -84,7 +84,7 @@ TEST_F(TestRunTest, EachReplyShapeAndFailureGivesItsRowAndStopEndsTheLastProbeWi
           Anchor("ftp://127.0.0.1:1/", "x") + Anchor(Local(silent), "x");
   expected.push_back("ftp://127.0.0.1:1/|Can't Connect to Host|x|" +
                      std::to_string(SOCKET_ERROR_CONNECT));
-  View().StartTest(Page("p.htm", page), 0, 0, 0);
+  View().StartTest(Page("p.htm", page), {});
   loop.RunUntil([&] { return View().AwaitingReply() && View().LinkList().size() == 1; });
   View().OnStopTest();
 
@@ -123,10 +123,10 @@ TEST_F(TestRunTest, NothingStartsWithoutAFileAFileListAndAScratchDirectory) {
     view = std::make_unique<CLinkwardView>(settings, frame, loop, scratch);
     frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {
       dlg.m_strPath = chosen;
-      dlg.m_nRecurse = box == noFiles;  // sub-directories without other files: none
-      return IDOK;
+      dlg.m_choices.recurse = box == noFiles;  // sub-directories without other files: none
+      return Answer::Ok;
     };
-    View().AddResultText("http://old/", 0);
+    View().AddResultText("http://old/", RowStep::Url);
     frame.log = "old log";
     View().OnSelectFiles();
     EXPECT_EQ(Boxes(), Texts{box});

@@ -44,15 +44,15 @@ TEST_F(ViewCommandsTest, StoredMaskOfWrongLengthOrWaitLimitOutsideFiveToFiftyIsR
 TEST_F(ViewCommandsTest, ExportAndRepairKeepTheirChoicesAndTypeTwoListsEveryRowEvenWhenStopped) {
   const std::string a = Page("a.htm", Anchor(kClosed + "1", "One") + Anchor(kClosed + "2", "Two"));
   const std::string b = Page("b.htm", Anchor(kClosed + "3", "Three"));
-  View().StartTest(a, 0, 1, 0);
+  View().StartTest(a, {.allFiles = true});
   RunToEnd();
   std::string path = dir / "report.txt", shown;
   int format = 7;  // names no format: HTML, as every value but 0 always did
   frame.onExport = [&](CExportDlg& dlg) {
-    shown = dlg.m_strExportPath + "|" + std::to_string(dlg.m_nExportFormat);
+    shown = dlg.m_strExportPath + "|" + std::to_string(static_cast<int>(dlg.m_nExportFormat));
     dlg.m_strExportPath = path;
-    dlg.m_nExportFormat = format;
-    return IDOK;
+    dlg.m_nExportFormat = static_cast<ExportFormat>(format);
+    return Answer::Ok;
   };
   View().OnExport();
   EXPECT_EQ(shown, "results.txt|0");
@@ -61,9 +61,9 @@ TEST_F(ViewCommandsTest, ExportAndRepairKeepTheirChoicesAndTypeTwoListsEveryRowE
   settings.SetInt("Repair", "Type", 1);
   int dialogs = 0;
   frame.onRepair = [&](CRepairDlg& dlg) {
-    EXPECT_EQ(dlg.m_nRepairType, 1);  // the stored type
-    dlg.m_nRepairType = 2;
-    return ++dialogs == 1 ? IDCANCEL : IDOK;
+    EXPECT_EQ(dlg.m_nRepairType, RepairType::FileName);  // the stored type
+    dlg.m_nRepairType = RepairType::RemoveLine;
+    return ++dialogs == 1 ? Answer::Cancel : Answer::Ok;
   };
   View().OnRepair();  // Cancel: nothing stored or changed
   EXPECT_EQ(settings.GetInt("Repair", "Type", -1), 1);
@@ -78,7 +78,7 @@ TEST_F(ViewCommandsTest, ExportAndRepairKeepTheirChoicesAndTypeTwoListsEveryRowE
   format = 0;
   int asked = 0;
   View().SetCancelCheck([&] { return ++asked == 2; });  // stop before the second file
-  frame.answers = {IDYES, IDOK, IDYES};
+  frame.answers = {Answer::Yes, Answer::Ok, Answer::Yes};
   View().OnRepair();
   EXPECT_EQ(settings.GetInt("Repair", "Type", -1), 2);
   EXPECT_EQ(ScratchDir::ReadFile(b), Anchor(kClosed + "3", "Three"));
