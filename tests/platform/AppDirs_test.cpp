@@ -13,7 +13,6 @@ using namespace linkward;
 
 namespace {
 
-// The key store's place under XDG_CONFIG_HOME is checked by the application's test.
 TEST(AppDirs, ConfigDirFollowsAnAbsoluteXdgConfigHomeElseHome) {
   ScopedEnv home("HOME", "/home/someone");
   const std::pair<const char*, const char*> cases[] = {
@@ -23,6 +22,7 @@ TEST(AppDirs, ConfigDirFollowsAnAbsoluteXdgConfigHomeElseHome) {
   for (const auto& [xdg, dir] : cases) {
     ScopedEnv env("XDG_CONFIG_HOME", xdg);
     EXPECT_EQ(appdirs::ConfigDir(), dir);
+    EXPECT_EQ(appdirs::KeyStorePath(), std::string(dir) + "/registry.db");
   }
 }
 

@@ -59,7 +59,7 @@ class SocketWatchTest : public ::testing::Test {
   int fds[2] = {-1, -1};
 };
 
-// Data waiting before the close is read first, then FD_CLOSE once per watch;
+// Data waiting before the close is read first, then one Close per watch;
 // socket notifications go before a timer due at the same time.
 TEST_F(SocketWatchTest, DataBeforeTheCloseThenOneCloseAndSocketsBeforeADueTimer) {
   CPollEventLoop loop;
@@ -68,7 +68,7 @@ TEST_F(SocketWatchTest, DataBeforeTheCloseThenOneCloseAndSocketsBeforeADueTimer)
     events.push_back({fd, event});
     EXPECT_EQ(error, 0);
     char buf[16];
-    if (event == FD_READ) ::recv(fd, buf, sizeof buf, 0);
+    if (event == SocketEvent::Read) ::recv(fd, buf, sizeof buf, 0);
   });
   loop.SetTimer(1, 1, [&](int id) {
     events.push_back({-1, id});
@@ -78,8 +78,8 @@ TEST_F(SocketWatchTest, DataBeforeTheCloseThenOneCloseAndSocketsBeforeADueTimer)
   CloseEnd(1);
   ::usleep(5000);  // the timer is due too when the loop first looks
   loop.RunFor(50);
-  EXPECT_EQ(events,
-            (std::vector<std::pair<int, int>>{{fds[0], FD_READ}, {fds[0], FD_CLOSE}, {-1, 1}}));
+  EXPECT_EQ(events, (std::vector<std::pair<int, int>>{
+                        {fds[0], SocketEvent::Read}, {fds[0], SocketEvent::Close}, {-1, 1}}));
   EXPECT_EQ(loop.WatchCount(), 1);
 }
 
@@ -90,12 +90,14 @@ TEST_F(SocketWatchTest, ReadinessWatchesReportWhatHoldsForAsLongAsItHolds) {
     bool sendData, closePeer;
     int reported;  // 0: nothing within the wait
   } rows[] = {
-      {"writable", FD_WRITABLE, false, false, FD_WRITABLE},
-      {"nothing to read", FD_READABLE, false, false, 0},
-      {"data waiting, writable not asked", FD_READABLE, true, false, FD_READABLE},
-      {"both, data waiting", FD_READABLE | FD_WRITABLE, true, false, FD_READABLE | FD_WRITABLE},
-      {"peer gone", FD_READABLE, false, true, FD_READABLE | FD_ERROR},
-      {"errors only, peer gone", 0, false, true, FD_ERROR},
+      {"writable", SocketEvent::Writable, false, false, SocketEvent::Writable},
+      {"nothing to read", SocketEvent::Readable, false, false, 0},
+      {"data waiting, writable not asked", SocketEvent::Readable, true, false,
+       SocketEvent::Readable},
+      {"both, data waiting", SocketEvent::Readable | SocketEvent::Writable, true, false,
+       SocketEvent::Readable | SocketEvent::Writable},
+      {"peer gone", SocketEvent::Readable, false, true, SocketEvent::Readable | SocketEvent::Error},
+      {"errors only, peer gone", 0, false, true, SocketEvent::Error},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -110,7 +112,7 @@ TEST_F(SocketWatchTest, ReadinessWatchesReportWhatHoldsForAsLongAsItHolds) {
     loop.RunOnce(20);  // level-triggered: nothing was read, so it is told again
     EXPECT_EQ(seen, row.reported ? std::vector<int>(2, row.reported) : std::vector<int>{});
     // Asking again replaces the watch; removing it silences it.
-    loop.WatchReadiness(fds[0], FD_WRITABLE, [&](int, int, int) { seen.push_back(-1); });
+    loop.WatchReadiness(fds[0], SocketEvent::Writable, [&](int, int, int) { seen.push_back(-1); });
     loop.UnwatchSocket(fds[0]);
     EXPECT_FALSE(loop.RunOnce(0));
     EXPECT_EQ(loop.WatchCount(), 0);

@@ -46,7 +46,7 @@ class RepairTest : public ::testing::Test {
     frame.onRepairFail = [this](CRepairFailDlg& dlg) {
       failed.push_back(dlg.m_strFailFile + "|" + dlg.m_strFailUrl);
       dlg.m_bIgnore = ignore;
-      return IDOK;
+      return Answer::Ok;
     };
   }
   void Row(const std::string& url, const std::string& file, RowDetails details = {}) {
@@ -54,7 +54,7 @@ class RepairTest : public ::testing::Test {
     rows.SetItemText(row, COL_FILE, file);
     rows.SetItemDetails(row, std::move(details));
   }
-  RepairEnd Run(int type, std::function<bool()> cancelled = {}) {
+  RepairEnd Run(RepairType type, std::function<bool()> cancelled = {}) {
     return RunRepairPass(rows, frame, frame, files, type, cancelled);
   }
   Marks MarksNow() const {
@@ -121,38 +121,38 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
     const char* name;
     std::string source;
     Texts urls;
-    int type;
+    RepairType type;
     std::string expected;
     std::vector<RowDetails> details = {};  // type 3: what the full check found
     Marks marks = {};                      // {}: every row repaired, the file done
   };
   // clang-format off
   const Case cases[] = {
-      {"last line without end", "a\r\n" + A(bad, "Old"), {bad}, 0, "a\r\n<!--" + A(bad, "Old") + "-->\r\n"},
-      {"prefix of a good link, type 1", A(good, "G") + "\n" + A(bad, "B") + "\n", {bad}, 1,
+      {"last line without end", "a\r\n" + A(bad, "Old"), {bad}, RepairType::Comment, "a\r\n<!--" + A(bad, "Old") + "-->\r\n"},
+      {"prefix of a good link, type 1", A(good, "G") + "\n" + A(bad, "B") + "\n", {bad}, RepairType::FileName,
        A(good, "G") + "\n" + A("index.htm", "B") + "<!--" + bad + "-->\n"},
-      {"URL in text is not the link", "<p>" + bad + "</p>\n<a href=\"" + bad + "  \">x</a>\n", {bad}, 0,
+      {"URL in text is not the link", "<p>" + bad + "</p>\n<a href=\"" + bad + "  \">x</a>\n", {bad}, RepairType::Comment,
        "<p>" + bad + "</p>\n<!--<a href=\"" + bad + "  \">x</a>-->\n"},
-      {"same URL twice on a line", "<A HREF=\"" + bad + "\">1</A><a href=\"" + bad + "\">2</a>\n", {bad, bad}, 1,
+      {"same URL twice on a line", "<A HREF=\"" + bad + "\">1</A><a href=\"" + bad + "\">2</a>\n", {bad, bad}, RepairType::FileName,
        "<A HREF=\"index.htm\">1</A><!--" + bad + "--><a href=\"index.htm\">2</a><!--" + bad + "-->\n"},
-      {"minified page, type 0", minified + "\n", {h1}, 0,
+      {"minified page, type 0", minified + "\n", {h1}, RepairType::Comment,
        "<p>" + utf8 + "<!--" + A(h1, "One") + "-->" + utf8 + A(good, "Good") + "</p>\n"},
-      {"minified page, type 2", minified, {h1}, 2, "<p>" + utf8 + utf8 + A(good, "Good") + "</p>\n"},
-      {"other lines byte for byte", std::string("a\0b\r\n", 5) + wide + "\nlone\rcr\n" + A(bad, "x") + "\r\nno end", {bad}, 2,
+      {"minified page, type 2", minified, {h1}, RepairType::RemoveLine, "<p>" + utf8 + utf8 + A(good, "Good") + "</p>\n"},
+      {"other lines byte for byte", std::string("a\0b\r\n", 5) + wide + "\nlone\rcr\n" + A(bad, "x") + "\r\nno end", {bad}, RepairType::RemoveLine,
        std::string("a\0b\r\n", 5) + wide + "\nlone\rcr\nno end"},
-      {"long line with one anchor", wide + "\nz\n", {h1}, 0, "<!--" + wide + "-->\nz\n"},
+      {"long line with one anchor", wide + "\nz\n", {h1}, RepairType::Comment, "<!--" + wide + "-->\nz\n"},
       {"type 3 changes only the moved links", "<p>\r\n" + A(good, "G") + " " + A(bad, "B") + " <A HREF='" + h1 +
-       "'>1</A> <a href=" + h2 + ">2</a>\r\n", {bad, h1, h2}, 3, "<p>\r\n" + A(good, "G") + " " + A(n1, "B") +
+       "'>1</A> <a href=" + h2 + ">2</a>\r\n", {bad, h1, h2}, RepairType::Moved, "<p>\r\n" + A(good, "G") + " " + A(n1, "B") +
        " <A HREF='" + n2 + "'>1</A> <a href=" + n1 + "#x>2</a>\r\n", {moved(n1), moved(n2), moved(n1 + "#x")}},
       {"type 3 escapes, keeps fragments and a missing line end", "<img srcset=\"" + h1 + " 1x, " + h2 +
-       "#top 2x\" src=\"" + amp + "\">", {h1, h2 + "#top", amp}, 3, "<img srcset=\"" + n1 + " 1x, " + n2 +
+       "#top 2x\" src=\"" + amp + "\">", {h1, h2 + "#top", amp}, RepairType::Moved, "<img srcset=\"" + n1 + " 1x, " + n2 +
        "#top 2x\" src=\"" + n1 + "?a=1&amp;b=&quot;2&quot;\">", {moved(n1), moved(n2), moved(n1 + "?a=1&b=\"2\"")}},
       // Only links moved for good (301, 308) whose new address is known;
       // the other rows stay unmarked for a pass of another type.
       {"type 3 takes only links moved for good", A(h1, "1") + "\n" + A(h2, "2") + "\n" + A(h3, "3") + "\n" +
-       A(h4, "4") + "\n", {h1, h2, h3, h4}, 3, A(n1, "1") + "\n" + A(h2, "2") + "\n" + A(h3, "3") + "\n" +
+       A(h4, "4") + "\n", {h1, h2, h3, h4}, RepairType::Moved, A(n1, "1") + "\n" + A(h2, "2") + "\n" + A(h3, "3") + "\n" +
        A(n2, "4") + "\n", {moved(n1), gone, moved(""), moved(n2, 308)}, {1, 0, 0, 1}},
-      {"type 3 leaves a file without such links alone", A(h1, "1") + "\n", {h1, h2}, 3, A(h1, "1") + "\n",
+      {"type 3 leaves a file without such links alone", A(h1, "1") + "\n", {h1, h2}, RepairType::Moved, A(h1, "1") + "\n",
        {gone, moved("http://new/2", 302)}, {0, 0}},
   };
   // clang-format on
@@ -250,7 +250,7 @@ TEST_F(RepairTest, RewritesOnlyWithAWholeCopyOfTheOriginalAndNeverLosesAFile) {
     const rlimit limit{std::min(c.sizeLimit, unlimited.rlim_max), unlimited.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     int filesBegun = 0;
-    const RepairEnd end = Run(0, [&] {
+    const RepairEnd end = Run(RepairType::Comment, [&] {
       if (++filesBegun == 2 && c.beforeSecondFile) c.beforeSecondFile();
       return false;
     });
@@ -289,7 +289,7 @@ TEST_F(RepairTest, MarksOnlyReplacedFilesAndGoesOnAfterAStop) {
   Row("http://h/4", c);
 
   // h/2 is not in a: the pass stops there, with a replaced but not done.
-  EXPECT_EQ(Run(0), RepairEnd::Stopped);
+  EXPECT_EQ(Run(RepairType::Comment), RepairEnd::Stopped);
   EXPECT_EQ(Boxes(), Texts{"We looked in file\n" + a + "\nbut could not file the URL\nhttp://h/2"});
   EXPECT_EQ(failed, Texts{a + "|http://h/2"});
   EXPECT_EQ(Read(a), "<!--" + A("http://h/1", "One") + "-->\n<p>gone</p>\n");
@@ -302,7 +302,7 @@ TEST_F(RepairTest, MarksOnlyReplacedFilesAndGoesOnAfterAStop) {
   fs::remove(c);
   frame.boxes.clear();
   ignore = true;
-  EXPECT_EQ(Run(1), RepairEnd::Stopped);
+  EXPECT_EQ(Run(RepairType::FileName), RepairEnd::Stopped);
   EXPECT_EQ(Boxes(), Texts{});
   EXPECT_EQ(failed.back(), c + "|http://h/3");  // the URL last handled
   EXPECT_EQ(Read(a), "<!--" + A("http://h/1", "One") + "-->\n<p>gone</p>\n" + A("a.htm", "Two") +
@@ -310,7 +310,7 @@ TEST_F(RepairTest, MarksOnlyReplacedFilesAndGoesOnAfterAStop) {
   EXPECT_EQ(Read(dir / "a.rep"), A("http://h/1", "One") + "\n<p>gone</p>\n");
   EXPECT_EQ(Read(b), A("b.htm", "Three") + "<!--http://h/3-->\n");
   EXPECT_EQ(MarksNow(), (Marks{0x10001, 1, 0x10001}));
-  EXPECT_EQ(Run(1), RepairEnd::Completed);
+  EXPECT_EQ(Run(RepairType::FileName), RepairEnd::Completed);
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ CResultRows MakeRows(const std::vector<Row>& list) {
 }
 
 // The report of rows in format id, written to memory.
-std::string Report(int id, const CResultRows& rows) {
+std::string Report(ExportFormat id, const CResultRows& rows) {
   char* data = nullptr;
   size_t size = 0;
   std::FILE* file = open_memstream(&data, &size);
@@ -62,11 +62,11 @@ const std::vector<Row> kRows = {
 };
 
 TEST(Reports, EmptyResultsList) {
-  EXPECT_EQ(Report(REPORT_TEXT, CResultRows()), "");
-  EXPECT_EQ(Report(REPORT_HTML, CResultRows()), kHeading + kClosing);
-  EXPECT_EQ(Report(REPORT_JSON, CResultRows()), "{\"rows\": []}\n");
-  EXPECT_EQ(Report(REPORT_CSV, CResultRows()), "URL,Reason,Site Name,File Name\r\n");
-  EXPECT_EQ(Report(REPORT_JUNIT, CResultRows()),
+  EXPECT_EQ(Report(ExportFormat::Text, CResultRows()), "");
+  EXPECT_EQ(Report(ExportFormat::Html, CResultRows()), kHeading + kClosing);
+  EXPECT_EQ(Report(ExportFormat::Json, CResultRows()), "{\"rows\": []}\n");
+  EXPECT_EQ(Report(ExportFormat::Csv, CResultRows()), "URL,Reason,Site Name,File Name\r\n");
+  EXPECT_EQ(Report(ExportFormat::Junit, CResultRows()),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<testsuites name=\"Linkward\" tests=\"0\" failures=\"0\">\n</testsuites>\n");
 }
@@ -79,7 +79,7 @@ TEST(Reports, TextAndHtmlHaveASectionPerFileGroup) {
                 kRows[1],
                 {"http://h/?a=1&b=\"2\"", "<R>", "<b>Q & A's</b>", "/w/x&y.htm", {}}});
   // One empty line between groups, none at the end.
-  EXPECT_EQ(Report(REPORT_TEXT, rows),
+  EXPECT_EQ(Report(ExportFormat::Text, rows),
             "FILE: /web/index.htm\n"
             "http://host/old.html\tHTTP Code 404 Not Found\tOld page\n"
             "http://host/gone/\tCan't Find Named Host\tGone\n"
@@ -90,7 +90,7 @@ TEST(Reports, TextAndHtmlHaveASectionPerFileGroup) {
             "FILE: /w/x&y.htm\n"
             "http://h/?a=1&b=\"2\"\t<R>\t<b>Q & A's</b>\n");
   EXPECT_EQ(
-      Report(REPORT_HTML, rows),
+      Report(ExportFormat::Html, rows),
       kHeading +
           "\n<hr>\n<b>FILE: /web/index.htm</b>\n<ul>"
           "\n<li><a href=\"http://host/old.html\">Old page</a> HTTP Code 404 Not Found"
@@ -111,7 +111,7 @@ TEST(Reports, TextAndHtmlHaveASectionPerFileGroup) {
 TEST(Reports, JsonAndJunitListEveryRowWithWhatIsKnown) {
   const CResultRows rows = MakeRows(kRows);
   EXPECT_EQ(
-      Report(REPORT_JSON, rows),
+      Report(ExportFormat::Json, rows),
       "{\"rows\": [\n"
       "  {\"url\": \"http://host/old.html\", \"reason\": \"HTTP Code 404 Not Found\", "
       "\"siteName\": \"Old page\", \"file\": \"/web/index.htm\", \"code\": 404, \"line\": 12, "
@@ -122,7 +122,7 @@ TEST(Reports, JsonAndJunitListEveryRowWithWhatIsKnown) {
       "\"siteName\": \"Gone\", \"file\": \"/web/index.htm\", \"code\": 10002}\n"
       "]}\n");
   // One testsuite per file, even when the file's rows are not adjacent.
-  EXPECT_EQ(Report(REPORT_JUNIT, rows),
+  EXPECT_EQ(Report(ExportFormat::Junit, rows),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<testsuites name=\"Linkward\" tests=\"3\" failures=\"3\">\n"
             "  <testsuite name=\"/web/index.htm\" tests=\"2\" failures=\"2\">\n"
@@ -207,12 +207,13 @@ TEST(Reports, JsonCsvAndJunitWriteAnyTextAsWellFormedUtf8) {
   json += "\n]}\n";
   junit += "  </testsuite>\n</testsuites>\n";
   const CResultRows rows = MakeRows(list);
-  EXPECT_EQ(Report(REPORT_JSON, rows), json);
-  EXPECT_EQ(Report(REPORT_CSV, rows), csv);
-  EXPECT_EQ(Report(REPORT_JUNIT, rows), junit);
-  EXPECT_EQ(Parses(Report(REPORT_JSON, rows), "json.load(open(sys.argv[1], encoding=\"utf-8\"))"),
-            0);
-  EXPECT_EQ(Parses(Report(REPORT_JUNIT, rows), "ET.parse(sys.argv[1])"), 0);
+  EXPECT_EQ(Report(ExportFormat::Json, rows), json);
+  EXPECT_EQ(Report(ExportFormat::Csv, rows), csv);
+  EXPECT_EQ(Report(ExportFormat::Junit, rows), junit);
+  EXPECT_EQ(
+      Parses(Report(ExportFormat::Json, rows), "json.load(open(sys.argv[1], encoding=\"utf-8\"))"),
+      0);
+  EXPECT_EQ(Parses(Report(ExportFormat::Junit, rows), "ET.parse(sys.argv[1])"), 0);
 }
 
 }  // namespace

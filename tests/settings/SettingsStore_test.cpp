@@ -72,8 +72,8 @@ TEST_F(SettingsStoreTest, ImportLineRules) {
                       std::string(517, 'a') + "r=" + std::string(79, 'b') +
                       "\nafter=1\n[Bad]\nb=2\n[C]\nc=3\n");
   IKeyStore::Key app;
-  int disposition = 0;
-  ASSERT_TRUE(m_store.OpenRoot(&app, &disposition, HKEY_LOCAL_MACHINE,
+  CSettingsStore::Disposition disposition{};
+  ASSERT_TRUE(m_store.OpenRoot(&app, &disposition, CSettingsStore::kMachineRoot,
                                "Software\\Quillfen Software\\Linkward"));
   m_store.ImportIni(app, "Other");
   // clang-format off
