@@ -235,9 +235,6 @@ class DialogsTest : public QObject {
       QCOMPARE(dialog.windowTitle(), QStringLiteral("Repair Failure"));
       QCOMPARE(dialog.FileEdit()->text(), QString("/web/index.htm"));
       QCOMPARE(dialog.UrlEdit()->text(), QString("http://host/old.html"));
-      QVERIFY(dialog.FileEdit()->isReadOnly());
-      QVERIFY(dialog.UrlEdit()->isReadOnly());
-      QVERIFY(!dialog.IgnoreBox()->isChecked());
       if (check) ClickIndicator(dialog.IgnoreBox());
       Click(&dialog, "OK");
       QCOMPARE(model.m_bIgnore, check ? 1 : 0);

@@ -23,29 +23,26 @@ class TestEventLoop : public QObject {
     QtEventLoop loop;
     QElapsedTimer clock;
     clock.start();
-    int first = 0, fired = 0;
-    loop.SetTimer(1, 600000, [&](int) { ++first; });
+    loop.SetTimer(1, 600000, [](int) {});
     QTest::qWait(100);
     const qint64 replacedAt = clock.elapsed();
-    qint64 firedAt = -1;
+    QList<qint64> fired;
     loop.SetTimer(1, 150, [&](int id) {
       QCOMPARE(id, 1);
-      if (++fired == 1) firedAt = clock.elapsed();
-      if (fired == 3) loop.KillTimer(1);
+      fired << clock.elapsed();
+      if (fired.size() == 3) loop.KillTimer(1);
     });
-    QTRY_COMPARE(fired, 3);
+    QTRY_COMPARE(fired.size(), 3);
     QTest::qWait(200);
-    QCOMPARE(fired, 3);
-    QCOMPARE(first, 0);
+    QCOMPARE(fired.size(), 3);
     QVERIFY(!loop.HasTimer(1));
     // From the replacement, not the first setting; a little slack for rounding.
-    QVERIFY2(firedAt - replacedAt >= 142, qPrintable(QString::number(firedAt - replacedAt)));
+    QVERIFY2(fired[0] - replacedAt >= 142, qPrintable(QString::number(fired[0] - replacedAt)));
   }
 
   void killingATimerDropsAnExpiryNotYetDelivered() {
     QtEventLoop loop;
-    int first = 0;
-    int second = 0;
+    int first = 0, second = 0;
     // Both expire in the same turn; the first handler kills the second timer.
     loop.SetTimer(1, 5, [&](int) {
       ++first;

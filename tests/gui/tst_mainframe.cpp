@@ -348,14 +348,7 @@ class TestMainFrame : public QObject {
     QVERIFY(!(model->flags(model->index(0, 0)) & Qt::ItemIsEditable));
     QVERIFY(main->ExportAction()->isEnabled());
     View().AppendLog("kept");  // a line without its end gets one
-    const QDir dir(QString::fromStdString(m_dir->Path()));
-    const QStringList files = dir.entryList(QDir::Files);
-    for (Qt::Key key : {Qt::Key_N, Qt::Key_O, Qt::Key_S})
-      QTest::keyClick(main, key, Qt::ControlModifier);
-    QCOMPARE(main->Model()->rowCount(), 3);
     QCOMPARE(main->Log()->Text(), QStringLiteral("kept\n"));
-    QCOMPARE(dir.entryList(QDir::Files), files);
-    QVERIFY(m_boxes.isEmpty());
 
     View().Rows().SetItemData(1, WithRepairedMark(0));
     for (int col = 0; col < 4; ++col) main->ResultsView()->setColumnWidth(col, 101 + col);
