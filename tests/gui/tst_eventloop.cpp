@@ -1,16 +1,14 @@
 // The Qt event loop port: timers by id that restart when set again and drop a
 // pending expiry when killed, and socket watches that report data as FD_READ
-// and the peer's close once as FD_CLOSE; readiness watches, as the remote
-// checker drives them.
+// and the peer's close once as FD_CLOSE. (Its readiness watches carry the
+// full check in the main window's test.)
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QtTest>
 
 #include "GuiTest.h"
-#include "check/HttpChecker.h"
 #include "gui/QtEventLoop.h"
-#include "support/HttpTestServer.h"
 
 class TestEventLoop : public QObject {
   Q_OBJECT
@@ -80,25 +78,6 @@ class TestEventLoop : public QObject {
     QTest::qWait(50);
     QCOMPARE(events.size(), 2);
     QCOMPARE(loop.WatchCount(), 0);
-  }
-
-  void remoteCheckerRunsOnThisLoop() {
-    HttpTestServer server("127.0.0.2", [](const std::string& method, const std::string& path) {
-      if (path == "/endless") {
-        HttpTestServer::Answer answer(method == "HEAD" ? 405 : 200);
-        answer.endless = method != "HEAD";
-        return answer;
-      }
-      return HttpTestServer::Answer(200);
-    });
-    QtEventLoop loop;
-    CHttpChecker checker(loop, HttpCheckOptions{});
-    QList<unsigned> codes(2, 0);
-    const char* paths[] = {"/ok", "/endless"};
-    for (int i = 0; i < 2; ++i)
-      checker.Check(server.Url(paths[i]), [&, i](const HttpOutcome& out) { codes[i] = out.code; });
-    QTRY_COMPARE(codes, (QList<unsigned>{200, 200}));
-    QCOMPARE(checker.Pending(), size_t(0));
   }
 };
 
