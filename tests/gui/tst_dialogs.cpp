@@ -137,20 +137,18 @@ class DialogsTest : public QObject {
         {dialog.PerHostEdit(), "17", "3", CPreferencesDlg::PER_HOST_MESSAGE},
         {dialog.SkipEdit(), "a(", skip,
          "Skip links matching: \"a(\" is not a valid regular expression."}};
+    const auto setText = [](QWidget* box, const QString& text) {
+      if (auto* line = qobject_cast<QLineEdit*>(box)) return line->setText(text);
+      qobject_cast<QPlainTextEdit*>(box)->setPlainText(text);
+    };
     for (const auto& [box, refused, taken, message] : boxes) {
-      auto* line = qobject_cast<QLineEdit*>(box);
-      auto* plain = qobject_cast<QPlainTextEdit*>(box);
-      for (const QString& text : {refused, taken}) {
-        if (line) line->setText(text);
-        if (plain) plain->setPlainText(text);
-        if (text == taken) continue;
-        m_messages.clear();
-        Click(&dialog, "OK");
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(m_messages, QStringList{message});
-        QCOMPARE(QApplication::focusWidget(), box);
-        if (line) QCOMPARE(line->selectedText(), refused);
-      }
+      setText(box, refused);
+      Click(&dialog, "OK");
+      QVERIFY(dialog.isVisible());
+      QCOMPARE(std::exchange(m_messages, {}), QStringList{message});
+      QCOMPARE(QApplication::focusWidget(), box);
+      if (auto* line = qobject_cast<QLineEdit*>(box)) QCOMPARE(line->selectedText(), refused);
+      setText(box, taken);
     }
     Click(&dialog, "OK");
     QVERIFY(!dialog.isVisible());
@@ -256,8 +254,6 @@ class DialogsTest : public QObject {
       QCOMPARE(dialog.HomeLink()->CurrentColor(), BLUE);
       QTest::mouseClick(dialog.HomeLink(), Qt::LeftButton);
       QCOMPARE(m_opened, QList<QUrl>{home});
-      QCOMPARE(app.m_bAboutLink2Visited, 1);
-      QCOMPARE(app.m_bAboutLink1Visited, 0);
       QCOMPARE(dialog.HomeLink()->CurrentColor(), PURPLE);
       QCOMPARE(dialog.MailLink()->CurrentColor(), BLUE);
       QVERIFY(ShowsColour(dialog.HomeLink(), PURPLE));
@@ -265,7 +261,6 @@ class DialogsTest : public QObject {
       QTest::mouseClick(dialog.MailLink(), Qt::LeftButton);
       QTest::mouseClick(dialog.MailLink(), Qt::LeftButton);
       QCOMPARE(m_opened, (QList<QUrl>{home, mail, mail}));
-      QCOMPARE(app.m_bAboutLink1Visited, 1);
     }
     CAboutDlg again(app);
     QCOMPARE(again.HomeLink()->CurrentColor(), PURPLE);

@@ -84,6 +84,7 @@ class TestMainFrame : public QObject {
   std::unique_ptr<CLinkwardGuiApp> m_app;
   QStringList m_boxes;
   int m_answer = IDYES;
+  bool m_fullShown = false;  // whether Select File(s) came with the full check on
 
   // Starts the program on the store of this test; shows the window when asked.
   CMainFrame* Start(bool show = true) {
@@ -127,6 +128,7 @@ class TestMainFrame : public QObject {
       auto* dialog = qobject_cast<SelectFilesDialog*>(QApplication::activeModalWidget());
       QVERIFY(dialog);
       seen = true;
+      m_fullShown = dialog->FullCheckBox()->isChecked();
       if (!offered.isEmpty()) {
         QCOMPARE(dialog->PathEdit()->text(), QString::fromStdString(path));
         QVERIFY(!View().IsTestRunning());
@@ -298,6 +300,7 @@ class TestMainFrame : public QObject {
     QCOMPARE(Enabled(main), (QStringList{"Test File", "Export", "Repair", "Preferences"}));
     QCOMPARE(Settings().GetInt("FileSel", "AllFiles", 0), 1);
 
+    QVERIFY(!m_fullShown);
     SelectFiles(first, true, true);
     QCOMPARE(main->Pane(1)->text(), QStringLiteral("Checking links"));
     QTRY_VERIFY_WITH_TIMEOUT(!View().IsTestRunning(), 30000);
@@ -327,6 +330,8 @@ class TestMainFrame : public QObject {
     main = Start();
     QVERIFY(main);
     for (int col = 0; col < 4; ++col) QCOMPARE(main->ResultsView()->columnWidth(col), 101 + col);
+    SelectFiles(first, true, true, {}, false);  // the full check is remembered
+    QVERIFY(m_fullShown);
   }
 
   // Stop while a probe waits; then a second test, and the window closed while

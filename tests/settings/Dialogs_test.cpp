@@ -207,23 +207,4 @@ TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
   EXPECT_EQ(Numbers(*NewView()), 128 * 100 + 2);
 }
 
-TEST_F(FullCheckChoicesTest, TheSelectFilesBoxIsStoredBesideTheOthersAndStartsTheFullCheck) {
-  auto view = NewView();
-  const std::string page = m_dir.WriteFile("index.htm", "<a href='#top'>top</a>");
-  int shown = -1;
-  m_frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {
-    shown = dlg.m_nFullCheck;
-    dlg.m_strPath = page;
-    dlg.m_nFullCheck = 1;
-    return IDOK;
-  };
-  view->OnSelectFiles();
-  EXPECT_EQ(shown, 0);  // off on a fresh store
-  EXPECT_EQ(m_settings.GetInt("FileSel", "FullCheck", 0), 1);
-  EXPECT_NE(view->FullCheck(), nullptr);
-  m_loop.RunUntil([&] { return !view->IsTestRunning(); });
-  view->OnSelectFiles();
-  EXPECT_EQ(shown, 1);
-}
-
 }  // namespace
