@@ -170,52 +170,25 @@ class TestMainFrame : public QObject {
     CLinkwardGuiApp::SetIdentity();
   }
 
-  // The first start stores the centred placement before the window shows;
-  // moving and resizing are stored, and the next start uses them.
-  void placementIsStoredBeforeShowAndUsed() {
+  // The first start: the centred placement stored before the window shows,
+  // the top pane's height from the profile, the menus, toolbar, panes and
+  // commands. Moving, resizing and dragging the bar are stored; the next
+  // start uses the placement, and a height that does not fit gives half the
+  // client area.
+  void firstAndSecondStart() {
     const QSize screen = QGuiApplication::primaryScreen()->size();
     const WindowPlacement centred = DefaultPlacement(screen.width(), screen.height());
-    QRect expected(centred.x, centred.y, centred.cx, centred.cy);
-    for (int start = 0; start < 2; ++start) {
-      CMainFrame* main = Start(false);
-      QVERIFY(main && !main->isVisible());
-      QCOMPARE(StoredPlacement(), expected);
-      main->show();
-      QVERIFY(QTest::qWaitForWindowExposed(main));
-      QCOMPARE(main->windowTitle(), QStringLiteral("Linkward"));
-      QCOMPARE(QRect(main->pos(), main->size()), expected);
-      expected = QRect(40, 30, 520, 410);
-      main->resize(expected.size());
-      main->move(expected.topLeft());
-      QTRY_COMPARE(StoredPlacement(), expected);
-      Stop();
-    }
-  }
-
-  void splitterTopHeightComesFromTheProfileAndFollowsResizes() {
+    const QRect moved(40, 30, 520, 410);
     SetProfileHeight(123);
-    CMainFrame* main = Start();
-    QVERIFY(main);
+    CMainFrame* main = Start(false);
+    QVERIFY(main && !main->isVisible());
+    QCOMPARE(StoredPlacement(), QRect(centred.x, centred.y, centred.cx, centred.cy));
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main));
+    QCOMPARE(main->windowTitle(), QStringLiteral("Linkward"));
+    QCOMPARE(QRect(main->pos(), main->size()), StoredPlacement());
     QCOMPARE(main->Splitter()->sizes().value(0), 123);
     QCOMPARE(main->ResultsView()->height(), 123);
-    // Dragging the bar writes the new height each time.
-    const int total = main->Splitter()->sizes().value(0) + main->Splitter()->sizes().value(1);
-    for (int height : {200, 150}) {
-      main->Splitter()->setSizes({height, total - height});
-      QTRY_COMPARE(m_app->Profile()->value("Screen/High").toInt(), height);
-    }
-    Stop();
-    SetProfileHeight(100000);  // does not fit: half the client area
-    main = Start();
-    QVERIFY(main);
-    const QList<int> sizes = main->Splitter()->sizes();
-    QVERIFY2(qAbs(sizes[0] - sizes[1]) <= 8,
-             qPrintable(QString("%1 %2").arg(sizes[0]).arg(sizes[1])));
-  }
-
-  void menusToolbarPanesAndStartState() {
-    CMainFrame* main = Start();
-    QVERIFY(main);
     const QList<QAction*> menus = main->menuBar()->actions();
     QCOMPARE(Texts(menus), (QStringList{"&File", "&View", "&Linkward", "&Help"}));
     QCOMPARE(
@@ -237,6 +210,22 @@ class TestMainFrame : public QObject {
                                        QString("HTTP Method Status") + QString(17, ' ')}));
     QCOMPARE(Enabled(main), (QStringList{"Test File", "Preferences"}));  // before a test
     QCOMPARE(main->Log()->font(), main->ResultsView()->font());
+    main->resize(moved.size());
+    main->move(moved.topLeft());
+    QTRY_COMPARE(StoredPlacement(), moved);
+    const int total = main->Splitter()->sizes().value(0) + main->Splitter()->sizes().value(1);
+    for (int height : {200, 150}) {
+      main->Splitter()->setSizes({height, total - height});
+      QTRY_COMPARE(m_app->Profile()->value("Screen/High").toInt(), height);
+    }
+    Stop();
+    SetProfileHeight(100000);
+    main = Start();
+    QVERIFY(main);
+    QCOMPARE(QRect(main->pos(), main->size()), moved);
+    const QList<int> sizes = main->Splitter()->sizes();
+    QVERIFY2(qAbs(sizes[0] - sizes[1]) <= 8,
+             qPrintable(QString("%1 %2").arg(sizes[0]).arg(sizes[1])));
   }
 
   // A test of two files through Select File(s) for a file named on the
