@@ -2,7 +2,6 @@
 // what they show of their models, what their controls hand back, and the
 // help window their Help buttons open. The dialogs' rules themselves are
 // tested without a toolkit (tests/settings/Dialogs_test.cpp).
-#include <QScrollBar>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -23,7 +22,6 @@
 #include "settings/PreferencesDlg.h"
 #include "support/RecordingFrame.h"
 #include "support/ScratchDir.h"
-#include "support/TempSettings.h"
 
 namespace {
 
@@ -50,7 +48,6 @@ class DialogsTest : public QObject {
   Q_OBJECT
 
   ScratchDir m_dir;
-  TempSettings m_settings{m_dir.Path()};
   RecordingFrame m_frame;
   std::string m_mask;
   CPreferencesDlg::RowTexts m_rows;
