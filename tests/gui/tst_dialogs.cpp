@@ -1,7 +1,7 @@
-// The desktop dialogs and the About box as a user meets them: their texts,
-// what they show of their models, what their controls hand back, and the
-// help window their Help buttons open. The dialogs' rules themselves are
-// tested without a toolkit (tests/settings/Dialogs_test.cpp).
+// The desktop dialogs and the About box as a user meets them: what they show
+// of their models, what their controls hand back, the links of the About box,
+// and the help window the Help buttons open. The dialogs' rules themselves
+// are tested without a toolkit (tests/settings/Dialogs_test.cpp).
 #include <QtTest>
 #include <QtWidgets>
 
