@@ -9,6 +9,8 @@
 #include "results/ReportWriter.h"
 #include "results/ResultRows.h"
 
+using namespace linkward;
+
 namespace {
 
 constexpr int kRows = 100000;

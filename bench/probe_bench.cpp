@@ -23,6 +23,8 @@
 #include "net/SocketWnd.h"
 #include "platform/PollEventLoop.h"
 
+using namespace linkward;
+
 namespace {
 
 void BM_Probe(benchmark::State& state) {

@@ -13,6 +13,8 @@
 #include "engine/Frame.h"
 #include "repair/RepairFiles.h"
 
+using namespace linkward;
+
 namespace {
 
 constexpr int kUrls = 10000;

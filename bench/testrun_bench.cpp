@@ -25,6 +25,8 @@
 #include "platform/PollEventLoop.h"
 #include "settings/SettingsStore.h"
 
+using namespace linkward;
+
 namespace {
 
 long PeakRssKb() {

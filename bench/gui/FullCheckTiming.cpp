@@ -20,6 +20,8 @@
 #include "gui/MainFrame.h"
 #include "gui/QtFrame.h"
 
+using namespace linkward;
+
 namespace {
 
 // Times every event delivery; remembers the longest and what received it.

@@ -21,6 +21,8 @@
 #include "gui/QtFrame.h"
 #include "gui/ResultsModel.h"
 
+using namespace linkward;
+
 int main(int argc, char* argv[]) {
   QApplication qapp(argc, argv);
   const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;

@@ -4,6 +4,8 @@
 
 #include "platform/AppDirs.h"
 
+namespace linkward {
+
 CLinkwardApp::CLinkwardApp() : CLinkwardApp(appdirs::KeyStorePath(), appdirs::ConfigDir()) {}
 
 CLinkwardApp::CLinkwardApp(std::string keyStorePath, std::string iniDir)
@@ -33,3 +35,5 @@ int CLinkwardApp::ExitInstance() {
   m_pSettings = nullptr;
   return 0;
 }
+
+}  // namespace linkward

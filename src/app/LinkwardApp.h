@@ -9,6 +9,8 @@
 #include "platform/KeyStore.h"
 #include "settings/SettingsStore.h"
 
+namespace linkward {
+
 constexpr const char* APP_NAME = "Linkward";
 constexpr const char* APP_KEY_PREFIX = "Software\\Quillfen Software\\";
 
@@ -34,3 +36,5 @@ class CLinkwardApp {
   std::string m_strIniDir;
   std::unique_ptr<IKeyStore> m_pKeys;
 };
+
+}  // namespace linkward

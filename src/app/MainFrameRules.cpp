@@ -6,6 +6,8 @@
 #include "results/ResultRows.h"
 #include "settings/SettingsStore.h"
 
+namespace linkward {
+
 namespace {
 
 constexpr const char* SCREEN = "Screen";
@@ -95,3 +97,5 @@ std::array<int, 4> InitialColumnWidths(int clientWidth, CSettingsStore& settings
   if (!fits || sum > w) widths.fill(d);
   return widths;
 }
+
+}  // namespace linkward

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "check/CheckOutcome.h"
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
+
+namespace linkward {
 
 namespace {
 
@@ -516,3 +518,5 @@ void CHttpChecker::CancelAll() {
 size_t CHttpChecker::Pending() const {
   return m_pImpl->pending;
 }
+
+}  // namespace linkward

@@ -7,6 +7,8 @@
 
 #include "check/SkipList.h"
 
+namespace linkward {
+
 const char* const CLI_USAGE =
     "Usage: linkward-cli [OPTIONS] FILE\n"
     "Tests the absolute http:// and ftp:// links of the HTML file FILE and lists\n"
@@ -213,3 +215,5 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
   *options = o;
   return true;
 }
+
+}  // namespace linkward

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace linkward {
+
 struct CliOptions {
   int allFiles = 0;
   int recurse = 0;
@@ -32,3 +34,5 @@ struct CliOptions {
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std::string* error);
 
 extern const char* const CLI_USAGE;
+
+}  // namespace linkward

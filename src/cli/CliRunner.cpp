@@ -16,6 +16,8 @@
 #include "platform/AppDirs.h"
 #include "platform/PollEventLoop.h"
 
+namespace linkward {
+
 namespace {
 
 volatile std::sig_atomic_t g_bInterrupted = 0;
@@ -190,3 +192,5 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   appdirs::RemoveRuntimeDirIfEmpty();
   return status;
 }
+
+}  // namespace linkward

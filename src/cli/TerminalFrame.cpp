@@ -10,6 +10,8 @@
 #include "settings/ExportDlg.h"
 #include "settings/SelectFilesDlg.h"
 
+namespace linkward {
+
 std::string EscapeControls(const std::string& text, const char* keep) {
   const bool keepLineFeeds = std::strchr(keep, '\n') != nullptr;
   std::string shown;
@@ -153,3 +155,5 @@ int TerminalFrame::DoModal(CRepairFailDlg& dlg) {
   dlg.m_bIgnore = 0;
   return IDOK;
 }
+
+}  // namespace linkward

@@ -14,6 +14,8 @@
 #include "results/ProgressDlg.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 // text with every byte below 32 and 127 written as \xHH, except the
 // characters of keep; when keep holds "\n", "\r\n" becomes "\n".
 std::string EscapeControls(const std::string& text, const char* keep = "");
@@ -60,3 +62,5 @@ class TerminalFrame : public IFrame {
   const CResultRows* m_pRows = nullptr;
   int m_nListed = 0;  // rows listed so far
 };
+
+}  // namespace linkward

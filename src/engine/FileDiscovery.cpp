@@ -4,6 +4,8 @@
 
 #include "platform/FileSystem.h"
 
+namespace linkward {
+
 namespace {
 
 constexpr const char* kExtensionMarks[] = {".HTM", ".SHTM", ".HTML", ".SHTML", ".ASP"};
@@ -84,3 +86,5 @@ bool PassesExtensionFilter(const std::string& path) {
   }
   return false;
 }
+
+}  // namespace linkward

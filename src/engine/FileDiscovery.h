@@ -2,10 +2,11 @@
 // list of files of a test. Only names are listed; no file is opened.
 #pragma once
 
-#include <deque>
 #include <string>
 
-using StringList = std::deque<std::string>;
+#include "platform/StringList.h"
+
+namespace linkward {
 
 // Appends the files of the walk chosen by the options to list:
 // neither option: path alone; allFiles: the files of path's directory
@@ -30,3 +31,5 @@ void AddDirectoryTree(StringList& list, const std::string& dir, int filter);
 
 // The extension filter's test on one path.
 bool PassesExtensionFilter(const std::string& path);
+
+}  // namespace linkward

@@ -16,6 +16,8 @@
 #include "repair/RepairPass.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 class CProgressBar;
 class CProgressDlg;
 class CSelectFilesDlg;
@@ -61,3 +63,5 @@ class IFrame : public IHostUi, public IRowsObserver, public IRepairUi {
     return IDCANCEL;
   }
 };
+
+}  // namespace linkward

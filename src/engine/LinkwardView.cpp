@@ -18,6 +18,8 @@
 #include "settings/SelectFilesDlg.h"
 #include "settings/SettingsStore.h"
 
+namespace linkward {
+
 namespace {
 
 // The status code of a reply's first line: skip white space, skip the first
@@ -52,6 +54,25 @@ void CutAtFirstLine(char* text) {
   }
 }
 
+// The full check's host: the view's rows, log, panes and progress window.
+class ViewFullCheckHost final : public IFullCheckHost {
+ public:
+  explicit ViewFullCheckHost(CLinkwardView& view) : m_view(view) {}
+  CResultRows& Rows() override { return m_view.Rows(); }
+  const std::string& FilterMask() const override { return m_view.FilterMask(); }
+  void AppendLog(const std::string& text) override { m_view.AppendLog(text); }
+  void SetPaneText(int pane, const std::string& text) override {
+    m_view.Frame().SetPaneText(pane, text);
+  }
+  void CommandStateChanged() override { m_view.Frame().CommandStateChanged(); }
+  CProgressDlg* Progress() override { return m_view.Progress(); }
+  void ProgressUpdate(const CProgressDlg& dlg) override { m_view.Frame().ProgressUpdate(dlg); }
+  void OnFullCheckEnded() override { m_view.OnFullCheckEnded(); }
+
+ private:
+  CLinkwardView& m_view;
+};
+
 }  // namespace
 
 CLinkwardView::CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop& loop,
@@ -61,8 +82,10 @@ CLinkwardView::CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop
       m_loop(loop),
       m_strScratchDir(std::move(scratchDir)),
       m_repair(frame),
-      m_rows(&frame) {
-  for (int kind = 0; kind < OUTCOME_KINDS; ++kind) m_strOutcomes[kind] = ::OutcomeText(kind);
+      m_rows(&frame),
+      m_pFullCheckHost(std::make_unique<ViewFullCheckHost>(*this)) {
+  for (int kind = 0; kind < OUTCOME_KINDS; ++kind)
+    m_strOutcomes[kind] = linkward::OutcomeText(kind);
   LoadFilterMask();
   LoadWaitLimit();
   LoadFullCheckOptions();
@@ -267,8 +290,8 @@ void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int f
                                                  ? m_remoteFactory(m_loop, http)
                                                  : std::make_unique<CHttpChecker>(m_loop, http);
     std::string root = full.root.empty() ? DirectoryOfPath(path) : full.root;
-    m_pFullCheck =
-        std::make_unique<CFullCheck>(*this, m_loop, std::move(m_files), root, std::move(remote));
+    m_pFullCheck = std::make_unique<CFullCheck>(*m_pFullCheckHost, m_loop, std::move(m_files), root,
+                                                std::move(remote));
     m_files.clear();
     m_pFullCheck->SetSkipList(std::move(skip));
     if (!m_pFullCheck->Start()) {
@@ -425,7 +448,7 @@ void CLinkwardView::ResetRun(bool withStatusTexts) {
 // Links: extraction, probe start, reply, failure
 
 void CLinkwardView::AddDirectoryTree(const std::string& directory, int filter) {
-  ::AddDirectoryTree(m_files, directory, filter);
+  linkward::AddDirectoryTree(m_files, directory, filter);
 }
 
 void CLinkwardView::ExtractLinks(const std::string& path) {
@@ -502,11 +525,11 @@ void CLinkwardView::EndHeadLink(bool classify, unsigned code) {
 // The probe
 
 std::string CLinkwardView::HostFromUrl(const std::string& url) const {
-  return ::HostFromUrl(url, m_nScheme);
+  return linkward::HostFromUrl(url, m_nScheme);
 }
 
 std::string CLinkwardView::PathFromUrl(const std::string& url) const {
-  return ::PathFromUrl(url, m_nScheme);
+  return linkward::PathFromUrl(url, m_nScheme);
 }
 
 void CLinkwardView::OpenSocket() {
@@ -580,3 +603,5 @@ int CLinkwardView::OnSocketNotify(int fd, int event, int error) {
   }
   return 0;
 }
+
+}  // namespace linkward

@@ -16,12 +16,14 @@
 
 #include "check/FullCheck.h"
 #include "engine/FileDiscovery.h"
-#include "engine/OutcomeTable.h"
-#include "platform/EventLoop.h"
 #include "engine/Frame.h"
+#include "platform/EventLoop.h"
 #include "repair/RepairFiles.h"
+#include "results/OutcomeTable.h"
 #include "results/ProgressDlg.h"
 #include "results/ResultRows.h"
+
+namespace linkward {
 
 class CSettingsStore;
 class CSocketWnd;
@@ -208,5 +210,8 @@ class CLinkwardView {
 
   FullCheckOptions m_fullOptions;
   RemoteCheckerFactory m_remoteFactory;
+  std::unique_ptr<IFullCheckHost> m_pFullCheckHost;  // outlives m_pFullCheck
   std::unique_ptr<CFullCheck> m_pFullCheck;
 };
+
+}  // namespace linkward

@@ -10,6 +10,8 @@
 #include "settings/PreferencesDlg.h"
 #include "settings/SettingsStore.h"
 
+namespace linkward {
+
 void CLinkwardView::OnPreferences() {
   CPreferencesDlg dlg(m_strFilterMask, m_strOutcomes);
   dlg.m_nTimeout = m_nWaitSeconds;
@@ -86,7 +88,7 @@ void CLinkwardView::WriteTextReport(std::FILE* file) {
     m_frame.MessageBox("File Error", MB_OK);
     return;
   }
-  ::WriteTextReport(file, m_rows);
+  linkward::WriteTextReport(file, m_rows);
 }
 
 void CLinkwardView::WriteHtmlReport(std::FILE* file) {
@@ -94,7 +96,7 @@ void CLinkwardView::WriteHtmlReport(std::FILE* file) {
     m_frame.MessageBox("File Error", MB_OK);
     return;
   }
-  ::WriteHtmlReport(file, m_rows, ReportOwnerName(), NowLongDateTime());
+  linkward::WriteHtmlReport(file, m_rows, ReportOwnerName(), NowLongDateTime());
 }
 
 void CLinkwardView::OnRepair() {
@@ -125,3 +127,5 @@ void CLinkwardView::RepairLinks() {
     OnExport();
   }
 }
+
+}  // namespace linkward

@@ -1,5 +1,7 @@
 #include "engine/UrlSplit.h"
 
+namespace linkward {
+
 namespace {
 
 size_t SchemeLength(int scheme) {
@@ -64,3 +66,5 @@ std::string BuildRequest(const std::string& path, const std::string& host, const
   request += "\r\n\r\n";
   return request;
 }
+
+}  // namespace linkward

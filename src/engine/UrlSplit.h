@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace linkward {
+
 std::string HostFromUrl(const std::string& url, int scheme);
 // "/" when nothing follows the authority; a query without a path gives "/"
 // followed by the query; cut before the first "#".
@@ -19,3 +21,5 @@ std::string PortFromUrl(const std::string& url, int scheme);
 // only when it differs from the scheme's default.
 std::string BuildRequest(const std::string& path, const std::string& host,
                          const std::string& port, int scheme);
+
+}  // namespace linkward

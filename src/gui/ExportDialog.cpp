@@ -10,6 +10,8 @@
 
 #include "settings/ExportDlg.h"
 
+namespace linkward {
+
 std::function<void(QWidget*, const QString&)> ExportDialog::s_showLengthMessage =
     [](QWidget* parent, const QString& text) {
       QMessageBox::warning(parent, QStringLiteral("Linkward"), text, QMessageBox::Ok);
@@ -95,3 +97,5 @@ void ExportDialog::accept() {
   }
   QDialog::accept();
 }
+
+}  // namespace linkward

@@ -3,6 +3,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+namespace linkward {
+
 QtEventLoop::QtEventLoop(QObject* parent) : QObject(parent) {
   m_clock.start();
 }
@@ -130,3 +132,5 @@ void QtEventLoop::OnReadable(int fd, uint64_t generation) {
 int64_t QtEventLoop::NowMs() const {
   return m_clock.elapsed();
 }
+
+}  // namespace linkward

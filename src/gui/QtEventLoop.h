@@ -13,6 +13,8 @@
 class QTimer;
 class QSocketNotifier;
 
+namespace linkward {
+
 class QtEventLoop : public QObject, public IEventLoop {
   Q_OBJECT
 
@@ -57,3 +59,5 @@ class QtEventLoop : public QObject, public IEventLoop {
   std::map<int, Timer> m_timers;
   std::map<int, Watch> m_watches;
 };
+
+}  // namespace linkward

@@ -23,6 +23,8 @@
 #include "results/ProgressDlg.h"
 #include "settings/SelectFilesDlg.h"
 
+namespace linkward {
+
 QtFrame::QtFrame(CMainFrame& main) : m_main(main) {}
 
 QtFrame::~QtFrame() {
@@ -194,3 +196,5 @@ bool QtFrame::GetSaveFileName(const std::string& initialName, const std::string&
                               const std::string& filter, std::string* chosen) {
   return RunSaveFileDialog(&m_main, initialName, defaultExt, filter, chosen);
 }
+
+}  // namespace linkward

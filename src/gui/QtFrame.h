@@ -10,9 +10,12 @@
 #include "gui/ProgressWindow.h"
 #include "engine/Frame.h"
 
+class QProgressBar;
+
+namespace linkward {
+
 class CMainFrame;
 class ProgressWindow;
-class QProgressBar;
 
 class QtFrame : public IFrame {
  public:
@@ -72,3 +75,5 @@ class QtFrame : public IFrame {
 // The directory that an open-file dialog starts in for initialName ("dir/*.*"
 // gives "dir"; "*.*" alone gives the current directory, returned as "").
 std::string OpenDialogDirectory(const std::string& initialName);
+
+}  // namespace linkward

@@ -12,6 +12,8 @@
 #include "Help.h"
 #include "repair/RepairDlg.h"
 
+namespace linkward {
+
 namespace {
 
 QLabel* Note(const QString& text) {
@@ -74,3 +76,5 @@ void RepairDialog::accept() {
   m_model.m_nRepairType = m_pGroup->checkedId();  // -1 when none is checked
   QDialog::accept();
 }
+
+}  // namespace linkward

@@ -9,6 +9,8 @@
 
 #include "repair/RepairDlg.h"
 
+namespace linkward {
+
 RepairFailDialog::RepairFailDialog(CRepairFailDlg& model, QWidget* parent)
     : QDialog(parent), m_model(model) {
   setWindowTitle(QStringLiteral("Repair Failure"));
@@ -51,3 +53,5 @@ void RepairFailDialog::accept() {
   m_model.m_bIgnore = m_pIgnore->isChecked() ? 1 : 0;
   QDialog::accept();
 }
+
+}  // namespace linkward

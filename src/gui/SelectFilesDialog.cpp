@@ -8,6 +8,8 @@
 #include "gui/GuiText.h"
 #include "settings/SelectFilesDlg.h"
 
+namespace linkward {
+
 SelectFilesDialog::SelectFilesDialog(CSelectFilesDlg& model, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
@@ -109,3 +111,5 @@ void SelectFilesDialog::accept() {
   }
   QDialog::accept();
 }
+
+}  // namespace linkward

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QTimerEvent>
 
+namespace linkward {
+
 std::function<bool(const QUrl&)> CStaticLink::s_opener = [](const QUrl& url) {
   return QDesktopServices::openUrl(url);
 };
@@ -92,3 +94,5 @@ void CStaticLink::timerEvent(QTimerEvent* event) {
     m_bClicked = false;
   }
 }
+
+}  // namespace linkward

@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <functional>
 
+namespace linkward {
+
 class CStaticLink : public QLabel {
   Q_OBJECT
  public:
@@ -46,3 +48,5 @@ class CStaticLink : public QLabel {
   void SetHover(bool inside);
   int m_nClickTimer = 0;
 };
+
+}  // namespace linkward

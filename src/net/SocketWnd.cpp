@@ -20,6 +20,8 @@
 #include <system_error>
 #include <thread>
 
+namespace linkward {
+
 int CSocketWnd::s_nInstances = 0;
 
 namespace {
@@ -283,3 +285,5 @@ int CSocketWnd::Close() {
   m_hSocket = INVALID_SOCKET;
   return result;
 }
+
+}  // namespace linkward

@@ -12,6 +12,8 @@
 
 #include "platform/EventLoop.h"
 
+namespace linkward {
+
 constexpr int INVALID_SOCKET = -1;
 // Connect's result when the interrupt check asked it to stop waiting.
 constexpr unsigned CONNECT_INTERRUPTED = 1;
@@ -71,3 +73,5 @@ class CSocketWnd {
   bool m_bWatched = false;
   static int s_nInstances;
 };
+
+}  // namespace linkward

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <sys/socket.h>
 
+namespace linkward {
+
 int ClassifyReadable(int fd, int* error) {
   *error = 0;
   char byte;
@@ -22,3 +24,5 @@ int ClassifyReadable(int fd, int* error) {
   }
   return FD_CLOSE;
 }
+
+}  // namespace linkward

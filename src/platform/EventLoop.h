@@ -21,6 +21,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace linkward {
+
 constexpr int FD_READ = 1;
 constexpr int FD_CLOSE = 32;
 // Readiness watches: what to wait for, and what is reported.
@@ -52,3 +54,5 @@ class IEventLoop {
 // when the peer has closed or the socket failed. Returns 0 when nothing is
 // waiting after all. Reads nothing (peeks one byte).
 int ClassifyReadable(int fd, int* error);
+
+}  // namespace linkward

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace linkward {
+
 // Message box styles, answers and beep types, with their customary values.
 constexpr unsigned MB_OK = 0x0;
 constexpr unsigned MB_YESNO = 0x4;
@@ -49,3 +51,5 @@ class IHostUi {
     return false;
   }
 };
+
+}  // namespace linkward

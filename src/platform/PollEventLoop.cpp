@@ -7,6 +7,8 @@
 #include <chrono>
 #include <optional>
 
+namespace linkward {
+
 namespace {
 
 int64_t RealNowMs() {
@@ -161,3 +163,5 @@ void CPollEventLoop::RunFor(int64_t ms) {
   }
   m_bQuit = false;
 }
+
+}  // namespace linkward

@@ -12,6 +12,8 @@
 
 #include "platform/EventLoop.h"
 
+namespace linkward {
+
 class CPollEventLoop : public IEventLoop {
  public:
   explicit CPollEventLoop(bool virtualTime = false);
@@ -57,3 +59,5 @@ class CPollEventLoop : public IEventLoop {
   std::map<int, Watch> m_watches;
   int m_nLastFd = -1;  // the descriptor delivered last, so ready ones take turns
 };
+
+}  // namespace linkward

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace linkward {
+
 // "URL Link Disable and File Repair": the repair type, -1 when no button is checked.
 class CRepairDlg {
  public:
@@ -18,3 +20,5 @@ class CRepairFailDlg {
   std::string m_strFailUrl;
   std::string m_strFailFile;
 };
+
+}  // namespace linkward

@@ -14,6 +14,8 @@
 
 #include "platform/HostUi.h"
 
+namespace linkward {
+
 namespace {
 
 bool EndsWith(const std::string& text, const char* tail) {
@@ -450,3 +452,5 @@ void CRepairFiles::WriteRewritten() {
 void CRepairFiles::Write(const char* data, size_t size) {
   if (size > 0 && std::fwrite(data, 1, size, m_pRepairOut) != size) m_bCopyFailed = true;
 }
+
+}  // namespace linkward

@@ -33,6 +33,8 @@
 #include <string>
 #include <vector>
 
+namespace linkward {
+
 class IHostUi;
 
 // The repair type that points links which moved permanently at their new address.
@@ -120,3 +122,5 @@ class CRepairFiles {
   char* m_pReadBuf = nullptr;
   size_t m_nReadCap = 0;
 };
+
+}  // namespace linkward

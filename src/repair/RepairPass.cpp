@@ -7,6 +7,8 @@
 #include "repair/RepairFiles.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 namespace {
 
 // For REPAIR_MOVED: whether row's link was answered with a permanent redirect
@@ -147,3 +149,5 @@ RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepair
   host.MessageBox("All URL repairs completed", MB_OK | MB_ICONINFORMATION);
   return RepairEnd::Completed;
 }
+
+}  // namespace linkward

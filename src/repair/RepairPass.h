@@ -18,6 +18,8 @@
 
 #include "platform/HostUi.h"
 
+namespace linkward {
+
 class CRepairFiles;
 class CResultRows;
 class CRepairFailDlg;
@@ -44,3 +46,5 @@ enum class RepairEnd {
 // and the pass stops before the next one.
 RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepairFiles& files,
                         int type, const std::function<bool()>& cancelled);
+
+}  // namespace linkward

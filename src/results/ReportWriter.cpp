@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+namespace linkward {
+
 const IReportFormat& ReportFormat(int id) {
   switch (id) {
     case REPORT_TEXT:
@@ -35,3 +37,5 @@ std::string ReportOwnerName() {
   const char* user = std::getenv("USER");
   return user ? user : "";
 }
+
+}  // namespace linkward

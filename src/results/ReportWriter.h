@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+namespace linkward {
+
 class CResultRows;
 
 constexpr const char* LINKWARD_HOME_PAGE = "http://linkward.example.com/";
@@ -61,3 +63,5 @@ void WriteHtmlReport(std::FILE* file, const CResultRows& rows, const std::string
 std::string HtmlEscape(const std::string& text);
 // The user's full name from the account database, else the login name.
 std::string ReportOwnerName();
+
+}  // namespace linkward

@@ -3,6 +3,8 @@
 #include "platform/HostUi.h"
 #include "results/ReportWriter.h"
 
+namespace linkward {
+
 namespace {
 
 // True when text ends with ending after at least one other character.
@@ -31,3 +33,5 @@ void CExportDlg::OnBrowse() {
   if (m_frame.GetSaveFileName(m_strExportPath, format.Extension(), format.SaveFilter(), &chosen))
     m_strExportPath = chosen;
 }
+
+}  // namespace linkward

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace linkward {
+
 class IHostUi;
 
 class CExportDlg {
@@ -30,3 +32,5 @@ class CExportDlg {
  private:
   IHostUi& m_frame;
 };
+
+}  // namespace linkward

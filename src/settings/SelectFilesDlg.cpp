@@ -3,6 +3,8 @@
 #include "platform/HostUi.h"
 #include "settings/SettingsStore.h"
 
+namespace linkward {
+
 void CSelectFilesDlg::OnRecurseClicked() {
   if (m_nRecurse) m_nAllFiles = 1;
 }
@@ -34,3 +36,5 @@ void CSelectFilesDlg::OnBrowse() {
   std::string chosen;
   if (m_frame.GetOpenFileName(BrowseInitialName(), &chosen)) m_strPath = chosen;
 }
+
+}  // namespace linkward

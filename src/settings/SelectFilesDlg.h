@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace linkward {
+
 class CSettingsStore;
 class IHostUi;
 
@@ -39,3 +41,5 @@ class CSelectFilesDlg {
   CSettingsStore& m_settings;
   IHostUi& m_frame;
 };
+
+}  // namespace linkward

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+namespace linkward {
+
 namespace {
 
 constexpr size_t VALUE_BUFFER_SIZE = 260;
@@ -154,3 +156,5 @@ void CSettingsStore::ImportIni(const IKeyStore::Key& appKey, const std::string& 
   if (sectionOpen) m_keys.CloseKey(&section);
   std::fclose(file);
 }
+
+}  // namespace linkward

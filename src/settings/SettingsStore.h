@@ -10,6 +10,8 @@
 
 #include "platform/KeyStore.h"
 
+namespace linkward {
+
 constexpr const char* HKEY_LOCAL_MACHINE = "HKEY_LOCAL_MACHINE";
 constexpr int REG_CREATED_NEW_KEY = 1;
 constexpr int REG_OPENED_EXISTING_KEY = 2;
@@ -49,3 +51,5 @@ class CSettingsStore {
   std::string m_strKeyPath;
   std::string m_hRootKey = HKEY_LOCAL_MACHINE;
 };
+
+}  // namespace linkward

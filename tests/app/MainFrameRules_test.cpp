@@ -7,6 +7,8 @@
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
 
+using namespace linkward;
+
 namespace {
 
 class MainFrameRulesTest : public ::testing::Test {

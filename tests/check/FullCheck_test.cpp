@@ -11,6 +11,8 @@
 #include "check/CheckOutcome.h"
 #include "engine/ViewFixture.h"
 
+using namespace linkward;
+
 namespace {
 
 using Texts = std::vector<std::string>;

@@ -6,6 +6,8 @@
 
 #include "engine/ViewFixture.h"
 
+using namespace linkward;
+
 namespace {
 
 TEST(SkipList, PatternsAreSearchedInTheWrittenAndTheResolvedLink) {

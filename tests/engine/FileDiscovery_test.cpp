@@ -8,6 +8,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 using Paths = StringList;

@@ -10,6 +10,8 @@
 #include "platform/FileSystem.h"
 #include "settings/SelectFilesDlg.h"
 
+using namespace linkward;
+
 namespace {
 
 using Texts = std::vector<std::string>;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace linkward;
+
 namespace {
 
 TEST(UrlSplitTest, HostPathPortAndTheRequestsHostLine) {

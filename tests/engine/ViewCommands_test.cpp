@@ -5,6 +5,8 @@
 #include "settings/ExportDlg.h"
 #include "settings/PreferencesDlg.h"
 
+using namespace linkward;
+
 namespace {
 
 using Texts = std::vector<std::string>;

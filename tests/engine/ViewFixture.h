@@ -18,6 +18,8 @@
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
 
+using namespace linkward;
+
 class ViewFixture : public ::testing::Test {
  protected:
   ViewFixture() : temp(dir.Path()), settings(temp.Store()), loop(true) {

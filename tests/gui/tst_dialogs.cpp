@@ -7,7 +7,6 @@
 
 #include "GuiTest.h"
 #include "app/LinkwardApp.h"
-#include "engine/OutcomeTable.h"
 #include "gui/AboutDialog.h"
 #include "gui/ExportDialog.h"
 #include "gui/FileDialogs.h"
@@ -17,11 +16,14 @@
 #include "gui/RepairFailDialog.h"
 #include "gui/StaticLink.h"
 #include "repair/RepairDlg.h"
+#include "results/OutcomeTable.h"
 #include "results/ReportWriter.h"
 #include "settings/ExportDlg.h"
 #include "settings/PreferencesDlg.h"
 #include "support/RecordingFrame.h"
 #include "support/ScratchDir.h"
+
+using namespace linkward;
 
 namespace {
 

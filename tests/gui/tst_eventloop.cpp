@@ -10,6 +10,8 @@
 #include "GuiTest.h"
 #include "gui/QtEventLoop.h"
 
+using namespace linkward;
+
 class TestEventLoop : public QObject {
   Q_OBJECT
 

@@ -23,6 +23,8 @@
 #include "support/LoopbackServer.h"
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 // "/ok" answers 200, every other path 404.

@@ -14,6 +14,8 @@
 #include "gui/ResultsPrinter.h"
 #include "results/ResultRows.h"
 
+using namespace linkward;
+
 class PrintingTest : public QObject {
   Q_OBJECT
 

@@ -18,6 +18,8 @@
 #include "platform/PollEventLoop.h"
 #include "support/LoopbackServer.h"
 
+using namespace linkward;
+
 namespace {
 
 int OpenDescriptorCount() {

@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+using namespace linkward;
+
 namespace {
 
 class VirtualLoopTest : public ::testing::Test {

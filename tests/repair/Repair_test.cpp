@@ -19,6 +19,8 @@
 #include "support/RecordingFrame.h"
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 using Texts = std::vector<std::string>;

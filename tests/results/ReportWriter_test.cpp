@@ -9,6 +9,8 @@
 #include "results/ResultRows.h"
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 struct Row {

@@ -13,6 +13,8 @@
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
 
+using namespace linkward;
+
 namespace {
 
 TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitively) {

@@ -7,6 +7,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 constexpr const char* KEY_PATH = "Software\\Quillfen Software\\Linkward";

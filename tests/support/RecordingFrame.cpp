@@ -1,5 +1,7 @@
 #include "support/RecordingFrame.h"
 
+using namespace linkward;
+
 std::string RecordingFrame::Pane(int pane) const {
   auto it = paneHistory.find(pane);
   return it == paneHistory.end() || it->second.empty() ? std::string() : it->second.back();

@@ -11,6 +11,8 @@
 #include "engine/Frame.h"
 #include "results/ProgressDlg.h"
 
+using namespace linkward;
+
 class RecordingFrame : public IFrame {
  public:
   struct Box {

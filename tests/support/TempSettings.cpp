@@ -2,6 +2,8 @@
 
 #include "app/LinkwardApp.h"
 
+using namespace linkward;
+
 TempSettings::TempSettings(const std::string& dir)
     : m_keys(dir + "/registry.db"), m_settings(m_keys, dir) {
   IKeyStore::Key key;
