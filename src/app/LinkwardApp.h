@@ -28,8 +28,8 @@ class CLinkwardApp {
   int ExitInstance();
 
   CSettingsStore* m_pSettings = nullptr;
-  int m_bAboutLink1Visited = 0;
-  int m_bAboutLink2Visited = 0;
+  bool m_bAboutLink1Visited = false;
+  bool m_bAboutLink2Visited = false;
 
  private:
   std::string m_strKeyStorePath;

@@ -68,7 +68,7 @@ bool ConfirmQuit(CResultRows& rows, IHostUi& frame) {
     for (int row = rows.GetItemCount() - 1; row >= 0; --row) {
       if (RepairedMark(rows.GetItemData(row)) == 1) rows.DeleteItem(row);
     }
-    if (rows.GetItemCount() > 0 && frame.MessageBox(QUIT_QUESTION, MB_YESNO) == IDNO) {
+    if (rows.GetItemCount() > 0 && frame.MessageBox(QUIT_QUESTION, BoxStyle::YesNo) == Answer::No) {
       mayQuit = false;
     }
   }

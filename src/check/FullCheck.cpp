@@ -568,7 +568,7 @@ bool CFullCheck::Start() {
   d.host.SetPaneText(1, "Checking links");
   d.host.SetPaneText(2, "");
   d.loop.WatchSocket(d.wake[0], [&d](int, int event, int) {
-    if (event == FD_READ) d.OnWake();
+    if (event == SocketEvent::Read) d.OnWake();
   });
   d.watching = true;
   for (int i = 0; i < d.threadCount; ++i) d.workers.emplace_back([&d] { d.WorkerMain(); });

@@ -32,7 +32,7 @@ class TerminalFrame : public IFrame {
   // The rows to list as they are completed (their file set).
   void ListRows(const CResultRows* rows) { m_pRows = rows; }
 
-  int MessageBox(const std::string& text, unsigned style) override;
+  Answer MessageBox(const std::string& text, BoxStyle style) override;
   void SetPaneText(int pane, const std::string& text) override;
   void LogAppend(const std::string& text) override;
   void ProgressCreate(const CProgressDlg& dlg) override { ProgressUpdate(dlg); }
@@ -41,10 +41,10 @@ class TerminalFrame : public IFrame {
   void RowChanged(int row) override;
   void RowRemoved(int row) override;
   void RowsCleared() override { m_nListed = 0; }
-  int DoModal(CSelectFilesDlg& dlg) override;
-  int DoModal(CExportDlg& dlg) override;
-  int DoModal(CRepairDlg& dlg) override;
-  int DoModal(CRepairFailDlg& dlg) override;
+  Answer DoModal(CSelectFilesDlg& dlg) override;
+  Answer DoModal(CExportDlg& dlg) override;
+  Answer DoModal(CRepairDlg& dlg) override;
+  Answer DoModal(CRepairFailDlg& dlg) override;
 
  private:
   void DrawLiveLine();

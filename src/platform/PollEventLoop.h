@@ -47,7 +47,7 @@ class CPollEventLoop : public IEventLoop {
   struct Watch {
     SocketFn fn;
     bool closeDelivered = false;
-    int readiness = 0;  // a readiness watch: FD_READABLE/FD_WRITABLE, plus kRaw
+    int readiness = 0;  // a readiness watch: SocketEvent::Readable/SocketEvent::Writable, plus kRaw
   };
   static constexpr int kRaw = 1;
 

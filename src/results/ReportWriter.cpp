@@ -8,15 +8,15 @@
 
 namespace linkward {
 
-const IReportFormat& ReportFormat(int id) {
+const IReportFormat& ReportFormat(ExportFormat id) {
   switch (id) {
-    case REPORT_TEXT:
+    case ExportFormat::Text:
       return TextReportFormat();
-    case REPORT_JSON:
+    case ExportFormat::Json:
       return JsonReportFormat();
-    case REPORT_CSV:
+    case ExportFormat::Csv:
       return CsvReportFormat();
-    case REPORT_JUNIT:
+    case ExportFormat::Junit:
       return JunitReportFormat();
     default:
       return HtmlReportFormat();

@@ -6,7 +6,7 @@
 namespace linkward {
 
 void CSelectFilesDlg::OnRecurseClicked() {
-  if (m_nRecurse) m_nAllFiles = 1;
+  if (m_choices.recurse) m_choices.allFiles = true;
 }
 
 void CSelectFilesDlg::OnAllFilesClicked() {

@@ -169,7 +169,7 @@ class DialogsTest : public QObject {
     };
     CExportDlg model(m_frame);
     model.m_strExportPath = "/tmp/a.b/out.txt";
-    model.m_nExportFormat = 7;  // names no format: no button checked
+    model.m_nExportFormat = static_cast<ExportFormat>(7);  // names no format: no button checked
     ExportDialog dialog(model);
     QVERIFY(Show(dialog));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Export Bad URLs"));
@@ -177,7 +177,7 @@ class DialogsTest : public QObject {
     QCOMPARE(dialog.FormatGroup()->checkedId(), -1);
     ClickIndicator(dialog.FormatGroup()->button(2));
     QCOMPARE(dialog.PathEdit()->text(), QString("/tmp/a.b/out.json"));
-    QCOMPARE(model.m_nExportFormat, 2);
+    QCOMPARE(model.m_nExportFormat, ExportFormat::Json);
     // Browse starts from what is typed and shows what was chosen.
     dialog.PathEdit()->setText("typed.json");
     QTest::mouseClick(dialog.BrowseButton(), Qt::LeftButton);
@@ -214,14 +214,14 @@ class DialogsTest : public QObject {
     for (auto [stored, click, button, result] :
          {std::tuple{1, 3, "OK", 3}, {7, -1, "OK", -1}, {1, 0, "Cancel", 1}}) {
       CRepairDlg model;
-      model.m_nRepairType = stored;
+      model.m_nRepairType = static_cast<RepairType>(stored);
       RepairDialog dialog(model);
       QVERIFY(Show(dialog));
       QCOMPARE(dialog.windowTitle(), QStringLiteral("URL Link Disable and File Repair"));
       QCOMPARE(dialog.TypeGroup()->checkedId(), stored == 1 ? 1 : -1);
       if (click >= 0) ClickIndicator(dialog.TypeGroup()->button(click));
       Click(&dialog, button);
-      QCOMPARE(model.m_nRepairType, result);
+      QCOMPARE(static_cast<int>(model.m_nRepairType), result);
     }
     for (bool check : {true, false}) {
       CRepairFailDlg model;
@@ -234,7 +234,7 @@ class DialogsTest : public QObject {
       QCOMPARE(dialog.UrlEdit()->text(), QString("http://host/old.html"));
       if (check) ClickIndicator(dialog.IgnoreBox());
       Click(&dialog, "OK");
-      QCOMPARE(model.m_bIgnore, check ? 1 : 0);
+      QCOMPARE(model.m_bIgnore, check);
     }
   }
 
@@ -272,7 +272,7 @@ class DialogsTest : public QObject {
   void linksOpenTheirAddressAndAreVisitedOnlyOnceOpened() {
     for (const char* text : {"someone@example.org", "http://example.org/linkward-support/"}) {
       m_opened.clear();
-      int visited = 0;
+      bool visited = false;
       CStaticLink link(text);
       link.m_pVisited = &visited;
       link.resize(300, 20);
@@ -282,7 +282,7 @@ class DialogsTest : public QObject {
       for (bool succeeds : {false, true}) {
         m_openSucceeds = succeeds;
         link.Click();
-        QCOMPARE(visited, succeeds ? 1 : 0);
+        QCOMPARE(visited, succeeds);
       }
       QCOMPARE(m_opened, (QList<QUrl>{QUrl(text), QUrl(text)}));
       QTest::mouseMove(&link, QPoint(101, 10));

@@ -85,7 +85,7 @@ class TestMainFrame : public QObject {
   std::unique_ptr<ScratchDir> m_dir;
   std::unique_ptr<CLinkwardGuiApp> m_app;
   QStringList m_boxes;
-  int m_answer = IDYES;
+  Answer m_answer = Answer::Yes;
   bool m_fullShown = false;  // whether Select File(s) came with the full check on
 
   // Starts the program on the store of this test; shows the window when asked.
@@ -93,9 +93,9 @@ class TestMainFrame : public QObject {
     m_app = std::make_unique<CLinkwardGuiApp>(*m_dir / "registry.db", m_dir->Path());
     if (!m_app->InitInstance()) return nullptr;
     CMainFrame* main = m_app->MainFrame();
-    main->Frame().messageBoxHook = [this](const std::string& text, unsigned style) {
+    main->Frame().messageBoxHook = [this](const std::string& text, BoxStyle style) {
       m_boxes << QString::fromStdString(text);
-      return (style & MB_YESNO) ? m_answer : IDOK;
+      return ButtonsOf(style) == BoxStyle::YesNo ? m_answer : Answer::Ok;
     };
     if (show) {
       main->show();
@@ -155,7 +155,7 @@ class TestMainFrame : public QObject {
     // The profile lives in this program's own config directory; each case starts without one.
     QFile::remove(CLinkwardGuiApp::ProfilePath());
     m_boxes.clear();
-    m_answer = IDYES;
+    m_answer = Answer::Yes;
   }
   void cleanup() {
     Stop();
@@ -306,7 +306,7 @@ class TestMainFrame : public QObject {
     // repaired rows and stores no widths. Yes stores them for the next start.
     View().Rows().SetItemData(0, WithRepairedMark(0));
     for (int col = 0; col < 4; ++col) main->ResultsView()->setColumnWidth(col, 101 + col);
-    m_answer = IDNO;
+    m_answer = Answer::No;
     QVERIFY(!main->close());
     QVERIFY(main->isVisible());
     QCOMPARE(m_boxes,
@@ -314,7 +314,7 @@ class TestMainFrame : public QObject {
     QCOMPARE(Rows(model).value(0), fragment);
     QCOMPARE(model->rowCount(), 3);
     QCOMPARE(Settings().GetInt("Grid", "col0", -1), -1);
-    m_answer = IDYES;
+    m_answer = Answer::Yes;
     QVERIFY(main->close());
     QCOMPARE(m_boxes.size(), 2);
     Stop();

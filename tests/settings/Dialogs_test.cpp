@@ -26,7 +26,7 @@ TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitively) {
   for (int from = 0; from < 5; ++from) {
     for (int to = 0; to < 5; ++to) {
       dlg.m_strExportPath = std::string("/home/ada/") + kEndings[from];
-      dlg.m_nExportFormat = to;
+      dlg.m_nExportFormat = static_cast<ExportFormat>(to);
       dlg.OnFormatClicked();
       EXPECT_EQ(dlg.m_strExportPath, std::string("/home/ada/") + kEndings[to]) << from << to;
     }
@@ -34,7 +34,7 @@ TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitively) {
   for (const char* kept : {"report.txt.bak", "RESULTS.TXT", ".txt", ".json", "", "results"}) {
     for (int format : {0, 1, 4}) {
       dlg.m_strExportPath = kept;
-      dlg.m_nExportFormat = format;
+      dlg.m_nExportFormat = static_cast<ExportFormat>(format);
       dlg.OnFormatClicked();
       EXPECT_EQ(dlg.m_strExportPath, kept) << format;
     }
@@ -59,7 +59,7 @@ TEST(ExportDlg, BrowseOffersTheFormatsFilterOrKeepsThePathAndLongPathsAreRefused
   CExportDlg dlg(frame);
   for (const auto& [format, ext, name] : cases) {
     dlg.m_strExportPath = "results.txt";
-    dlg.m_nExportFormat = format;
+    dlg.m_nExportFormat = static_cast<ExportFormat>(format);
     dlg.OnBrowse();
     const std::string filter = name + " Files (*." + ext + ")|*." + ext + "| All Files (*.*)|*.*||";
     EXPECT_EQ(offered, (std::vector<std::string>{"results.txt", ext, filter}));
@@ -96,13 +96,14 @@ using FullCheckChoicesTest = SelectFilesDlgTest;
 
 TEST_F(SelectFilesDlgTest, SubDirectoriesCheckOtherFilesButNotTheOtherWayRound) {
   // {recurse, all files, the box clicked, all files afterwards}; recurse never changes.
-  for (auto [recurse, allFiles, recurseClicked, after] :
-       {std::tuple{1, 0, true, 1}, {1, 0, false, 0}, {0, 1, true, 1}}) {
-    m_dlg.m_nRecurse = recurse;
-    m_dlg.m_nAllFiles = allFiles;
+  for (auto [recurse, allFiles, recurseClicked, after] : {std::tuple{true, false, true, true},
+                                                          {true, false, false, false},
+                                                          {false, true, true, true}}) {
+    m_dlg.m_choices.recurse = recurse;
+    m_dlg.m_choices.allFiles = allFiles;
     recurseClicked ? m_dlg.OnRecurseClicked() : m_dlg.OnAllFilesClicked();
-    EXPECT_EQ(m_dlg.m_nAllFiles, after) << recurse << allFiles << recurseClicked;
-    EXPECT_EQ(m_dlg.m_nRecurse, recurse);
+    EXPECT_EQ(m_dlg.m_choices.allFiles, after) << recurse << allFiles << recurseClicked;
+    EXPECT_EQ(m_dlg.m_choices.recurse, recurse);
   }
 }
 
@@ -187,7 +188,7 @@ TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
     std::string message;
     EXPECT_EQ(dlg.ValidateFullCheck("64", "4", list + "\n", &message),
               CPreferencesDlg::FullField::None);
-    return dlg.OnOK("15") ? IDOK : IDCANCEL;
+    return dlg.OnOK("15") ? Answer::Ok : Answer::Cancel;
   };
   view->OnPreferences();
   EXPECT_EQ(view->GetFullCheckOptions().skipPatterns, patterns);  // in force at once
@@ -199,7 +200,7 @@ TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
   m_frame.onPreferences = [&](CPreferencesDlg& dlg) {
     std::string message;
     dlg.ValidateFullCheck("8", "1", "", &message);
-    return IDCANCEL;
+    return Answer::Cancel;
   };
   view->OnPreferences();
   EXPECT_EQ(Numbers(*view), 64 * 100 + 4);
