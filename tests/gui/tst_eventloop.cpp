@@ -1,7 +1,7 @@
-// The Qt event loop port: timers by id that restart when set again and drop a
-// pending expiry when killed, and socket watches that report data as SocketEvent::Read
-// and the peer's close once as SocketEvent::Close. (Its readiness watches carry the
-// full check in the main window's test.)
+// The Qt event loop port: timers by id that restart when set again and drop
+// a pending expiry when killed, and socket watches that report data as
+// SocketEvent::Read and the peer's close once as SocketEvent::Close. (Its
+// readiness watches carry the full check in the main window's test.)
 #include <sys/socket.h>
 #include <unistd.h>
 
