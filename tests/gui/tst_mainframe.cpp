@@ -289,7 +289,6 @@ class TestMainFrame : public QObject {
     QCOMPARE(Panes(main), (QStringList{"Search Complete", ""}));
     QCOMPARE(main->ActivityBar()->value(), 0);
     QCOMPARE(Enabled(main), (QStringList{"Test File", "Export", "Repair", "Preferences"}));
-    QCOMPARE(Settings().GetInt("FileSel", "AllFiles", 0), 1);
 
     QVERIFY(!m_fullShown);
     SelectFiles(first, true, true);
