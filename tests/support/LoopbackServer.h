@@ -4,10 +4,10 @@
 // own thread, following a Script:
 //   1. send the greeting at once, if there is one (an ftp server's hello);
 //   2. read what the client sends until "\r\n\r\n", until the client closes,
-//      or until requestTimeoutMs have passed, and record those bytes;
-//   3. send the reply segments in order, pausing segmentDelayMs before each
+//      or for 300 ms, and record those bytes;
+//   3. send the reply segments in order, pausing delayMs before each
 //      segment after the first;
-//   4. send streamBlock again and again, if there is one, until the client
+//   4. when endless, send 64 KB blocks again and again until the client
 //      closes or stops reading for 2 s, or the server is destroyed;
 //   5. close the connection, or hold it open until the client leaves (see
 //      WaitForEnding) or the server is destroyed.
@@ -21,6 +21,7 @@
 // its threads.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -31,25 +32,30 @@
 class LoopbackServer {
  public:
   struct Script {
-    std::string greeting;               // sent as soon as the connection is accepted
-    std::vector<std::string> segments;  // the reply, one send() per segment
-    int segmentDelayMs = 0;             // pause before every segment but the first
-    bool closeAfterReply = true;        // false: hold the connection until destruction
-    int requestTimeoutMs = 300;         // how long to wait for the request
-    std::string streamBlock;            // after the reply, sent without end
+    explicit Script(std::vector<std::string> r = {}, int d = 0, bool h = false, bool e = false,
+                    std::string g = {})
+        : reply(std::move(r)), delayMs(d), hold(h), endless(e), greeting(std::move(g)) {}
+    std::vector<std::string> reply;  // one send() per segment
+    int delayMs;                     // pause before every segment but the first
+    bool hold;                       // after the reply, hold the connection instead of closing
+    bool endless;                    // after the reply, a body without end
+    std::string greeting;            // sent as soon as the connection is accepted
     // When set, gives the reply (one segment) from the bytes received; used
-    // instead of segments. Runs on the connection's thread.
+    // instead of reply. Runs on the connection's thread.
     std::function<std::string(const std::string& request)> replyFor;
   };
 
   // The common scripts.
-  static Script Reply(std::string bytes) { return ReplyInSegments({std::move(bytes)}, 0); }
-  static Script ReplyInSegments(std::vector<std::string> segments, int delayMs);
-  static Script ReplyAndHold(std::string bytes);            // reply, keep the connection open
-  static Script CloseWithoutReply() { return {}; }          // read the request, then close
+  static Script Reply(std::string bytes) { return Script({std::move(bytes)}); }
+  static Script ReplyInSegments(std::vector<std::string> s, int ms) { return Script(s, ms); }
+  // Reply, then keep the connection open.
+  static Script ReplyAndHold(std::string bytes) { return Script({std::move(bytes)}, 0, true); }
+  static Script CloseWithoutReply() { return Script(); }    // read the request, then close
   static Script NeverAnswer() { return ReplyAndHold(""); }  // read the request, hold silently
-  static Script Greet(std::string greeting);                // ftp-like: greet at once, then close
-  static Script ReplyAndStream(std::string bytes);          // reply, then a body without end
+  // ftp-like: greet at once, then close.
+  static Script Greet(std::string hello) { return Script({}, 0, false, false, std::move(hello)); }
+  // Reply, then a body without end.
+  static Script ReplyAndStream(std::string bytes) { return Script({bytes}, 0, false, true); }
 
   // Every connection follows the same script.
   explicit LoopbackServer(Script script);
@@ -64,7 +70,7 @@ class LoopbackServer {
   // The port as text, as links and Connect take it.
   std::string PortText() const { return std::to_string(m_nPort); }
 
-  int ConnectionCount() const;
+  int ConnectionCount() const { return static_cast<int>(Requests().size()); }
   // The bytes each finished connection sent before the reply, in accept
   // order (a connection still reading has an empty entry).
   std::vector<std::string> Requests() const;
@@ -81,16 +87,15 @@ class LoopbackServer {
   static int UnusedPort();
 
  private:
-  void AcceptLoop();
-  void Serve(int fd, int index);
-  // Waits up to ms (-1: no bound) for fd to turn readable: 1 when it did, 0
-  // when the time passed, -1 when the server is stopping. fd -1: only sleeps.
-  int Wait(int fd, int ms) const;
+  void Serve(int fd, size_t index);
+  // Waits with the mutex held until done() holds or timeoutMs have passed;
+  // returns done().
+  bool WaitUntil(int timeoutMs, const std::function<bool()>& done) const;
 
   std::function<Script(int)> m_scriptFor;
   int m_nListen = -1;
-  int m_nWake[2] = {-1, -1};  // a pipe whose read end turns readable when stopping
   int m_nPort = 0;
+  std::atomic<bool> m_bStop{false};  // every thread checks it at least every 300 ms
   std::thread m_acceptThread;
 
   mutable std::mutex m_mutex;
