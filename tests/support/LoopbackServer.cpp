@@ -1,7 +1,6 @@
 #include "support/LoopbackServer.h"
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
