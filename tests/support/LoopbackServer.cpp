@@ -109,28 +109,23 @@ void LoopbackServer::Serve(int fd, size_t index) {
   ::close(fd);
 }
 
-bool LoopbackServer::WaitUntil(int timeoutMs, const std::function<bool()>& done) const {
-  std::unique_lock lock(m_mutex);
-  return m_recorded.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
-}
-
 std::vector<std::string> LoopbackServer::Requests() const {
   std::lock_guard lock(m_mutex);
   return m_requests;
 }
 
 bool LoopbackServer::WaitForRequests(int n, int timeoutMs) const {
-  return WaitUntil(timeoutMs, [&] { return m_nRecorded >= n; });
+  std::unique_lock lock(m_mutex);
+  return m_recorded.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return m_nRecorded >= n; });
 }
 
 std::string LoopbackServer::WaitForEnding(int index, int timeoutMs) const {
-  std::string ending;
-  WaitUntil(timeoutMs, [&] {
-    const auto i = static_cast<size_t>(index);
-    ending = i < m_endings.size() ? m_endings[i] : "";
-    return !ending.empty();
-  });
-  return ending;
+  const auto i = static_cast<size_t>(index);
+  std::unique_lock lock(m_mutex);
+  bool ended = m_recorded.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                   [&] { return i < m_endings.size() && !m_endings[i].empty(); });
+  return ended ? m_endings[i] : "";
 }
 
 int LoopbackServer::UnusedPort() {

@@ -32,30 +32,29 @@
 class LoopbackServer {
  public:
   struct Script {
-    explicit Script(std::vector<std::string> r = {}, int d = 0, bool h = false, bool e = false,
-                    std::string g = {})
-        : reply(std::move(r)), delayMs(d), hold(h), endless(e), greeting(std::move(g)) {}
-    std::vector<std::string> reply;  // one send() per segment
-    int delayMs;                     // pause before every segment but the first
-    bool hold;                       // after the reply, hold the connection instead of closing
-    bool endless;                    // after the reply, a body without end
-    std::string greeting;            // sent as soon as the connection is accepted
+    std::string greeting{};            // sent as soon as the connection is accepted
+    std::vector<std::string> reply{};  // one send() per segment
+    int delayMs = 0;                   // pause before every segment but the first
+    bool hold = false;                 // after the reply, hold the connection instead of closing
+    bool endless = false;              // after the reply, a body without end
     // When set, gives the reply (one segment) from the bytes received; used
     // instead of reply. Runs on the connection's thread.
-    std::function<std::string(const std::string& request)> replyFor;
+    std::function<std::string(const std::string& request)> replyFor{};
   };
 
   // The common scripts.
-  static Script Reply(std::string bytes) { return Script({std::move(bytes)}); }
-  static Script ReplyInSegments(std::vector<std::string> s, int ms) { return Script(s, ms); }
+  static Script Reply(std::string b) { return {.reply = {std::move(b)}}; }
+  static Script ReplyInSegments(std::vector<std::string> s, int ms) {
+    return {.reply = s, .delayMs = ms};
+  }
   // Reply, then keep the connection open.
-  static Script ReplyAndHold(std::string bytes) { return Script({std::move(bytes)}, 0, true); }
-  static Script CloseWithoutReply() { return Script(); }    // read the request, then close
+  static Script ReplyAndHold(std::string b) { return {.reply = {std::move(b)}, .hold = true}; }
+  static Script CloseWithoutReply() { return {}; }          // read the request, then close
   static Script NeverAnswer() { return ReplyAndHold(""); }  // read the request, hold silently
   // ftp-like: greet at once, then close.
-  static Script Greet(std::string hello) { return Script({}, 0, false, false, std::move(hello)); }
+  static Script Greet(std::string hello) { return {.greeting = std::move(hello)}; }
   // Reply, then a body without end.
-  static Script ReplyAndStream(std::string bytes) { return Script({bytes}, 0, false, true); }
+  static Script ReplyAndStream(std::string b) { return {.reply = {std::move(b)}, .endless = true}; }
 
   // Every connection follows the same script.
   explicit LoopbackServer(Script script);
@@ -88,9 +87,6 @@ class LoopbackServer {
 
  private:
   void Serve(int fd, size_t index);
-  // Waits with the mutex held until done() holds or timeoutMs have passed;
-  // returns done().
-  bool WaitUntil(int timeoutMs, const std::function<bool()>& done) const;
 
   std::function<Script(int)> m_scriptFor;
   int m_nListen = -1;
