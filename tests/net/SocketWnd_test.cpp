@@ -13,6 +13,7 @@
 #include <future>
 #include <memory>
 #include <system_error>
+#include <tuple>
 
 #include "platform/PollEventLoop.h"
 #include "support/LoopbackServer.h"
@@ -50,13 +51,9 @@ TEST_F(SocketWndTest, ConnectGivesItsCodeAndLeaksNoDescriptor) {
   };
   const auto before = openDescriptors();
   auto server = std::make_unique<LoopbackServer>(LoopbackServer::Reply("HTTP/1.0 200 OK\r\n\r\n"));
-  const std::string port = server->PortText();
-  const struct {
-    const char* host;
-    std::string port;
-    int waitMs;
-    unsigned code;
-  } cases[] = {
+  const std::string ok = server->PortText();
+  // host, port, wait limit, Connect's result
+  const std::tuple<std::string, std::string, int, unsigned> cases[] = {
       {"", "80", 1000, 10001},
       {"   ", "80", 1000, 10001},
       {"127.0.0.1", "0", 1000, 10001},
@@ -66,19 +63,19 @@ TEST_F(SocketWndTest, ConnectGivesItsCodeAndLeaksNoDescriptor) {
       {"127.0.0.1", refused, 2000, 10004},
       {"127.0.0.1", full.port, 200, 10005},
       // A host is numeric only when inet_aton takes its whole text.
-      {"9gag.com", port, 2000, 0},
-      {"163.com", port, 0, 0},
-      {"127.0.0.1", port, 2000, 0},
-      {"   127.0.0.1", port, 2000, 0},  // leading blanks are skipped
-      {"127.1", port, 2000, 0},         // inet_aton's short form
-      {"127.0.0.1x", port, 2000, 10002},
-      {"127.0.0.1 x", port, 2000, 10002},
+      {"9gag.com", ok, 2000, 0},
+      {"163.com", ok, 0, 0},
+      {"127.0.0.1", ok, 2000, 0},
+      {"   127.0.0.1", ok, 2000, 0},  // leading blanks are skipped
+      {"127.1", ok, 2000, 0},         // inet_aton's short form
+      {"127.0.0.1x", ok, 2000, 10002},
+      {"127.0.0.1 x", ok, 2000, 10002},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string("host '") + c.host + "' port '" + c.port + "'");
+  for (const auto& [host, port, waitMs, code] : cases) {
+    SCOPED_TRACE("host '" + host + "' port '" + port + "'");
     auto socket = MakeSocket();
-    EXPECT_EQ(socket->Connect(c.host, c.port.c_str(), c.waitMs), c.code);
-    EXPECT_EQ(socket->Handle() == INVALID_SOCKET, c.code != 0);
+    EXPECT_EQ(socket->Connect(host.c_str(), port.c_str(), waitMs), code);
+    EXPECT_EQ(socket->Handle() == INVALID_SOCKET, code != 0);
   }
   server.reset();  // closes its side of every connection
   EXPECT_EQ(openDescriptors(), before);
