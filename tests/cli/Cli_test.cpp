@@ -77,19 +77,17 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
   const std::string usage = "Usage:";
   // clang-format off
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{}, usage}, {{"--mask", "0101", "x.htm"}, usage},
-      {{"--mask", "01111111111111111111x", "x.htm"}, usage}, {{"--timeout", "0", "x.htm"}, usage},
-      {{"--timeout", "abc", "x.htm"}, usage}, {{"--html", "x.htm"}, usage},
-      {{"--repair", "2", "x.htm"}, usage}, {{"--repair", "4", "x.htm"}, usage},
-      {{"--bogus", "x.htm"}, usage}, {{"a.htm", "b.htm"}, usage},
+      {{}, usage}, {{"--bogus", "x.htm"}, usage}, {{"a.htm", "b.htm"}, usage},
+      {{"--mask", "0101", "x.htm"}, usage}, {{"--mask", "01111111111111111111x", "x.htm"}, usage},
+      {{"--timeout", "0", "x.htm"}, usage}, {{"--timeout", "abc", "x.htm"}, usage},
+      {{"--html", "x.htm"}, usage}, {{"--repair", "2", "x.htm"}, usage}, {{"--format"}, usage},
+      {{"--repair", "4", "x.htm"}, usage}, {{"--format", "xml", "--report", "r", "x.htm"}, usage},
       {{"--format", "json", "x.htm"}, "--format needs --report FILE"},
-      {{"--format", "xml", "--report", "r", "x.htm"}, usage}, {{"--format"}, usage},
       {{"--full", "--jobs", "0", "x.htm"}, usage}, {{"--full", "--per-host", "17", "x.htm"}, usage},
       {{"--root", dir.Path(), "x.htm"}, usage}, {{"--exclude", "x", "x.htm"}, usage},
       {{"--full", "--exclude", "a(b", "x.htm"}, "\"a(b\" is not one"},
       {{dir / "site/none.htm"}, "The chosen file does not exist"},
-      {{"--all-files", "--filter", notes},
-       "No files found.\n\nWas your filter option set correctly?"},
+      {{"--all-files", "--filter", notes}, "No files found.\n"},
       // Type 2 removes lines: it starts only when their list can be written.
       {{"--repair", "2", "--report", dir / "no/such/bad.txt", page},
        "the report " + dir / "no/such/bad.txt" + " cannot be created"},
@@ -115,13 +113,12 @@ TEST_F(CliTest, RowsAreListedUnderTheirFileAndReportsWrittenOrFailedLoudly) {
       "FILE: " + page + "\n" + url + "\tHTTP Code 404 Not Found\t" + "\x1b[31mGone\x07\n";
   CliRun run = Cli({"--report", report, page});
   EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_EQ(run.out.find('\r'), std::string::npos);
   EXPECT_TRUE(Has(run.out, "\n\nTesting: " + page + "\n  " + url +
                                " - HTTP Code 404 Not Found - \\x1b[31mGone\\x07\nResults for " +
                                page + ": URLs tested: 1. URL errors: 1.\n\nEnd of test: "))
       << run.out;
-  EXPECT_FALSE(Has(run.out, "\x1b"));
-  EXPECT_EQ(ScratchDir::ReadFile(report), textReport);  // files keep the page's bytes
+  EXPECT_EQ(run.out.find_first_of("\r\x1b"), std::string::npos);  // nothing raw, no CR
+  EXPECT_EQ(ScratchDir::ReadFile(report), textReport);            // files keep the page's bytes
 
   // "-": the report follows the log on standard output.
   CliRun toStdout = Cli({"--report", "-", page});

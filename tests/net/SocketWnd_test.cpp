@@ -82,7 +82,6 @@ TEST_F(SocketWndTest, ConnectGivesItsCodeAndLeaksNoDescriptor) {
 }
 
 TEST_F(SocketWndTest, LookupWithoutAThreadOrInterruptedEndsWithoutWaiting) {
-  FullListener full;
   int starts = 0;
   CSocketWnd::SetThreadStarter([&](std::function<void()>) {
     ++starts;
@@ -92,8 +91,9 @@ TEST_F(SocketWndTest, LookupWithoutAThreadOrInterruptedEndsWithoutWaiting) {
   EXPECT_EQ(socket->Connect("example.com", "80", 5000), 10002u);
   EXPECT_EQ(starts, 1);
 
-  // Asked to stop: a lookup that never ends and a connect that gets no answer
-  // both give up, within the bound of 60 s that they would otherwise wait.
+  // Asked to stop, a lookup that never ends gives up within the bound of 60 s
+  // it would otherwise wait. (A connect that gets no answer: the terminal
+  // face's Ctrl-C test.)
   CSocketWnd::SetThreadStarter(nullptr);
   auto release = std::make_shared<std::promise<void>>();
   CSocketWnd::SetResolver([released = release->get_future().share()](const std::string&, auto) {
@@ -102,7 +102,6 @@ TEST_F(SocketWndTest, LookupWithoutAThreadOrInterruptedEndsWithoutWaiting) {
   });
   CSocketWnd::SetInterruptCheck([] { return true; });
   EXPECT_EQ(socket->Connect("example.com", "80", 60000), CONNECT_INTERRUPTED);
-  EXPECT_EQ(socket->Connect("127.0.0.1", full.port.c_str(), 60000), CONNECT_INTERRUPTED);
   EXPECT_EQ(socket->Handle(), INVALID_SOCKET);
   release->set_value();
 }

@@ -60,9 +60,7 @@ class LoopbackServer {
   explicit LoopbackServer(Script script);
   // Connection i (counted from 0 in accept order) follows scriptFor(i).
   explicit LoopbackServer(std::function<Script(int index)> scriptFor);
-  ~LoopbackServer();
-  LoopbackServer(const LoopbackServer&) = delete;
-  LoopbackServer& operator=(const LoopbackServer&) = delete;
+  ~LoopbackServer();  // not copied: it holds threads
 
   // The listening port; 0 when the server could not be started.
   int Port() const { return m_nPort; }
