@@ -127,27 +127,23 @@ TEST_F(CliTest, RowsAreListedUnderTheirFileAndReportsWrittenOrFailedLoudly) {
   EXPECT_EQ(toStdout.out.substr(end + 1), textReport) << toStdout.out;
 
   // A report not written fails the run with 4, rows or not: the replace
-  // question answered No (no --yes), a directory that does not exist.
-  const std::pair<std::vector<std::string>, std::string> failures[] = {
-      {{"--html", "--report", report, page}, report},
-      {{"--mask", kNoRows, "--report", dir / "no/r.txt", page}, dir / "no/r.txt"}};
-  for (const auto& [args, path] : failures) {
-    CliRun failed = Cli(args);
-    EXPECT_EQ(failed.status, 4) << failed.err;
-    EXPECT_TRUE(Has(failed.err, "the report was not written to " + path)) << failed.err;
-  }
-  EXPECT_EQ(ScratchDir::ReadFile(report), textReport);
-
-  // The format each option chooses.
-  const std::pair<std::vector<std::string>, std::string> formats[] = {
-      {{"--html"}, "<HTML>\n<HEAD>\n<TITLE>Linkward Results"},
-      {{"--format", "json"}, "{\"rows\": [\n"},
-      {{"--format", "csv"}, "URL,Reason,Site Name,File Name\r\n"},
-      {{"--format", "junit"}, "<?xml"}};
-  for (auto [args, start] : formats) {
-    args.insert(args.end(), {"--yes", "--report", report, page});
-    EXPECT_EQ(Cli(args).status, 1);
-    EXPECT_EQ(ScratchDir::ReadFile(report).substr(0, start.size()), start) << args[0];
+  // question answered No (no --yes), a directory that does not exist. With
+  // --yes it is replaced, in the format chosen.
+  const std::tuple<std::vector<std::string>, int, std::string, std::string> runs[] = {
+      {{"--html", "--report", report, page}, 4, "not written to " + report, textReport},
+      {{"--mask", kNoRows, "--report", dir / "no/r.txt", page},
+       4,
+       "not written to " + dir / "no/r.txt",
+       textReport},
+      {{"--yes", "--html", "--report", report, page}, 1, "", "<HTML>\n<HEAD>\n<TITLE>Linkward"},
+      {{"--yes", "--format", "json", "--report", report, page}, 1, "", "{\"rows\": [\n"},
+      {{"--yes", "--format", "csv", "--report", report, page}, 1, "", "URL,Reason,Site Name,"},
+      {{"--yes", "--format", "junit", "--report", report, page}, 1, "", "<?xml"}};
+  for (const auto& [args, status, err, start] : runs) {
+    CliRun run = Cli(args);
+    EXPECT_EQ(run.status, status) << run.err;
+    EXPECT_TRUE(Has(run.err, err)) << run.err;
+    EXPECT_EQ(ScratchDir::ReadFile(report).substr(0, start.size()), start) << args[1];
   }
 }
 
