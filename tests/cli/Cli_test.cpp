@@ -104,8 +104,9 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
   EXPECT_EQ(ScratchDir::ReadFile(page), Link("http://127.0.0.1:1/", "x"));
 }
 
-TEST_F(CliTest, RowsAreListedUnderTheirFileAndReportsWrittenOrFailedLoudly) {
+TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
   LoopbackServer server(LoopbackServer::Reply(k404));
+  LoopbackServer silent(LoopbackServer::NeverAnswer());
   const std::string url = Url(server, "/gone");
   const std::string page = Page("index.htm", Link(url, "\x1b[31mGone\x07"));
   const std::string report = dir / "report.txt";
@@ -126,6 +127,17 @@ TEST_F(CliTest, RowsAreListedUnderTheirFileAndReportsWrittenOrFailedLoudly) {
   const size_t end = toStdout.out.find('\n', toStdout.out.find("\nEnd of test: ") + 1);
   EXPECT_EQ(toStdout.out.substr(end + 1), textReport) << toStdout.out;
 
+  // --recurse takes the other files of the directory too, as the dialog does.
+  ::mkdir((dir / "site/sub").c_str(), 0700);
+  const std::string deep = Page("sub/deep.htm", Link(url, "Deep"));
+  CliRun quiet = Cli({"--recurse", "--mask", kNoRows, Page("top.htm", "")});
+  EXPECT_EQ(quiet.status, 0) << quiet.err;
+  EXPECT_TRUE(Has(quiet.out, "Testing: " + deep + "\nResults for " + deep + ": URLs tested: 1."))
+      << quiet.out;
+
+  const std::string locked = Page("locked.htm", Link(url, "Gone"));
+  ::chmod(locked.c_str(), 0444);  // its repair is refused, also for root
+  const std::string slow = Page("slow.htm", Link(Url(silent, "/"), "S"));
   // A report not written fails the run with 4, rows or not: the replace
   // question answered No (no --yes), a directory that does not exist. With
   // --yes it is replaced, in the format chosen.
@@ -135,45 +147,26 @@ TEST_F(CliTest, RowsAreListedUnderTheirFileAndReportsWrittenOrFailedLoudly) {
        4,
        "not written to " + dir / "no/r.txt",
        textReport},
+      {{"--repair", "1", locked}, 3, "The URL Repair failed in file: " + locked, textReport},
       {{"--yes", "--html", "--report", report, page}, 1, "", "<HTML>\n<HEAD>\n<TITLE>Linkward"},
       {{"--yes", "--format", "json", "--report", report, page}, 1, "", "{\"rows\": [\n"},
       {{"--yes", "--format", "csv", "--report", report, page}, 1, "", "URL,Reason,Site Name,"},
-      {{"--yes", "--format", "junit", "--report", report, page}, 1, "", "<?xml"}};
+      {{"--yes", "--format", "junit", "--report", report, page}, 1, "", "<?xml"},
+      {{"--yes", "--timeout", "1", "--report", report, slow},
+       1,
+       "",
+       "FILE: " + slow + "\n" + Url(silent, "/") + "\tHost Took Too Long to Respond\tS\n"}};
   for (const auto& [args, status, err, start] : runs) {
+    const auto begin = std::chrono::steady_clock::now();
     CliRun run = Cli(args);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));  // --timeout 1
     EXPECT_EQ(run.status, status) << run.err;
     EXPECT_TRUE(Has(run.err, err)) << run.err;
     EXPECT_EQ(ScratchDir::ReadFile(report).substr(0, start.size()), start) << args[1];
   }
-}
-
-TEST_F(CliTest, OptionsApplyToThisRunOnlyAndAStoppedRepairExitsWithThree) {
-  // --recurse takes the other files of the directory too, as the dialog does.
-  LoopbackServer notFound(LoopbackServer::Reply(k404));
-  ::mkdir((dir / "site/sub").c_str(), 0700);
-  const std::string deep = Page("sub/deep.htm", Link(Url(notFound, "/deep"), "Deep"));
-  CliRun quiet = Cli({"--recurse", "--mask", kNoRows, Page("top.htm", "")});
-  EXPECT_EQ(quiet.status, 0) << quiet.err;
-  EXPECT_TRUE(Has(quiet.out, "Testing: " + deep + "\nResults for " + deep + ": URLs tested: 1."))
-      << quiet.out;
-  EXPECT_EQ(Stored("Settings", "Filter"), "<unset>");
-
-  LoopbackServer silent(LoopbackServer::NeverAnswer());
-  const std::string report = dir / "slow.txt";
-  const auto start = std::chrono::steady_clock::now();
-  CliRun run =
-      Cli({"--timeout", "1", "--report", report, Page("b.htm", Link(Url(silent, "/"), "S"))});
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-  EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(Has(ScratchDir::ReadFile(report), "Host Took Too Long to Respond"));
+  EXPECT_EQ(ScratchDir::ReadFile(locked), Link(url, "Gone"));
+  EXPECT_EQ(Stored("Settings", "Filter"), "<unset>");  // --mask and --timeout: this run only
   EXPECT_EQ(Stored("Settings", "Timeout"), "<unset>");
-
-  const std::string locked = Page("locked.htm", Link(Url(notFound, "/gone"), "Gone"));
-  ::chmod(locked.c_str(), 0444);  // refused, also for root
-  CliRun failed = Cli({"--repair", "1", locked});
-  EXPECT_EQ(failed.status, 3) << failed.err;
-  EXPECT_TRUE(Has(failed.err, "The URL Repair failed in file: " + locked)) << failed.err;
-  EXPECT_EQ(ScratchDir::ReadFile(locked), Link(Url(notFound, "/gone"), "Gone"));
 }
 
 TEST_F(CliTest, FullCheckFromTheGivenRootSkipsTheExcludedAndRepairsMovedLinks) {
