@@ -13,9 +13,7 @@ namespace {
 // A socket listening on 127.0.0.1 at an ephemeral port, or -1; *address
 // gets its address.
 int ListenOnLoopback(sockaddr_in* address, int backlog = 64) {
-  *address = {};
-  address->sin_family = AF_INET;
-  address->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  *address = {AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};  // the port is chosen by bind
   socklen_t len = sizeof *address;
   auto* sa = reinterpret_cast<sockaddr*>(address);
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
