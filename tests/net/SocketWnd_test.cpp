@@ -40,7 +40,7 @@ class SocketWndTest : public ::testing::Test {
 };
 
 TEST_F(SocketWndTest, ConnectGivesItsCodeAndLeaksNoDescriptor) {
-  FullListener full;
+  auto full = LoopbackServer::NeverAccepting();
   const std::string refused = std::to_string(LoopbackServer::UnusedPort());
   const auto openDescriptors = [] {
     namespace fs = std::filesystem;
@@ -56,7 +56,7 @@ TEST_F(SocketWndTest, ConnectGivesItsCodeAndLeaksNoDescriptor) {
       {"nohost.invalid", "80", 5000, 10002},
       {"nohost.invalid", "80", 0, 10002},  // unbounded: looked up without a thread
       {"127.0.0.1", refused, 2000, 10004},
-      {"127.0.0.1", full.port, 200, 10005},
+      {"127.0.0.1", full.PortText(), 200, 10005},
       // A host is numeric only when inet_aton takes its whole text.
       {"9gag.com", ok, 2000, 0},
       {"163.com", ok, 0, 0},

@@ -43,8 +43,13 @@ LoopbackServer::LoopbackServer(Script script) : LoopbackServer([script](int) { r
 LoopbackServer::LoopbackServer(std::function<Script(int index)> scriptFor)
     : m_scriptFor(std::move(scriptFor)) {
   sockaddr_in address;
-  if ((m_nListen = ListenOnLoopback(&address)) < 0) return;
+  if ((m_nListen = ListenOnLoopback(&address, m_scriptFor ? 64 : 0)) < 0) return;
   m_nPort = ntohs(address.sin_port);
+  if (!m_scriptFor) {  // never accepts: one connection fills the queue of a backlog of 0
+    m_nFiller = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ::connect(m_nFiller, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return;
+  }
   Limit(m_nListen, SO_RCVTIMEO, 50);  // accept returns at least that often
   m_acceptThread = std::thread([this] {
     while (!m_bStop) {
@@ -63,6 +68,7 @@ LoopbackServer::~LoopbackServer() {
   if (m_acceptThread.joinable()) m_acceptThread.join();
   for (std::thread& t : m_connThreads) t.join();  // no thread adds any more
   if (m_nListen >= 0) ::close(m_nListen);
+  if (m_nFiller >= 0) ::close(m_nFiller);
 }
 
 void LoopbackServer::Serve(int fd, size_t index) {
@@ -131,19 +137,4 @@ int LoopbackServer::UnusedPort() {
   int fd = ListenOnLoopback(&address);
   ::close(fd);
   return fd < 0 ? 0 : ntohs(address.sin_port);
-}
-
-FullListener::FullListener() {
-  sockaddr_in address;
-  m_fds.push_back(ListenOnLoopback(&address, 0));
-  if (m_fds[0] < 0) return;
-  port = std::to_string(ntohs(address.sin_port));
-  for (int i = 0; i < 4; ++i) {
-    m_fds.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    ::connect(m_fds.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-  }
-}
-
-FullListener::~FullListener() {
-  for (int fd : m_fds) ::close(fd);
 }

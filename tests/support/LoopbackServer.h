@@ -56,6 +56,10 @@ class LoopbackServer {
   // Reply, then a body without end.
   static Script ReplyAndStream(std::string b) { return {.reply = {std::move(b)}, .endless = true}; }
 
+  // A server that never accepts, its queue filled: a connect to it gets no
+  // answer to its handshake and waits.
+  static LoopbackServer NeverAccepting() { return LoopbackServer(nullptr); }
+
   // Every connection follows the same script.
   explicit LoopbackServer(Script script);
   // Connection i (counted from 0 in accept order) follows scriptFor(i).
@@ -89,6 +93,7 @@ class LoopbackServer {
   std::function<Script(int)> m_scriptFor;
   int m_nListen = -1;
   int m_nPort = 0;
+  int m_nFiller = -1;  // the connection that fills the queue of a server that never accepts
   std::atomic<bool> m_bStop{false};  // every thread checks it at least every 300 ms
   std::thread m_acceptThread;
 
@@ -98,18 +103,4 @@ class LoopbackServer {
   std::vector<std::string> m_requests;
   std::vector<std::string> m_endings;
   int m_nRecorded = 0;
-};
-
-// A listener on 127.0.0.1 that never accepts, its queue filled: a further
-// connect to its port gets no answer to its handshake and waits.
-class FullListener {
- public:
-  FullListener();
-  ~FullListener();
-  FullListener(const FullListener&) = delete;
-  FullListener& operator=(const FullListener&) = delete;
-  std::string port;  // as text; empty when the listener could not be made
-
- private:
-  std::vector<int> m_fds;  // the listener, then the connections that fill its queue
 };
