@@ -110,63 +110,54 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
   const std::string url = Url(server, "/gone");
   const std::string page = Page("index.htm", Link(url, "\x1b[31mGone\x07"));
   const std::string report = dir / "report.txt";
-  const std::string textReport =
+  const std::string textReport =  // files keep the page's bytes
       "FILE: " + page + "\n" + url + "\tHTTP Code 404 Not Found\t" + "\x1b[31mGone\x07\n";
-  CliRun run = Cli({"--report", report, page});
-  EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_TRUE(Has(run.out, "\n\nTesting: " + page + "\n  " + url +
-                               " - HTTP Code 404 Not Found - \\x1b[31mGone\\x07\nResults for " +
-                               page + ": URLs tested: 1. URL errors: 1.\n\nEnd of test: "))
-      << run.out;
-  EXPECT_EQ(run.out.find_first_of("\r\x1b"), std::string::npos);  // nothing raw, no CR
-  EXPECT_EQ(ScratchDir::ReadFile(report), textReport);            // files keep the page's bytes
-
-  // "-": the report follows the log on standard output.
-  CliRun toStdout = Cli({"--report", "-", page});
-  EXPECT_EQ(toStdout.status, 1) << toStdout.err;
-  const size_t end = toStdout.out.find('\n', toStdout.out.find("\nEnd of test: ") + 1);
-  EXPECT_EQ(toStdout.out.substr(end + 1), textReport) << toStdout.out;
-
-  // --recurse takes the other files of the directory too, as the dialog does.
-  ::mkdir((dir / "site/sub").c_str(), 0700);
-  const std::string deep = Page("sub/deep.htm", Link(url, "Deep"));
-  CliRun quiet = Cli({"--recurse", "--mask", kNoRows, Page("top.htm", "")});
-  EXPECT_EQ(quiet.status, 0) << quiet.err;
-  EXPECT_TRUE(Has(quiet.out, "Testing: " + deep + "\nResults for " + deep + ": URLs tested: 1."))
-      << quiet.out;
-
+  for (const char* sub : {"site/tree", "site/tree/sub"}) ::mkdir((dir / sub).c_str(), 0700);
+  const std::string deep = Page("tree/sub/deep.htm", Link(url, "Deep"));
   const std::string locked = Page("locked.htm", Link(url, "Gone"));
   ::chmod(locked.c_str(), 0444);  // its repair is refused, also for root
   const std::string slow = Page("slow.htm", Link(Url(silent, "/"), "S"));
-  // A report not written fails the run with 4, rows or not: the replace
-  // question answered No (no --yes), a directory that does not exist. With
-  // --yes it is replaced, in the format chosen.
-  const std::tuple<std::vector<std::string>, int, std::string, std::string> runs[] = {
-      {{"--html", "--report", report, page}, 4, "not written to " + report, textReport},
-      {{"--mask", kNoRows, "--report", dir / "no/r.txt", page},
-       4,
-       "not written to " + dir / "no/r.txt",
-       textReport},
-      {{"--repair", "1", locked}, 3, "The URL Repair failed in file: " + locked, textReport},
-      {{"--yes", "--html", "--report", report, page}, 1, "", "<HTML>\n<HEAD>\n<TITLE>Linkward"},
-      {{"--yes", "--format", "json", "--report", report, page}, 1, "", "{\"rows\": [\n"},
-      {{"--yes", "--format", "csv", "--report", report, page}, 1, "", "URL,Reason,Site Name,"},
-      {{"--yes", "--format", "junit", "--report", report, page}, 1, "", "<?xml"},
-      {{"--yes", "--timeout", "1", "--report", report, slow},
-       1,
-       "",
-       "FILE: " + slow + "\n" + Url(silent, "/") + "\tHost Took Too Long to Respond\tS\n"}};
-  for (const auto& [args, status, err, start] : runs) {
+  // arguments; exit status; found in standard output; found in standard error; the report's start
+  // clang-format off
+  const std::tuple<std::vector<std::string>, int, std::string, std::string, std::string> runs[] = {
+      {{"--report", report, page}, 1, "\n\nTesting: " + page + "\n  " + url + " - HTTP Code 404 "
+       "Not Found - \\x1b[31mGone\\x07\nResults for " + page + ": URLs tested: 1. URL errors: 1."
+       "\n\nEnd of test: ", "", textReport},
+      // --recurse takes the other files of the directory too, as the dialog does.
+      {{"--recurse", "--mask", kNoRows, Page("tree/top.htm", "")}, 0, "Testing: " + deep +
+       "\nResults for " + deep + ": URLs tested: 1.", "", textReport},
+      // A report not written fails the run with 4, rows or not: the replace
+      // question answered No (no --yes), a directory that does not exist.
+      {{"--html", "--report", report, page}, 4, "", "not written to " + report, textReport},
+      {{"--mask", kNoRows, "--report", dir / "no/r.txt", page}, 4, "", "not written to " + dir /
+       "no/r.txt", textReport},
+      {{"--repair", "1", locked}, 3, "", "The URL Repair failed in file: " + locked, textReport},
+      {{"--yes", "--html", "--report", report, page}, 1, "", "", "<HTML>\n<HEAD>\n<TITLE>Linkward"},
+      {{"--yes", "--format", "json", "--report", report, page}, 1, "", "", "{\"rows\": [\n"},
+      {{"--yes", "--format", "csv", "--report", report, page}, 1, "", "", "URL,Reason,Site Name,"},
+      {{"--yes", "--format", "junit", "--report", report, page}, 1, "", "", "<?xml"},
+      {{"--yes", "--timeout", "1", "--report", report, slow}, 1, "", "", "FILE: " + slow + "\n" +
+       Url(silent, "/") + "\tHost Took Too Long to Respond\tS\n"}};
+  // clang-format on
+  for (const auto& [args, status, out, err, start] : runs) {
     const auto begin = std::chrono::steady_clock::now();
     CliRun run = Cli(args);
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));  // --timeout 1
     EXPECT_EQ(run.status, status) << run.err;
+    EXPECT_TRUE(Has(run.out, out)) << run.out;
+    EXPECT_EQ(run.out.find_first_of("\r\x1b"), std::string::npos) << run.out;  // nothing raw
     EXPECT_TRUE(Has(run.err, err)) << run.err;
     EXPECT_EQ(ScratchDir::ReadFile(report).substr(0, start.size()), start) << args[1];
   }
   EXPECT_EQ(ScratchDir::ReadFile(locked), Link(url, "Gone"));
   EXPECT_EQ(Stored("Settings", "Filter"), "<unset>");  // --mask and --timeout: this run only
   EXPECT_EQ(Stored("Settings", "Timeout"), "<unset>");
+
+  // "-": the report follows the log on standard output.
+  CliRun toStdout = Cli({"--report", "-", page});
+  EXPECT_EQ(toStdout.status, 1) << toStdout.err;
+  const size_t end = toStdout.out.find('\n', toStdout.out.find("\nEnd of test: ") + 1);
+  EXPECT_EQ(toStdout.out.substr(end + 1), textReport) << toStdout.out;
 }
 
 TEST_F(CliTest, FullCheckFromTheGivenRootSkipsTheExcludedAndRepairsMovedLinks) {
