@@ -117,6 +117,20 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
   const std::string locked = Page("locked.htm", Link(url, "Gone"));
   ::chmod(locked.c_str(), 0444);  // its repair is refused, also for root
   const std::string slow = Page("slow.htm", Link(Url(silent, "/"), "S"));
+  // A full check: "/there.htm" is found only from the root given, the stored
+  // skip list and each --exclude apply, and a link moved for good to a working
+  // page gets its new address (which links qualify is the repair pass's rule).
+  LoopbackServer moving([](int request) {
+    return LoopbackServer::Reply(request == 0 ? "HTTP/1.0 301 Moved\r\nLocation: /new\r\n\r\n"
+                                              : "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+  });
+  ::mkdir((dir / "site/root").c_str(), 0700);
+  Page("root/there.htm", "<p id=here>");
+  const std::string links = Link("/there.htm#gone", "Gone") + Link("drafts/a.htm", "Draft") +
+                            Link("http://127.0.0.1:1/x", "Closed");
+  const std::string full = Page("full.htm", links + Link(Url(moving, "/old"), "Old"));
+  const std::string skip = "^file://.*/site/drafts/";
+  TempSettings(dir / "config/linkward").Store().SetString("Settings", "SkipLinks", skip);
   // arguments; exit status; found in standard output; found in standard error; the report's start
   // clang-format off
   const std::tuple<std::vector<std::string>, int, std::string, std::string, std::string> runs[] = {
@@ -137,7 +151,12 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
       {{"--yes", "--format", "csv", "--report", report, page}, 1, "", "", "URL,Reason,Site Name,"},
       {{"--yes", "--format", "junit", "--report", report, page}, 1, "", "", "<?xml"},
       {{"--yes", "--timeout", "1", "--report", report, slow}, 1, "", "", "FILE: " + slow + "\n" +
-       Url(silent, "/") + "\tHost Took Too Long to Respond\tS\n"}};
+       Url(silent, "/") + "\tHost Took Too Long to Respond\tS\n"},
+      {{"--yes", "--full", "--root", dir / "site/root", "--exclude", "never", "--exclude",
+        "^http://127\\.0\\.0\\.1:1/", "--mask", std::string(21, '1'), "--repair", "3", "--report",
+        report, full}, 1, "Results for " + full + ": URLs tested: 2. URL errors: 2.",
+       "All URL repairs completed", "FILE: " + full + "\n/there.htm#gone\tFragment Not Found\t"
+       "Gone\n" + Url(moving, "/old") + "\tHTTP Code 301 Moved Permanently\tOld\n"}};
   // clang-format on
   for (const auto& [args, status, out, err, start] : runs) {
     const auto begin = std::chrono::steady_clock::now();
@@ -150,6 +169,7 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
     EXPECT_EQ(ScratchDir::ReadFile(report).substr(0, start.size()), start) << args[1];
   }
   EXPECT_EQ(ScratchDir::ReadFile(locked), Link(url, "Gone"));
+  EXPECT_EQ(ScratchDir::ReadFile(full), links + Link(Url(moving, "/new"), "Old"));
   EXPECT_EQ(Stored("Settings", "Filter"), "<unset>");  // --mask and --timeout: this run only
   EXPECT_EQ(Stored("Settings", "Timeout"), "<unset>");
 
@@ -158,33 +178,6 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
   EXPECT_EQ(toStdout.status, 1) << toStdout.err;
   const size_t end = toStdout.out.find('\n', toStdout.out.find("\nEnd of test: ") + 1);
   EXPECT_EQ(toStdout.out.substr(end + 1), textReport) << toStdout.out;
-}
-
-TEST_F(CliTest, FullCheckFromTheGivenRootSkipsTheExcludedAndRepairsMovedLinks) {
-  // A link moved for good to a working page gets its new address (which
-  // links qualify is the repair pass's own rule).
-  LoopbackServer moving([](int request) {
-    return LoopbackServer::Reply(request == 0 ? "HTTP/1.0 301 Moved\r\nLocation: /new\r\n\r\n"
-                                              : "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
-  });
-  ::mkdir((dir / "site/root").c_str(), 0700);
-  Page("root/there.htm", "<p id=here>");  // "/there.htm" is found only from the root given
-  const std::string links = Link("/there.htm#gone", "Gone") + Link("drafts/a.htm", "Draft") +
-                            Link("http://127.0.0.1:1/x", "Closed");
-  const std::string page = Page("index.htm", links + Link(Url(moving, "/old"), "Old"));
-  const std::string skip = "^file://.*/site/drafts/";  // the stored skip list applies too
-  TempSettings(dir / "config/linkward").Store().SetString("Settings", "SkipLinks", skip);
-  const std::string report = dir / "report.txt";
-  CliRun run = Cli({"--full", "--root", dir / "site/root", "--exclude", "never", "--exclude",
-                    "^http://127\\.0\\.0\\.1:1/", "--mask", std::string(21, '1'), "--repair", "3",
-                    "--report", report, page});
-  EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_TRUE(Has(run.out, "Results for " + page + ": URLs tested: 2. URL errors: 2.")) << run.out;
-  EXPECT_EQ(ScratchDir::ReadFile(report),
-            "FILE: " + page + "\n/there.htm#gone\tFragment Not Found\tGone\n" +
-                Url(moving, "/old") + "\tHTTP Code 301 Moved Permanently\tOld\n");
-  EXPECT_TRUE(Has(run.err, "All URL repairs completed")) << run.err;
-  EXPECT_EQ(ScratchDir::ReadFile(page), links + Link(Url(moving, "/new"), "Old"));
 }
 
 TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {
