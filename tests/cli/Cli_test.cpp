@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <thread>
+#include <tuple>
 
 #include "cli/CliRunner.h"
 #include "support/LoopbackServer.h"
@@ -16,12 +17,8 @@
 
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out, err;
-};
+using CliRun = std::tuple<int, std::string, std::string>;  // exit status, stdout, stderr
 
-const std::string k404 = "HTTP/1.0 404 Not Found\r\n\r\n";
 const std::string kNoRows(21, '0');  // a mask that lists nothing
 
 class CliTest : public ::testing::Test {
@@ -94,18 +91,18 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
       {{"--repair", "2", "--report", taken, page}, "already exists (--yes replaces it)"},
       {{"--repair", "2", "--report", dir / "site", page}, "is not a regular file"}};
   // clang-format on
-  for (const auto& [args, err] : cases) {
-    CliRun run = Cli(args);
-    EXPECT_EQ(run.status, 2) << (args.empty() ? "(none)" : args[0]);
-    EXPECT_TRUE(Has(run.err, err)) << run.err;
-    EXPECT_EQ(run.out, "");
+  for (const auto& [args, message] : cases) {
+    const auto [status, out, err] = Cli(args);
+    EXPECT_EQ(status, 2) << (args.empty() ? "(none)" : args[0]);
+    EXPECT_TRUE(Has(err, message)) << err;
+    EXPECT_EQ(out, "");
   }
   EXPECT_EQ(ScratchDir::ReadFile(taken), "old list");
   EXPECT_EQ(ScratchDir::ReadFile(page), Link("http://127.0.0.1:1/", "x"));
 }
 
 TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
-  LoopbackServer server(LoopbackServer::Reply(k404));
+  LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 404 Not Found\r\n\r\n"));
   LoopbackServer silent(LoopbackServer::NeverAnswer());
   const std::string url = Url(server, "/gone");
   const std::string page = Page("index.htm", Link(url, "\x1b[31mGone\x07"));
@@ -158,14 +155,14 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
        "All URL repairs completed", "FILE: " + full + "\n/there.htm#gone\tFragment Not Found\t"
        "Gone\n" + Url(moving, "/old") + "\tHTTP Code 301 Moved Permanently\tOld\n"}};
   // clang-format on
-  for (const auto& [args, status, out, err, start] : runs) {
+  for (const auto& [args, wantStatus, wantOut, wantErr, start] : runs) {
     const auto begin = std::chrono::steady_clock::now();
-    CliRun run = Cli(args);
+    const auto [status, out, err] = Cli(args);
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10));  // --timeout 1
-    EXPECT_EQ(run.status, status) << run.err;
-    EXPECT_TRUE(Has(run.out, out)) << run.out;
-    EXPECT_EQ(run.out.find_first_of("\r\x1b"), std::string::npos) << run.out;  // nothing raw
-    EXPECT_TRUE(Has(run.err, err)) << run.err;
+    EXPECT_EQ(status, wantStatus) << err;
+    EXPECT_TRUE(Has(out, wantOut)) << out;
+    EXPECT_EQ(out.find_first_of("\r\x1b"), std::string::npos) << out;  // nothing raw
+    EXPECT_TRUE(Has(err, wantErr)) << err;
     EXPECT_EQ(ScratchDir::ReadFile(report).substr(0, start.size()), start) << args[1];
   }
   EXPECT_EQ(ScratchDir::ReadFile(locked), Link(url, "Gone"));
@@ -174,17 +171,17 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
   EXPECT_EQ(Stored("Settings", "Timeout"), "<unset>");
 
   // "-": the report follows the log on standard output.
-  CliRun toStdout = Cli({"--report", "-", page});
-  EXPECT_EQ(toStdout.status, 1) << toStdout.err;
-  const size_t end = toStdout.out.find('\n', toStdout.out.find("\nEnd of test: ") + 1);
-  EXPECT_EQ(toStdout.out.substr(end + 1), textReport) << toStdout.out;
+  const auto [status, out, err] = Cli({"--report", "-", page});
+  EXPECT_EQ(status, 1) << err;
+  const size_t end = out.find('\n', out.find("\nEnd of test: ") + 1);
+  EXPECT_EQ(out.substr(end + 1), textReport) << out;
 }
 
 TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {
   // Ctrl-C after the first row, while the connect to the second link waits
   // for an answer that never comes (for 60 s). Type 2 repairs nothing after
   // a stop, but its list still gets the rows.
-  LoopbackServer fast(LoopbackServer::Reply(k404));
+  LoopbackServer fast(LoopbackServer::Reply("HTTP/1.0 404 Not Found\r\n\r\n"));
   auto full = LoopbackServer::NeverAccepting();
   const std::string links = Link(Url(fast, "/a"), "A") + Link(Url(full, "/"), "W");
   const std::string page = Page("index.htm", links);
@@ -194,11 +191,12 @@ TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ::pthread_kill(program, SIGINT);
   });
-  CliRun run = Cli({"--timeout", "60", "--repair", "2", "--report", report, page});
+  const auto [status, out, err] =
+      Cli({"--timeout", "60", "--repair", "2", "--report", report, page});
   interrupter.join();
-  EXPECT_EQ(run.status, 130);
-  EXPECT_TRUE(Has(run.out, "Not Found - A\nTesting Stopped by User\n")) << run.out;
-  EXPECT_FALSE(Has(run.out, "End of test"));
+  EXPECT_EQ(status, 130) << err;
+  EXPECT_TRUE(Has(out, "Not Found - A\nTesting Stopped by User\n")) << out;
+  EXPECT_FALSE(Has(out, "End of test"));
   EXPECT_EQ(ScratchDir::ReadFile(report),
             "FILE: " + page + "\n" + Url(fast, "/a") + "\tHTTP Code 404 Not Found\tA\n");
   EXPECT_EQ(ScratchDir::ReadFile(page), links);
