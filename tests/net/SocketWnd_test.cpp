@@ -42,11 +42,8 @@ class SocketWndTest : public ::testing::Test {
 TEST_F(SocketWndTest, ConnectGivesItsCodeAndLeaksNoDescriptor) {
   auto full = LoopbackServer::NeverAccepting();
   const std::string refused = std::to_string(LoopbackServer::UnusedPort());
-  const auto openDescriptors = [] {
-    namespace fs = std::filesystem;
-    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
-  };
-  const auto before = openDescriptors();
+  const std::filesystem::path fds = "/proc/self/fd";
+  const auto before = std::distance(std::filesystem::directory_iterator(fds), {});
   auto server = std::make_unique<LoopbackServer>(LoopbackServer::Reply("HTTP/1.0 200 OK\r\n\r\n"));
   const std::string ok = server->PortText();
   // host, port, wait limit, Connect's result
@@ -73,7 +70,7 @@ TEST_F(SocketWndTest, ConnectGivesItsCodeAndLeaksNoDescriptor) {
     EXPECT_EQ(socket.Handle() == INVALID_SOCKET, code != 0);
   }
   server.reset();  // closes its side of every connection
-  EXPECT_EQ(openDescriptors(), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(fds), {}), before);
 }
 
 TEST_F(SocketWndTest, LookupWithoutAThreadOrInterruptedEndsWithoutWaiting) {

@@ -78,10 +78,9 @@ void LoopbackServer::Serve(int fd, size_t index) {
   SendAll(fd, script.greeting);
   std::string request;
   char buf[4096];
-  for (ssize_t got = 1; got > 0 && request.find("\r\n\r\n") == std::string::npos;) {
-    got = ::recv(fd, buf, sizeof buf, 0);
-    if (got > 0) request.append(buf, static_cast<size_t>(got));
-  }
+  for (ssize_t got;
+       request.find("\r\n\r\n") == std::string::npos && (got = ::recv(fd, buf, sizeof buf, 0)) > 0;)
+    request.append(buf, static_cast<size_t>(got));
   {
     std::lock_guard lock(m_mutex);
     m_requests[index] = request;
