@@ -63,7 +63,6 @@ bool Has(const std::string& text, const std::string& part) {
 
 TEST_F(CliTest, ErrorsThatStopBeforeATest) {
   const std::string page = dir.WriteFile("page.htm", Link("http://127.0.0.1:1/", "x"));
-
   const std::string taken = dir.WriteFile("taken.txt", "old list");
   const std::string usage = "Usage:";
   // clang-format off

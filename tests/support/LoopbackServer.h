@@ -94,7 +94,7 @@ class LoopbackServer {
   int m_nListen = -1;
   int m_nPort = 0;
   int m_nFiller = -1;  // the connection that fills the queue of a server that never accepts
-  std::atomic<bool> m_bStop{false};  // every thread checks it at least every 300 ms
+  std::atomic<bool> m_bStop{false};  // checked between waits of at most 300 ms (a send: 2 s)
   std::thread m_acceptThread;
 
   mutable std::mutex m_mutex;
