@@ -11,6 +11,8 @@
 #include "check/CheckOutcome.h"
 #include "engine/ViewFixture.h"
 
+using namespace linkward;
+
 namespace {
 
 using Texts = std::vector<std::string>;
@@ -89,7 +91,7 @@ class FullCheckTest : public ViewFixture {
     full.enabled = true;
     full.root = std::move(root);
     full.maxPerHost = 3;
-    View().StartTest(path, 0, allFiles, 0, full);
+    View().StartTest(path, {false, allFiles != 0, false}, full);
   }
   ScriptedRemote::Log remote;
   HttpCheckOptions options;
@@ -241,7 +243,7 @@ TEST_F(FullCheckTest, StopInTheMiddleKeepsListedRowsAndEndsEverything) {
   ExpectIdle();
 
   // With the mode off the standard test runs, and no remote judge is made.
-  View().StartTest(a, 0, 0, 0);
+  View().StartTest(a, {});
   EXPECT_TRUE(loop.HasTimer(TICK_TIMER_ID));
   RunToEnd();
   EXPECT_EQ(made, 1);

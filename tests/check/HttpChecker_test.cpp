@@ -15,6 +15,8 @@
 #include "support/LoopbackServer.h"
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 using Answer = HttpTestServer::Answer;

@@ -6,6 +6,8 @@
 
 #include "engine/ViewFixture.h"
 
+using namespace linkward;
+
 namespace {
 
 TEST(SkipList, PatternsAreSearchedInTheWrittenAndTheResolvedLink) {
@@ -86,7 +88,7 @@ TEST_F(SkipListRun, SkippedLinksAreNeitherTestedNorCounted) {
   FullCheckOptions full;
   full.enabled = true;
   full.skipPatterns = {"skip\\.test", "^file://.*/drafts/", "#nowhere$"};
-  View().StartTest(page, 0, 0, 0, full);
+  View().StartTest(page, {}, full);
   RunToEnd();
   EXPECT_EQ(asked, std::vector<std::string>{"http://check.test/b"});
   EXPECT_EQ(Rows(), (std::vector<std::string>{"http://check.test/b|HTTP Code 404 Not Found|c1",
@@ -97,7 +99,7 @@ TEST_F(SkipListRun, SkippedLinksAreNeitherTestedNorCounted) {
 
   // A pattern that does not compile (an edited store) starts nothing.
   full.skipPatterns = {"(unclosed"};
-  View().StartTest(page, 0, 0, 0, full);
+  View().StartTest(page, {}, full);
   EXPECT_FALSE(View().IsTestRunning());
   EXPECT_EQ(Boxes().back(),
             "Skip links matching: \"(unclosed\" is not a valid regular expression.");

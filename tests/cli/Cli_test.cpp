@@ -15,6 +15,8 @@
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
 
+using namespace linkward;
+
 namespace {
 
 using CliRun = std::tuple<int, std::string, std::string>;  // exit status, stdout, stderr

@@ -18,6 +18,8 @@
 #include "platform/PollEventLoop.h"
 #include "support/LoopbackServer.h"
 
+using namespace linkward;
+
 namespace {
 
 class SocketWndTest : public ::testing::Test {
@@ -64,7 +66,7 @@ TEST_F(SocketWndTest, ConnectGivesItsCodeAndLeaksNoDescriptor) {
     SCOPED_TRACE("host '" + host + "' port '" + port + "'");
     CSocketWnd socket(loop, nullptr);  // nothing to relay: it is never watched
     EXPECT_EQ(socket.Connect(host.c_str(), port.c_str(), waitMs), code);
-    EXPECT_EQ(socket.Handle() == INVALID_SOCKET, code != 0);
+    EXPECT_EQ(socket.Handle() == CSocketWnd::kNoSocket, code != 0);
   }
   server.reset();  // closes its side of every connection
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(fds), {}), before);
@@ -90,8 +92,8 @@ TEST_F(SocketWndTest, LookupWithoutAThreadOrInterruptedEndsWithoutWaiting) {
     return false;
   });
   CSocketWnd::SetInterruptCheck([] { return true; });
-  EXPECT_EQ(socket.Connect("example.com", "80", 60000), CONNECT_INTERRUPTED);
-  EXPECT_EQ(socket.Handle(), INVALID_SOCKET);
+  EXPECT_EQ(socket.Connect("example.com", "80", 60000), CSocketWnd::kConnectInterrupted);
+  EXPECT_EQ(socket.Handle(), CSocketWnd::kNoSocket);
   release->set_value();
 }
 
@@ -113,7 +115,7 @@ TEST_F(SocketWndTest, SendToAClosedPeerFailsWithoutSigpipe) {
   EXPECT_TRUE(error == EPIPE || error == ECONNRESET) << error;
   // A socket destroyed while watched leaves no watch behind (the probe
   // destroys its socket inside the socket's own notification).
-  EXPECT_EQ(socket->AsyncSelect(FD_READ | FD_CLOSE), 0);
+  EXPECT_EQ(socket->AsyncSelect(SocketEvent::Read | SocketEvent::Close), 0);
   EXPECT_EQ(loop.WatchCount(), 1);
   socket.reset();
   EXPECT_EQ(loop.WatchCount(), 0);

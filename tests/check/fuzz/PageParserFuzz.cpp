@@ -6,6 +6,8 @@
 
 #include "check/PageParser.h"
 
+using namespace linkward;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string page(reinterpret_cast<const char*>(data), size);
   ParsedPage parsed = ParsePage(page.data(), page.size());
