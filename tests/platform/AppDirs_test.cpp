@@ -33,15 +33,16 @@ bool IsPrivateDir(const std::string& path) {
 
 // The runtime directory is made once per process (a forked child makes its
 // own), so each case runs in a child, which exits with the failed step or 0.
-// No directory at all: the terminal face's test.
 TEST(AppDirs, RuntimeDirIsPrivatePerProcessRemovedOnlyWhenEmptyAndFallsBack) {
   ScratchDir base;
+  base.WriteFile("file", "x");
   const struct {
     std::string runtime, cache, home;  // "": unset (home: left as it is)
-    std::string prefix;
+    std::string prefix;                // "": no directory can be made
   } cases[] = {{base.Path(), "", "", base / "linkward-"},
                {"", base / "cache", "", base / "cache/linkward-"},
-               {"", "", base.Path(), base / ".cache/linkward-"}};
+               {"", "", base.Path(), base / ".cache/linkward-"},
+               {"", "", base / "file", ""}};
   for (const auto& c : cases) {
     ScopedEnv runtime("XDG_RUNTIME_DIR", c.runtime.empty() ? nullptr : c.runtime.c_str());
     ScopedEnv cache("XDG_CACHE_HOME", c.cache.empty() ? nullptr : c.cache.c_str());
@@ -50,6 +51,7 @@ TEST(AppDirs, RuntimeDirIsPrivatePerProcessRemovedOnlyWhenEmptyAndFallsBack) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
       const std::string dir = appdirs::RuntimeDir(), scratch = dir + "/urltmp~";
+      if (c.prefix.empty()) _exit(dir.empty() ? 0 : 1);
       if (dir.rfind(c.prefix + std::to_string(getpid()) + "-", 0) != 0) _exit(2);
       if (!IsPrivateDir(dir) || appdirs::RuntimeDir() != dir) _exit(3);
       if (!ScratchDir::WriteBytes(scratch, "x")) _exit(4);

@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -81,6 +82,32 @@ TEST_F(SocketWatchTest, DataBeforeTheCloseThenOneCloseAndSocketsBeforeADueTimer)
   EXPECT_EQ(events, (std::vector<std::pair<int, int>>{
                         {fds[0], SocketEvent::Read}, {fds[0], SocketEvent::Close}, {-1, 1}}));
   EXPECT_EQ(loop.WatchCount(), 1);
+}
+
+// The handler frees the watch's owner, which unwatches and closes the
+// descriptor; the callback (with its captures) must outlive the call.
+TEST_F(SocketWatchTest, HandlerMayDestroyItsOwnerAndCloseItsDescriptor) {
+  CPollEventLoop loop;
+  struct Owner {
+    CPollEventLoop& loop;
+    int fd;
+    ~Owner() {
+      loop.UnwatchSocket(fd);
+      ::close(fd);
+    }
+  };
+  std::unique_ptr<Owner> owner(new Owner{loop, std::exchange(fds[0], -1)});
+  int calls = 0;
+  loop.WatchSocket(owner->fd, [&, big = std::vector<int>(64, 7)](int, int, int) {
+    ++calls;
+    owner.reset();
+    EXPECT_EQ(big[63], 7);
+  });
+  ::send(fds[1], "x", 1, 0);
+  ASSERT_TRUE(loop.RunOnce(1000));
+  EXPECT_FALSE(loop.RunOnce(20));
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(loop.WatchCount(), 0);
 }
 
 TEST_F(SocketWatchTest, ReadinessWatchesReportWhatHoldsForAsLongAsItHolds) {
