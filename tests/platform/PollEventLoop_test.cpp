@@ -111,19 +111,18 @@ TEST_F(SocketWatchTest, HandlerMayDestroyItsOwnerAndCloseItsDescriptor) {
 }
 
 TEST_F(SocketWatchTest, ReadinessWatchesReportWhatHoldsForAsLongAsItHolds) {
+  constexpr int kR = SocketEvent::Readable, kW = SocketEvent::Writable;
   const struct {
     const char* name;
     int asked;
     bool sendData, closePeer;
     int reported;  // 0: nothing within the wait
   } rows[] = {
-      {"writable", SocketEvent::Writable, false, false, SocketEvent::Writable},
-      {"nothing to read", SocketEvent::Readable, false, false, 0},
-      {"data waiting, writable not asked", SocketEvent::Readable, true, false,
-       SocketEvent::Readable},
-      {"both, data waiting", SocketEvent::Readable | SocketEvent::Writable, true, false,
-       SocketEvent::Readable | SocketEvent::Writable},
-      {"peer gone", SocketEvent::Readable, false, true, SocketEvent::Readable | SocketEvent::Error},
+      {"writable", kW, false, false, kW},
+      {"nothing to read", kR, false, false, 0},
+      {"data waiting, writable not asked", kR, true, false, kR},
+      {"both, data waiting", kR | kW, true, false, kR | kW},
+      {"peer gone", kR, false, true, kR | SocketEvent::Error},
       {"errors only, peer gone", 0, false, true, SocketEvent::Error},
   };
   for (const auto& row : rows) {
@@ -139,7 +138,7 @@ TEST_F(SocketWatchTest, ReadinessWatchesReportWhatHoldsForAsLongAsItHolds) {
     loop.RunOnce(20);  // level-triggered: nothing was read, so it is told again
     EXPECT_EQ(seen, row.reported ? std::vector<int>(2, row.reported) : std::vector<int>{});
     // Asking again replaces the watch; removing it silences it.
-    loop.WatchReadiness(fds[0], SocketEvent::Writable, [&](int, int, int) { seen.push_back(-1); });
+    loop.WatchReadiness(fds[0], kW, [&](int, int, int) { seen.push_back(-1); });
     loop.UnwatchSocket(fds[0]);
     EXPECT_FALSE(loop.RunOnce(0));
     EXPECT_EQ(loop.WatchCount(), 0);
