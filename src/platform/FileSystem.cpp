@@ -39,19 +39,6 @@ bool IsMarkedDirectory(const std::string& path, const struct stat& st) {
   return access(path.c_str(), R_OK | X_OK) != 0;
 }
 
-bool WriteAll(int fd, const char* data, size_t len) {
-  while (len > 0) {
-    ssize_t n = write(fd, data, len);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    len -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>* entries) {
@@ -88,53 +75,8 @@ bool ListDirectory(const std::string& dir, std::vector<DirEntry>* entries) {
   return true;
 }
 
-bool CopyFileNoReplace(const std::string& src, const std::string& dst) {
-  int in = open(src.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  struct stat st;
-  if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(in);
-    return false;
-  }
-  int out = open(dst.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (out < 0) {
-    close(in);
-    return false;
-  }
-  bool ok = true;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = read(in, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-    if (!WriteAll(out, buf, static_cast<size_t>(n))) {
-      ok = false;
-      break;
-    }
-  }
-  if (ok && fchmod(out, st.st_mode & 0777) != 0) ok = false;
-  if (close(out) != 0) ok = false;
-  close(in);
-  // Never leave half a copy behind: the target did not exist before.
-  if (!ok) unlink(dst.c_str());
-  return ok;
-}
-
 bool DeleteFile(const std::string& path) {
   return unlink(path.c_str()) == 0;
-}
-
-bool MoveFile(const std::string& from, const std::string& to) {
-  return std::rename(from.c_str(), to.c_str()) == 0;
-}
-
-bool FileExists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
 }
 
 bool MakeDirectories(const std::string& dir) {

@@ -21,12 +21,7 @@ struct DirEntry {
 // Returns false when the directory cannot be read.
 bool ListDirectory(const std::string& dir, std::vector<DirEntry>* entries);
 
-// Copies src to dst; fails when dst exists already. Keeps src's permission bits.
-bool CopyFileNoReplace(const std::string& src, const std::string& dst);
 bool DeleteFile(const std::string& path);
-// Renames in one step, replacing an existing target.
-bool MoveFile(const std::string& from, const std::string& to);
-bool FileExists(const std::string& path);
 // Creates dir and the directories above it that are missing (mode 0700 for
 // new ones). True when dir exists as a directory afterwards.
 bool MakeDirectories(const std::string& dir);
