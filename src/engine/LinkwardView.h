@@ -94,7 +94,6 @@ class CLinkwardView {
   // Outcomes and the report filter.
   std::string ReasonText(unsigned code);
   const std::string& OutcomeText(int kind) const { return m_strOutcomes[kind]; }
-  const std::array<std::string, OUTCOME_KINDS>& OutcomeTexts() const { return m_strOutcomes; }
   std::string& FilterMask() { return m_strFilterMask; }
   const std::string& FilterMask() const { return m_strFilterMask; }
   int WaitLimitSeconds() const { return m_nWaitSeconds; }
@@ -122,18 +121,11 @@ class CLinkwardView {
   // State, for faces and tests.
   bool IsTestRunning() const { return m_bTickTimer || (m_pFullCheck && m_pFullCheck->Running()); }
   const CFullCheck* FullCheck() const { return m_pFullCheck.get(); }
-  bool TestEnded() const { return m_bTestEnded; }
   bool UnclassifiedCode() const { return m_bUnclassified; }
   const CProgressDlg* ProgressWindow() const { return m_pProgress.get(); }
   CProgressDlg* Progress() { return m_pProgress.get(); }
-  const CSocketWnd* CurrentSocket() const { return m_pSocket.get(); }
-  const StringList& FileList() const { return m_files; }
   const StringList& LinkList() const { return m_links; }
-  const StringList& AnchorList() const { return m_anchors; }
   const std::string& CurrentFile() const { return m_strCurrentFile; }
-  int FileCount() const { return m_nFileCount; }
-  int LinkCount() const { return m_nLinkCount; }
-  int ErrorCount() const { return m_nErrorCount; }
   bool AwaitingReply() const { return m_bAwaitingReply; }
   std::string ScratchPath(int digit) const;
   CSettingsStore& Settings() { return m_settings; }

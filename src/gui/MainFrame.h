@@ -56,7 +56,6 @@ class CMainFrame : public QMainWindow {
   QLabel* Pane(int pane) const { return m_panes[pane]; }
   QProgressBar* ActivityBar() const { return m_pActivityBar; }
   // The placement chosen before the window was shown.
-  const WindowPlacement& InitialPlacement() const { return m_initialPlacement; }
 
   // The commands, as the menu and toolbar give them.
   QAction* SelectFilesAction() const { return m_pSelectFiles; }
@@ -65,7 +64,6 @@ class CMainFrame : public QMainWindow {
   QAction* PrintAction() const { return m_pPrint; }
   QAction* PreferencesAction() const { return m_pPreferences; }
   QAction* StopAction() const { return m_pStop; }
-  QAction* AboutAction() const { return m_pAbout; }
 
   // Opens Select File(s) on path (a file given on the command line, as
   // "Open With" does); the test starts only when the user says OK.
@@ -77,7 +75,6 @@ class CMainFrame : public QMainWindow {
   // The column set-up of the results list; runs once, when the window is
   // first shown and the list has its width.
   void OnInitialUpdate();
-  bool ColumnsReady() const { return m_bColumnsReady; }
   // Closes after the quit question; false when the window stays open.
   bool OnClose();
 

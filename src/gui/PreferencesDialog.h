@@ -45,8 +45,6 @@ class PreferencesDialog : public QDialog {
 
   COutcomeCheckListBox* CheckList() const { return m_pList; }
   QLineEdit* TimeoutEdit() const { return m_pTimeout; }
-  QPushButton* HawkButton() const { return m_pHawk; }
-  QPushButton* OneEyeButton() const { return m_pOneEye; }
   QLineEdit* TransfersEdit() const { return m_pTransfers; }
   QLineEdit* PerHostEdit() const { return m_pPerHost; }
   QPlainTextEdit* SkipEdit() const { return m_pSkip; }

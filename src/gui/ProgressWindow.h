@@ -27,12 +27,6 @@ class ProgressWindow : public QDialog {
   QLabel* CurrentFile() const { return m_pCurrentFile; }
   QLabel* FileIndex() const { return m_pFileIndex; }
   QLabel* FileTotal() const { return m_pFileTotal; }
-  QLabel* CurrentUrl() const { return m_pCurrentUrl; }
-  QLabel* AnchorText() const { return m_pAnchorText; }
-  QLabel* LinkIndex() const { return m_pLinkIndex; }
-  QLabel* LinkTotal() const { return m_pLinkTotal; }
-  QProgressBar* FileBar() const { return m_pFileBar; }
-  QProgressBar* LinkBar() const { return m_pLinkBar; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -64,7 +64,6 @@ class QtFrame : public IFrame {
                        const std::string& filter, std::string* chosen) override;
 
   ProgressWindow* Progress() const { return m_pProgress; }
-  int WaitCursorDepth() const { return m_nWaitCursors; }
 
  private:
   CMainFrame& m_main;

@@ -22,8 +22,6 @@ class SelectFilesDialog : public QDialog {
   QLineEdit* PathEdit() const { return m_pPath; }
   QPushButton* BrowseButton() const { return m_pBrowse; }
   QCheckBox* AllFilesBox() const { return m_pAllFiles; }
-  QCheckBox* RecurseBox() const { return m_pRecurse; }
-  QCheckBox* FilterBox() const { return m_pFilter; }
   QCheckBox* FullCheckBox() const { return m_pFullCheck; }
   QPushButton* OkButton() const { return m_pOk; }
 

@@ -48,7 +48,6 @@ class CSqliteKeyStore : public IKeyStore {
   bool QueryValue(const Key& key, const std::string& name, char* buf, size_t size) override;
   bool SetValue(const Key& key, const std::string& name, const std::string& text) override;
   void CloseKey(Key* key) override;
-  const std::string& DbPath() const { return m_strDbPath; }
 
  private:
   std::string m_strDbPath;

@@ -45,7 +45,6 @@ class CSettingsStore {
                             const std::string& def);
   bool SetString(const std::string& section, const std::string& name, const std::string& text);
 
-  const std::string& KeyPath() const { return m_strKeyPath; }
 
  private:
   std::string SectionPath(const std::string& section) const;
