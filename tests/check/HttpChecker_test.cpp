@@ -1,3 +1,6 @@
+// The remote checker against loopback servers: every outcome and the reason
+// text it is listed with, the requests each costs, certificates, limits,
+// cancelling.
 #include "check/HttpChecker.h"
 
 #include <gtest/gtest.h>
@@ -6,8 +9,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <regex>
 #include <thread>
-#include <vector>
 
 #include "check/CheckOutcome.h"
 #include "platform/PollEventLoop.h"
@@ -19,26 +23,27 @@ namespace {
 
 using Answer = HttpTestServer::Answer;
 using Strings = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
 
-// The site most cases are judged against, by path.
-Answer SiteAnswer(const std::string& method, const std::string& path) {
-  const bool head = method == "HEAD";
-  if (path == "/ok" || path == "/target" || path == "/with%20space") return {200};
-  if (path == "/nohead") return {head ? 405 : 200};
+// The site most cases are judged against: "/status/N" answers N, unknown paths 404.
+Answer Site(const std::string& method, const std::string& path) {
+  if (path.rfind("/status/", 0) == 0) return {std::stoi(path.substr(8))};
+  if (path == "/target" || path == "/retry" || path == "/with%20space") return {200};
+  if (path == "/nohead") return {method == "HEAD" ? 405 : 200};
   if (path == "/moved") return {301, "Location: /target\r\n"};
   if (path == "/tomissing") return {302, "Location: /missing\r\n"};
   if (path == "/loop") return {301, "Location: /loop\r\n"};
   if (path == "/tofile") return {301, "Location: file:///etc/passwd\r\n"};
-  Answer answer(head && path == "/endless" ? 405 : 200);
-  answer.endless = path == "/endless";
-  answer.silent = path == "/silent";
-  if (answer.endless || answer.silent) return answer;
   if (path == "/busy") return {503, "Retry-After: 100\r\n"};  // longer than the wait limit
-  return {404};
+  if (path == "/always-busy") return {429, "Retry-After: 1\r\n"};
+  Answer answer(path == "/endless" && method == "GET" ? 200 : 404);
+  answer.endless = answer.status == 200;  // a body without end
+  answer.silent = path == "/silent";
+  return answer;
 }
 
 // The ftp site: SIZE knows "there.txt" only.
-Answer FtpAnswer(const std::string& command, const std::string& argument) {
+Answer Ftp(const std::string& command, const std::string& argument) {
   static const std::map<std::string, Answer> answers = {{"USER", {331}},         {"PASS", {230}},
                                                         {"PWD", {257, "\"/\""}}, {"TYPE", {200}},
                                                         {"REST", {350}},         {"QUIT", {221}}};
@@ -47,10 +52,8 @@ Answer FtpAnswer(const std::string& command, const std::string& argument) {
   return it == answers.end() ? Answer{502} : it->second;
 }
 
-HttpCheckOptions WaitLimit(int ms) {
-  HttpCheckOptions options;
-  options.timeoutMs = ms;
-  return options;
+std::string Reason(unsigned code) {
+  return code == CHECK_FOUND ? "found" : CheckReasonText(code);
 }
 
 class HttpCheckerTest : public ::testing::Test {
@@ -74,156 +77,124 @@ class HttpCheckerTest : public ::testing::Test {
     EXPECT_EQ(checker.Pending(), 0u);
     return outcomes;
   }
-  HttpOutcome CheckOne(const std::string& url, HttpCheckOptions options = {}) {
-    CHttpChecker checker(loop, options);
-    return CheckAll(checker, {url}).at(0);
-  }
 
   CPollEventLoop loop;
   ScratchDir scratch;
 };
 
-TEST_F(HttpCheckerTest, OutcomesRequestsAndRedirectsOverHttp) {
-  HttpTestServer server("127.0.0.2", SiteAnswer);
+TEST_F(HttpCheckerTest, EveryOutcomeWithItsReasonAndRequests) {
+  std::mutex mutex;
+  std::optional<Clock::time_point> firstRetry;
+  HttpTestServer site("127.0.0.2", [&](const std::string& method, const std::string& path) {
+    std::lock_guard lock(mutex);
+    if (path == "/retry" && !firstRetry) firstRetry = Clock::now();
+    // Busy for the second Retry-After asks for: a retry that did not wait gets 429 again.
+    if (path == "/retry" && Clock::now() - *firstRetry < std::chrono::seconds(1))
+      return Answer{429, "Retry-After: 1\r\n"};
+    return Site(method, path);
+  });
+  HttpTestServer ftp("127.0.0.2", Ftp, nullptr, 0, true);
+  HttpTestServer secure("127.0.0.3", Site, "IP:127.0.0.3");
+  HttpTestServer misnamed("127.0.0.3", Site, "DNS:other.test");
+  const std::string goodCa = scratch.WriteFile("good.pem", secure.CertificatePem());
+  const std::string otherCa = scratch.WriteFile("other.pem", misnamed.CertificatePem());
+  // Trusts both, so the misnamed server fails on its name alone.
+  const std::string bothCa =
+      scratch.WriteFile("both.pem", secure.CertificatePem() + misnamed.CertificatePem());
+  const std::string loop11 = "HEAD HEAD HEAD HEAD HEAD HEAD HEAD HEAD HEAD HEAD HEAD";
   struct Row {
+    const HttpTestServer* server;  // nullptr: path is the whole address
     std::string path;
-    unsigned code;
-    unsigned finalCode;
-    std::string finalPath;  // "" when no redirect
-    Strings requests;       // what the server saw for path
+    std::string reason;
+    const char* finalPath;          // "" without a redirect; nullptr: not checked
+    const char* methods = nullptr;  // of the requests the server saw for path, if checked
   } rows[] = {
-      {"/ok", 200, 200, "", {"HEAD /ok"}},
-      {"/gone", 404, 404, "", {"HEAD /gone", "GET /gone"}},
-      {"/nohead", 200, 200, "", {"HEAD /nohead", "GET /nohead"}},
-      {"/with space", 200, 200, "", {"HEAD /with%20space"}},
-      {"/moved", 301, 200, "/target", {"HEAD /moved"}},
-      {"/tomissing", 404, 404, "/missing", {"HEAD /tomissing", "GET /tomissing"}},
-      {"/loop", CHECK_TOO_MANY_REDIRECTS, 301, "/loop", {}},
-      {"/tofile", CHECK_REDIRECT_REFUSED, 301, "", {"HEAD /tofile"}},
-      {"/endless", 200, 200, "", {"HEAD /endless", "GET /endless"}},
-      {"/busy", 503, 503, "", {"HEAD /busy", "GET /busy"}},
-      {"/silent", SOCKET_ERROR_TIMEOUT, 0, "", {"HEAD /silent"}},
+      {&site, "/status/200", "HTTP Code 200 OK", "", "HEAD"},
+      {&site, "/status/404", "HTTP Code 404 Not Found", "", "HEAD GET"},
+      {&site, "/status/410", "HTTP Code 410 Gone", "", "HEAD GET"},
+      {&site, "/status/599", "HTTP Code 599", "", "HEAD GET"},
+      {&site, "/nohead", "HTTP Code 200 OK", "", "HEAD GET"},
+      {&site, "/with space", "HTTP Code 200 OK", "", "HEAD"},  // requested as /with%20space
+      {&site, "/moved", "HTTP Code 301 Moved Permanently", "/target", "HEAD"},
+      {&site, "/tomissing", "HTTP Code 404 Not Found", "/missing", "HEAD GET"},
+      {&site, "/loop", "Too Many Redirects", "/loop", loop11.c_str()},  // ten followed
+      {&site, "/tofile", "Redirect Refused", nullptr, "HEAD"},
+      {&site, "/endless", "HTTP Code 200 OK", "", "HEAD GET"},
+      {&site, "/silent", "Host Took Too Long to Respond", "", "HEAD"},  // not asked again
+      // Retry-After: waited out, then tried once as a GET; not waited when longer than the limit.
+      {&site, "/retry", "HTTP Code 200 OK", "", "HEAD GET"},
+      {&site, "/always-busy", "HTTP Code 429 Too Many Requests", "", "HEAD GET"},
+      {&site, "/busy", "HTTP Code 503 Service Unavailable", "", "HEAD GET"},
+      {&ftp, "/there.txt", "found", ""},
+      {&ftp, "/missing.txt", "Remote File Not Found", ""},
+      {&secure, "/moved", "HTTP Code 301 Moved Permanently", "/target", "HEAD"},
+      {&misnamed, "/status/200", "Secure Connection Failed", "", ""},
+      // A TLS hello to a plain server, read as the head of a request that never ends.
+      {nullptr, "https://127.0.0.2:" + std::to_string(site.Port()) + "/",
+       "Host Took Too Long to Respond", ""},
+      {nullptr, "http://127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()) + "/",
+       "Can't Connect to Host", ""},
+      {nullptr, "http://127.0.0.1:99999/", "Request for Invalid Port or Name", ""},
+      {nullptr, "http://127.0.0.1:-1/", "Request for Invalid Port or Name", ""},
+      {nullptr, "http://[::1/", "Request for Invalid Port or Name", ""},
+      {nullptr, "http://[::1]x/", "Request for Invalid Port or Name", ""},
+      {nullptr, "http://[12345::1]/", "Request for Invalid Port or Name", ""},
   };
-  HttpCheckOptions options = WaitLimit(1500);
-  options.maxPerHost = 16;
-  CHttpChecker checker(loop, options);
+  CHttpChecker checker(loop, {.timeoutMs = 1500, .maxPerHost = 16, .caFile = bothCa});
   Strings urls;
-  for (const Row& row : rows) urls.push_back(server.Url(row.path));
+  for (const Row& row : rows) urls.push_back(row.server ? row.server->Url(row.path) : row.path);
+  urls.push_back(urls[1]);  // asked twice, requested once
   const int64_t start = loop.NowMs();
   std::vector<HttpOutcome> outcomes = CheckAll(checker, urls);
-  // The silent server and the endless body are cut off by the wait limit at most.
+  // The silent servers and the endless body are cut off by the wait limit at most.
   EXPECT_LT(loop.NowMs() - start, 3000);
-  std::map<std::string, Strings> seen;
-  for (const std::string& request : server.Requests()) {
-    seen[request.substr(request.find(' ') + 1)].push_back(request);
-  }
   for (size_t i = 0; i < std::size(rows); ++i) {
     const Row& row = rows[i];
-    SCOPED_TRACE(row.path);
-    EXPECT_EQ(outcomes[i].code, row.code);
-    EXPECT_EQ(outcomes[i].finalCode, row.finalCode);
-    if (row.code != CHECK_REDIRECT_REFUSED) {
-      EXPECT_EQ(outcomes[i].finalUrl, row.finalPath.empty() ? "" : server.Url(row.finalPath));
+    SCOPED_TRACE(urls[i]);
+    EXPECT_EQ(Reason(outcomes[i].code), row.reason);
+    if (row.finalPath) {
+      EXPECT_EQ(outcomes[i].finalUrl, *row.finalPath ? row.server->Url(row.finalPath) : "");
     }
-    if (!row.requests.empty()) {
-      EXPECT_EQ(seen[row.requests[0].substr(row.requests[0].find(' ') + 1)], row.requests);
-    }
+    if (!row.methods) continue;
+    std::string methods;
+    for (const std::string& r :
+         row.server->Requests(std::regex_replace(row.path, std::regex(" "), "%20")))
+      methods += (methods.empty() ? "" : " ") + r.substr(0, r.find(' '));
+    EXPECT_EQ(methods, row.methods);
   }
-  // A loop stops after ten redirects, each followed once.
-  EXPECT_EQ(server.RequestCount("/loop"), 11);
-}
+  EXPECT_EQ(outcomes.back().code, outcomes[1].code);
+  // Asked again once known: answered from the first outcome, from the loop, not requested.
+  EXPECT_EQ(CheckAll(checker, {urls[0]}).at(0).code, outcomes[0].code);
+  EXPECT_EQ(site.RequestCount("/status/200"), 1);
+  EXPECT_NE(site.LastHead().find("\r\nUser-Agent: Linkward/" LINKWARD_VERSION "\r\n"),
+            std::string::npos);
 
-TEST_F(HttpCheckerTest, FailuresWithoutAnAnswerAndFtp) {
-  // Reads the TLS hello as the head of a request that never ends.
-  HttpTestServer plain("127.0.0.2", SiteAnswer);
-  HttpTestServer ftp("127.0.0.2", FtpAnswer, nullptr, 0, true);
-  const std::string refused = "http://127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort());
-  struct Row {
-    std::string url;
-    unsigned code;
-  } rows[] = {
-      {refused + "/", SOCKET_ERROR_CONNECT},
-      {"http://127.0.0.1:99999/", SOCKET_ERROR_INVALID_NAME},
-      {"http://[::1/", SOCKET_ERROR_INVALID_NAME},
-      {"http://[::1]x/", SOCKET_ERROR_INVALID_NAME},
-      {"http://[12345::1]/", SOCKET_ERROR_INVALID_NAME},
-      {"http://127.0.0.1:-1/", SOCKET_ERROR_INVALID_NAME},
-      {ftp.Url("/there.txt"), CHECK_FOUND},
-      {ftp.Url("/missing.txt"), CHECK_REMOTE_FILE_NOT_FOUND},
-      {"https://127.0.0.2:" + std::to_string(plain.Port()) + "/", SOCKET_ERROR_TIMEOUT},
-  };
-  CHttpChecker checker(loop, WaitLimit(800));
-  Strings urls;
-  for (const Row& row : rows) urls.push_back(row.url);
-  const int64_t start = loop.NowMs();
-  std::vector<HttpOutcome> outcomes = CheckAll(checker, urls);
-  EXPECT_LT(loop.NowMs() - start, 2000);
-  for (size_t i = 0; i < std::size(rows); ++i) {
-    EXPECT_EQ(outcomes[i].code, rows[i].code) << rows[i].url;
-  }
-}
-
-TEST_F(HttpCheckerTest, CertificatesAreVerified) {
-  TestCertificate good("IP:127.0.0.3");
-  TestCertificate otherName("DNS:other.test");
-  HttpTestServer goodServer("127.0.0.3", SiteAnswer, &good);
-  HttpTestServer wrongServer("127.0.0.3", SiteAnswer, &otherName);
-  const std::string goodCa = scratch / "good.pem";
-  const std::string otherCa = scratch / "other.pem";
-  ASSERT_TRUE(good.WritePem(goodCa));
-  ASSERT_TRUE(otherName.WritePem(otherCa));
-  struct Row {
-    const char* name;
-    std::string url;
+  // Where the trusted certificates come from.
+  const struct {
     std::string caFile;
     const char* envCa;  // SSL_CERT_FILE
-    unsigned code;
-  } rows[] = {
-      {"trusted by option", goodServer.Url("/moved"), goodCa, nullptr, 301},
-      {"trusted by environment", goodServer.Url("/ok"), "", goodCa.c_str(), 200},
-      {"option over environment", goodServer.Url("/ok"), goodCa, otherCa.c_str(), 200},
-      {"untrusted", goodServer.Url("/ok"), otherCa, nullptr, CHECK_SECURE_CONNECTION_FAILED},
-      {"system store only", goodServer.Url("/ok"), "", nullptr, CHECK_SECURE_CONNECTION_FAILED},
-      {"name mismatch", wrongServer.Url("/ok"), otherCa, nullptr, CHECK_SECURE_CONNECTION_FAILED},
+    std::string reason;
+  } bundles[] = {
+      {"", goodCa.c_str(), "HTTP Code 200 OK"},
+      {goodCa, otherCa.c_str(), "HTTP Code 200 OK"},  // the option first
+      {otherCa, nullptr, "Secure Connection Failed"},
+      {"", nullptr, "Secure Connection Failed"},  // the system store only
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    ScopedEnv env("SSL_CERT_FILE", row.envCa);
-    HttpCheckOptions options = WaitLimit(2000);
-    options.caFile = row.caFile;
-    EXPECT_EQ(CheckOne(row.url, options).code, row.code);
-  }
-  EXPECT_EQ(wrongServer.Requests(), Strings{});
-}
-
-TEST_F(HttpCheckerTest, RetryAfterThatFitsIsWaitedOutThenTriedOnce) {
-  struct Row {
-    int busyAnswers;  // how many requests get 429 before the server recovers
-    unsigned code;
-    Strings requests;
-  } rows[] = {
-      {1, 200, {"HEAD /r", "GET /r"}}, {5, 429, {"HEAD /r", "GET /r"}},  // retried once only
-  };
-  for (const Row& row : rows) {
-    int busy = row.busyAnswers;
-    HttpTestServer server("127.0.0.2", [&](const std::string&, const std::string&) {
-      return busy-- > 0 ? Answer{429, "Retry-After: 1\r\n"} : Answer{200};
-    });
-    CHttpChecker checker(loop, WaitLimit(3000));
-    const int64_t start = loop.NowMs();
-    EXPECT_EQ(CheckAll(checker, {server.Url("/r")}).at(0).code, row.code);
-    EXPECT_GE(loop.NowMs() - start, 1000);  // the second it was asked to wait
-    EXPECT_EQ(server.Requests(), row.requests);
+  for (const auto& bundle : bundles) {
+    SCOPED_TRACE(bundle.caFile + " / " + (bundle.envCa ? bundle.envCa : "no SSL_CERT_FILE"));
+    ScopedEnv env("SSL_CERT_FILE", bundle.envCa);
+    CHttpChecker checker(loop, {.timeoutMs = 2000, .caFile = bundle.caFile});
+    EXPECT_EQ(Reason(CheckAll(checker, {secure.Url("/status/200")}).at(0).code), bundle.reason);
   }
 }
 
-TEST_F(HttpCheckerTest, EachUrlIsRequestedOnceAndHostsAreNotCrowded) {
-  // Two hosts, each with many slow links, a fifth of them broken (HEAD then
-  // GET); the handler counts the requests being answered on both at once.
+TEST_F(HttpCheckerTest, TransfersAtOnceAndConnectionsPerHostAreLimited) {
+  // Two hosts with many slow links; the handler counts the requests being
+  // answered on both at once.
   std::mutex mutex;
   int busy = 0;
   int mostBusy = 0;
-  auto slow = [&](const std::string&, const std::string& path) {
+  auto slow = [&](const std::string&, const std::string&) {
     {
       std::lock_guard lock(mutex);
       mostBusy = std::max(mostBusy, ++busy);
@@ -231,46 +202,22 @@ TEST_F(HttpCheckerTest, EachUrlIsRequestedOnceAndHostsAreNotCrowded) {
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     std::lock_guard lock(mutex);
     --busy;
-    return Answer(path.back() == '0' || path.back() == '5' ? 404 : 200);
+    return Answer(200);
   };
-  struct Row {
-    int perHost;
-    int transfers;
-    int mostPerHost;  // connections one host sees at once, at most
-    int mostAtOnce;   // requests answered at once on both hosts
-  } rows[] = {{1, 128, 1, 2}, {3, 128, 3, 6}, {3, 2, 2, 2}};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << row.perHost << " per host, " << row.transfers);
+  // {per host, transfers, connections one host sees at once at most, requests answered at once}
+  const int rows[][4] = {{1, 128, 1, 2}, {3, 128, 3, 6}, {3, 2, 2, 2}};
+  for (const auto& [perHost, transfers, mostPerHost, mostAtOnce] : rows) {
+    SCOPED_TRACE(testing::Message() << perHost << " per host, " << transfers);
     mostBusy = 0;
     HttpTestServer a("127.0.0.4", slow);
     HttpTestServer b("127.0.0.5", slow);
-    HttpCheckOptions options;
-    options.maxPerHost = row.perHost;
-    options.maxTransfers = row.transfers;
-    CHttpChecker checker(loop, options);
+    CHttpChecker checker(loop, {.maxTransfers = transfers, .maxPerHost = perHost, .caFile = ""});
     Strings urls;
-    for (int i = 0; i < 20; ++i) {
-      urls.push_back(a.Url("/p" + std::to_string(i)));
-      urls.push_back(b.Url("/p" + std::to_string(i)));
-    }
-    Strings twice = urls;
-    twice.insert(twice.end(), urls.begin(), urls.end());
-    std::vector<HttpOutcome> outcomes = CheckAll(checker, twice);
-    for (size_t i = 0; i < urls.size(); ++i) {
-      EXPECT_EQ(outcomes[i].code, outcomes[i + urls.size()].code);
-      EXPECT_EQ(outcomes[i].code, urls[i].back() == '0' || urls[i].back() == '5' ? 404u : 200u);
-    }
-    // Asked again once known: answered from the first outcome, from the loop.
-    EXPECT_EQ(CheckAll(checker, {urls[0]}).at(0).code, outcomes[0].code);
-    EXPECT_EQ(mostBusy, row.mostAtOnce);
-    for (const HttpTestServer* server : {&a, &b}) {
-      EXPECT_LE(server->MaxOpen(), row.mostPerHost);
-      EXPECT_EQ(server->RequestCount("/p1"), 1);
-      EXPECT_EQ(server->RequestCount("/p10"), 2);
-      EXPECT_EQ(server->Requests().size(), 24u);
-      EXPECT_NE(server->LastHead().find("\r\nUser-Agent: Linkward/" LINKWARD_VERSION "\r\n"),
-                std::string::npos);
-    }
+    for (int i = 0; i < 40; ++i) urls.push_back((i % 2 ? a : b).Url("/p" + std::to_string(i)));
+    CheckAll(checker, urls);
+    EXPECT_EQ(mostBusy, mostAtOnce);
+    EXPECT_LE(a.MaxOpen(), mostPerHost);
+    EXPECT_LE(b.MaxOpen(), mostPerHost);
   }
 }
 
