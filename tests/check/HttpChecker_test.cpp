@@ -1,5 +1,5 @@
 // The remote checker against loopback servers: where trusted certificates
-// come from, the limits on transfers, cancelling. Every outcome is checked
+// come from, the limits on transfers. Every outcome, and Stop, are checked
 // through the full check (FullCheck_test.cpp).
 #include "check/HttpChecker.h"
 
@@ -102,29 +102,6 @@ TEST_F(HttpCheckerTest, TransfersAtOnceAndConnectionsPerHostAreLimited) {
     EXPECT_LE(a.MaxOpen(), mostPerHost);
     EXPECT_LE(b.MaxOpen(), mostPerHost);
   }
-}
-
-TEST_F(HttpCheckerTest, CancelAllDropsEverythingInFlight) {
-  HttpTestServer server("127.0.0.2", [](const std::string&, const std::string&) {
-    Answer answer(200);
-    answer.delayMs = 300;
-    return answer;
-  });
-  int answered = 0;
-  auto checker = std::make_unique<CHttpChecker>(loop, HttpCheckOptions{});
-  for (int i = 0; i < 6; ++i) {
-    checker->Check(server.Url("/c" + std::to_string(i)), [&](const HttpOutcome&) { ++answered; });
-  }
-  EXPECT_EQ(checker->Pending(), 6u);
-  loop.RunUntil([&] { return server.Requests().size() >= 2; });
-  checker->CancelAll();
-  EXPECT_EQ(checker->Pending(), 0u);
-  loop.RunFor(600);
-  EXPECT_EQ(answered, 0);
-  EXPECT_EQ(server.Requests().size(), 2u);  // the queued ones never started
-  checker.reset();
-  EXPECT_EQ(loop.WatchCount(), 0);
-  EXPECT_FALSE(loop.HasTimer(200));
 }
 
 }  // namespace
