@@ -3,7 +3,7 @@
 // 127.0.0.x hosts): every outcome with its reason text and the requests it
 // cost, local, fragment and skipped links on a fixture tree, the order of the
 // rows with a slow early answer, one request per distinct address, progress,
-// Stop, the mode off.
+// trusted certificates, limits per host and at once, Stop, the mode off.
 #include <sys/stat.h>
 
 #include <chrono>
@@ -11,6 +11,8 @@
 #include <mutex>
 #include <optional>
 #include <regex>
+#include <thread>
+#include <tuple>
 
 #include "check/CheckOutcome.h"
 #include "check/HttpChecker.h"
@@ -82,7 +84,7 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   HttpTestServer ftp("127.0.0.2", Ftp, nullptr, 0, true);
   HttpTestServer secure("127.0.0.3", Site, "IP:127.0.0.3");
   HttpTestServer misnamed("127.0.0.3", Site, "DNS:other.test");
-  for (const char* sub : {"sub", "outside", "empty", "stop"}) {
+  for (const char* sub : {"sub", "outside", "empty", "tls", "stop"}) {
     ::mkdir((dir / "site/" + sub).c_str(), 0700);
   }
   Page("sub/page.html", "<h2 id=sec>S</h2><a name=named></a>");
@@ -99,7 +101,6 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   const std::vector<Link> links = {
       // Answered last, at the wait limit: no row may be listed before it.
       {&site, "/silent", "Host Took Too Long to Respond", 1},  // not asked again
-      {nullptr, "sub/page.html", ""},
       {nullptr, "sub/page.html#sec", ""},
       {nullptr, "sub/page.html#nosec", "Fragment Not Found"},
       {nullptr, "sub/page.html?x=1&amp;y=2#sec", ""},
@@ -158,9 +159,7 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
       {nullptr, "http://127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()) + "/",
        "Can't Connect to Host"},
       {nullptr, "http://127.0.0.1:99999/", "Request for Invalid Port or Name"},
-      {nullptr, "http://127.0.0.1:-1/", "Request for Invalid Port or Name"},
       {nullptr, "http://[::1/", "Request for Invalid Port or Name"},
-      {nullptr, "http://[::1]x/", "Request for Invalid Port or Name"},
       {nullptr, "http://[12345::1]/", "Request for Invalid Port or Name"},
   };
   std::string body = "<p id=local>\n";
@@ -180,12 +179,13 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   const std::string a = Page("a.htm", body);
   const std::string b =
       Page("b.htm", Anchor("missing.htm", "Gone") + Anchor(site.Url("/status/404#2"), "Again"));
-  // c's base makes its relative link a remote one.
-  const std::string c =
-      Page("c.htm", "<base href=\"" + site.Url("/status/") + "\">" + Anchor("403", "Base"));
+  // c's base makes its relative and root-relative links remote ones.
+  const std::string c = Page("c.htm", "<base href=\"" + site.Url("/status/") + "\">" +
+                                          Anchor("403", "Base") + Anchor("/status/402", "Root"));
   expected.insert(expected.end(), {"missing.htm|Local File Not Found|Gone",
                                    site.Url("/status/404#2") + "|HTTP Code 404 Not Found|Again",
-                                   "403|HTTP Code 403 Forbidden|Base"});
+                                   "403|HTTP Code 403 Forbidden|Base",
+                                   "/status/402|HTTP Code 402 Payment Required|Root"});
   View().SetWaitLimit(3);
   View().FilterMask() = DEFAULT_FILTER_MASK;
   View().FilterMask()[OutcomeKind(302)] = '0';
@@ -198,7 +198,7 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   ASSERT_EQ(made, 1);
   EXPECT_EQ(options.timeoutMs, 3000);
   // Everything but the two waits for a silent server comes in; nothing may be listed yet.
-  const int found = tested + 3;
+  const int found = tested + 4;
   const int64_t until = loop.NowMs() + 60000;
   loop.RunUntil(
       [&] { return View().FullCheck()->LinksJudged() >= found - 2 || loop.NowMs() > until; });
@@ -219,15 +219,32 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   }
   const RowDetails fragment = View().Rows().GetItemDetails(1);
   EXPECT_EQ(fragment.code, CHECK_FRAGMENT_NOT_FOUND);
-  EXPECT_EQ(fragment.line, 5);
+  EXPECT_EQ(fragment.line, 4);
   // Where a permanent move ended, for the repair that follows moves.
   EXPECT_EQ(View().Rows().GetItemDetails(int(movedRow)).finalUrl, site.Url("/target"));
   EXPECT_NE(site.LastHead().find("\r\nUser-Agent: Linkward/" LINKWARD_VERSION "\r\n"),
             std::string::npos);
-  EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(a, tested, int(expected.size()) - 3) +
-                       FileLog(b, 2, 2) + FileLog(c, 1, 1) + "End of test: <date>\r\n");
+  EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(a, tested, int(expected.size()) - 4) +
+                       FileLog(b, 2, 2) + FileLog(c, 2, 2) + "End of test: <date>\r\n");
   EXPECT_EQ(frame.beeps, std::vector<unsigned>{0});
   ExpectIdle();
+
+  // Where trusted certificates come from: the option, then SSL_CERT_FILE,
+  // never the system store alone.
+  const std::string one = Page("tls/a.htm", Anchor(secure.Url("/status/200"), "Secure"));
+  const std::string goodCa = dir.WriteFile("good.pem", secure.CertificatePem());
+  const std::string otherCa = dir.WriteFile("other.pem", misnamed.CertificatePem());
+  const std::tuple<std::string, const char*, bool> bundles[] = {{"", goodCa.c_str(), true},
+                                                                {goodCa, otherCa.c_str(), true},
+                                                                {otherCa, nullptr, false},
+                                                                {"", nullptr, false}};
+  for (const auto& [caFile, envCa, trusted] : bundles) {
+    ScopedEnv env("SSL_CERT_FILE", envCa);
+    full.caFile = caFile;
+    Start(one, full);
+    RunToEnd();
+    EXPECT_EQ(Rows().size(), trusted ? 0u : 1u) << caFile << " / " << (envCa ? envCa : "");
+  }
 
   // Stop while a silent server is waited for (one transfer per host, so the
   // next waits its turn), after the first file's row.
@@ -236,6 +253,7 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
       "stop/b.htm", Anchor(site.Url("/silent"), "Silent") + Anchor(site.Url("/queued"), "Queued"));
   Page("stop/c.htm", Anchor("gone.htm", "Gone again"));
   full.maxPerHost = 1;
+  full.caFile.clear();
   Start(first, full);
   loop.RunUntil([&] { return Rows().size() == 1 && site.RequestCount("/silent") == 2; });
   View().OnStopTest();
@@ -254,7 +272,7 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   View().StartTest(first, 0, 0, 0);
   EXPECT_TRUE(loop.HasTimer(TICK_TIMER_ID));
   RunToEnd();
-  EXPECT_EQ(made, 2);
+  EXPECT_EQ(made, 6);
   EXPECT_TRUE(Rows().empty());
 
   // A stored skip pattern that does not compile (an edited store) starts
@@ -264,6 +282,42 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   EXPECT_FALSE(View().IsTestRunning());
   EXPECT_EQ(Boxes().back(),
             "Skip links matching: \"(unclosed\" is not a valid regular expression.");
+}
+
+TEST_F(FullCheckTest, TransfersAtOnceAndConnectionsPerHostAreLimited) {
+  // Two hosts with many slow links; the handler counts the requests being
+  // answered on both at once.
+  std::mutex mutex;
+  int busy = 0;
+  int mostBusy = 0;
+  auto slow = [&](const std::string&, const std::string&) {
+    {
+      std::lock_guard lock(mutex);
+      mostBusy = std::max(mostBusy, ++busy);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    std::lock_guard lock(mutex);
+    --busy;
+    return Answer(200);
+  };
+  // {per host, transfers, connections one host sees at once at most, requests answered at once}
+  const int rows[][4] = {{1, 128, 1, 2}, {3, 128, 3, 6}, {3, 2, 2, 2}};
+  for (const auto& [perHost, transfers, mostPerHost, mostAtOnce] : rows) {
+    SCOPED_TRACE(testing::Message() << perHost << " per host, " << transfers);
+    mostBusy = 0;
+    HttpTestServer a("127.0.0.4", slow);
+    HttpTestServer b("127.0.0.5", slow);
+    std::string links;
+    for (int i = 0; i < 40; ++i) links += Anchor((i % 2 ? a : b).Url("/" + std::to_string(i)), "");
+    FullCheckOptions full;
+    full.maxTransfers = transfers;
+    full.maxPerHost = perHost;
+    Start(Page("a.htm", links), full);
+    RunToEnd();
+    EXPECT_EQ(mostBusy, mostAtOnce);
+    EXPECT_LE(a.MaxOpen(), mostPerHost);
+    EXPECT_LE(b.MaxOpen(), mostPerHost);
+  }
 }
 
 }  // namespace
