@@ -3,7 +3,7 @@
 // 127.0.0.x hosts): every outcome with its reason text and the requests it
 // cost, local, fragment and skipped links on a fixture tree, the order of the
 // rows with a slow early answer, one request per distinct address, progress,
-// trusted certificates, limits per host and at once, Stop, the mode off.
+// trusted certificates, Stop with the limits per host and at once, the mode off.
 #include <sys/stat.h>
 
 #include <chrono>
@@ -11,7 +11,6 @@
 #include <mutex>
 #include <optional>
 #include <regex>
-#include <thread>
 #include <tuple>
 
 #include "check/CheckOutcome.h"
@@ -191,7 +190,9 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   View().FilterMask()[OutcomeKind(302)] = '0';
   FullCheckOptions full;
   full.maxPerHost = 16;
-  full.caFile = dir.WriteFile("both.pem", secure.CertificatePem() + misnamed.CertificatePem());
+  const std::string bothCa =
+      dir.WriteFile("both.pem", secure.CertificatePem() + misnamed.CertificatePem());
+  full.caFile = bothCa;
   full.skipPatterns = {"skip\\.test", "^/private/", "\\.pdf$", "^file://.*/drafts/", "#nowhere$"};
 
   Start(a, full);
@@ -246,22 +247,28 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
     EXPECT_EQ(Rows().size(), trusted ? 0u : 1u) << caFile << " / " << (envCa ? envCa : "");
   }
 
-  // Stop while a silent server is waited for (one transfer per host, so the
-  // next waits its turn), after the first file's row.
+  // Stop while two silent servers are waited for, after the first file's row.
+  // One transfer per host and two at once: the other two links wait their turn.
   const std::string first = Page("stop/a.htm", Anchor("gone.htm", "Gone"));
-  const std::string second = Page(
-      "stop/b.htm", Anchor(site.Url("/silent"), "Silent") + Anchor(site.Url("/queued"), "Queued"));
+  const std::string second =
+      Page("stop/b.htm", Anchor(site.Url("/silent"), "Silent") + Anchor(site.Url("/queued"), "") +
+                             Anchor(secure.Url("/silent"), "") + Anchor(ftp.Url("/queued"), ""));
   Page("stop/c.htm", Anchor("gone.htm", "Gone again"));
   full.maxPerHost = 1;
-  full.caFile.clear();
+  full.maxTransfers = 2;
+  full.caFile = bothCa;
   Start(first, full);
-  loop.RunUntil([&] { return Rows().size() == 1 && site.RequestCount("/silent") == 2; });
+  loop.RunUntil([&] {
+    return Rows().size() == 1 && site.RequestCount("/silent") == 2 &&
+           secure.RequestCount("/silent") == 1;
+  });
   View().OnStopTest();
   EXPECT_FALSE(View().IsTestRunning());
   EXPECT_EQ(loop.WatchCount(), 0);  // every transfer dropped, its timers too
   EXPECT_FALSE(loop.HasTimer(200));
   loop.RunFor(50);
   EXPECT_EQ(site.RequestCount("/queued"), 0);
+  EXPECT_EQ(ftp.RequestCount("queued"), 0);
   EXPECT_EQ(Rows(), Texts{"gone.htm|Local File Not Found|Gone"});
   EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(first, 1, 1) + "Testing: " + second +
                        "\r\nTesting Stopped by User\r\n");
@@ -282,42 +289,6 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   EXPECT_FALSE(View().IsTestRunning());
   EXPECT_EQ(Boxes().back(),
             "Skip links matching: \"(unclosed\" is not a valid regular expression.");
-}
-
-TEST_F(FullCheckTest, TransfersAtOnceAndConnectionsPerHostAreLimited) {
-  // Two hosts with many slow links; the handler counts the requests being
-  // answered on both at once.
-  std::mutex mutex;
-  int busy = 0;
-  int mostBusy = 0;
-  auto slow = [&](const std::string&, const std::string&) {
-    {
-      std::lock_guard lock(mutex);
-      mostBusy = std::max(mostBusy, ++busy);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    std::lock_guard lock(mutex);
-    --busy;
-    return Answer(200);
-  };
-  // {per host, transfers, connections one host sees at once at most, requests answered at once}
-  const int rows[][4] = {{1, 128, 1, 2}, {3, 128, 3, 6}, {3, 2, 2, 2}};
-  for (const auto& [perHost, transfers, mostPerHost, mostAtOnce] : rows) {
-    SCOPED_TRACE(testing::Message() << perHost << " per host, " << transfers);
-    mostBusy = 0;
-    HttpTestServer a("127.0.0.4", slow);
-    HttpTestServer b("127.0.0.5", slow);
-    std::string links;
-    for (int i = 0; i < 40; ++i) links += Anchor((i % 2 ? a : b).Url("/" + std::to_string(i)), "");
-    FullCheckOptions full;
-    full.maxTransfers = transfers;
-    full.maxPerHost = perHost;
-    Start(Page("a.htm", links), full);
-    RunToEnd();
-    EXPECT_EQ(mostBusy, mostAtOnce);
-    EXPECT_LE(a.MaxOpen(), mostPerHost);
-    EXPECT_LE(b.MaxOpen(), mostPerHost);
-  }
 }
 
 }  // namespace

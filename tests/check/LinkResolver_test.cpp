@@ -33,12 +33,6 @@ TEST(LinkResolver, PlainPathsResolveAsLibcurlDoes) {
       EXPECT_EQ(fast.fragment, slow.fragment);
     }
   }
-  // A base of another site turns plain paths into web addresses.
-  resolver.SetPage("/site/f1/p1.html", "https://example.org/docs/");
-  ResolvedLink remote = resolver.Resolve("a.html#s1");
-  EXPECT_EQ(remote.kind, LinkKind::Remote);
-  EXPECT_EQ(remote.target, "https://example.org/docs/a.html");
-  EXPECT_EQ(resolver.Resolve("/a.html").target, "https://example.org/a.html");
 }
 
 TEST(LinkResolver, AbsolutePathRemovesDotSegments) {
