@@ -119,18 +119,12 @@ std::vector<std::string> HttpTestServer::Requests(const std::string& path) const
   return found;
 }
 
-std::string HttpTestServer::LastHead() const {
-  std::lock_guard lock(m_mutex);
-  return m_sLastHead;
-}
-
 void HttpTestServer::Serve(int fd) {
   // The connection's byte stream, plain or TLS, as one BIO.
-  BIO* io = BIO_new_socket(fd, BIO_NOCLOSE);
   SSL* ssl = m_pTls ? SSL_new(m_pTls) : nullptr;
+  BIO* io = ssl ? BIO_new(BIO_f_ssl()) : BIO_new_socket(fd, BIO_NOCLOSE);
   if (ssl) {
-    SSL_set_bio(ssl, io, io);
-    io = BIO_new(BIO_f_ssl());
+    SSL_set_fd(ssl, fd);
     BIO_set_ssl(io, ssl, BIO_CLOSE);
   }
   auto send = [io](const std::string& bytes) {
@@ -164,8 +158,7 @@ void HttpTestServer::Serve(int fd) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
     if (answer.silent) {
-      while (BIO_read(io, buffer, sizeof buffer) > 0) {
-      }
+      while (BIO_read(io, buffer, sizeof buffer) > 0) continue;
       break;
     }
     // The client reads the status number only.

@@ -63,7 +63,11 @@ class HttpTestServer {
   // "HEAD /a", in arrival order; with a path, only the requests for it.
   std::vector<std::string> Requests(const std::string& path = "") const;
   int RequestCount(const std::string& path) const { return int(Requests(path).size()); }
-  std::string LastHead() const;  // the request line and headers of the latest request
+  // The request line and headers of the latest request.
+  std::string LastHead() const {
+    std::lock_guard lock(m_mutex);
+    return m_sLastHead;
+  }
   int MaxOpen() const { return m_nMaxOpen; }
   int Connections() const { return m_nAccepted; }  // accepted so far
   const std::string& CertificatePem() const { return m_sPem; }
