@@ -219,8 +219,9 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   EXPECT_EQ(fragment.line, 4);
   // Where a permanent move ended, for the repair that follows moves.
   EXPECT_EQ(View().Rows().GetItemDetails(int(movedRow)).finalUrl, site.Url("/target"));
-  EXPECT_NE(site.LastHead().find("\r\nUser-Agent: Linkward/" LINKWARD_VERSION "\r\n"),
-            std::string::npos);
+  EXPECT_NE(
+      site.Requests("/status/402").at(0).find("\nUser-Agent: Linkward/" LINKWARD_VERSION "\r"),
+      std::string::npos);
   EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(a, tested, int(expected.size()) - 4) +
                        FileLog(b, 2, 2) + FileLog(c, 2, 2) + "End of test: <date>\r\n");
   EXPECT_EQ(frame.beeps, std::vector<unsigned>{0});

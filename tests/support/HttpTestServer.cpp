@@ -113,8 +113,10 @@ std::string HttpTestServer::Url(const std::string& path) const {
 std::vector<std::string> HttpTestServer::Requests(const std::string& path) const {
   std::lock_guard lock(m_mutex);
   std::vector<std::string> found;
-  for (const std::string& r : m_requests) {
-    if (path.empty() || r.substr(r.find(' ') + 1) == path) found.push_back(r);
+  for (const std::string& head : m_requests) {
+    std::string method, target;
+    std::istringstream(head) >> method >> target;
+    if (path.empty() || target == path) found.push_back(head);
   }
   return found;
 }
@@ -147,8 +149,7 @@ void HttpTestServer::Serve(int fd) {
     std::istringstream(head) >> method >> path;
     {
       std::lock_guard lock(m_mutex);
-      m_requests.push_back(method + " " + path);
-      m_sLastHead = head + "\r\n";
+      m_requests.push_back(head);
     }
     const Answer answer = m_handler(method, path);
     const std::string status = std::to_string(answer.status);

@@ -3,8 +3,8 @@
 //
 // It listens on address:port (port 0: an ephemeral one), serves each
 // connection on its own thread with keep-alive, and asks a handler for the
-// answer to each request. It records every request ("HEAD /a") and the most
-// connections it has had open at once.
+// answer to each request. It records every request and the most connections
+// it has had open at once.
 //
 //   HttpTestServer server("127.0.0.2", [](const std::string&, const std::string& path) {
 //     return HttpTestServer::Answer{path == "/gone" ? 404 : 200};
@@ -60,14 +60,10 @@ class HttpTestServer {
   // "http://address:port" + path ("https://..." with TLS, "ftp://..." with ftp).
   std::string Url(const std::string& path) const;
 
-  // "HEAD /a", in arrival order; with a path, only the requests for it.
+  // Each request's line and headers ("HEAD /a HTTP/1.1\r\nHost: ..."; an ftp
+  // command line), in arrival order; with a path, only the requests for it.
   std::vector<std::string> Requests(const std::string& path = "") const;
   int RequestCount(const std::string& path) const { return int(Requests(path).size()); }
-  // The request line and headers of the latest request.
-  std::string LastHead() const {
-    std::lock_guard lock(m_mutex);
-    return m_sLastHead;
-  }
   int MaxOpen() const { return m_nMaxOpen; }
   int Connections() const { return m_nAccepted; }  // accepted so far
   const std::string& CertificatePem() const { return m_sPem; }
@@ -91,5 +87,4 @@ class HttpTestServer {
   std::atomic<int> m_nMaxOpen{0};
   std::atomic<int> m_nAccepted{0};
   std::vector<std::string> m_requests;
-  std::string m_sLastHead;
 };
