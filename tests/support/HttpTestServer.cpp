@@ -70,18 +70,15 @@ HttpTestServer::HttpTestServer(std::string address, Handler handler, const char*
   socklen_t len = sizeof sa;
   if (::bind(m_nListen, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
       ::listen(m_nListen, 256) != 0 ||
-      ::getsockname(m_nListen, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+      ::getsockname(m_nListen, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
     return;  // Port() stays 0
-  }
   m_nPort = ntohs(sa.sin_port);
   m_acceptThread = std::thread([this] {
     for (;;) {
       int fd = ::accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC);
       std::lock_guard lock(m_mutex);
-      if (m_bStop) {
-        if (fd >= 0) ::close(fd);
-        return;
-      }
+      if (m_bStop && fd >= 0) ::close(fd);
+      if (m_bStop) return;
       if (fd < 0) continue;
       m_fds.push_back(fd);
       m_nMaxOpen = std::max(m_nMaxOpen.load(), int(m_fds.size()));  // changes under the lock only
