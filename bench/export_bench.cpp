@@ -9,6 +9,8 @@
 #include "results/ReportWriter.h"
 #include "results/ResultRows.h"
 
+using namespace linkward;
+
 namespace {
 
 constexpr int kRows = 100000;
@@ -34,7 +36,7 @@ std::string ReportPath() {
 
 void BM_Report(benchmark::State& state) {
   const CResultRows& rows = Rows();
-  const IReportFormat& format = ReportFormat(static_cast<int>(state.range(0)));
+  const IReportFormat& format = ReportFormat(static_cast<ExportFormat>(state.range(0)));
   const ReportContext context{ReportOwnerName(), "Sunday, December 6, 2026, 22:26:25"};
   long bytes = 0;
   for (auto _ : state) {
@@ -50,7 +52,7 @@ void BM_Report(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Report)
-    ->DenseRange(0, REPORT_FORMAT_COUNT - 1)
+    ->DenseRange(0, kExportFormatCount - 1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

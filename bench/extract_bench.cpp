@@ -17,6 +17,8 @@
 #include "engine/FileDiscovery.h"
 #include "engine/LinkExtractor.h"
 
+using namespace linkward;
+
 namespace {
 
 constexpr size_t kPageBytes = 100 * 1000 * 1000;

@@ -7,6 +7,8 @@
 
 #include "check/PageParser.h"
 
+using namespace linkward;
+
 namespace {
 
 std::string DocPage(size_t bytes) {

@@ -23,12 +23,15 @@
 #include "net/SocketWnd.h"
 #include "platform/PollEventLoop.h"
 
+using namespace linkward;
+
 namespace {
 
 void BM_Probe(benchmark::State& state) {
   OkServer server;
   CPollEventLoop loop;
-  const std::string request = BuildRequest("/index.html", "127.0.0.1", server.PortText(), 1);
+  const std::string request =
+      BuildRequest("/index.html", "127.0.0.1", server.PortText(), Scheme::Http);
   int64_t failures = 0;
 
   for (auto _ : state) {
@@ -36,7 +39,7 @@ void BM_Probe(benchmark::State& state) {
     bool done = false;
     unsigned status = 0;
     socket = std::make_unique<CSocketWnd>(loop, [&](int, int event, int) {
-      if (event == FD_READ) {
+      if (event == SocketEvent::Read) {
         char reply[514] = {};
         socket->Receive(reply, 512, 0);
         char drain[512];
@@ -53,7 +56,7 @@ void BM_Probe(benchmark::State& state) {
       ++failures;
       continue;
     }
-    socket->AsyncSelect(FD_READ | FD_CLOSE);
+    socket->AsyncSelect(SocketEvent::Read | SocketEvent::Close);
     socket->Send(request.data(), static_cast<int>(request.size()), 0);
     loop.RunUntil([&] { return done; });
     if (status != 200) ++failures;

@@ -17,6 +17,8 @@
 #include "check/HttpChecker.h"
 #include "platform/PollEventLoop.h"
 
+using namespace linkward;
+
 int main(int argc, char** argv) {
   int externalPort = 0;
   if (argc > 2 && std::string(argv[1]) == "--port") {

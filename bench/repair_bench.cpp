@@ -13,6 +13,8 @@
 #include "engine/Frame.h"
 #include "repair/RepairFiles.h"
 
+using namespace linkward;
+
 namespace {
 
 constexpr int kUrls = 10000;
@@ -66,7 +68,8 @@ void BM_RepairFile(benchmark::State& state) {
     state.ResumeTiming();
     CRepairFiles repair(frame);
     int found = repair.BeginFileRepair(path);
-    for (int i = 0; i < kUrls; ++i) found += repair.RepairLinkLine(Url(i), path, 0);
+    for (int i = 0; i < kUrls; ++i)
+      found += repair.RepairLinkLine(Url(i), path, RepairType::Comment);
     found += repair.EndFileRepair(path) != 0;
     if (found != kUrls + 2) state.SkipWithError("a URL was not found or a step failed");
   }

@@ -25,6 +25,8 @@
 #include "platform/PollEventLoop.h"
 #include "settings/SettingsStore.h"
 
+using namespace linkward;
+
 namespace {
 
 long PeakRssKb() {
@@ -44,8 +46,8 @@ struct Bench {
   explicit Bench(bool virtualTime)
       : keys(dir + "/registry.db"), settings(keys, dir), loop(virtualTime) {
     IKeyStore::Key key;
-    int disposition = 0;
-    settings.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, "Software\\Linkward bench");
+    CSettingsStore::Disposition disposition{};
+    settings.OpenRoot(&key, &disposition, CSettingsStore::kMachineRoot, "Software\\Linkward bench");
     settings.CloseKey(&key);
   }
 
@@ -69,7 +71,7 @@ struct Bench {
 
   void Run(const std::string& first, int allFiles) {
     CLinkwardView view(settings, frame, loop, dir);
-    view.StartTest(first, 0, allFiles, 0);
+    view.StartTest(first, {false, allFiles != 0, false});
     loop.RunUntil([&] { return !view.IsTestRunning(); });
   }
 

@@ -20,6 +20,8 @@
 #include "gui/MainFrame.h"
 #include "gui/QtFrame.h"
 
+using namespace linkward;
+
 namespace {
 
 // Times every event delivery; remembers the longest and what received it.
@@ -104,7 +106,7 @@ int main(int argc, char* argv[]) {
   FullCheckOptions full = view.GetFullCheckOptions();
   full.enabled = true;
   run.start();
-  view.StartTest(argv[1], 0, 1, 0, full);
+  view.StartTest(argv[1], {false, true, false}, full);
   if (!view.IsTestRunning()) return 1;
   gap.start();
   ticker.start(INTERVAL_MS);

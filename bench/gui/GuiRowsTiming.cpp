@@ -21,6 +21,8 @@
 #include "gui/QtFrame.h"
 #include "gui/ResultsModel.h"
 
+using namespace linkward;
+
 int main(int argc, char* argv[]) {
   QApplication qapp(argc, argv);
   const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
@@ -44,9 +46,9 @@ int main(int argc, char* argv[]) {
   for (int i = 0; i < rows; ++i) {
     turn.start();
     const std::string n = std::to_string(i);
-    view.AddResultText("http://host" + n + ".example/page/" + n + ".html", 0);
-    view.AddResultText("HTTP Code 404 Not Found", 1);
-    view.AddResultText("Anchor text of link " + n, 2);
+    view.AddResultText("http://host" + n + ".example/page/" + n + ".html", RowStep::Url);
+    view.AddResultText("HTTP Code 404 Not Found", RowStep::Reason);
+    view.AddResultText("Anchor text of link " + n, RowStep::Site);
     view.AppendLog("Testing: /srv/www/site/page" + n + ".htm");
     addNs += turn.nsecsElapsed();
     if ((i + 1) % PER_TURN == 0) {
@@ -74,7 +76,7 @@ int main(int argc, char* argv[]) {
               lastTurnsNs / 1e9);
   std::printf("scroll to the last row: %.1f ms\n", finalNs / 1e6);
   std::printf("whole run:             %lld ms\n", static_cast<long long>(totalMs));
-  main.Frame().messageBoxHook = [](const std::string&, unsigned) { return IDYES; };
+  main.Frame().messageBoxHook = [](const std::string&, BoxStyle) { return Answer::Yes; };
   app->ExitInstance();
   return 0;
 }

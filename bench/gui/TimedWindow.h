@@ -10,6 +10,8 @@
 #include "gui/LinkwardGuiApp.h"
 #include "gui/MainFrame.h"
 
+using namespace linkward;
+
 // The window lives as long as the returned application object; null when it
 // could not be made.
 inline std::unique_ptr<CLinkwardGuiApp> ShowTimedWindow(const QTemporaryDir& dir) {

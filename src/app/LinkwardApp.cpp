@@ -4,6 +4,8 @@
 
 #include "platform/AppDirs.h"
 
+namespace linkward {
+
 CLinkwardApp::CLinkwardApp() : CLinkwardApp(appdirs::KeyStorePath(), appdirs::ConfigDir()) {}
 
 CLinkwardApp::CLinkwardApp(std::string keyStorePath, std::string iniDir)
@@ -21,9 +23,10 @@ void CLinkwardApp::InitSettings() {
 
   std::string keyPath = std::string(APP_KEY_PREFIX) + APP_NAME;
   IKeyStore::Key key;
-  int disposition = 0;
-  if (m_pSettings->OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, keyPath)) {
-    if (disposition == REG_CREATED_NEW_KEY) m_pSettings->ImportIni(key, APP_NAME);
+  CSettingsStore::Disposition disposition{};
+  if (m_pSettings->OpenRoot(&key, &disposition, CSettingsStore::kMachineRoot, keyPath)) {
+    if (disposition == CSettingsStore::Disposition::CreatedNew)
+      m_pSettings->ImportIni(key, APP_NAME);
     m_pSettings->CloseKey(&key);
   }
 }
@@ -33,3 +36,5 @@ int CLinkwardApp::ExitInstance() {
   m_pSettings = nullptr;
   return 0;
 }
+
+}  // namespace linkward

@@ -9,6 +9,8 @@
 #include "platform/KeyStore.h"
 #include "settings/SettingsStore.h"
 
+namespace linkward {
+
 constexpr const char* APP_NAME = "Linkward";
 constexpr const char* APP_KEY_PREFIX = "Software\\Quillfen Software\\";
 
@@ -26,11 +28,13 @@ class CLinkwardApp {
   int ExitInstance();
 
   CSettingsStore* m_pSettings = nullptr;
-  int m_bAboutLink1Visited = 0;
-  int m_bAboutLink2Visited = 0;
+  bool m_bAboutLink1Visited = false;
+  bool m_bAboutLink2Visited = false;
 
  private:
   std::string m_strKeyStorePath;
   std::string m_strIniDir;
   std::unique_ptr<IKeyStore> m_pKeys;
 };
+
+}  // namespace linkward

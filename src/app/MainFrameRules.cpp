@@ -6,6 +6,8 @@
 #include "results/ResultRows.h"
 #include "settings/SettingsStore.h"
 
+namespace linkward {
+
 namespace {
 
 constexpr const char* SCREEN = "Screen";
@@ -66,7 +68,7 @@ bool ConfirmQuit(CResultRows& rows, IHostUi& frame) {
     for (int row = rows.GetItemCount() - 1; row >= 0; --row) {
       if (RepairedMark(rows.GetItemData(row)) == 1) rows.DeleteItem(row);
     }
-    if (rows.GetItemCount() > 0 && frame.MessageBox(QUIT_QUESTION, MB_YESNO) == IDNO) {
+    if (rows.GetItemCount() > 0 && frame.MessageBox(QUIT_QUESTION, BoxStyle::YesNo) == Answer::No) {
       mayQuit = false;
     }
   }
@@ -95,3 +97,5 @@ std::array<int, 4> InitialColumnWidths(int clientWidth, CSettingsStore& settings
   if (!fits || sum > w) widths.fill(d);
   return widths;
 }
+
+}  // namespace linkward

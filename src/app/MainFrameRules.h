@@ -5,6 +5,8 @@
 
 #include <array>
 
+namespace linkward {
+
 class CResultRows;
 class CSettingsStore;
 class IHostUi;
@@ -49,3 +51,5 @@ bool ConfirmQuit(CResultRows& rows, IHostUi& frame);
 std::array<int, 4> InitialColumnWidths(int clientWidth, CSettingsStore& settings);
 // Writes the four widths as "Grid" col0..col3.
 void StoreColumnWidths(CSettingsStore& settings, const std::array<int, 4>& widths);
+
+}  // namespace linkward

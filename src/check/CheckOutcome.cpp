@@ -1,5 +1,7 @@
 #include "check/CheckOutcome.h"
 
+namespace linkward {
+
 namespace {
 
 struct Phrase {
@@ -66,3 +68,5 @@ bool CheckReported(const std::string& mask, unsigned code) {
   if (OutcomeKind(tabled) >= 0) return MaskSelects(mask, tabled);
   return code >= 300;
 }
+
+}  // namespace linkward

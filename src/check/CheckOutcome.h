@@ -9,7 +9,9 @@
 
 #include <string>
 
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
+
+namespace linkward {
 
 // Failure codes past the standard ones, carried on the same channel.
 constexpr unsigned CHECK_SECURE_CONNECTION_FAILED = 10006;
@@ -34,3 +36,5 @@ const char* HttpReasonPhrase(unsigned status);
 // other failure and every other status from 300 up is always listed; other
 // 1xx and 2xx statuses and CHECK_FOUND never.
 bool CheckReported(const std::string& mask, unsigned code);
+
+}  // namespace linkward

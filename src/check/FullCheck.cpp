@@ -20,7 +20,10 @@
 #include "check/CheckOutcome.h"
 #include "check/LinkResolver.h"
 #include "check/PageParser.h"
-#include "engine/LinkwardView.h"
+#include "results/ProgressDlg.h"
+#include "results/ResultRows.h"
+
+namespace linkward {
 
 namespace {
 
@@ -102,7 +105,7 @@ struct CFullCheck::Impl {
   std::vector<std::thread> workers;
 
   // --- the loop's thread only ---
-  CLinkwardView& view;
+  IFullCheckHost& host;
   IEventLoop& loop;
   StringList files;
   std::unique_ptr<IRemoteChecker> remote;
@@ -146,7 +149,7 @@ struct CFullCheck::Impl {
   bool progressDirty = false;
   size_t shownPending = static_cast<size_t>(-1);
 
-  Impl(CLinkwardView& v, IEventLoop& l) : view(v), loop(l) {}
+  Impl(IFullCheckHost& h, IEventLoop& l) : host(h), loop(l) {}
 
   // Worker side.
   void WorkerMain();
@@ -433,7 +436,7 @@ void CFullCheck::Impl::ListReadyFiles() {
     ListFile(cursor);
     ++cursor;
     moved = true;
-    if (cursor < files.size()) view.AppendLog("Testing: " + files[cursor]);
+    if (cursor < files.size()) host.AppendLog("Testing: " + files[cursor]);
   }
   if (moved) {
     {
@@ -449,8 +452,8 @@ void CFullCheck::Impl::ListReadyFiles() {
 void CFullCheck::Impl::ListFile(size_t index) {
   PageState& page = pages[index];
   const std::string& file = files[index];
-  CResultRows& rows = view.Rows();
-  const std::string& mask = view.FilterMask();
+  CResultRows& rows = host.Rows();
+  const std::string& mask = host.FilterMask();
   int errors = 0;
   for (size_t i = 0; i < page.links.size(); ++i) {
     const LinkState& state = page.states[i];
@@ -462,23 +465,23 @@ void CFullCheck::Impl::ListFile(size_t index) {
     rows.SetItemText(row, COL_SITE, link.text);
     rows.SetItemText(row, COL_FILE, file);
     rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl});
-    if (count == 0) view.Frame().CommandStateChanged();
+    if (count == 0) host.CommandStateChanged();
     ++errors;
   }
   char line[64];
   std::snprintf(line, sizeof line, ": URLs tested: %d. URL errors: %d.\r\n", page.tested, errors);
-  view.AppendLog("Results for " + file + line);
+  host.AppendLog("Results for " + file + line);
   // Only the names stay, for later fragment checks.
   page = PageState{true, 0, 0, {}, {}};
 }
 
 void CFullCheck::Impl::ShowProgress() {
-  CProgressDlg* dlg = view.Progress();
+  CProgressDlg* dlg = host.Progress();
   if (remote && remote->Pending() != shownPending) {
     shownPending = remote->Pending();
-    view.Frame().SetPaneText(2, shownPending == 0
-                                    ? std::string()
-                                    : std::to_string(shownPending) + " remote checks waiting");
+    host.SetPaneText(2, shownPending == 0
+                            ? std::string()
+                            : std::to_string(shownPending) + " remote checks waiting");
   }
   if (!dlg || !progressDirty) return;
   progressDirty = false;
@@ -493,7 +496,7 @@ void CFullCheck::Impl::ShowProgress() {
   dlg->m_strAnchorText = lastText;
   dlg->m_strLinkIndex = std::to_string(judged);
   dlg->m_strLinkTotal = std::to_string(found);
-  view.Frame().ProgressUpdate(*dlg);
+  host.ProgressUpdate(*dlg);
 }
 
 void CFullCheck::Impl::StopWorkers() {
@@ -514,15 +517,15 @@ void CFullCheck::Impl::Finish() {
   running = false;
   StopWorkers();
   if (remote) remote->CancelAll();
-  view.OnFullCheckEnded();
+  host.OnFullCheckEnded();
 }
 
 // ---------------------------------------------------------------------------
 
-CFullCheck::CFullCheck(CLinkwardView& view, IEventLoop& loop, StringList files,
+CFullCheck::CFullCheck(IFullCheckHost& host, IEventLoop& loop, StringList files,
                        const std::string& root, std::unique_ptr<IRemoteChecker> remote,
                        int parseThreads)
-    : m_pImpl(std::make_unique<Impl>(view, loop)) {
+    : m_pImpl(std::make_unique<Impl>(host, loop)) {
   Impl& d = *m_pImpl;
   d.files = std::move(files);
   d.remote = std::move(remote);
@@ -561,11 +564,11 @@ bool CFullCheck::Start() {
     return false;
   }
   d.running = true;
-  d.view.AppendLog("Testing: " + d.files.front());
-  d.view.Frame().SetPaneText(1, "Checking links");
-  d.view.Frame().SetPaneText(2, "");
+  d.host.AppendLog("Testing: " + d.files.front());
+  d.host.SetPaneText(1, "Checking links");
+  d.host.SetPaneText(2, "");
   d.loop.WatchSocket(d.wake[0], [&d](int, int event, int) {
-    if (event == FD_READ) d.OnWake();
+    if (event == SocketEvent::Read) d.OnWake();
   });
   d.watching = true;
   for (int i = 0; i < d.threadCount; ++i) d.workers.emplace_back([&d] { d.WorkerMain(); });
@@ -590,3 +593,5 @@ int64_t CFullCheck::LinksJudged() const {
 int64_t CFullCheck::LinksFound() const {
   return m_pImpl->found;
 }
+
+}  // namespace linkward

@@ -3,7 +3,7 @@
 // their local links resolved and looked up there; the loop's thread judges
 // fragments, hands remote links to an IRemoteChecker (each distinct address
 // once), and lists each file's rows once all its links and all earlier files
-// are judged, through the view: the same rows, log lines, summaries, panes
+// are judged, through its host: the same rows, log lines, summaries, panes
 // and progress window as the standard test.
 //
 // Threading: every member is called on the loop's thread; workers share only
@@ -16,11 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "check/FullCheckHost.h"
 #include "check/HttpChecker.h"
 #include "check/SkipList.h"
-#include "engine/FileDiscovery.h"
+#include "platform/StringList.h"
 
-class CLinkwardView;
+namespace linkward {
 
 // The full check's choices.
 struct FullCheckOptions {
@@ -38,7 +39,7 @@ using RemoteCheckerFactory =
 class CFullCheck {
  public:
   // root: an existing directory. parseThreads: 0 for one per processor.
-  CFullCheck(CLinkwardView& view, IEventLoop& loop, StringList files, const std::string& root,
+  CFullCheck(IFullCheckHost& host, IEventLoop& loop, StringList files, const std::string& root,
              std::unique_ptr<IRemoteChecker> remote, int parseThreads = 0);
   ~CFullCheck();  // stops and waits for the workers
   CFullCheck(const CFullCheck&) = delete;
@@ -48,10 +49,10 @@ class CFullCheck {
   void SetSkipList(CSkipList skip);
   // Logs the first file and starts the workers; false when no file is
   // given or the workers cannot be woken (nothing started then). When the
-  // last file is listed, the view's OnFullCheckEnded runs (from the loop).
+  // last file is listed, the host's OnFullCheckEnded runs (from the loop).
   bool Start();
   // Cancels the remote checks and stops the workers without waiting; rows
-  // already listed stay. No view call follows.
+  // already listed stay. No host call follows.
   void Stop();
   bool Running() const;
 
@@ -63,3 +64,5 @@ class CFullCheck {
   struct Impl;
   std::unique_ptr<Impl> m_pImpl;
 };
+
+}  // namespace linkward

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "check/CheckOutcome.h"
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
+
+namespace linkward {
 
 namespace {
 
@@ -156,16 +158,16 @@ struct CHttpChecker::Impl {
       return 0;
     }
     int events = 0;
-    if (what == CURL_POLL_IN || what == CURL_POLL_INOUT) events |= FD_READABLE;
-    if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT) events |= FD_WRITABLE;
+    if (what == CURL_POLL_IN || what == CURL_POLL_INOUT) events |= SocketEvent::Readable;
+    if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT) events |= SocketEvent::Writable;
     if (std::find(self->watched.begin(), self->watched.end(), fd) == self->watched.end()) {
       self->watched.push_back(fd);
     }
     self->loop.WatchReadiness(fd, events, [self](int s, int event, int) {
       int mask = 0;
-      if (event & FD_READABLE) mask |= CURL_CSELECT_IN;
-      if (event & FD_WRITABLE) mask |= CURL_CSELECT_OUT;
-      if (event & FD_ERROR) mask |= CURL_CSELECT_ERR;
+      if (event & SocketEvent::Readable) mask |= CURL_CSELECT_IN;
+      if (event & SocketEvent::Writable) mask |= CURL_CSELECT_OUT;
+      if (event & SocketEvent::Error) mask |= CURL_CSELECT_ERR;
       self->Drive(s, mask);
     });
     return 0;
@@ -516,3 +518,5 @@ void CHttpChecker::CancelAll() {
 size_t CHttpChecker::Pending() const {
   return m_pImpl->pending;
 }
+
+}  // namespace linkward

@@ -29,6 +29,8 @@
 
 #include "platform/EventLoop.h"
 
+namespace linkward {
+
 struct HttpCheckOptions {
   int timeoutMs = 15000;  // bounds each request, redirects included
   int maxTransfers = 128;  // 1..256
@@ -76,3 +78,5 @@ class CHttpChecker : public IRemoteChecker {
   struct Impl;
   std::unique_ptr<Impl> m_pImpl;
 };
+
+}  // namespace linkward

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+namespace linkward {
+
 namespace {
 
 bool IsHex(char c) {
@@ -306,3 +308,5 @@ ResolvedLink CLinkResolver::ResolveWithCurl(const std::string& url) const {
   curl_url_cleanup(h);
   return out;
 }
+
+}  // namespace linkward

@@ -17,6 +17,8 @@
 
 struct Curl_URL;
 
+namespace linkward {
+
 enum class LinkKind { NotTested, Remote, Local, Invalid };
 
 struct ResolvedLink {
@@ -63,3 +65,5 @@ std::string AbsolutePath(const std::string& path);
 
 // Decodes %XX escapes; other bytes stay as they are.
 std::string PercentDecode(const std::string& text);
+
+}  // namespace linkward

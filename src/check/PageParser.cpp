@@ -14,6 +14,8 @@
 #include <mutex>
 #include <string_view>
 
+namespace linkward {
+
 namespace {
 
 // HTML's white space, for trimming addresses and collapsing text.
@@ -670,3 +672,5 @@ bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly) {
   *page = ParsePage(data.data(), data.size(), namesOnly);
   return true;
 }
+
+}  // namespace linkward

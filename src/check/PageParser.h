@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+namespace linkward {
+
 struct PageLink {
   std::string written;  // as written in the page
   std::string url;      // decoded
@@ -53,3 +55,5 @@ bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly = f
 // trailing commas are not part of it; descriptors run up to the next comma
 // outside parentheses.
 std::vector<std::string> SrcsetAddresses(const std::string& srcset);
+
+}  // namespace linkward

@@ -1,5 +1,7 @@
 #include "check/SkipList.h"
 
+namespace linkward {
+
 bool CSkipList::Compile(const std::vector<std::string>& patterns, std::string* bad) {
   std::vector<std::regex> compiled;
   compiled.reserve(patterns.size());
@@ -50,3 +52,5 @@ std::string JoinPatternLines(const std::vector<std::string>& patterns) {
   }
   return text;
 }
+
+}  // namespace linkward

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace linkward {
+
 class CSkipList {
  public:
   // Compiles every pattern. On failure returns false, leaves the list as it
@@ -31,3 +33,5 @@ class CSkipList {
 std::vector<std::string> SplitPatternLines(const std::string& text);
 // The patterns as stored: joined with "\n".
 std::string JoinPatternLines(const std::vector<std::string>& patterns);
+
+}  // namespace linkward

@@ -7,6 +7,8 @@
 
 #include "check/SkipList.h"
 
+namespace linkward {
+
 const char* const CLI_USAGE =
     "Usage: linkward-cli [OPTIONS] FILE\n"
     "Tests the absolute http:// and ftp:// links of the HTML file FILE and lists\n"
@@ -85,14 +87,14 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
     if (!endOfOptions && arg == "--") {
       endOfOptions = true;
     } else if (!endOfOptions && arg == "--all-files") {
-      o.allFiles = 1;
+      o.choices.allFiles = true;
     } else if (!endOfOptions && arg == "--recurse") {
-      o.recurse = 1;
-      o.allFiles = 1;  // as in the dialog: sub-directories only with the other files
+      o.choices.recurse = true;
+      o.choices.allFiles = true;  // as in the dialog: sub-directories only with the other files
     } else if (!endOfOptions && arg == "--filter") {
-      o.filter = 1;
+      o.choices.filter = true;
     } else if (!endOfOptions && arg == "--html") {
-      o.reportFormat = 1;
+      o.reportFormat = ExportFormat::Html;
       formatOption = "--html";
     } else if (!endOfOptions && arg == "--format") {
       const char* v = value("--format");
@@ -104,7 +106,7 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
         *error = "--format needs text, html, json, csv or junit";
         return false;
       }
-      o.reportFormat = static_cast<int>(name - std::begin(kFormatNames));
+      o.reportFormat = static_cast<ExportFormat>(name - std::begin(kFormatNames));
       formatOption = "--format";
     } else if (!endOfOptions && arg == "--yes") {
       o.yes = true;
@@ -178,7 +180,7 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
         *error = "--repair needs the type 0, 1, 2 or 3";
         return false;
       }
-      o.repairType = static_cast<int>(type);
+      o.repairType = static_cast<RepairType>(type);
     } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option " + arg;
       return false;
@@ -206,10 +208,12 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
     *error = std::string(formatOption) + " needs --report FILE";
     return false;
   }
-  if (o.repairType == 2 && o.reportPath.empty()) {
+  if (o.repairType == RepairType::RemoveLine && o.reportPath.empty()) {
     *error = "--repair 2 needs --report FILE for the list of bad URLs";
     return false;
   }
   *options = o;
   return true;
 }
+
+}  // namespace linkward

@@ -4,17 +4,20 @@
 #include <string>
 #include <vector>
 
+#include "repair/RepairType.h"
+#include "results/ReportWriter.h"
+#include "settings/TestChoices.h"
+namespace linkward {
+
 struct CliOptions {
-  int allFiles = 0;
-  int recurse = 0;
-  int filter = 0;
+  TestChoices choices;
   bool hasMask = false;
   std::string mask;
   bool hasTimeout = false;
   int timeoutSeconds = 0;
   std::string reportPath;
-  int reportFormat = 0;  // the export format value: 0 text, 1 HTML, 2 JSON, 3 CSV, 4 JUnit
-  int repairType = -1;   // -1: no repair pass
+  ExportFormat reportFormat = ExportFormat::Text;
+  RepairType repairType = RepairType::None;  // None: no repair pass
   bool yes = false;
   bool help = false;
   bool full = false;  // the full check
@@ -32,3 +35,5 @@ struct CliOptions {
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std::string* error);
 
 extern const char* const CLI_USAGE;
+
+}  // namespace linkward

@@ -16,6 +16,8 @@
 #include "platform/AppDirs.h"
 #include "platform/PollEventLoop.h"
 
+namespace linkward {
+
 namespace {
 
 volatile std::sig_atomic_t g_bInterrupted = 0;
@@ -107,8 +109,8 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     return 0;
   }
 
-  if (options.repairType == 2 && options.reportPath != "-") {
-    // Type 2 removes lines from the pages; their list must be writable first.
+  if (options.repairType == RepairType::RemoveLine && options.reportPath != "-") {
+    // RemoveLine (type 2) removes lines from the pages; their list must be writable first.
     std::string why;
     if (!ReportWritable(options.reportPath, options.yes, &why)) {
       std::fprintf(err, "linkward-cli: the report %s %s; no file was tested or repaired\n",
@@ -157,8 +159,9 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
       status = view.Rows().GetItemCount() > 0 ? 1 : 0;
       const bool toStdout = options.reportPath == "-";
       bool reportFailed = false;
-      // Type 2 writes its report after the repair; a stopped test has no repair.
-      if (!options.reportPath.empty() && (options.repairType != 2 || stopped)) {
+      // RemoveLine writes its report after the repair; a stopped test has no repair.
+      if (!options.reportPath.empty() &&
+          (options.repairType != RepairType::RemoveLine || stopped)) {
         if (toStdout) {
           reportFailed = !WriteReportTo(view, options, out);
         } else {
@@ -166,11 +169,11 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
           reportFailed = !view.ReportWritten();
         }
       }
-      if (!stopped && options.repairType >= 0) {
+      if (!stopped && options.repairType != RepairType::None) {
         if (view.UnclassifiedCode()) frame.AnswerNextQuestionYes();
         view.OnRepair();
         if (frame.RepairStopped()) status = 3;
-        if (options.repairType == 2) {
+        if (options.repairType == RepairType::RemoveLine) {
           if (toStdout) {
             reportFailed = !WriteReportTo(view, options, out);
           } else {
@@ -190,3 +193,5 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   appdirs::RemoveRuntimeDirIfEmpty();
   return status;
 }
+
+}  // namespace linkward

@@ -10,6 +10,8 @@
 #include "settings/ExportDlg.h"
 #include "settings/SelectFilesDlg.h"
 
+namespace linkward {
+
 std::string EscapeControls(const std::string& text, const char* keep) {
   const bool keepLineFeeds = std::strchr(keep, '\n') != nullptr;
   std::string shown;
@@ -58,14 +60,14 @@ void TerminalFrame::DrawLiveLine() {
   m_bLineShown = true;
 }
 
-int TerminalFrame::MessageBox(const std::string& text, unsigned style) {
+Answer TerminalFrame::MessageBox(const std::string& text, BoxStyle style) {
   ClearLiveLine();
   std::fprintf(m_err, "%s\n", EscapeControls(text, "\n").c_str());
-  int answer = IDOK;
-  if (style & MB_YESNO) {
-    answer = (m_options.yes || m_bYesOnce) ? IDYES : IDNO;
+  Answer answer = Answer::Ok;
+  if (ButtonsOf(style) == BoxStyle::YesNo) {
+    answer = (m_options.yes || m_bYesOnce) ? Answer::Yes : Answer::No;
     m_bYesOnce = false;
-    std::fprintf(m_err, "(answered %s)\n", answer == IDYES ? "Yes" : "No");
+    std::fprintf(m_err, "(answered %s)\n", answer == Answer::Yes ? "Yes" : "No");
   }
   std::fflush(m_err);
   DrawLiveLine();
@@ -121,35 +123,35 @@ void TerminalFrame::ProgressDestroy() {
   ClearLiveLine();
 }
 
-int TerminalFrame::DoModal(CSelectFilesDlg& dlg) {
+Answer TerminalFrame::DoModal(CSelectFilesDlg& dlg) {
   dlg.m_strPath = m_options.file;
-  dlg.m_nAllFiles = m_options.allFiles;
-  dlg.m_nRecurse = m_options.recurse;
-  dlg.m_nFilter = m_options.filter;
-  dlg.m_nFullCheck = m_options.full ? 1 : 0;
-  return IDOK;
+  dlg.m_choices = m_options.choices;
+  dlg.m_bFullCheck = m_options.full;
+  return Answer::Ok;
 }
 
-int TerminalFrame::DoModal(CExportDlg& dlg) {
+Answer TerminalFrame::DoModal(CExportDlg& dlg) {
   // "-" (standard output) is written by the runner itself.
-  if (m_options.reportPath.empty() || m_options.reportPath == "-") return IDCANCEL;
+  if (m_options.reportPath.empty() || m_options.reportPath == "-") return Answer::Cancel;
   dlg.m_strExportPath = m_options.reportPath;
   dlg.m_nExportFormat = m_options.reportFormat;
-  return IDOK;
+  return Answer::Ok;
 }
 
-int TerminalFrame::DoModal(CRepairDlg& dlg) {
-  if (m_options.repairType < 0) return IDCANCEL;
+Answer TerminalFrame::DoModal(CRepairDlg& dlg) {
+  if (m_options.repairType == RepairType::None) return Answer::Cancel;
   dlg.m_nRepairType = m_options.repairType;
-  return IDOK;
+  return Answer::Ok;
 }
 
-int TerminalFrame::DoModal(CRepairFailDlg& dlg) {
+Answer TerminalFrame::DoModal(CRepairFailDlg& dlg) {
   ClearLiveLine();
   std::fprintf(m_err, "Repair Failure\nThe URL Repair failed in file: %s\nPossibly near URL: %s\n",
                dlg.m_strFailFile.c_str(), dlg.m_strFailUrl.c_str());
   std::fflush(m_err);
   m_bRepairStopped = true;
-  dlg.m_bIgnore = 0;
-  return IDOK;
+  dlg.m_bIgnore = false;
+  return Answer::Ok;
 }
+
+}  // namespace linkward

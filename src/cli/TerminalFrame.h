@@ -14,6 +14,8 @@
 #include "results/ProgressDlg.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 // text with every byte below 32 and 127 written as \xHH, except the
 // characters of keep; when keep holds "\n", "\r\n" becomes "\n".
 std::string EscapeControls(const std::string& text, const char* keep = "");
@@ -30,7 +32,7 @@ class TerminalFrame : public IFrame {
   // The rows to list as they are completed (their file set).
   void ListRows(const CResultRows* rows) { m_pRows = rows; }
 
-  int MessageBox(const std::string& text, unsigned style) override;
+  Answer MessageBox(const std::string& text, BoxStyle style) override;
   void SetPaneText(int pane, const std::string& text) override;
   void LogAppend(const std::string& text) override;
   void ProgressCreate(const CProgressDlg& dlg) override { ProgressUpdate(dlg); }
@@ -39,10 +41,10 @@ class TerminalFrame : public IFrame {
   void RowChanged(int row) override;
   void RowRemoved(int row) override;
   void RowsCleared() override { m_nListed = 0; }
-  int DoModal(CSelectFilesDlg& dlg) override;
-  int DoModal(CExportDlg& dlg) override;
-  int DoModal(CRepairDlg& dlg) override;
-  int DoModal(CRepairFailDlg& dlg) override;
+  Answer DoModal(CSelectFilesDlg& dlg) override;
+  Answer DoModal(CExportDlg& dlg) override;
+  Answer DoModal(CRepairDlg& dlg) override;
+  Answer DoModal(CRepairFailDlg& dlg) override;
 
  private:
   void DrawLiveLine();
@@ -60,3 +62,5 @@ class TerminalFrame : public IFrame {
   const CResultRows* m_pRows = nullptr;
   int m_nListed = 0;  // rows listed so far
 };
+
+}  // namespace linkward

@@ -3,5 +3,5 @@
 #include "CliRunner.h"
 
 int main(int argc, char** argv) {
-  return RunCli(argc, argv, stdout, stderr);
+  return linkward::RunCli(argc, argv, stdout, stderr);
 }

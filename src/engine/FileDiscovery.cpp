@@ -4,6 +4,8 @@
 
 #include "platform/FileSystem.h"
 
+namespace linkward {
+
 namespace {
 
 constexpr const char* kExtensionMarks[] = {".HTM", ".SHTM", ".HTML", ".SHTML", ".ASP"};
@@ -14,7 +16,7 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
 }
 
 void AppendFiles(StringList& list, const std::string& dir,
-                 const std::vector<fsys::DirEntry>& entries, int filter) {
+                 const std::vector<fsys::DirEntry>& entries, bool filter) {
   for (const fsys::DirEntry& entry : entries) {
     if (entry.isDirectory) continue;
     std::string path = JoinPath(dir, entry.name);
@@ -33,28 +35,27 @@ std::string DirectoryOfPath(const std::string& path) {
   return path.substr(0, end + 1);
 }
 
-void BuildFileList(StringList& list, const std::string& path, int recurse, int allFiles,
-                   int filter) {
-  if (!recurse && !allFiles) {
+void BuildFileList(StringList& list, const std::string& path, const TestChoices& choices) {
+  if (!choices.recurse && !choices.allFiles) {
     list.push_back(path);
     return;
   }
-  if (!allFiles) return;
+  if (!choices.allFiles) return;
   std::string dir = DirectoryOfPath(path);
-  if (recurse) {
-    AddDirectoryTree(list, dir, filter);
+  if (choices.recurse) {
+    AddDirectoryTree(list, dir, choices.filter);
   } else {
-    AddDirectoryFiles(list, dir, filter);
+    AddDirectoryFiles(list, dir, choices.filter);
   }
 }
 
-void AddDirectoryFiles(StringList& list, const std::string& dir, int filter) {
+void AddDirectoryFiles(StringList& list, const std::string& dir, bool filter) {
   std::vector<fsys::DirEntry> entries;
   if (!fsys::ListDirectory(dir, &entries)) return;
   AppendFiles(list, dir, entries, filter);
 }
 
-void AddDirectoryTree(StringList& list, const std::string& dir, int filter) {
+void AddDirectoryTree(StringList& list, const std::string& dir, bool filter) {
   // Pending directories: the top is walked next, and a directory's
   // sub-directories are pushed in listing order, so the last listed one comes
   // first and its whole tree is done before its siblings (pre-order).
@@ -84,3 +85,5 @@ bool PassesExtensionFilter(const std::string& path) {
   }
   return false;
 }
+
+}  // namespace linkward

@@ -2,17 +2,18 @@
 // list of files of a test. Only names are listed; no file is opened.
 #pragma once
 
-#include <deque>
 #include <string>
 
-using StringList = std::deque<std::string>;
+#include "platform/StringList.h"
+#include "settings/TestChoices.h"
 
-// Appends the files of the walk chosen by the options to list:
-// neither option: path alone; allFiles: the files of path's directory
-// (recurse: and of the whole tree below it); recurse alone: nothing.
+namespace linkward {
+
+// Appends the files of the walk chosen by the choices to list:
+// neither recurse nor allFiles: path alone; allFiles: the files of path's
+// directory (recurse: and of the whole tree below it); recurse alone: nothing.
 // A path without "/" names a file of the current directory (".").
-void BuildFileList(StringList& list, const std::string& path, int recurse, int allFiles,
-                   int filter);
+void BuildFileList(StringList& list, const std::string& path, const TestChoices& choices);
 
 // The directory part of a chosen path: everything before its last "/"
 // ("/" for a file at the root, "." for a bare name).
@@ -21,12 +22,14 @@ std::string DirectoryOfPath(const std::string& path);
 // Appends dir + "/" + name for every file of dir (sub-directories skipped), in
 // byte order of the names; with filter, only paths whose upper-cased text holds
 // ".HTM", ".SHTM", ".HTML", ".SHTML" or ".ASP" after its first character.
-void AddDirectoryFiles(StringList& list, const std::string& dir, int filter);
+void AddDirectoryFiles(StringList& list, const std::string& dir, bool filter);
 
 // The files of dir, then, for every unmarked sub-directory whose name does
 // not begin with "." taken in reverse byte order, its whole tree (pre-order).
 // Symbolic links to directories are never entered.
-void AddDirectoryTree(StringList& list, const std::string& dir, int filter);
+void AddDirectoryTree(StringList& list, const std::string& dir, bool filter);
 
 // The extension filter's test on one path.
 bool PassesExtensionFilter(const std::string& path);
+
+}  // namespace linkward

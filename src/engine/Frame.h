@@ -16,6 +16,8 @@
 #include "repair/RepairPass.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 class CProgressBar;
 class CProgressDlg;
 class CSelectFilesDlg;
@@ -41,23 +43,25 @@ class IFrame : public IHostUi, public IRowsObserver, public IRepairUi {
   virtual void ProgressUpdate(const CProgressDlg& dlg) { (void)dlg; }
   virtual void ProgressDestroy() {}
 
-  // Modal dialogs: return IDOK or IDCANCEL; on IDOK the members hold the
+  // Modal dialogs: return Answer::Ok or Answer::Cancel; on Ok the members hold the
   // user's choices.
   using IRepairUi::DoModal;
-  virtual int DoModal(CSelectFilesDlg& dlg) {
+  virtual Answer DoModal(CSelectFilesDlg& dlg) {
     (void)dlg;
-    return IDCANCEL;
+    return Answer::Cancel;
   }
-  virtual int DoModal(CPreferencesDlg& dlg) {
+  virtual Answer DoModal(CPreferencesDlg& dlg) {
     (void)dlg;
-    return IDCANCEL;
+    return Answer::Cancel;
   }
-  virtual int DoModal(CExportDlg& dlg) {
+  virtual Answer DoModal(CExportDlg& dlg) {
     (void)dlg;
-    return IDCANCEL;
+    return Answer::Cancel;
   }
-  virtual int DoModal(CRepairDlg& dlg) {
+  virtual Answer DoModal(CRepairDlg& dlg) {
     (void)dlg;
-    return IDCANCEL;
+    return Answer::Cancel;
   }
 };
+
+}  // namespace linkward

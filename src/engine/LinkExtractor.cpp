@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <memory>
 
+namespace linkward {
+
 namespace {
 
 constexpr size_t kBlockSize = 64 * 1024;
@@ -231,3 +233,5 @@ void ExtractLinksToLists(const std::string& htmlPath, const std::string& scratch
   if (!copy.valid()) return;
   ReadAnchorLines(copy.get(), links, anchors);
 }
+
+}  // namespace linkward

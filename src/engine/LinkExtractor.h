@@ -5,7 +5,9 @@
 
 #include <string>
 
-#include "engine/FileDiscovery.h"
+#include "platform/StringList.h"
+
+namespace linkward {
 
 constexpr const char* SUPPLIED_ANCHOR_NAME = "Linkward supplied this anchor name";
 
@@ -19,3 +21,5 @@ void ExtractLinksToLists(const std::string& htmlPath, const std::string& scratch
 // Pass 2 on one line of the scratch copy (at most 999 characters): true and
 // the link and anchor text when the line yields a link.
 bool LinkFromLine(const std::string& line, std::string* url, std::string* anchor);
+
+}  // namespace linkward

@@ -18,6 +18,8 @@
 #include "settings/SelectFilesDlg.h"
 #include "settings/SettingsStore.h"
 
+namespace linkward {
+
 namespace {
 
 // The status code of a reply's first line: skip white space, skip the first
@@ -52,6 +54,25 @@ void CutAtFirstLine(char* text) {
   }
 }
 
+// The full check's host: the view's rows, log, panes and progress window.
+class ViewFullCheckHost final : public IFullCheckHost {
+ public:
+  explicit ViewFullCheckHost(CLinkwardView& view) : m_view(view) {}
+  CResultRows& Rows() override { return m_view.Rows(); }
+  const std::string& FilterMask() const override { return m_view.FilterMask(); }
+  void AppendLog(const std::string& text) override { m_view.AppendLog(text); }
+  void SetPaneText(int pane, const std::string& text) override {
+    m_view.Frame().SetPaneText(pane, text);
+  }
+  void CommandStateChanged() override { m_view.Frame().CommandStateChanged(); }
+  CProgressDlg* Progress() override { return m_view.Progress(); }
+  void ProgressUpdate(const CProgressDlg& dlg) override { m_view.Frame().ProgressUpdate(dlg); }
+  void OnFullCheckEnded() override { m_view.OnFullCheckEnded(); }
+
+ private:
+  CLinkwardView& m_view;
+};
+
 }  // namespace
 
 CLinkwardView::CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop& loop,
@@ -61,8 +82,10 @@ CLinkwardView::CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop
       m_loop(loop),
       m_strScratchDir(std::move(scratchDir)),
       m_repair(frame),
-      m_rows(&frame) {
-  for (int kind = 0; kind < OUTCOME_KINDS; ++kind) m_strOutcomes[kind] = ::OutcomeText(kind);
+      m_rows(&frame),
+      m_pFullCheckHost(std::make_unique<ViewFullCheckHost>(*this)) {
+  for (int kind = 0; kind < OUTCOME_KINDS; ++kind)
+    m_strOutcomes[kind] = linkward::OutcomeText(kind);
   LoadFilterMask();
   LoadWaitLimit();
   LoadFullCheckOptions();
@@ -92,7 +115,7 @@ std::string CLinkwardView::ScratchPath(int digit) const {
 void CLinkwardView::LoadFilterMask() {
   m_strFilterMask = m_settings.GetString("Settings", "Filter", DEFAULT_FILTER_MASK);
   if (m_strFilterMask.size() != OUTCOME_KINDS) {
-    if (m_frame.MessageBox("Setting Filter Codes to Safe Default", MB_OK) == IDOK) {
+    if (m_frame.MessageBox("Setting Filter Codes to Safe Default", BoxStyle::Ok) == Answer::Ok) {
       m_strFilterMask = DEFAULT_FILTER_MASK;
       m_settings.SetString("Settings", "Filter", m_strFilterMask);
     }
@@ -136,8 +159,8 @@ bool CLinkwardView::IsReported(unsigned code) const {
 std::string CLinkwardView::ReasonText(unsigned code) {
   int kind = OutcomeKind(code);
   if (kind >= 0) return m_strOutcomes[kind];
-  m_bUnclassified = 1;
-  m_frame.MessageBeep(MB_ICONEXCLAMATION);
+  m_bUnclassified = true;
+  m_frame.MessageBeep(BoxStyle::IconExclamation);
   return UNKNOWN_REASON_TEXT;
 }
 
@@ -148,17 +171,17 @@ void CLinkwardView::AppendLog(const std::string& text) {
   m_frame.LogAppend(text + "\r\n");
 }
 
-void CLinkwardView::AddResultText(const std::string& text, int step) {
+void CLinkwardView::AddResultText(const std::string& text, RowStep step) {
   int count = m_rows.GetItemCount();
   switch (step) {
-    case 0:
+    case RowStep::Url:
       m_rows.InsertItem(count, text);
       if (count == 0) m_frame.CommandStateChanged();
       break;
-    case 1:
+    case RowStep::Reason:
       if (count > 0) m_rows.SetItemText(count - 1, COL_REASON, text);
       break;
-    case 2:
+    case RowStep::Site:
       if (count > 0) {
         m_rows.SetItemText(count - 1, COL_SITE, text);
         m_rows.SetItemText(count - 1, COL_FILE, m_strCurrentFile);
@@ -175,11 +198,11 @@ void CLinkwardView::AddResultText(const std::string& text, int step) {
 void CLinkwardView::OnSelectFiles() {
   CSelectFilesDlg dlg(m_settings, m_frame);
   dlg.m_strPath = m_settings.GetString("FileSel", "Starter", "");
-  dlg.m_nRecurse = m_settings.GetInt("FileSel", "Recurse", 0);
-  dlg.m_nAllFiles = m_settings.GetInt("FileSel", "AllFiles", 0);
-  dlg.m_nFilter = m_settings.GetInt("FileSel", "Filter", 0);
-  dlg.m_nFullCheck = m_settings.GetInt("FileSel", "FullCheck", 0);
-  if (m_frame.DoModal(dlg) != IDOK) return;
+  dlg.m_choices.recurse = m_settings.GetInt("FileSel", "Recurse", 0) != 0;
+  dlg.m_choices.allFiles = m_settings.GetInt("FileSel", "AllFiles", 0) != 0;
+  dlg.m_choices.filter = m_settings.GetInt("FileSel", "Filter", 0) != 0;
+  dlg.m_bFullCheck = m_settings.GetInt("FileSel", "FullCheck", 0) != 0;
+  if (m_frame.DoModal(dlg) != Answer::Ok) return;
 
   // Only a regular file that opens for reading is a file to test. A
   // directory, a fifo or a device is refused before it is opened: opening a
@@ -189,30 +212,29 @@ void CLinkwardView::OnSelectFiles() {
   std::FILE* f = isFile ? std::fopen(dlg.m_strPath.c_str(), "rb") : nullptr;
   if (f) std::fclose(f);
   if (!f) {
-    m_frame.MessageBox("The chosen file does not exist", MB_OK);
+    m_frame.MessageBox("The chosen file does not exist", BoxStyle::Ok);
     return;
   }
   m_settings.SetString("FileSel", "Starter", dlg.m_strPath);
-  m_settings.SetInt("FileSel", "Recurse", dlg.m_nRecurse);
-  m_settings.SetInt("FileSel", "AllFiles", dlg.m_nAllFiles);
-  m_settings.SetInt("FileSel", "Filter", dlg.m_nFilter);
-  m_settings.SetInt("FileSel", "FullCheck", dlg.m_nFullCheck);
+  m_settings.SetInt("FileSel", "Recurse", dlg.m_choices.recurse ? 1 : 0);
+  m_settings.SetInt("FileSel", "AllFiles", dlg.m_choices.allFiles ? 1 : 0);
+  m_settings.SetInt("FileSel", "Filter", dlg.m_choices.filter ? 1 : 0);
+  m_settings.SetInt("FileSel", "FullCheck", dlg.m_bFullCheck ? 1 : 0);
   FullCheckOptions full = m_fullOptions;
-  full.enabled = dlg.m_nFullCheck != 0;
-  StartTest(dlg.m_strPath, dlg.m_nRecurse, dlg.m_nAllFiles, dlg.m_nFilter, full);
+  full.enabled = dlg.m_bFullCheck;
+  StartTest(dlg.m_strPath, dlg.m_choices, full);
 }
 
-void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int filter) {
-  StartTest(std::move(path), recurse, allFiles, filter, m_fullOptions);
+void CLinkwardView::StartTest(std::string path, TestChoices choices) {
+  StartTest(std::move(path), choices, m_fullOptions);
 }
 
-void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int filter,
-                              const FullCheckOptions& full) {
+void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullCheckOptions& full) {
   StringList files;
-  BuildFileList(files, path, recurse, allFiles, filter);
+  BuildFileList(files, path, choices);
   m_nFileCount = static_cast<int>(files.size());
   if (m_nFileCount == 0) {
-    m_frame.MessageBox("No files found.\n\nWas your filter option set correctly?", MB_OK);
+    m_frame.MessageBox("No files found.\n\nWas your filter option set correctly?", BoxStyle::Ok);
     return;
   }
   // Link extraction needs the private scratch directory; without one every
@@ -220,7 +242,7 @@ void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int f
   struct stat st;
   if (m_strScratchDir.empty() || ::stat(m_strScratchDir.c_str(), &st) != 0 ||
       !S_ISDIR(st.st_mode) || ::access(m_strScratchDir.c_str(), W_OK | X_OK) != 0) {
-    m_frame.MessageBox(NO_SCRATCH_DIR_TEXT, MB_OK | MB_ICONEXCLAMATION);
+    m_frame.MessageBox(NO_SCRATCH_DIR_TEXT, BoxStyle::Ok | BoxStyle::IconExclamation);
     return;
   }
   CSkipList skip;
@@ -230,7 +252,7 @@ void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int f
     // refuse them.
     m_frame.MessageBox(
         "Skip links matching: \"" + badPattern + "\" is not a valid regular expression.",
-        MB_OK | MB_ICONEXCLAMATION);
+        BoxStyle::Ok | BoxStyle::IconExclamation);
     return;
   }
   m_files = std::move(files);
@@ -241,14 +263,14 @@ void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int f
   m_frame.ProgressCreate(*m_pProgress);
 
   m_nErrorCount = -1;
-  m_bTestEnded = 0;
-  m_bUnclassified = 0;
+  m_bTestEnded = false;
+  m_bUnclassified = false;
 
   if (!m_bActivityBar) {
     m_activityBar.SetRange(0, 1);
     m_activityBar.SetStep(1);
     m_nActivityCounter = 0;
-    m_bActivityBar = 1;
+    m_bActivityBar = true;
     m_frame.ActivityBarCreate(m_activityBar);
   }
 
@@ -267,21 +289,21 @@ void CLinkwardView::StartTest(std::string path, int recurse, int allFiles, int f
                                                  ? m_remoteFactory(m_loop, http)
                                                  : std::make_unique<CHttpChecker>(m_loop, http);
     std::string root = full.root.empty() ? DirectoryOfPath(path) : full.root;
-    m_pFullCheck =
-        std::make_unique<CFullCheck>(*this, m_loop, std::move(m_files), root, std::move(remote));
+    m_pFullCheck = std::make_unique<CFullCheck>(*m_pFullCheckHost, m_loop, std::move(m_files), root,
+                                                std::move(remote));
     m_files.clear();
     m_pFullCheck->SetSkipList(std::move(skip));
     if (!m_pFullCheck->Start()) {
       m_pFullCheck.reset();
       ResetRun(true);
-      m_frame.MessageBox("The full check could not be started", MB_OK);
+      m_frame.MessageBox("The full check could not be started", BoxStyle::Ok);
     }
     m_frame.CommandStateChanged();
     return;
   }
 
   m_loop.SetTimer(TICK_TIMER_ID, TICK_TIMER_MS, [this](int id) { OnTimer(id); });
-  m_bTickTimer = 1;
+  m_bTickTimer = true;
   m_frame.CommandStateChanged();
 }
 
@@ -290,7 +312,7 @@ void CLinkwardView::OnTimer(int id) {
     Advance();
   } else if (id == WAIT_TIMER_ID) {
     m_loop.KillTimer(WAIT_TIMER_ID);
-    m_bWaitTimer = 0;
+    m_bWaitTimer = false;
     FinishLink(SOCKET_ERROR_TIMEOUT);
   }
 }
@@ -364,18 +386,18 @@ void CLinkwardView::Advance() {
   AppendLog("End of test: " + NowLongDateTime());
   m_frame.SetPaneText(1, "Search Complete");
   m_frame.SetPaneText(2, "");
-  m_frame.MessageBeep(0);
+  m_frame.MessageBeep(BoxStyle::Ok);
   m_frame.CommandStateChanged();
 }
 
 void CLinkwardView::KillTimers() {
   if (m_bTickTimer) {
     m_loop.KillTimer(TICK_TIMER_ID);
-    m_bTickTimer = 0;
+    m_bTickTimer = false;
   }
   if (m_bWaitTimer) {
     m_loop.KillTimer(WAIT_TIMER_ID);
-    m_bWaitTimer = 0;
+    m_bWaitTimer = false;
   }
 }
 
@@ -384,7 +406,7 @@ void CLinkwardView::OnFullCheckEnded() {
   AppendLog("End of test: " + NowLongDateTime());
   m_frame.SetPaneText(1, "Search Complete");
   m_frame.SetPaneText(2, "");
-  m_frame.MessageBeep(0);
+  m_frame.MessageBeep(BoxStyle::Ok);
   m_frame.CommandStateChanged();
 }
 
@@ -409,12 +431,12 @@ void CLinkwardView::ResetRun(bool withStatusTexts) {
     m_frame.ProgressDestroy();
     m_pProgress.reset();
   }
-  m_bTestEnded = 1;
+  m_bTestEnded = true;
   if (m_bActivityBar) {
     m_activityBar.SetPos(0);
     m_frame.ActivityBarChanged(m_activityBar);
   }
-  m_bAwaitingReply = 0;
+  m_bAwaitingReply = false;
   if (withStatusTexts) {
     m_frame.SetPaneText(1, "Connection Status");
     m_frame.SetPaneText(2, "HTTP Method Status");
@@ -424,8 +446,8 @@ void CLinkwardView::ResetRun(bool withStatusTexts) {
 // ---------------------------------------------------------------------------
 // Links: extraction, probe start, reply, failure
 
-void CLinkwardView::AddDirectoryTree(const std::string& directory, int filter) {
-  ::AddDirectoryTree(m_files, directory, filter);
+void CLinkwardView::AddDirectoryTree(const std::string& directory, bool filter) {
+  linkward::AddDirectoryTree(m_files, directory, filter);
 }
 
 void CLinkwardView::ExtractLinks(const std::string& path) {
@@ -438,9 +460,9 @@ void CLinkwardView::ProbeNextLink() {
   char first =
       link.empty() ? '\0' : static_cast<char>(std::toupper(static_cast<unsigned char>(link[0])));
   if (first == 'H') {
-    m_nScheme = 1;
+    m_nScheme = Scheme::Http;
   } else if (first == 'F') {
-    m_nScheme = 2;
+    m_nScheme = Scheme::Ftp;
   }
   if (m_pProgress) {
     m_pProgress->m_strCurrentUrl = link;
@@ -450,7 +472,7 @@ void CLinkwardView::ProbeNextLink() {
     m_pProgress->m_strLinkTotal = std::to_string(m_nLinkCount);
     ShowProgress();
   }
-  m_bWaitTimer = 1;
+  m_bWaitTimer = true;
   m_loop.SetTimer(WAIT_TIMER_ID, m_nWaitMs, [this](int id) { OnTimer(id); });
   m_nWaitDeadline = m_loop.NowMs() + m_nWaitMs;
 
@@ -458,29 +480,29 @@ void CLinkwardView::ProbeNextLink() {
   if (result >= 10000) {
     FinishLink(result);
   } else {
-    m_bAwaitingReply = 1;
+    m_bAwaitingReply = true;
   }
 }
 
 void CLinkwardView::OnReply() {
   if (!m_bAwaitingReply) return;
-  m_bAwaitingReply = 0;
+  m_bAwaitingReply = false;
   unsigned code = ScanStatusCode(m_replyBuffer.data());
   // An ftp link that got its greeting is done without an outcome.
-  EndHeadLink(m_nScheme == 1, code);
+  EndHeadLink(m_nScheme == Scheme::Http, code);
 }
 
 void CLinkwardView::FinishLink(unsigned code) {
   EndHeadLink(true, code);
-  m_bAwaitingReply = 0;
+  m_bAwaitingReply = false;
 }
 
 void CLinkwardView::EndHeadLink(bool classify, unsigned code) {
   if (!m_links.empty()) {
     if (classify && IsReported(code)) {
-      AddResultText(m_links.front(), 0);
-      AddResultText(ReasonText(code), 1);
-      AddResultText(m_anchors.front(), 2);
+      AddResultText(m_links.front(), RowStep::Url);
+      AddResultText(ReasonText(code), RowStep::Reason);
+      AddResultText(m_anchors.front(), RowStep::Site);
       m_rows.SetItemDetails(m_rows.GetItemCount() - 1, RowDetails{code, 0, {}});
       ++m_nErrorCount;
     }
@@ -494,7 +516,7 @@ void CLinkwardView::EndHeadLink(bool classify, unsigned code) {
   if (m_pSocket) CloseSocket();
   if (m_bWaitTimer) {
     m_loop.KillTimer(WAIT_TIMER_ID);
-    m_bWaitTimer = 0;
+    m_bWaitTimer = false;
   }
 }
 
@@ -502,11 +524,11 @@ void CLinkwardView::EndHeadLink(bool classify, unsigned code) {
 // The probe
 
 std::string CLinkwardView::HostFromUrl(const std::string& url) const {
-  return ::HostFromUrl(url, m_nScheme);
+  return linkward::HostFromUrl(url, m_nScheme);
 }
 
 std::string CLinkwardView::PathFromUrl(const std::string& url) const {
-  return ::PathFromUrl(url, m_nScheme);
+  return linkward::PathFromUrl(url, m_nScheme);
 }
 
 void CLinkwardView::OpenSocket() {
@@ -537,7 +559,7 @@ unsigned CLinkwardView::ProbeLink(const std::string& link) {
   unsigned result = m_pSocket->Connect(host.c_str(), port.c_str(), static_cast<int>(left));
   m_frame.EndWaitCursor();
   m_frame.SetPaneText(1, "Connected to " + host);
-  if (result == CONNECT_INTERRUPTED) {
+  if (result == CSocketWnd::kConnectInterrupted) {
     // The face asked to stop while the connect waited: the link stays in
     // flight, without a socket, until the stop (or the wait limit) ends it.
     CloseSocket();
@@ -548,8 +570,8 @@ unsigned CLinkwardView::ProbeLink(const std::string& link) {
     return result;
   }
 
-  m_pSocket->AsyncSelect(FD_READ | FD_CLOSE);
-  if (m_nScheme == 1) {
+  m_pSocket->AsyncSelect(SocketEvent::Read | SocketEvent::Close);
+  if (m_nScheme == Scheme::Http) {
     const std::string request = BuildRequest(path, host, port, m_nScheme);
     m_pSocket->Send(request.data(), static_cast<int>(request.size()), 0);
     m_frame.SetPaneText(2, "GET method sent to host");
@@ -562,7 +584,7 @@ unsigned CLinkwardView::ProbeLink(const std::string& link) {
 int CLinkwardView::OnSocketNotify(int fd, int event, int error) {
   (void)error;
   if (!m_pSocket || m_pSocket->Handle() != fd) return 0;
-  if (event == FD_READ) {
+  if (event == SocketEvent::Read) {
     m_frame.SetPaneText(2, "Host Reply Received");
     m_replyBuffer.fill('\0');
     m_pSocket->Receive(m_replyBuffer.data(), REPLY_READ_SIZE, 0);
@@ -574,9 +596,11 @@ int CLinkwardView::OnSocketNotify(int fd, int event, int error) {
       if (m_pSocket->Receive(drain, sizeof drain, 0) <= 0) break;
     }
     OnReply();
-  } else if (event == FD_CLOSE) {
+  } else if (event == SocketEvent::Close) {
     CloseSocket();
     m_frame.SetPaneText(1, "Connection Closed by Host");
   }
   return 0;
 }
+
+}  // namespace linkward

@@ -16,12 +16,17 @@
 
 #include "check/FullCheck.h"
 #include "engine/FileDiscovery.h"
-#include "engine/OutcomeTable.h"
-#include "platform/EventLoop.h"
 #include "engine/Frame.h"
+#include "engine/UrlSplit.h"
+#include "platform/EventLoop.h"
 #include "repair/RepairFiles.h"
+#include "results/OutcomeTable.h"
 #include "results/ProgressDlg.h"
+#include "results/ReportWriter.h"
 #include "results/ResultRows.h"
+#include "settings/TestChoices.h"
+
+namespace linkward {
 
 class CSettingsStore;
 class CSocketWnd;
@@ -42,6 +47,13 @@ constexpr const char* NO_SCRATCH_DIR_TEXT =
     "The test cannot start: no private scratch directory could be made for the copies of "
     "the pages.\n\nCheck that XDG_RUNTIME_DIR, XDG_CACHE_HOME or your home directory "
     "can be written to.";
+
+// The three calls of AddResultText that make one result row.
+enum class RowStep : int {
+  Url = 0,     // adds the row, with its URL
+  Reason = 1,  // the last row's Reason
+  Site = 2,    // the last row's Site Name, and the current file as its File Name
+};
 
 class CLinkwardView {
  public:
@@ -64,13 +76,12 @@ class CLinkwardView {
   // a replace question answered No or a write error).
   bool ReportWritten() const { return m_bReportWritten; }
   void OnRepair();
-  bool OnUpdateRepair() const { return m_bTestEnded != 0; }
+  bool OnUpdateRepair() const { return m_bTestEnded; }
 
   // The test run: the standard test, or the full check when full.enabled.
   // The first form takes the full check's choices set last (off by default).
-  void StartTest(std::string path, int recurse, int allFiles, int filter);
-  void StartTest(std::string path, int recurse, int allFiles, int filter,
-                 const FullCheckOptions& full);
+  void StartTest(std::string path, TestChoices choices);
+  void StartTest(std::string path, TestChoices choices, const FullCheckOptions& full);
   void SetFullCheckOptions(FullCheckOptions options) { m_fullOptions = std::move(options); }
   const FullCheckOptions& GetFullCheckOptions() const { return m_fullOptions; }
   // What judges the full check's remote links; by default a CHttpChecker.
@@ -91,13 +102,13 @@ class CLinkwardView {
 
   // Results and log.
   void AppendLog(const std::string& text);
-  void AddResultText(const std::string& text, int step);
+  void AddResultText(const std::string& text, RowStep step);
   CResultRows& Rows() { return m_rows; }
   const CResultRows& Rows() const { return m_rows; }
 
   // Export.
-  // The report of format (a "XportSel"/"Text" value) into file.
-  void WriteReport(std::FILE* file, int format);
+  // The report of format (the "XportSel"/"Text" value) into file.
+  void WriteReport(std::FILE* file, ExportFormat format);
   void WriteTextReport(std::FILE* file);
   void WriteHtmlReport(std::FILE* file);
 
@@ -109,12 +120,10 @@ class CLinkwardView {
   void SetCancelCheck(std::function<bool()> fn) { m_fnCancelCheck = std::move(fn); }
 
   // State, for faces and tests.
-  bool IsTestRunning() const {
-    return m_bTickTimer != 0 || (m_pFullCheck && m_pFullCheck->Running());
-  }
+  bool IsTestRunning() const { return m_bTickTimer || (m_pFullCheck && m_pFullCheck->Running()); }
   const CFullCheck* FullCheck() const { return m_pFullCheck.get(); }
-  bool TestEnded() const { return m_bTestEnded != 0; }
-  bool UnclassifiedCode() const { return m_bUnclassified != 0; }
+  bool TestEnded() const { return m_bTestEnded; }
+  bool UnclassifiedCode() const { return m_bUnclassified; }
   const CProgressDlg* ProgressWindow() const { return m_pProgress.get(); }
   CProgressDlg* Progress() { return m_pProgress.get(); }
   const CSocketWnd* CurrentSocket() const { return m_pSocket.get(); }
@@ -125,7 +134,7 @@ class CLinkwardView {
   int FileCount() const { return m_nFileCount; }
   int LinkCount() const { return m_nLinkCount; }
   int ErrorCount() const { return m_nErrorCount; }
-  bool AwaitingReply() const { return m_bAwaitingReply != 0; }
+  bool AwaitingReply() const { return m_bAwaitingReply; }
   std::string ScratchPath(int digit) const;
   CSettingsStore& Settings() { return m_settings; }
   IFrame& Frame() { return m_frame; }
@@ -141,7 +150,7 @@ class CLinkwardView {
   void ResetRun(bool withStatusTexts);
 
   // Discovery and extraction.
-  void AddDirectoryTree(const std::string& directory, int filter);
+  void AddDirectoryTree(const std::string& directory, bool filter);
   void ExtractLinks(const std::string& path);
 
   // The probe.
@@ -175,27 +184,27 @@ class CLinkwardView {
   std::string m_strScratchDir;
 
   // Engine state, in the designed order.
-  int m_nScheme = 1;
+  Scheme m_nScheme = Scheme::Http;
   int m_nLinkCount = 0;
   int m_nFileCount = 0;
-  int m_bUnclassified = 0;
+  bool m_bUnclassified = false;
   std::unique_ptr<CProgressDlg> m_pProgress;
   std::unique_ptr<CSocketWnd> m_pSocket;
   StringList m_files;
   StringList m_links;
   StringList m_anchors;
-  int m_bAwaitingReply = 0;
+  bool m_bAwaitingReply = false;
   std::string m_strCurrentFile;
   CRepairFiles m_repair;
   std::function<bool()> m_fnCancelCheck;
   std::array<char, REPLY_BUFFER_SIZE> m_replyBuffer{};
   int m_nErrorCount = -1;
-  int m_bTestEnded = 0;
+  bool m_bTestEnded = false;
   CProgressBar m_activityBar;
   int m_nActivityCounter = 0;
-  int m_bTickTimer = 0;
-  int m_bActivityBar = 0;
-  int m_bWaitTimer = 0;
+  bool m_bTickTimer = false;
+  bool m_bActivityBar = false;
+  bool m_bWaitTimer = false;
   std::array<std::string, OUTCOME_KINDS> m_strOutcomes;
   std::string m_strFilterMask;
   int m_nWaitSeconds = 15;
@@ -208,5 +217,8 @@ class CLinkwardView {
 
   FullCheckOptions m_fullOptions;
   RemoteCheckerFactory m_remoteFactory;
+  std::unique_ptr<IFullCheckHost> m_pFullCheckHost;  // outlives m_pFullCheck
   std::unique_ptr<CFullCheck> m_pFullCheck;
 };
+
+}  // namespace linkward

@@ -10,13 +10,15 @@
 #include "settings/PreferencesDlg.h"
 #include "settings/SettingsStore.h"
 
+namespace linkward {
+
 void CLinkwardView::OnPreferences() {
   CPreferencesDlg dlg(m_strFilterMask, m_strOutcomes);
   dlg.m_nTimeout = m_nWaitSeconds;
   dlg.m_nTransfers = m_fullOptions.maxTransfers;
   dlg.m_nPerHost = m_fullOptions.maxPerHost;
   dlg.m_skipPatterns = m_fullOptions.skipPatterns;
-  if (m_frame.DoModal(dlg) != IDOK) return;
+  if (m_frame.DoModal(dlg) != Answer::Ok) return;
   m_settings.SetInt("Settings", "Timeout", dlg.m_nTimeout);
   m_settings.SetString("Settings", "Filter", m_strFilterMask);
   m_settings.SetInt("Settings", "FullTransfers", dlg.m_nTransfers);
@@ -33,23 +35,23 @@ void CLinkwardView::OnExport() {
   m_bReportWritten = false;
   CExportDlg dlg(m_frame);
   dlg.m_strExportPath = m_settings.GetString("XportSel", "Starter", "results.txt");
-  dlg.m_nExportFormat = m_settings.GetInt("XportSel", "Text", 0);
-  if (m_frame.DoModal(dlg) != IDOK) return;
+  dlg.m_nExportFormat = static_cast<ExportFormat>(m_settings.GetInt("XportSel", "Text", 0));
+  if (m_frame.DoModal(dlg) != Answer::Ok) return;
 
   const std::string& path = dlg.m_strExportPath;
   if (std::FILE* existing = std::fopen(path.c_str(), "r")) {
     std::fclose(existing);
     if (m_frame.MessageBox(path + "\nThis file already exists\n\nReplace existing file?",
-                           MB_YESNO) != IDYES) {
+                           BoxStyle::YesNo) != Answer::Yes) {
       return;
     }
   }
   m_settings.SetString("XportSel", "Starter", path);
-  m_settings.SetInt("XportSel", "Text", dlg.m_nExportFormat);
+  m_settings.SetInt("XportSel", "Text", static_cast<int>(dlg.m_nExportFormat));
 
   std::FILE* file = std::fopen(path.c_str(), "w");
   if (!file) {
-    m_frame.MessageBox("file write error", MB_OK);
+    m_frame.MessageBox("file write error", BoxStyle::Ok);
     return;
   }
   m_frame.BeginWaitCursor();
@@ -60,20 +62,20 @@ void CLinkwardView::OnExport() {
   failed = std::fclose(file) != 0 || failed;
   m_frame.EndWaitCursor();
   if (failed) {
-    m_frame.MessageBox("file write error", MB_OK);
+    m_frame.MessageBox("file write error", BoxStyle::Ok);
   } else {
     m_bReportWritten = true;
   }
 }
 
-void CLinkwardView::WriteReport(std::FILE* file, int format) {
+void CLinkwardView::WriteReport(std::FILE* file, ExportFormat format) {
   switch (format) {
-    case REPORT_TEXT:
+    case ExportFormat::Text:
       WriteTextReport(file);
       break;
-    case REPORT_JSON:
-    case REPORT_CSV:
-    case REPORT_JUNIT:
+    case ExportFormat::Json:
+    case ExportFormat::Csv:
+    case ExportFormat::Junit:
       ReportFormat(format).Write(file, m_rows, ReportContext{});
       break;
     default:  // HTML, and any value that names no format
@@ -83,25 +85,25 @@ void CLinkwardView::WriteReport(std::FILE* file, int format) {
 
 void CLinkwardView::WriteTextReport(std::FILE* file) {
   if (!file) {
-    m_frame.MessageBox("File Error", MB_OK);
+    m_frame.MessageBox("File Error", BoxStyle::Ok);
     return;
   }
-  ::WriteTextReport(file, m_rows);
+  linkward::WriteTextReport(file, m_rows);
 }
 
 void CLinkwardView::WriteHtmlReport(std::FILE* file) {
   if (!file) {
-    m_frame.MessageBox("File Error", MB_OK);
+    m_frame.MessageBox("File Error", BoxStyle::Ok);
     return;
   }
-  ::WriteHtmlReport(file, m_rows, ReportOwnerName(), NowLongDateTime());
+  linkward::WriteHtmlReport(file, m_rows, ReportOwnerName(), NowLongDateTime());
 }
 
 void CLinkwardView::OnRepair() {
   if (m_bUnclassified &&
       m_frame.MessageBox("The testing found at least one URL\nwith an UNKNOWN ERROR!\n(See the "
                          "window text.)\n\nAre you sure you want to repair now?",
-                         MB_YESNO) != IDYES) {
+                         BoxStyle::YesNo) != Answer::Yes) {
     return;
   }
   RepairLinks();
@@ -110,18 +112,20 @@ void CLinkwardView::OnRepair() {
 void CLinkwardView::RepairLinks() {
   m_repair.CloseAll();
   CRepairDlg dlg;
-  dlg.m_nRepairType = m_settings.GetInt("Repair", "Type", 0);
-  if (m_frame.DoModal(dlg) != IDOK) return;
-  m_settings.SetInt("Repair", "Type", dlg.m_nRepairType);
-  const int type = dlg.m_nRepairType;
+  dlg.m_nRepairType = static_cast<RepairType>(m_settings.GetInt("Repair", "Type", 0));
+  if (m_frame.DoModal(dlg) != Answer::Ok) return;
+  m_settings.SetInt("Repair", "Type", static_cast<int>(dlg.m_nRepairType));
+  const RepairType type = dlg.m_nRepairType;
 
   RunRepairPass(m_rows, m_frame, m_frame, m_repair, type, m_fnCancelCheck);
 
   // The bad URLs are saved even after a stop: the lines already removed
   // leave no other trace of them.
-  if (type == 2) {
+  if (type == RepairType::RemoveLine) {
     m_frame.MessageBox("You chose to save the bad URLs\n\nClick OK to proceed",
-                       MB_OK | MB_ICONINFORMATION);
+                       BoxStyle::Ok | BoxStyle::IconInformation);
     OnExport();
   }
 }
+
+}  // namespace linkward

@@ -1,18 +1,21 @@
 #include "engine/UrlSplit.h"
 
+namespace linkward {
+
 namespace {
 
-size_t SchemeLength(int scheme) {
-  return scheme == 2 ? 6 : 7;
+size_t SchemeLength(Scheme scheme) {
+  return scheme == Scheme::Ftp ? 6 : 7;
 }
 
-const char* DefaultPort(int scheme) {
-  return scheme == 2 ? "21" : "80";
+const char* DefaultPort(Scheme scheme) {
+  return scheme == Scheme::Ftp ? "21" : "80";
 }
 
 // The authority (user information, host and port) and what follows it, or
 // false when the link is no longer than its scheme.
-bool SplitAuthority(const std::string& url, int scheme, std::string* authority, std::string* tail) {
+bool SplitAuthority(const std::string& url, Scheme scheme, std::string* authority,
+                    std::string* tail) {
   size_t len = SchemeLength(scheme);
   if (url.size() <= len) return false;
   size_t end = url.find_first_of("/?#", len);
@@ -26,13 +29,13 @@ bool SplitAuthority(const std::string& url, int scheme, std::string* authority, 
 
 }  // namespace
 
-std::string HostFromUrl(const std::string& url, int scheme) {
+std::string HostFromUrl(const std::string& url, Scheme scheme) {
   std::string authority, tail;
   if (!SplitAuthority(url, scheme, &authority, &tail)) return std::string();
   return authority.substr(0, authority.find(':'));
 }
 
-std::string PathFromUrl(const std::string& url, int scheme) {
+std::string PathFromUrl(const std::string& url, Scheme scheme) {
   std::string authority, tail;
   if (!SplitAuthority(url, scheme, &authority, &tail)) return std::string();
   tail = tail.substr(0, tail.find('#'));
@@ -41,7 +44,7 @@ std::string PathFromUrl(const std::string& url, int scheme) {
   return tail;
 }
 
-std::string PortFromUrl(const std::string& url, int scheme) {
+std::string PortFromUrl(const std::string& url, Scheme scheme) {
   std::string authority, tail;
   if (!SplitAuthority(url, scheme, &authority, &tail)) return DefaultPort(scheme);
   size_t colon = authority.find(':');
@@ -58,9 +61,11 @@ std::string PortFromUrl(const std::string& url, int scheme) {
 }
 
 std::string BuildRequest(const std::string& path, const std::string& host, const std::string& port,
-                         int scheme) {
+                         Scheme scheme) {
   std::string request = "GET " + path + " HTTP/1.0\r\nHost: " + host;
   if (port != DefaultPort(scheme)) request += ":" + port;
   request += "\r\n\r\n";
   return request;
 }
+
+}  // namespace linkward

@@ -14,6 +14,8 @@
 #include "app/LinkwardApp.h"
 #include "results/ReportWriter.h"
 
+namespace linkward {
+
 namespace {
 
 // The program's icon: the application's when it has one, else a drawn one
@@ -110,3 +112,5 @@ CAboutDlg::CAboutDlg(CLinkwardApp& app, QWidget* parent) : QDialog(parent) {
   layout->addLayout(right, 1);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
+
+}  // namespace linkward

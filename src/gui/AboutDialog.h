@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+namespace linkward {
+
 class CLinkwardApp;
 class CStaticLink;
 
@@ -21,3 +23,5 @@ class CAboutDlg : public QDialog {
   CStaticLink* m_pMail = nullptr;
   CStaticLink* m_pHome = nullptr;
 };
+
+}  // namespace linkward

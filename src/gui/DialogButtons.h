@@ -4,6 +4,8 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
+namespace linkward {
+
 struct DialogButtons {
   QPushButton* ok;
   QPushButton* cancel;
@@ -24,3 +26,5 @@ inline DialogButtons MakeDialogButtons() {
   b.row->addWidget(b.help);
   return b;
 }
+
+}  // namespace linkward

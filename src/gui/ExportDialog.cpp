@@ -10,6 +10,8 @@
 
 #include "settings/ExportDlg.h"
 
+namespace linkward {
+
 std::function<void(QWidget*, const QString&)> ExportDialog::s_showLengthMessage =
     [](QWidget* parent, const QString& text) {
       QMessageBox::warning(parent, QStringLiteral("Linkward"), text, QMessageBox::Ok);
@@ -61,7 +63,8 @@ ExportDialog::ExportDialog(CExportDlg& model, QWidget* parent) : QDialog(parent)
 
 void ExportDialog::ReadFields() {
   m_model.m_strExportPath = m_pPath->text().toStdString();
-  m_model.m_nExportFormat = m_pFormats->checkedId();  // -1 when none is checked
+  m_model.m_nExportFormat =
+      static_cast<ExportFormat>(m_pFormats->checkedId());  // -1 when none is checked
 }
 
 void ExportDialog::ShowFields() {
@@ -69,7 +72,7 @@ void ExportDialog::ShowFields() {
   // Unchecking needs the group's exclusivity off for a moment.
   m_pFormats->setExclusive(false);
   for (QAbstractButton* button : m_pFormats->buttons())
-    button->setChecked(m_pFormats->id(button) == m_model.m_nExportFormat);
+    button->setChecked(m_pFormats->id(button) == static_cast<int>(m_model.m_nExportFormat));
   m_pFormats->setExclusive(true);
 }
 
@@ -95,3 +98,5 @@ void ExportDialog::accept() {
   }
   QDialog::accept();
 }
+
+}  // namespace linkward

@@ -7,10 +7,13 @@
 #include <QString>
 #include <functional>
 
-class CExportDlg;
 class QButtonGroup;
 class QLineEdit;
 class QPushButton;
+
+namespace linkward {
+
+class CExportDlg;
 
 class ExportDialog : public QDialog {
   Q_OBJECT
@@ -43,3 +46,5 @@ class ExportDialog : public QDialog {
   QPushButton* m_pBrowse = nullptr;
   QButtonGroup* m_pFormats = nullptr;
 };
+
+}  // namespace linkward

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+namespace linkward {
+
 QStringList QtNameFilters(const std::string& filter) {
   // Pairs of "description|pattern", ended by an empty description.
   const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
@@ -58,3 +60,5 @@ bool RunSaveFileDialog(QWidget* parent, const std::string& initialName,
         QFileInfo(WithDefaultExtension(files.first(), defaultExt)).absoluteFilePath().toStdString();
   return true;
 }
+
+}  // namespace linkward

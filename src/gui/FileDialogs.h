@@ -11,6 +11,8 @@
 
 class QWidget;
 
+namespace linkward {
+
 // Shows a Save As dialog starting at initialName. filter has the form
 // "Text Files (*.txt)|*.txt| All Files (*.*)|*.*||"; defaultExt ("txt") is
 // appended with a "." to a chosen name that has no extension. It asks nothing
@@ -24,3 +26,5 @@ bool RunSaveFileDialog(QWidget* parent, const std::string& initialName,
 QStringList QtNameFilters(const std::string& filter);
 // name with "." + defaultExt appended when its file name has no extension.
 QString WithDefaultExtension(const QString& name, const std::string& defaultExt);
+
+}  // namespace linkward

@@ -2,6 +2,8 @@
 
 #include <QFontMetrics>
 
+namespace linkward {
+
 namespace {
 
 bool IsValidUtf8(const std::string& text) {
@@ -57,3 +59,5 @@ DialogUnits::DialogUnits(const QFont& font) {
   if (m_nBaseX <= 0) m_nBaseX = 6;
   if (m_nBaseY <= 0) m_nBaseY = 13;
 }
+
+}  // namespace linkward

@@ -6,6 +6,8 @@
 #include <QString>
 #include <string>
 
+namespace linkward {
+
 // The core's 8-bit texts: UTF-8 when they are valid UTF-8, else Latin-1 (HTML
 // files and paths of older sites often are), so no byte is lost on screen.
 QString FromCore(const std::string& text);
@@ -27,3 +29,5 @@ class DialogUnits {
   int m_nBaseX = 6;
   int m_nBaseY = 13;
 };
+
+}  // namespace linkward

@@ -8,6 +8,14 @@
 #include "repair/RepairDlg.h"
 #include "settings/PreferencesDlg.h"
 
+// Q_INIT_RESOURCE declares the resource's initializer where it stands, so it
+// may not stand inside a namespace.
+static void InitResourceFile() {
+  Q_INIT_RESOURCE(linkward);
+}
+
+namespace linkward {
+
 namespace {
 
 QPointer<HelpWindow> g_pHelpWindow;
@@ -16,7 +24,7 @@ QPointer<HelpWindow> g_pHelpWindow;
 
 void InitLinkwardResources() {
   static const bool registered = [] {
-    Q_INIT_RESOURCE(linkward);
+    InitResourceFile();
     return true;
   }();
   (void)registered;
@@ -73,3 +81,5 @@ void OpenHelp(unsigned contextId) {
   g_pHelpWindow->raise();
   g_pHelpWindow->activateWindow();
 }
+
+}  // namespace linkward

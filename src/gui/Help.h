@@ -6,6 +6,8 @@
 #include <QTextBrowser>
 #include <QUrl>
 
+namespace linkward {
+
 // Registers the files built into the program (linkward.qrc: the help page and
 // the icon). The desktop face lives in a static library, whose resources are
 // there only once registered; calling again does nothing.
@@ -34,3 +36,5 @@ class HelpWindow : public QTextBrowser {
 
 // Shows the help window at the section of contextId.
 void OpenHelp(unsigned contextId = 0);
+
+}  // namespace linkward

@@ -5,6 +5,8 @@
 // results, read or write a file.
 #pragma once
 
+namespace linkward {
+
 class CLinkwardDoc {
  public:
   bool OnNewDocument() { return true; }
@@ -16,3 +18,5 @@ class CLinkwardDoc {
  private:
   bool m_bModified = false;
 };
+
+}  // namespace linkward

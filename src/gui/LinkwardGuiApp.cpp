@@ -8,6 +8,8 @@
 #include "gui/QtEventLoop.h"
 #include "platform/AppDirs.h"
 
+namespace linkward {
+
 CLinkwardGuiApp::CLinkwardGuiApp() = default;
 
 CLinkwardGuiApp::CLinkwardGuiApp(std::string keyStorePath, std::string iniDir)
@@ -42,3 +44,5 @@ int CLinkwardGuiApp::ExitInstance() {
   m_pProfile.reset();
   return CLinkwardApp::ExitInstance();
 }
+
+}  // namespace linkward

@@ -9,8 +9,11 @@
 
 #include "app/LinkwardApp.h"
 
-class CMainFrame;
 class QSettings;
+
+namespace linkward {
+
+class CMainFrame;
 class QtEventLoop;
 
 class CLinkwardGuiApp : public CLinkwardApp {
@@ -43,3 +46,5 @@ class CLinkwardGuiApp : public CLinkwardApp {
   std::unique_ptr<QtEventLoop> m_pLoop;
   std::unique_ptr<CMainFrame> m_pMainFrame;
 };
+
+}  // namespace linkward

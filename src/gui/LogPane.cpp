@@ -6,6 +6,8 @@
 
 #include "gui/GuiText.h"
 
+namespace linkward {
+
 LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent) {
   setReadOnly(true);
   setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -49,3 +51,5 @@ QString LogPane::Text() {
   Flush();
   return toPlainText();
 }
+
+}  // namespace linkward

@@ -10,6 +10,8 @@
 
 class QTimer;
 
+namespace linkward {
+
 class LogPane : public QPlainTextEdit {
   Q_OBJECT
 
@@ -29,3 +31,5 @@ class LogPane : public QPlainTextEdit {
   QString m_strPending;
   QTimer* m_pFlushTimer = nullptr;
 };
+
+}  // namespace linkward

@@ -32,6 +32,8 @@
 #include "results/ResultRows.h"
 #include "settings/SettingsStore.h"
 
+namespace linkward {
+
 namespace {
 
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
@@ -426,3 +428,5 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
   }
 }
+
+}  // namespace linkward

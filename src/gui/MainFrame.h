@@ -12,11 +12,6 @@
 
 #include "app/MainFrameRules.h"
 
-class CLinkwardApp;
-class CLinkwardDoc;
-class CLinkwardView;
-class IEventLoop;
-class LogPane;
 class QAction;
 class QLabel;
 class QProgressBar;
@@ -24,6 +19,14 @@ class QSettings;
 class QSplitter;
 class QTableView;
 class QToolBar;
+
+namespace linkward {
+
+class CLinkwardApp;
+class CLinkwardDoc;
+class CLinkwardView;
+class IEventLoop;
+class LogPane;
 class QtFrame;
 class ResultsModel;
 class ResultsPrinter;
@@ -128,3 +131,5 @@ class CMainFrame : public QMainWindow {
   QAction* m_pHelpTopics = nullptr;
   QAction* m_pAbout = nullptr;
 };
+
+}  // namespace linkward

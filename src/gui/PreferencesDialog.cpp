@@ -14,8 +14,10 @@
 #include "GuiText.h"
 #include "Help.h"
 #include "check/SkipList.h"
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
 #include "settings/PreferencesDlg.h"
+
+namespace linkward {
 
 namespace {
 
@@ -227,3 +229,5 @@ void PreferencesDialog::accept() {
       return;
   }
 }
+
+}  // namespace linkward

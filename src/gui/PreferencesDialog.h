@@ -9,10 +9,13 @@
 #include <functional>
 #include <string>
 
-class CPreferencesDlg;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+
+namespace linkward {
+
+class CPreferencesDlg;
 
 // The check list: one checkable row per outcome kind, 20 pixels high, never
 // sorted, with no selection. Row texts come from the model.
@@ -69,3 +72,5 @@ class PreferencesDialog : public QDialog {
   QLineEdit* m_pPerHost = nullptr;
   QPlainTextEdit* m_pSkip = nullptr;
 };
+
+}  // namespace linkward

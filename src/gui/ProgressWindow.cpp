@@ -7,6 +7,8 @@
 #include "gui/GuiText.h"
 #include "results/ProgressDlg.h"
 
+namespace linkward {
+
 namespace {
 
 QLabel* AddLabel(QWidget* parent, const char* text, QRect rect,
@@ -98,3 +100,5 @@ void ProgressWindow::closeEvent(QCloseEvent* event) {
 void ProgressWindow::reject() {
   // Escape does not close it either.
 }
+
+}  // namespace linkward

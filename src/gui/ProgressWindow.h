@@ -5,10 +5,13 @@
 
 #include <QDialog>
 
-class CProgressBar;
-class CProgressDlg;
 class QLabel;
 class QProgressBar;
+
+namespace linkward {
+
+class CProgressBar;
+class CProgressDlg;
 
 class ProgressWindow : public QDialog {
   Q_OBJECT
@@ -49,3 +52,5 @@ class ProgressWindow : public QDialog {
 
 // Shows a core bar on a Qt bar.
 void ShowBar(QProgressBar* bar, const CProgressBar& model);
+
+}  // namespace linkward

@@ -3,6 +3,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+namespace linkward {
+
 QtEventLoop::QtEventLoop(QObject* parent) : QObject(parent) {
   m_clock.start();
 }
@@ -78,9 +80,11 @@ void QtEventLoop::WatchReadiness(int fd, int events, SocketFn fn) {
     notifier->setEnabled(true);
     return notifier;
   };
-  if (events & FD_READABLE) watch.notifier = make(QSocketNotifier::Read, FD_READABLE);
-  if (events & FD_WRITABLE) watch.writeNotifier = make(QSocketNotifier::Write, FD_WRITABLE);
-  watch.errorNotifier = make(QSocketNotifier::Exception, FD_ERROR);
+  if (events & SocketEvent::Readable)
+    watch.notifier = make(QSocketNotifier::Read, SocketEvent::Readable);
+  if (events & SocketEvent::Writable)
+    watch.writeNotifier = make(QSocketNotifier::Write, SocketEvent::Writable);
+  watch.errorNotifier = make(QSocketNotifier::Exception, SocketEvent::Error);
 }
 
 void QtEventLoop::UnwatchSocket(int fd) {
@@ -117,7 +121,7 @@ void QtEventLoop::OnReadable(int fd, uint64_t generation) {
     notifier->setEnabled(true);
     return;
   }
-  if (event == FD_CLOSE) it->second.closeDelivered = true;
+  if (event == SocketEvent::Close) it->second.closeDelivered = true;
   SocketFn fn = it->second.fn;
   fn(fd, event, error);
   // The handler may have removed the watch, closed the descriptor, or watched
@@ -130,3 +134,5 @@ void QtEventLoop::OnReadable(int fd, uint64_t generation) {
 int64_t QtEventLoop::NowMs() const {
   return m_clock.elapsed();
 }
+
+}  // namespace linkward

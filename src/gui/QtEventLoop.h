@@ -13,6 +13,8 @@
 class QTimer;
 class QSocketNotifier;
 
+namespace linkward {
+
 class QtEventLoop : public QObject, public IEventLoop {
   Q_OBJECT
 
@@ -42,7 +44,7 @@ class QtEventLoop : public QObject, public IEventLoop {
     uint64_t generation = 0;
     bool closeDelivered = false;
     // A readiness watch: one notifier per kind asked for (Read, Write,
-    // Exception), delivered as FD_READABLE, FD_WRITABLE and FD_ERROR.
+    // Exception), delivered as SocketEvent::Readable, SocketEvent::Writable and SocketEvent::Error.
     QSocketNotifier* writeNotifier = nullptr;
     QSocketNotifier* errorNotifier = nullptr;
     bool readiness = false;
@@ -57,3 +59,5 @@ class QtEventLoop : public QObject, public IEventLoop {
   std::map<int, Timer> m_timers;
   std::map<int, Watch> m_watches;
 };
+
+}  // namespace linkward

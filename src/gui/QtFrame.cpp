@@ -23,6 +23,8 @@
 #include "results/ProgressDlg.h"
 #include "settings/SelectFilesDlg.h"
 
+namespace linkward {
+
 QtFrame::QtFrame(CMainFrame& main) : m_main(main) {}
 
 QtFrame::~QtFrame() {
@@ -30,20 +32,20 @@ QtFrame::~QtFrame() {
   delete m_pProgress.data();
 }
 
-int QtFrame::MessageBox(const std::string& text, unsigned style) {
+Answer QtFrame::MessageBox(const std::string& text, BoxStyle style) {
   if (messageBoxHook) return messageBoxHook(text, style);
   QMessageBox box(&m_main);
   box.setWindowTitle(QStringLiteral("Linkward"));
   box.setText(FromCore(text));
   box.setTextFormat(Qt::PlainText);
-  if ((style & 0xF0) == MB_ICONEXCLAMATION) {
+  const bool yesNo = ButtonsOf(style) == BoxStyle::YesNo;
+  if (IconOf(style) == BoxStyle::IconExclamation) {
     box.setIcon(QMessageBox::Warning);
-  } else if ((style & 0xF0) == MB_ICONINFORMATION) {
+  } else if (IconOf(style) == BoxStyle::IconInformation) {
     box.setIcon(QMessageBox::Information);
-  } else if (style & MB_YESNO) {
+  } else if (yesNo) {
     box.setIcon(QMessageBox::Question);
   }
-  const bool yesNo = (style & 0xF) == MB_YESNO;
   if (yesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
@@ -55,11 +57,11 @@ int QtFrame::MessageBox(const std::string& text, unsigned style) {
   if (m_nWaitCursors > 0) QApplication::setOverrideCursor(Qt::ArrowCursor);
   const int answer = box.exec();
   if (m_nWaitCursors > 0) QApplication::restoreOverrideCursor();
-  if (yesNo) return answer == QMessageBox::Yes ? IDYES : IDNO;
-  return IDOK;
+  if (yesNo) return answer == QMessageBox::Yes ? Answer::Yes : Answer::No;
+  return Answer::Ok;
 }
 
-void QtFrame::MessageBeep(unsigned type) {
+void QtFrame::MessageBeep(BoxStyle type) {
   if (beepHook) beepHook(type);
   QApplication::beep();
 }
@@ -145,31 +147,31 @@ namespace {
 
 // Shows the desktop dialog that draws model, modally over parent.
 template <typename Dialog, typename Model>
-int RunModal(Model& model, QWidget* parent) {
+Answer RunModal(Model& model, QWidget* parent) {
   Dialog dialog(model, parent);
-  return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+  return dialog.exec() == QDialog::Accepted ? Answer::Ok : Answer::Cancel;
 }
 
 }  // namespace
 
-int QtFrame::DoModal(CSelectFilesDlg& dlg) {
+Answer QtFrame::DoModal(CSelectFilesDlg& dlg) {
   if (!offeredPath.empty()) dlg.m_strPath = std::exchange(offeredPath, {});
   return RunModal<SelectFilesDialog>(dlg, &m_main);
 }
 
-int QtFrame::DoModal(CPreferencesDlg& dlg) {
+Answer QtFrame::DoModal(CPreferencesDlg& dlg) {
   return RunModal<PreferencesDialog>(dlg, &m_main);
 }
 
-int QtFrame::DoModal(CExportDlg& dlg) {
+Answer QtFrame::DoModal(CExportDlg& dlg) {
   return RunModal<ExportDialog>(dlg, &m_main);
 }
 
-int QtFrame::DoModal(CRepairDlg& dlg) {
+Answer QtFrame::DoModal(CRepairDlg& dlg) {
   return RunModal<RepairDialog>(dlg, &m_main);
 }
 
-int QtFrame::DoModal(CRepairFailDlg& dlg) {
+Answer QtFrame::DoModal(CRepairFailDlg& dlg) {
   return RunModal<RepairFailDialog>(dlg, &m_main);
 }
 
@@ -194,3 +196,5 @@ bool QtFrame::GetSaveFileName(const std::string& initialName, const std::string&
                               const std::string& filter, std::string* chosen) {
   return RunSaveFileDialog(&m_main, initialName, defaultExt, filter, chosen);
 }
+
+}  // namespace linkward

@@ -10,9 +10,12 @@
 #include "gui/ProgressWindow.h"
 #include "engine/Frame.h"
 
+class QProgressBar;
+
+namespace linkward {
+
 class CMainFrame;
 class ProgressWindow;
-class QProgressBar;
 
 class QtFrame : public IFrame {
  public:
@@ -20,15 +23,15 @@ class QtFrame : public IFrame {
   ~QtFrame() override;
 
   // Answers message boxes instead of showing them, when set (tests).
-  std::function<int(const std::string& text, unsigned style)> messageBoxHook;
+  std::function<Answer(const std::string& text, BoxStyle style)> messageBoxHook;
   // Called for every beep, when set (tests); the beep still sounds.
-  std::function<void(unsigned type)> beepHook;
+  std::function<void(BoxStyle type)> beepHook;
   // A file given on the command line: the next Select File(s) dialog shows
   // it instead of the stored starter file (once).
   std::string offeredPath;
 
-  int MessageBox(const std::string& text, unsigned style) override;
-  void MessageBeep(unsigned type) override;
+  Answer MessageBox(const std::string& text, BoxStyle style) override;
+  void MessageBeep(BoxStyle type) override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
 
@@ -50,11 +53,11 @@ class QtFrame : public IFrame {
 
   void CommandStateChanged() override;
 
-  int DoModal(CSelectFilesDlg& dlg) override;
-  int DoModal(CPreferencesDlg& dlg) override;
-  int DoModal(CExportDlg& dlg) override;
-  int DoModal(CRepairDlg& dlg) override;
-  int DoModal(CRepairFailDlg& dlg) override;
+  Answer DoModal(CSelectFilesDlg& dlg) override;
+  Answer DoModal(CPreferencesDlg& dlg) override;
+  Answer DoModal(CExportDlg& dlg) override;
+  Answer DoModal(CRepairDlg& dlg) override;
+  Answer DoModal(CRepairFailDlg& dlg) override;
 
   bool GetOpenFileName(const std::string& initialName, std::string* chosen) override;
   bool GetSaveFileName(const std::string& initialName, const std::string& defaultExt,
@@ -72,3 +75,5 @@ class QtFrame : public IFrame {
 // The directory that an open-file dialog starts in for initialName ("dir/*.*"
 // gives "dir"; "*.*" alone gives the current directory, returned as "").
 std::string OpenDialogDirectory(const std::string& initialName);
+
+}  // namespace linkward

@@ -12,6 +12,8 @@
 #include "Help.h"
 #include "repair/RepairDlg.h"
 
+namespace linkward {
+
 namespace {
 
 QLabel* Note(const QString& text) {
@@ -67,10 +69,14 @@ RepairDialog::RepairDialog(CRepairDlg& model, QWidget* parent) : QDialog(parent)
   connect(cancel, &QPushButton::clicked, this, &RepairDialog::reject);
   connect(help, &QPushButton::clicked, this, [] { OpenHelp(CRepairDlg::HELP_CONTEXT_ID); });
 
-  if (QAbstractButton* chosen = m_pGroup->button(m_model.m_nRepairType)) chosen->setChecked(true);
+  if (QAbstractButton* chosen = m_pGroup->button(static_cast<int>(m_model.m_nRepairType)))
+    chosen->setChecked(true);
 }
 
 void RepairDialog::accept() {
-  m_model.m_nRepairType = m_pGroup->checkedId();  // -1 when none is checked
+  m_model.m_nRepairType =
+      static_cast<RepairType>(m_pGroup->checkedId());  // None (-1) when none is checked
   QDialog::accept();
 }
+
+}  // namespace linkward

@@ -3,8 +3,11 @@
 
 #include <QDialog>
 
-class CRepairDlg;
 class QButtonGroup;
+
+namespace linkward {
+
+class CRepairDlg;
 
 class RepairDialog : public QDialog {
   Q_OBJECT
@@ -21,3 +24,5 @@ class RepairDialog : public QDialog {
   CRepairDlg& m_model;
   QButtonGroup* m_pGroup = nullptr;
 };
+
+}  // namespace linkward

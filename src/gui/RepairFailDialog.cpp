@@ -9,6 +9,8 @@
 
 #include "repair/RepairDlg.h"
 
+namespace linkward {
+
 RepairFailDialog::RepairFailDialog(CRepairFailDlg& model, QWidget* parent)
     : QDialog(parent), m_model(model) {
   setWindowTitle(QStringLiteral("Repair Failure"));
@@ -26,7 +28,7 @@ RepairFailDialog::RepairFailDialog(CRepairFailDlg& model, QWidget* parent)
   // The check box's text holds a line break and is drawn on two lines.
   m_pIgnore = new QCheckBox(QStringLiteral(
       "Please ignore this instance of this URL \nfor the remainder of this session."));
-  m_pIgnore->setChecked(m_model.m_bIgnore != 0);
+  m_pIgnore->setChecked(m_model.m_bIgnore);
 
   auto* ok = new QPushButton(QStringLiteral("OK"));
   ok->setDefault(true);
@@ -48,6 +50,8 @@ RepairFailDialog::RepairFailDialog(CRepairFailDlg& model, QWidget* parent)
 }
 
 void RepairFailDialog::accept() {
-  m_model.m_bIgnore = m_pIgnore->isChecked() ? 1 : 0;
+  m_model.m_bIgnore = m_pIgnore->isChecked();
   QDialog::accept();
 }
+
+}  // namespace linkward

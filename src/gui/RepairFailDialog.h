@@ -4,9 +4,12 @@
 
 #include <QDialog>
 
-class CRepairFailDlg;
 class QCheckBox;
 class QLineEdit;
+
+namespace linkward {
+
+class CRepairFailDlg;
 
 class RepairFailDialog : public QDialog {
   Q_OBJECT
@@ -26,3 +29,5 @@ class RepairFailDialog : public QDialog {
   QLineEdit* m_pUrl = nullptr;
   QCheckBox* m_pIgnore = nullptr;
 };
+
+}  // namespace linkward

@@ -3,6 +3,8 @@
 #include "gui/GuiText.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 namespace {
 const char* const TITLES[4] = {"URL", "Reason", "Site Name", "File Name"};
 }
@@ -75,3 +77,5 @@ void ResultsModel::RowsCleared() {
   m_nRowCount = m_rows.GetItemCount();
   endResetModel();
 }
+
+}  // namespace linkward

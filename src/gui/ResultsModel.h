@@ -7,6 +7,8 @@
 
 #include <QAbstractTableModel>
 
+namespace linkward {
+
 class CResultRows;
 
 class ResultsModel : public QAbstractTableModel {
@@ -39,3 +41,5 @@ class ResultsModel : public QAbstractTableModel {
   int m_nFirst = 0;
   int m_nCount = 0;
 };
+
+}  // namespace linkward

@@ -13,6 +13,8 @@
 #include "results/PrintLayout.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 namespace {
 
 constexpr double UNITS_PER_INCH = 100.0;  // the geometry is in hundredths of an inch
@@ -134,3 +136,5 @@ bool ResultsPrinter::PrintToPdf(const QString& path, const QFont& listFont) {
   PaintPages(painter, pdf, listFont);
   return painter.end();
 }
+
+}  // namespace linkward

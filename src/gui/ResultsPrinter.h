@@ -8,10 +8,13 @@
 #include <functional>
 #include <memory>
 
-class CResultRows;
 class QPainter;
 class QPrinter;
 class QWidget;
+
+namespace linkward {
+
+class CResultRows;
 
 class ResultsPrinter {
  public:
@@ -48,3 +51,5 @@ class ResultsPrinter {
   QWidget* m_pParent;
   std::unique_ptr<QPrinter> m_pPrinter;
 };
+
+}  // namespace linkward

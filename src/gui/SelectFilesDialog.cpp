@@ -8,6 +8,8 @@
 #include "gui/GuiText.h"
 #include "settings/SelectFilesDlg.h"
 
+namespace linkward {
+
 SelectFilesDialog::SelectFilesDialog(CSelectFilesDlg& model, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
@@ -63,20 +65,20 @@ SelectFilesDialog::SelectFilesDialog(CSelectFilesDlg& model, QWidget* parent)
 void SelectFilesDialog::ReadControls() {
   const QString text = m_pPath->text();
   m_model.m_strPath = text == m_strShownText ? m_strShownPath : ToCore(text);
-  m_model.m_nRecurse = m_pRecurse->isChecked() ? 1 : 0;
-  m_model.m_nAllFiles = m_pAllFiles->isChecked() ? 1 : 0;
-  m_model.m_nFilter = m_pFilter->isChecked() ? 1 : 0;
-  m_model.m_nFullCheck = m_pFullCheck->isChecked() ? 1 : 0;
+  m_model.m_choices.recurse = m_pRecurse->isChecked();
+  m_model.m_choices.allFiles = m_pAllFiles->isChecked();
+  m_model.m_choices.filter = m_pFilter->isChecked();
+  m_model.m_bFullCheck = m_pFullCheck->isChecked();
 }
 
 void SelectFilesDialog::ShowMembers() {
   m_strShownPath = m_model.m_strPath;
   m_strShownText = FromCore(m_model.m_strPath);
   if (m_pPath->text() != m_strShownText) m_pPath->setText(m_strShownText);
-  m_pRecurse->setChecked(m_model.m_nRecurse != 0);
-  m_pAllFiles->setChecked(m_model.m_nAllFiles != 0);
-  m_pFilter->setChecked(m_model.m_nFilter != 0);
-  m_pFullCheck->setChecked(m_model.m_nFullCheck != 0);
+  m_pRecurse->setChecked(m_model.m_choices.recurse);
+  m_pAllFiles->setChecked(m_model.m_choices.allFiles);
+  m_pFilter->setChecked(m_model.m_choices.filter);
+  m_pFullCheck->setChecked(m_model.m_bFullCheck);
 }
 
 void SelectFilesDialog::OnRecurseClicked() {
@@ -109,3 +111,5 @@ void SelectFilesDialog::accept() {
   }
   QDialog::accept();
 }
+
+}  // namespace linkward

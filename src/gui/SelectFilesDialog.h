@@ -5,10 +5,13 @@
 #include <QDialog>
 #include <string>
 
-class CSelectFilesDlg;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
+
+namespace linkward {
+
+class CSelectFilesDlg;
 
 class SelectFilesDialog : public QDialog {
   Q_OBJECT
@@ -51,3 +54,5 @@ class SelectFilesDialog : public QDialog {
   QPushButton* m_pOk = nullptr;
   QPushButton* m_pCancel = nullptr;
 };
+
+}  // namespace linkward

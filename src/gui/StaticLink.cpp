@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QTimerEvent>
 
+namespace linkward {
+
 std::function<bool(const QUrl&)> CStaticLink::s_opener = [](const QUrl& url) {
   return QDesktopServices::openUrl(url);
 };
@@ -20,7 +22,7 @@ CStaticLink::CStaticLink(const QString& text, QWidget* parent) : QLabel(text, pa
 }
 
 QColor CStaticLink::CurrentColor() const {
-  return (m_pVisited != nullptr && *m_pVisited == 1) ? m_colorVisited : m_colorUnvisited;
+  return (m_pVisited != nullptr && *m_pVisited) ? m_colorVisited : m_colorUnvisited;
 }
 
 void CStaticLink::paintEvent(QPaintEvent*) {
@@ -45,7 +47,7 @@ void CStaticLink::Click() {
   m_nClickTimer = startTimer(CLICK_TIMER_MS);
 
   if (s_opener && s_opener(QUrl(m_link))) {
-    if (m_pVisited != nullptr) *m_pVisited = 1;
+    if (m_pVisited != nullptr) *m_pVisited = true;
     setCursor(Qt::ArrowCursor);
     update();
   } else {
@@ -92,3 +94,5 @@ void CStaticLink::timerEvent(QTimerEvent* event) {
     m_bClicked = false;
   }
 }
+
+}  // namespace linkward

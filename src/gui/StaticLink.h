@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <functional>
 
+namespace linkward {
+
 class CStaticLink : public QLabel {
   Q_OBJECT
  public:
@@ -24,7 +26,7 @@ class CStaticLink : public QLabel {
 
   QColor m_colorUnvisited{0, 0, 255};
   QColor m_colorVisited{128, 0, 128};
-  int* m_pVisited = nullptr;  // the owner's flag: 1 once the link was opened
+  bool* m_pVisited = nullptr;  // the owner's flag: true once the link was opened
   bool m_bHover = false;
   bool m_bClicked = false;
   QString m_link;
@@ -46,3 +48,5 @@ class CStaticLink : public QLabel {
   void SetHover(bool inside);
   int m_nClickTimer = 0;
 };
+
+}  // namespace linkward

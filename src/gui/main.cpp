@@ -11,10 +11,10 @@
 
 int main(int argc, char* argv[]) {
   QApplication qapp(argc, argv);
-  CLinkwardGuiApp::SetIdentity();
+  linkward::CLinkwardGuiApp::SetIdentity();
   QApplication::setApplicationVersion(QStringLiteral(LINKWARD_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("linkward"));
-  InitLinkwardResources();
+  linkward::InitLinkwardResources();
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("linkward"),
                                                QIcon(QStringLiteral(":/linkward/linkward.svg"))));
 
@@ -27,19 +27,19 @@ int main(int argc, char* argv[]) {
                                QStringLiteral("[FILE]"));
   parser.process(qapp);
 
-  CLinkwardGuiApp app;
+  linkward::CLinkwardGuiApp app;
   if (!app.InitInstance()) {
     app.ExitInstance();
     return 1;
   }
-  CMainFrame* main = app.MainFrame();
+  linkward::CMainFrame* main = app.MainFrame();
   main->show();
   if (!parser.positionalArguments().isEmpty()) {
     const QString file = parser.positionalArguments().constFirst();
     QTimer::singleShot(0, main, [main, file] { main->OfferFile(file); });
   }
   const int result = QApplication::exec();
-  delete HelpWindow::Instance();
+  delete linkward::HelpWindow::Instance();
   app.ExitInstance();
   return result;
 }

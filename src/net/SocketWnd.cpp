@@ -20,6 +20,8 @@
 #include <system_error>
 #include <thread>
 
+namespace linkward {
+
 int CSocketWnd::s_nInstances = 0;
 
 namespace {
@@ -149,14 +151,14 @@ bool SetBlocking(int fd, bool blocking) {
 }
 
 // Connects the non-blocking socket fd, waiting no longer than the bound.
-// Returns 0, kConnectFailed, kTookTooLong or CONNECT_INTERRUPTED.
+// Returns 0, kConnectFailed, kTookTooLong or CSocketWnd::kConnectInterrupted.
 unsigned ConnectWithin(int fd, const sockaddr_in& address, const Bound& bound) {
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return 0;
   if (errno != EINPROGRESS && errno != EINTR) return kConnectFailed;
   for (;;) {
     int left = bound.LeftMs();
     if (left == 0) return kTookTooLong;
-    if (Interrupted()) return CONNECT_INTERRUPTED;
+    if (Interrupted()) return CSocketWnd::kConnectInterrupted;
     pollfd p{fd, POLLOUT, 0};
     int n = ::poll(&p, 1, SliceOf(left));
     if (n < 0 && errno == EINTR) continue;
@@ -182,7 +184,7 @@ CSocketWnd::CSocketWnd(IEventLoop& loop, ParentNotify parent)
 
 CSocketWnd::~CSocketWnd() {
   --s_nInstances;
-  if (m_hSocket != INVALID_SOCKET) Close();
+  if (m_hSocket != CSocketWnd::kNoSocket) Close();
 }
 
 int CSocketWnd::InstanceCount() {
@@ -220,7 +222,7 @@ unsigned CSocketWnd::Connect(const char* host, const char* port, int timeoutMs) 
       case Lookup::kTimedOut:
         return kTookTooLong;
       case Lookup::kInterrupted:
-        return CONNECT_INTERRUPTED;
+        return CSocketWnd::kConnectInterrupted;
     }
     if (bound.RanOut()) return kTookTooLong;
   }
@@ -235,13 +237,13 @@ unsigned CSocketWnd::Connect(const char* host, const char* port, int timeoutMs) 
   }
 
   // A second connect on the same object must not leak the first socket.
-  if (m_hSocket != INVALID_SOCKET) Close();
+  if (m_hSocket != CSocketWnd::kNoSocket) Close();
   m_hSocket = fd;
   return 0;
 }
 
 int CSocketWnd::AsyncSelect(long events) {
-  if (m_hSocket == INVALID_SOCKET) return 0;
+  if (m_hSocket == CSocketWnd::kNoSocket) return 0;
   if (events == 0) {
     // An empty mask stops the notifications, as it does for the platform call.
     if (m_bWatched) m_loop.UnwatchSocket(m_hSocket);
@@ -260,7 +262,7 @@ int CSocketWnd::AsyncSelect(long events) {
 }
 
 int CSocketWnd::Send(const void* buf, int len, int flags) {
-  if (m_hSocket == INVALID_SOCKET) return 0;
+  if (m_hSocket == CSocketWnd::kNoSocket) return 0;
   if (len < 0) {
     errno = EINVAL;
     return -1;
@@ -280,6 +282,8 @@ int CSocketWnd::Close() {
   if (m_bWatched) m_loop.UnwatchSocket(m_hSocket);
   m_bWatched = false;
   int result = ::close(m_hSocket);
-  m_hSocket = INVALID_SOCKET;
+  m_hSocket = CSocketWnd::kNoSocket;
   return result;
 }
+
+}  // namespace linkward

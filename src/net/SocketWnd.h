@@ -12,12 +12,15 @@
 
 #include "platform/EventLoop.h"
 
-constexpr int INVALID_SOCKET = -1;
-// Connect's result when the interrupt check asked it to stop waiting.
-constexpr unsigned CONNECT_INTERRUPTED = 1;
+namespace linkward {
 
 class CSocketWnd {
  public:
+  // The handle while no socket is held (Winsock's INVALID_SOCKET).
+  static constexpr int kNoSocket = -1;
+  // Connect's result when the interrupt check asked it to stop waiting.
+  static constexpr unsigned kConnectInterrupted = 1;
+
   // Receives (socket, event, error) exactly as the watch delivers them. The
   // parent may destroy this object from inside the call.
   using ParentNotify = std::function<void(int fd, int event, int error)>;
@@ -39,7 +42,7 @@ class CSocketWnd {
   static void SetThreadStarter(ThreadStarter starter);
   // Asked at least every 100 ms while Connect waits for a lookup or a
   // connect; when it answers true, Connect gives up and returns
-  // CONNECT_INTERRUPTED. Empty: never asked.
+  // kConnectInterrupted. Empty: never asked.
   static void SetInterruptCheck(std::function<bool()> check);
 
   // Resolves host and connects to it, synchronously but bounded by timeoutMs
@@ -47,19 +50,19 @@ class CSocketWnd {
   // Leading spaces of host are skipped; a host is a numeric address only when
   // inet_aton accepts its whole text, every other host is looked up by name.
   // Returns 0 on success (the socket is then held, see Handle()),
-  // CONNECT_INTERRUPTED, or a failure code: 10001 empty host or port 0, 10002
+  // kConnectInterrupted, or a failure code: 10001 empty host or port 0, 10002
   // name not found or no thread to look it up, 10003 no socket, 10004
   // connect failed, 10005 the bound ran out first.
   unsigned Connect(const char* host, const char* port, int timeoutMs);
 
-  // Makes the socket non-blocking and watches it for FD_READ | FD_CLOSE.
+  // Makes the socket non-blocking and watches it for SocketEvent::Read | Close.
   // Returns 0, also when no socket is held.
   int AsyncSelect(long events);
   // send() with MSG_NOSIGNAL added; returns 0 when no socket is held.
   int Send(const void* buf, int len, int flags);
   // recv(); the platform's result.
   int Receive(void* buf, int size, int flags);
-  // Stops the watch and closes the socket; the handle is then INVALID_SOCKET.
+  // Stops the watch and closes the socket; the handle is then kNoSocket.
   int Close();
 
   int Handle() const { return m_hSocket; }
@@ -67,7 +70,9 @@ class CSocketWnd {
  private:
   IEventLoop& m_loop;
   ParentNotify m_parent;
-  int m_hSocket = INVALID_SOCKET;
+  int m_hSocket = kNoSocket;
   bool m_bWatched = false;
   static int s_nInstances;
 };
+
+}  // namespace linkward

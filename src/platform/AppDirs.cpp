@@ -11,7 +11,7 @@
 
 #include "platform/FileSystem.h"
 
-namespace appdirs {
+namespace linkward::appdirs {
 namespace {
 
 std::mutex g_runtimeMutex;
@@ -78,4 +78,4 @@ void RemoveRuntimeDirIfEmpty() {
   if (rmdir(g_runtimeDir.c_str()) == 0 || errno == ENOENT) g_runtimeDir.clear();
 }
 
-}  // namespace appdirs
+}  // namespace linkward::appdirs

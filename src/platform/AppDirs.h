@@ -10,7 +10,7 @@
 
 #include <string>
 
-namespace appdirs {
+namespace linkward::appdirs {
 
 std::string ConfigDir();
 std::string KeyStorePath();  // ConfigDir() + "/registry.db"
@@ -19,4 +19,4 @@ std::string RuntimeDir();
 // Removes the runtime directory of this process if it is empty (called at exit).
 void RemoveRuntimeDirIfEmpty();
 
-}  // namespace appdirs
+}  // namespace linkward::appdirs

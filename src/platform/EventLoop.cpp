@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <sys/socket.h>
 
+namespace linkward {
+
 int ClassifyReadable(int fd, int* error) {
   *error = 0;
   char byte;
@@ -10,8 +12,8 @@ int ClassifyReadable(int fd, int* error) {
   do {
     n = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
   } while (n < 0 && errno == EINTR);
-  if (n > 0) return FD_READ;
-  if (n == 0) return FD_CLOSE;
+  if (n > 0) return SocketEvent::Read;
+  if (n == 0) return SocketEvent::Close;
   if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
   int soError = 0;
   socklen_t len = sizeof soError;
@@ -20,5 +22,7 @@ int ClassifyReadable(int fd, int* error) {
   } else {
     *error = errno;
   }
-  return FD_CLOSE;
+  return SocketEvent::Close;
 }
+
+}  // namespace linkward

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <vector>
 
-namespace fsys {
+namespace linkward::fsys {
 namespace {
 
 bool InGroup(gid_t gid) {
@@ -149,4 +149,4 @@ bool MakeDirectories(const std::string& dir) {
   return errno == EEXIST && ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-}  // namespace fsys
+}  // namespace linkward::fsys

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace fsys {
+namespace linkward::fsys {
 
 struct DirEntry {
   std::string name;
@@ -31,4 +31,4 @@ bool FileExists(const std::string& path);
 // new ones). True when dir exists as a directory afterwards.
 bool MakeDirectories(const std::string& dir);
 
-}  // namespace fsys
+}  // namespace linkward::fsys

@@ -8,28 +8,49 @@
 
 #include <string>
 
-// Message box styles, answers and beep types, with their customary values.
-constexpr unsigned MB_OK = 0x0;
-constexpr unsigned MB_YESNO = 0x4;
-constexpr unsigned MB_ICONEXCLAMATION = 0x30;
-constexpr unsigned MB_ICONINFORMATION = 0x40;
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
-constexpr int IDYES = 6;
-constexpr int IDNO = 7;
+namespace linkward {
+
+// The answer that closes a message box or a modal dialog. The values are the
+// classic IDOK, IDCANCEL, IDYES and IDNO.
+enum class Answer : int { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+
+// A message box's style: its buttons, optionally combined with an icon by |.
+// The values are the classic MB_OK, MB_YESNO, MB_ICONEXCLAMATION (48, also
+// the warning beep) and MB_ICONINFORMATION.
+enum class BoxStyle : unsigned {
+  Ok = 0x0,
+  YesNo = 0x4,
+  IconExclamation = 0x30,
+  IconInformation = 0x40
+};
+
+constexpr BoxStyle operator|(BoxStyle a, BoxStyle b) {
+  return static_cast<BoxStyle>(static_cast<unsigned>(a) | static_cast<unsigned>(b));
+}
+constexpr BoxStyle operator&(BoxStyle a, BoxStyle b) {
+  return static_cast<BoxStyle>(static_cast<unsigned>(a) & static_cast<unsigned>(b));
+}
+// The buttons part (Ok or YesNo) and the icon part (Ok when none) of a style.
+constexpr BoxStyle ButtonsOf(BoxStyle style) {
+  return style & static_cast<BoxStyle>(0xF);
+}
+constexpr BoxStyle IconOf(BoxStyle style) {
+  return style & static_cast<BoxStyle>(0xF0);
+}
 
 class IHostUi {
  public:
   virtual ~IHostUi() = default;
 
-  // Shows text with the buttons of style (MB_OK or MB_YESNO, optionally an
-  // icon) and returns the answer: IDOK, IDYES or IDNO.
-  virtual int MessageBox(const std::string& text, unsigned style) {
+  // Shows text with the buttons of style (Ok or YesNo, optionally an icon)
+  // and returns the answer: Ok, Yes or No.
+  virtual Answer MessageBox(const std::string& text, BoxStyle style) {
     (void)text;
-    return (style & MB_YESNO) ? IDNO : IDOK;
+    return ButtonsOf(style) == BoxStyle::YesNo ? Answer::No : Answer::Ok;
   }
-  // type 0: the simple beep; 48 (MB_ICONEXCLAMATION): the warning beep.
-  virtual void MessageBeep(unsigned type) { (void)type; }
+  // type BoxStyle::Ok (0): the simple beep; BoxStyle::IconExclamation (48):
+  // the warning beep.
+  virtual void MessageBeep(BoxStyle type) { (void)type; }
   virtual void BeginWaitCursor() {}
   virtual void EndWaitCursor() {}
 
@@ -49,3 +70,5 @@ class IHostUi {
     return false;
   }
 };
+
+}  // namespace linkward

@@ -10,6 +10,8 @@
 
 #include "platform/FileSystem.h"
 
+namespace linkward {
+
 namespace {
 
 constexpr int BUSY_TIMEOUT_MS = 5000;
@@ -247,3 +249,5 @@ void CSqliteKeyStore::CloseKey(Key* key) {
   key->path.clear();
   key->writable = false;
 }
+
+}  // namespace linkward

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <string>
 
+namespace linkward {
+
 class IKeyStore {
  public:
   virtual ~IKeyStore() = default;
@@ -51,3 +53,5 @@ class CSqliteKeyStore : public IKeyStore {
  private:
   std::string m_strDbPath;
 };
+
+}  // namespace linkward

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+namespace linkward {
+
 namespace {
 
 // English names whatever the locale, so logs and reports read the same everywhere.
@@ -30,3 +32,5 @@ std::string FormatLongDateTime(std::time_t when) {
 std::string NowLongDateTime() {
   return FormatLongDateTime(std::time(nullptr));
 }
+
+}  // namespace linkward

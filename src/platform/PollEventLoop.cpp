@@ -7,6 +7,8 @@
 #include <chrono>
 #include <optional>
 
+namespace linkward {
+
 namespace {
 
 int64_t RealNowMs() {
@@ -39,7 +41,7 @@ void CPollEventLoop::WatchSocket(int fd, SocketFn fn) {
 
 void CPollEventLoop::WatchReadiness(int fd, int events, SocketFn fn) {
   Watch watch{std::move(fn)};
-  watch.readiness = kRaw | (events & (FD_READABLE | FD_WRITABLE));
+  watch.readiness = kRaw | (events & (SocketEvent::Readable | SocketEvent::Writable));
   m_watches[fd] = std::move(watch);
 }
 
@@ -69,12 +71,14 @@ bool CPollEventLoop::RunOnce(int maxWaitMs) {
       int event = 0;
       if (it->second.readiness != 0) {
         const int wanted = it->second.readiness;
-        if ((p.revents & (POLLIN | POLLHUP)) && (wanted & FD_READABLE)) event |= FD_READABLE;
-        if ((p.revents & POLLOUT) && (wanted & FD_WRITABLE)) event |= FD_WRITABLE;
-        if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) event |= FD_ERROR;
+        if ((p.revents & (POLLIN | POLLHUP)) && (wanted & SocketEvent::Readable))
+          event |= SocketEvent::Readable;
+        if ((p.revents & POLLOUT) && (wanted & SocketEvent::Writable))
+          event |= SocketEvent::Writable;
+        if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) event |= SocketEvent::Error;
       } else {
         event = ClassifyReadable(p.fd, &error);
-        if (event == FD_CLOSE) it->second.closeDelivered = true;
+        if (event == SocketEvent::Close) it->second.closeDelivered = true;
       }
       if (event == 0) continue;
       m_nLastFd = p.fd;
@@ -94,8 +98,8 @@ bool CPollEventLoop::RunOnce(int maxWaitMs) {
     for (const auto& [fd, watch] : m_watches) {
       if (watch.closeDelivered) continue;
       short events = watch.readiness == 0 ? POLLIN : 0;
-      if (watch.readiness & FD_READABLE) events |= POLLIN;
-      if (watch.readiness & FD_WRITABLE) events |= POLLOUT;
+      if (watch.readiness & SocketEvent::Readable) events |= POLLIN;
+      if (watch.readiness & SocketEvent::Writable) events |= POLLOUT;
       fds.push_back(pollfd{fd, events, 0});
     }
     if (!fds.empty() && ::poll(fds.data(), fds.size(), 0) > 0 && deliverReady(fds)) return true;
@@ -161,3 +165,5 @@ void CPollEventLoop::RunFor(int64_t ms) {
   }
   m_bQuit = false;
 }
+
+}  // namespace linkward

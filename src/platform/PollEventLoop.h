@@ -12,6 +12,8 @@
 
 #include "platform/EventLoop.h"
 
+namespace linkward {
+
 class CPollEventLoop : public IEventLoop {
  public:
   explicit CPollEventLoop(bool virtualTime = false);
@@ -45,7 +47,7 @@ class CPollEventLoop : public IEventLoop {
   struct Watch {
     SocketFn fn;
     bool closeDelivered = false;
-    int readiness = 0;  // a readiness watch: FD_READABLE/FD_WRITABLE, plus kRaw
+    int readiness = 0;  // a readiness watch: SocketEvent::Readable/SocketEvent::Writable, plus kRaw
   };
   static constexpr int kRaw = 1;
 
@@ -57,3 +59,5 @@ class CPollEventLoop : public IEventLoop {
   std::map<int, Watch> m_watches;
   int m_nLastFd = -1;  // the descriptor delivered last, so ready ones take turns
 };
+
+}  // namespace linkward

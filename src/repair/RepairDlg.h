@@ -3,10 +3,14 @@
 
 #include <string>
 
-// "URL Link Disable and File Repair": the repair type, -1 when no button is checked.
+#include "repair/RepairType.h"
+
+namespace linkward {
+
+// "URL Link Disable and File Repair": the repair type, None when no button is checked.
 class CRepairDlg {
  public:
-  int m_nRepairType = -1;
+  RepairType m_nRepairType = RepairType::None;
   static constexpr unsigned HELP_CONTEXT_ID = 131209;
 };
 
@@ -14,7 +18,9 @@ class CRepairDlg {
 // ignore that URL for the rest of the session.
 class CRepairFailDlg {
  public:
-  int m_bIgnore = 0;
+  bool m_bIgnore = false;
   std::string m_strFailUrl;
   std::string m_strFailFile;
 };
+
+}  // namespace linkward

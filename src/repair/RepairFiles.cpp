@@ -14,6 +14,8 @@
 
 #include "platform/HostUi.h"
 
+namespace linkward {
+
 namespace {
 
 bool EndsWith(const std::string& text, const char* tail) {
@@ -248,7 +250,7 @@ int CRepairFiles::BeginFileRepair(const std::string& path) {
   return 1;
 }
 
-int CRepairFiles::RepairLinkLine(const std::string& url, const std::string& path, int type,
+int CRepairFiles::RepairLinkLine(const std::string& url, const std::string& path, RepairType type,
                                  const std::string& replacement) {
   if (!m_pRepairIn) return 0;
   m_nType = type;
@@ -260,7 +262,8 @@ int CRepairFiles::RepairLinkLine(const std::string& url, const std::string& path
     if (FindInLine(url, replacement)) return 1;
     FlushLine();
   }
-  m_frame.MessageBox("We looked in file\n" + path + "\nbut could not file the URL\n" + url, MB_OK);
+  m_frame.MessageBox("We looked in file\n" + path + "\nbut could not file the URL\n" + url,
+                     BoxStyle::Ok);
   return 0;
 }
 
@@ -357,7 +360,7 @@ bool CRepairFiles::ReadLine() {
 bool CRepairFiles::FindInLine(const std::string& url, const std::string& replacement) {
   if (url.empty()) return false;
   for (size_t at = m_strLine.find(url); at != std::string::npos; at = m_strLine.find(url, at + 1)) {
-    if (m_nType == REPAIR_MOVED) {
+    if (m_nType == RepairType::Moved) {
       if (!WholeValueAt(m_strLine, at, url.size())) continue;
     } else {
       size_t after = at + url.size();
@@ -389,7 +392,7 @@ void CRepairFiles::FlushLine() {
 void CRepairFiles::WriteRewritten() {
   std::sort(m_matches.begin(), m_matches.end(),
             [](const Match& a, const Match& b) { return a.pos < b.pos; });
-  if (m_nType == REPAIR_MOVED) {  // only the links change, not even a missing line end
+  if (m_nType == RepairType::Moved) {  // only the links change, not even a missing line end
     size_t at = 0;
     for (const Match& match : m_matches) {
       Write(m_strLine.data() + at, match.pos - at);
@@ -403,11 +406,11 @@ void CRepairFiles::WriteRewritten() {
   const std::string& eol = m_strLineEndOfLine.empty() ? m_strLineEnd : m_strLineEndOfLine;
   // Rewrites text[from, to) by type, holding the matches [first, last).
   auto rewrite = [&](size_t from, size_t to, size_t first, size_t last) {
-    if (m_nType == 0) {
+    if (m_nType == RepairType::Comment) {
       Write("<!--", 4);
       Write(m_strLine.data() + from, to - from);
       Write("-->", 3);
-    } else if (m_nType == 1) {
+    } else if (m_nType == RepairType::FileName) {
       size_t at = from;
       for (size_t k = first; k < last; ++k) {
         Write(m_strLine.data() + at, m_matches[k].pos - at);
@@ -420,7 +423,8 @@ void CRepairFiles::WriteRewritten() {
   };
 
   if (CountAnchors(m_strLine) <= 1) {
-    if (m_nType != 0 && m_nType != 1) return;  // the whole line is left out
+    if (m_nType != RepairType::Comment && m_nType != RepairType::FileName)
+      return;  // the whole line is left out
     rewrite(0, m_strLine.size(), 0, m_matches.size());
     Write(eol);
     return;
@@ -450,3 +454,5 @@ void CRepairFiles::WriteRewritten() {
 void CRepairFiles::Write(const char* data, size_t size) {
   if (size > 0 && std::fwrite(data, 1, size, m_pRepairOut) != size) m_bCopyFailed = true;
 }
+
+}  // namespace linkward

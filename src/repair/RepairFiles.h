@@ -19,7 +19,7 @@
 // disk, and the source is replaced in one step only by a complete copy that
 // has reached the disk.
 //
-// The type REPAIR_MOVED is different: it replaces the link's text by a new
+// The type RepairType::Moved is different: it replaces the link's text by a new
 // address and leaves everything else on the line as it stands (line end,
 // other anchors, the anchor text). Its match is the whole attribute value in
 // double, single or no quotes, or a whole candidate of a srcset list.
@@ -33,10 +33,11 @@
 #include <string>
 #include <vector>
 
-class IHostUi;
+#include "repair/RepairType.h"
 
-// The repair type that points links which moved permanently at their new address.
-constexpr int REPAIR_MOVED = 3;
+namespace linkward {
+
+class IHostUi;
 
 // path up to its last "." in the file name part, plus ext; a name without "."
 // (or whose only "." is its first character, as in ".htaccess") gets ext
@@ -68,11 +69,11 @@ class CRepairFiles {
   int BeginFileRepair(const std::string& path);
   // Finds the next match of url: first in the line that holds the previous
   // match, then in the lines after it (copied on unchanged). The rewrite by
-  // type (0 comment, 1 file name, other: left out) is written once the line
-  // is left; for REPAIR_MOVED the link becomes replacement (written as it
-  // stands). Returns 1 when found; 0 when not (after the message "We looked
+  // type (Comment, FileName, any other: left out) is written once the line
+  // is left; for RepairType::Moved the link becomes replacement (written as
+  // it stands). Returns 1 when found; 0 when not (after the message "We looked
   // in file\n%s\nbut could not file the URL\n%s") or when no source is open.
-  int RepairLinkLine(const std::string& url, const std::string& path, int type,
+  int RepairLinkLine(const std::string& url, const std::string& path, RepairType type,
                      const std::string& replacement = std::string());
   // Copies the rest, flushes the copy to disk, closes both files and renames
   // the copy over the source in one step, keeping the source's owner and
@@ -89,7 +90,7 @@ class CRepairFiles {
   struct Match {
     size_t pos;
     std::string url;
-    std::string replacement;  // REPAIR_MOVED: the link's new text
+    std::string replacement;  // RepairType::Moved: the link's new text
   };
   bool ReadLine();
   bool FindInLine(const std::string& url, const std::string& replacement);
@@ -115,8 +116,10 @@ class CRepairFiles {
   std::string m_strLine;
   std::string m_strLineEndOfLine;
   std::vector<Match> m_matches;
-  int m_nType = 0;
-  std::string m_strName;  // the source's file name, for type 1
+  RepairType m_nType = RepairType::Comment;
+  std::string m_strName;  // the source's file name, for RepairType::FileName
   char* m_pReadBuf = nullptr;
   size_t m_nReadCap = 0;
 };
+
+}  // namespace linkward

@@ -7,9 +7,11 @@
 #include "repair/RepairFiles.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 namespace {
 
-// For REPAIR_MOVED: whether row's link was answered with a permanent redirect
+// For RepairType::Moved: whether row's link was answered with a permanent redirect
 // whose chain ended in a success (the final address is known then).
 bool MovedPermanently(const RowDetails& details) {
   return (details.code == 301 || details.code == 308) && !details.finalUrl.empty();
@@ -59,7 +61,7 @@ std::string MovedLinkText(const std::string& written, const std::string& finalUr
 }  // namespace
 
 RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepairFiles& files,
-                        int type, const std::function<bool()>& cancelled) {
+                        RepairType type, const std::function<bool()>& cancelled) {
   files.CloseAll();
   std::string currentPath;
   std::string currentUrl;
@@ -79,10 +81,10 @@ RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepair
     return replaced;
   };
 
-  // Type REPAIR_MOVED rewrites only the rows of links that moved permanently;
+  // Type RepairType::Moved rewrites only the rows of links that moved permanently;
   // a file without one is not touched, and a file with rows left over is not
   // marked done.
-  const bool moved = type == REPAIR_MOVED;
+  const bool moved = type == RepairType::Moved;
   bool skipped = false;  // a row of the current file was left over
   auto hasWork = [&](int first) {
     if (!moved) return true;
@@ -136,14 +138,16 @@ RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepair
     CRepairFailDlg fail;
     fail.m_strFailFile = currentPath;
     fail.m_strFailUrl = currentUrl;
-    fail.m_bIgnore = 0;
-    if (ui.DoModal(fail) == IDOK && fail.m_bIgnore && i < rows.GetItemCount()) {
+    fail.m_bIgnore = false;
+    if (ui.DoModal(fail) == Answer::Ok && fail.m_bIgnore && i < rows.GetItemCount()) {
       rows.DeleteItem(i);
       host.CommandStateChanged();
     }
     return RepairEnd::Stopped;
   }
   if (stop) return RepairEnd::Cancelled;
-  host.MessageBox("All URL repairs completed", MB_OK | MB_ICONINFORMATION);
+  host.MessageBox("All URL repairs completed", BoxStyle::Ok | BoxStyle::IconInformation);
   return RepairEnd::Completed;
 }
+
+}  // namespace linkward

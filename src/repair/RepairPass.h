@@ -7,7 +7,7 @@
 // Rows already marked are skipped, so a pass run again after a stop goes on
 // where the last one stopped.
 //
-// Type REPAIR_MOVED (see RepairFiles.h) takes only the rows whose link was
+// Type RepairType::Moved (see RepairFiles.h) takes only the rows whose link was
 // answered with 301 or 308 and whose redirect chain ended in a success (a
 // final address is known); their links get the final address. Other rows are
 // left as they are, unmarked, and a file that holds one is not marked done.
@@ -17,6 +17,9 @@
 #include <string>
 
 #include "platform/HostUi.h"
+#include "repair/RepairType.h"
+
+namespace linkward {
 
 class CRepairFiles;
 class CResultRows;
@@ -26,10 +29,10 @@ class CRepairFailDlg;
 class IRepairUi {
  public:
   virtual ~IRepairUi() = default;
-  // Returns IDOK or IDCANCEL; on IDOK the dialog's members hold the choice.
-  virtual int DoModal(CRepairFailDlg& dlg) {
+  // Returns Answer::Ok or Answer::Cancel; on Ok the dialog's members hold the choice.
+  virtual Answer DoModal(CRepairFailDlg& dlg) {
     (void)dlg;
-    return IDOK;
+    return Answer::Ok;
   }
 };
 
@@ -43,4 +46,6 @@ enum class RepairEnd {
 // asked before each file; when it answers true the file in hand is finished
 // and the pass stops before the next one.
 RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepairFiles& files,
-                        int type, const std::function<bool()>& cancelled);
+                        RepairType type, const std::function<bool()>& cancelled);
+
+}  // namespace linkward

@@ -5,6 +5,8 @@
 #include "results/ReportWriter.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 namespace {
 
 void AddField(ReportBuffer& out, const std::string& text) {
@@ -44,3 +46,5 @@ const IReportFormat& CsvReportFormat() {
   static const CsvReport format;
   return format;
 }
+
+}  // namespace linkward

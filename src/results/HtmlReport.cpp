@@ -5,6 +5,8 @@
 #include "results/ReportWriter.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 void WriteHtmlReport(std::FILE* file, const CResultRows& rows, const std::string& owner,
                      const std::string& dateText) {
   if (!file) return;
@@ -80,3 +82,5 @@ const IReportFormat& HtmlReportFormat() {
   static const HtmlReport format;
   return format;
 }
+
+}  // namespace linkward

@@ -11,6 +11,8 @@
 #include "results/ReportWriter.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 namespace {
 
 void AddJsonString(ReportBuffer& out, const std::string& text) {
@@ -91,3 +93,5 @@ const IReportFormat& JsonReportFormat() {
   static const JsonReport format;
   return format;
 }
+
+}  // namespace linkward

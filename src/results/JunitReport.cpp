@@ -26,6 +26,8 @@
 #include "results/ReportWriter.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 namespace {
 
 bool AllowedInXml(char32_t c) {
@@ -127,3 +129,5 @@ const IReportFormat& JunitReportFormat() {
   static const JunitReport format;
   return format;
 }
+
+}  // namespace linkward

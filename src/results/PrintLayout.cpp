@@ -4,6 +4,8 @@
 
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 PrintGeometry ComputePrintGeometry(int textHeight, int printableHeight, int rowCount) {
   PrintGeometry g;
   g.lineHeight = textHeight + 5;
@@ -22,3 +24,5 @@ std::string PrintRowText(const CResultRows& rows, int row) {
   return rows.GetItemText(row, COL_URL) + " - " + rows.GetItemText(row, COL_REASON) + " - " +
          rows.GetItemText(row, COL_SITE) + " - " + rows.GetItemText(row, COL_FILE);
 }
+
+}  // namespace linkward

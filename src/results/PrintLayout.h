@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace linkward {
+
 class CResultRows;
 
 struct PrintGeometry {
@@ -19,3 +21,5 @@ struct PrintGeometry {
 PrintGeometry ComputePrintGeometry(int textHeight, int printableHeight, int rowCount);
 // The four texts of row joined by " - ".
 std::string PrintRowText(const CResultRows& rows, int row);
+
+}  // namespace linkward

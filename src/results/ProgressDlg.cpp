@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace linkward {
+
 void CProgressBar::SetRange(int lower, int upper) {
   m_nLower = lower;
   m_nUpper = upper;
@@ -15,3 +17,5 @@ void CProgressBar::StepIt() {
 void CProgressBar::SetPos(int pos) {
   m_nPos = std::clamp(pos, m_nLower, std::max(m_nLower, m_nUpper));
 }
+
+}  // namespace linkward

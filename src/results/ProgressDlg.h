@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace linkward {
+
 // A progress bar: range, step, step-it (stops at the maximum) and position.
 // Ranges are kept in full (not cut to 16 bits).
 class CProgressBar {
@@ -36,3 +38,5 @@ class CProgressDlg {
   std::string m_strFileIndex;
   std::string m_strLinkIndex;
 };
+
+}  // namespace linkward

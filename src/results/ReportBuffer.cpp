@@ -1,5 +1,7 @@
 #include "results/ReportBuffer.h"
 
+namespace linkward {
+
 size_t DecodeMultibyteUtf8(const std::string& text, size_t pos, char32_t* character) {
   const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char lead = byte(pos);
@@ -83,3 +85,5 @@ std::string ValidUtf8(const std::string& text) {
   }
   return valid;
 }
+
+}  // namespace linkward

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+namespace linkward {
+
 // Collects a report in memory and writes it to the file in large blocks; the
 // rest is written by Flush or the destructor. Write errors are left in the
 // file's error flag for the caller to find.
@@ -57,3 +59,5 @@ void AppendUtf8(char32_t character, std::string* out);
 bool IsValidUtf8(const std::string& text);
 // text with every ill-formed UTF-8 sequence replaced by U+FFFD.
 std::string ValidUtf8(const std::string& text);
+
+}  // namespace linkward

@@ -6,15 +6,17 @@
 #include <cstdlib>
 #include <vector>
 
-const IReportFormat& ReportFormat(int id) {
+namespace linkward {
+
+const IReportFormat& ReportFormat(ExportFormat id) {
   switch (id) {
-    case REPORT_TEXT:
+    case ExportFormat::Text:
       return TextReportFormat();
-    case REPORT_JSON:
+    case ExportFormat::Json:
       return JsonReportFormat();
-    case REPORT_CSV:
+    case ExportFormat::Csv:
       return CsvReportFormat();
-    case REPORT_JUNIT:
+    case ExportFormat::Junit:
       return JunitReportFormat();
     default:
       return HtmlReportFormat();
@@ -35,3 +37,5 @@ std::string ReportOwnerName() {
   const char* user = std::getenv("USER");
   return user ? user : "";
 }
+
+}  // namespace linkward

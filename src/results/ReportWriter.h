@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+namespace linkward {
+
 class CResultRows;
 
 constexpr const char* LINKWARD_HOME_PAGE = "http://linkward.example.com/";
@@ -32,19 +34,14 @@ class IReportFormat {
                      const ReportContext& context) const = 0;
 };
 
-// The values of "XportSel"/"Text".
-enum ReportFormatId {
-  REPORT_TEXT = 0,
-  REPORT_HTML = 1,
-  REPORT_JSON = 2,
-  REPORT_CSV = 3,
-  REPORT_JUNIT = 4,
-  REPORT_FORMAT_COUNT = 5
-};
+// The export formats, stored as their numbers ("XportSel"/"Text"). A number
+// that names no format (-1 when none is chosen, 7, ...) is kept as it is.
+enum class ExportFormat : int { Text = 0, Html = 1, Json = 2, Csv = 3, Junit = 4 };
+constexpr int kExportFormatCount = 5;
 
-// The format for value id. Any value that names no format (-1, 7, ...) gives
-// HTML: Export has always written HTML for every value but 0.
-const IReportFormat& ReportFormat(int id);
+// The format of id. Any value that names no format gives HTML: Export has
+// always written HTML for every value but 0.
+const IReportFormat& ReportFormat(ExportFormat id);
 
 // The formats, each defined in its own file.
 const IReportFormat& TextReportFormat();
@@ -61,3 +58,5 @@ void WriteHtmlReport(std::FILE* file, const CResultRows& rows, const std::string
 std::string HtmlEscape(const std::string& text);
 // The user's full name from the account database, else the login name.
 std::string ReportOwnerName();
+
+}  // namespace linkward

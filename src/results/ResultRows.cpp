@@ -1,5 +1,6 @@
 #include "results/ResultRows.h"
 
+namespace linkward {
 
 int CResultRows::InsertItem(int row, const std::string& text) {
   const int count = GetItemCount();
@@ -33,3 +34,5 @@ void CResultRows::DeleteAllItems() {
   m_rows.clear();
   if (m_pFrame) m_pFrame->RowsCleared();
 }
+
+}  // namespace linkward

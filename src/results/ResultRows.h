@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace linkward {
+
 // Receives a notice for every change of the rows (the face's list redraws).
 class IRowsObserver {
  public:
@@ -73,3 +75,5 @@ class CResultRows {
   IRowsObserver* m_pFrame;
   std::vector<Row> m_rows;
 };
+
+}  // namespace linkward

@@ -4,6 +4,8 @@
 #include "results/ReportWriter.h"
 #include "results/ResultRows.h"
 
+namespace linkward {
+
 void WriteTextReport(std::FILE* file, const CResultRows& rows) {
   if (!file) return;
   ReportBuffer out(file);
@@ -45,3 +47,5 @@ const IReportFormat& TextReportFormat() {
   static const TextReport format;
   return format;
 }
+
+}  // namespace linkward

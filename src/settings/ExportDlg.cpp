@@ -3,6 +3,8 @@
 #include "platform/HostUi.h"
 #include "results/ReportWriter.h"
 
+namespace linkward {
+
 namespace {
 
 // True when text ends with ending after at least one other character.
@@ -14,11 +16,13 @@ bool EndsAfterName(const std::string& text, const std::string& ending) {
 }  // namespace
 
 void CExportDlg::OnFormatClicked() {
-  if (m_nExportFormat < 0 || m_nExportFormat >= REPORT_FORMAT_COUNT) return;
+  const int format = static_cast<int>(m_nExportFormat);
+  if (format < 0 || format >= kExportFormatCount) return;
   const std::string chosen = std::string(".") + ReportFormat(m_nExportFormat).Extension();
-  for (int other = 0; other < REPORT_FORMAT_COUNT; ++other) {
-    const std::string ending = std::string(".") + ReportFormat(other).Extension();
-    if (other != m_nExportFormat && EndsAfterName(m_strExportPath, ending)) {
+  for (int other = 0; other < kExportFormatCount; ++other) {
+    const std::string ending =
+        std::string(".") + ReportFormat(static_cast<ExportFormat>(other)).Extension();
+    if (other != format && EndsAfterName(m_strExportPath, ending)) {
       m_strExportPath.replace(m_strExportPath.size() - ending.size(), ending.size(), chosen);
       return;
     }
@@ -31,3 +35,5 @@ void CExportDlg::OnBrowse() {
   if (m_frame.GetSaveFileName(m_strExportPath, format.Extension(), format.SaveFilter(), &chosen))
     m_strExportPath = chosen;
 }
+
+}  // namespace linkward

@@ -5,6 +5,10 @@
 
 #include <string>
 
+#include "results/ReportWriter.h"
+
+namespace linkward {
+
 class IHostUi;
 
 class CExportDlg {
@@ -14,8 +18,8 @@ class CExportDlg {
   explicit CExportDlg(IHostUi& frame) : m_frame(frame) {}
 
   std::string m_strExportPath;
-  // 0 text, 1 HTML, 2 JSON, 3 CSV, 4 JUnit XML (ReportFormatId); -1 none chosen
-  int m_nExportFormat = -1;
+  // The chosen format; -1 when none is chosen.
+  ExportFormat m_nExportFormat = static_cast<ExportFormat>(-1);
 
   // Makes the path's ending follow the chosen format: a path that ends, after
   // at least one other character, in the ending of another format (".txt",
@@ -30,3 +34,5 @@ class CExportDlg {
  private:
   IHostUi& m_frame;
 };
+
+}  // namespace linkward

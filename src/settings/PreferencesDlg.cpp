@@ -5,6 +5,8 @@
 
 #include "check/SkipList.h"
 
+namespace linkward {
+
 namespace {
 
 // An integer as a dialog's integer field takes it: optional blanks around an
@@ -93,3 +95,5 @@ CPreferencesDlg::FullField CPreferencesDlg::ValidateFullCheck(const std::string&
   m_skipPatterns = std::move(patterns);
   return FullField::None;
 }
+
+}  // namespace linkward

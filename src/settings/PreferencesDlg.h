@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace linkward {
+
 class CPreferencesDlg {
  public:
   static constexpr const char* HAWK_MASK = "011111111111111111111";
@@ -69,3 +71,5 @@ class CPreferencesDlg {
   std::string& m_strMask;
   const RowTexts& m_rowTexts;
 };
+
+}  // namespace linkward

@@ -3,8 +3,10 @@
 #include "platform/HostUi.h"
 #include "settings/SettingsStore.h"
 
+namespace linkward {
+
 void CSelectFilesDlg::OnRecurseClicked() {
-  if (m_nRecurse) m_nAllFiles = 1;
+  if (m_choices.recurse) m_choices.allFiles = true;
 }
 
 void CSelectFilesDlg::OnAllFilesClicked() {
@@ -34,3 +36,5 @@ void CSelectFilesDlg::OnBrowse() {
   std::string chosen;
   if (m_frame.GetOpenFileName(BrowseInitialName(), &chosen)) m_strPath = chosen;
 }
+
+}  // namespace linkward

@@ -1,9 +1,13 @@
-// "Select File(s) to Test": the path, three options and the full check, and the rules of the
-// dialog's buttons. The face reads its controls into the members before a
-// rule runs and shows the members again after it.
+// "Select File(s) to Test": the path, the test's three choices and the full
+// check, and the rules of the dialog's buttons. The face reads its controls
+// into the members before a rule runs and shows the members again after it.
 #pragma once
 
 #include <string>
+
+#include "settings/TestChoices.h"
+
+namespace linkward {
 
 class CSettingsStore;
 class IHostUi;
@@ -16,11 +20,9 @@ class CSelectFilesDlg {
       : m_settings(settings), m_frame(frame) {}
 
   std::string m_strPath;
-  int m_nRecurse = 0;
-  int m_nAllFiles = 0;
-  int m_nFilter = 0;
+  TestChoices m_choices;
   // "Full check: also https://, local and #fragment links, many at a time".
-  int m_nFullCheck = 0;
+  bool m_bFullCheck = false;
 
   // Checking "Test in this directory and all sub-directories" checks
   // "Test other files in this directory" too.
@@ -39,3 +41,5 @@ class CSelectFilesDlg {
   CSettingsStore& m_settings;
   IHostUi& m_frame;
 };
+
+}  // namespace linkward

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+namespace linkward {
+
 namespace {
 
 constexpr size_t VALUE_BUFFER_SIZE = 260;
@@ -50,15 +52,15 @@ bool ParseInt(const char* text, int* value) {
 CSettingsStore::CSettingsStore(IKeyStore& keys, std::string iniDir)
     : m_keys(keys), m_strIniDir(std::move(iniDir)) {}
 
-bool CSettingsStore::OpenRoot(IKeyStore::Key* key, int* disposition, const std::string& root,
-                              std::string path) {
+bool CSettingsStore::OpenRoot(IKeyStore::Key* key, Disposition* disposition,
+                              const std::string& root, std::string path) {
   m_strKeyPath = std::move(path);
   m_hRootKey = root;
   IKeyStore::Key opened;
   bool created = false;
   if (!m_keys.CreateKey(m_hRootKey + "\\" + m_strKeyPath, &opened, &created)) return false;
   if (key) *key = opened;
-  if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  if (disposition) *disposition = created ? Disposition::CreatedNew : Disposition::OpenedExisting;
   return true;
 }
 
@@ -154,3 +156,5 @@ void CSettingsStore::ImportIni(const IKeyStore::Key& appKey, const std::string& 
   if (sectionOpen) m_keys.CloseKey(&section);
   std::fclose(file);
 }
+
+}  // namespace linkward

@@ -10,21 +10,27 @@
 
 #include "platform/KeyStore.h"
 
-constexpr const char* HKEY_LOCAL_MACHINE = "HKEY_LOCAL_MACHINE";
-constexpr int REG_CREATED_NEW_KEY = 1;
-constexpr int REG_OPENED_EXISTING_KEY = 2;
+namespace linkward {
 
 class CSettingsStore {
  public:
+  // The root key the program's settings live below, named as the key store
+  // names it (the classic HKEY_LOCAL_MACHINE).
+  static constexpr const char* kMachineRoot = "HKEY_LOCAL_MACHINE";
+  // What OpenRoot did (the classic REG_CREATED_NEW_KEY and
+  // REG_OPENED_EXISTING_KEY).
+  enum class Disposition : int { CreatedNew = 1, OpenedExisting = 2 };
+
   // iniDir: the directory that holds <application name>.INI for ImportIni.
   CSettingsStore(IKeyStore& keys, std::string iniDir);
   virtual ~CSettingsStore() = default;
 
   // Remembers root and path (even when the next step fails), then creates or
   // opens root\path for writing. On success stores the open key in *key and
-  // REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY in *disposition, and
-  // returns true. The caller closes the key with CloseKey.
-  bool OpenRoot(IKeyStore::Key* key, int* disposition, const std::string& root, std::string path);
+  // Disposition::CreatedNew or OpenedExisting in *disposition, and returns
+  // true. The caller closes the key with CloseKey.
+  bool OpenRoot(IKeyStore::Key* key, Disposition* disposition, const std::string& root,
+                std::string path);
   void CloseKey(IKeyStore::Key* key);
 
   // One-time copy of <iniDir>/<appName>.INI below the open application key.
@@ -47,5 +53,7 @@ class CSettingsStore {
   IKeyStore& m_keys;
   std::string m_strIniDir;
   std::string m_strKeyPath;
-  std::string m_hRootKey = HKEY_LOCAL_MACHINE;
+  std::string m_hRootKey = kMachineRoot;
 };
+
+}  // namespace linkward

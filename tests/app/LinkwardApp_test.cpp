@@ -6,6 +6,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 // The INI file is imported on the first run only, even when there was none then.

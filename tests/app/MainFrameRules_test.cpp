@@ -7,6 +7,8 @@
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
 
+using namespace linkward;
+
 namespace {
 
 class MainFrameRulesTest : public ::testing::Test {
@@ -95,17 +97,17 @@ TEST(ConfirmQuitTest, RepairedRowsAreDroppedAndOnlyUnrepairedOnesAsk) {
   for (uint32_t mark : marks) rows.SetItemData(rows.InsertItem(rows.GetItemCount(), ""), mark);
   rows.SetItemText(1, COL_URL, "http://b/");
   rows.SetItemText(2, COL_URL, "http://c/");  // file done, row itself not repaired
-  frame.answers = {IDNO};
+  frame.answers = {Answer::No};
   EXPECT_FALSE(ConfirmQuit(rows, frame));
   ASSERT_EQ(frame.boxes.size(), 1u);
   EXPECT_EQ(frame.boxes[0].text,
             "Not all of the bad URLs have been repaired\n\nDo you want to quit?");
-  EXPECT_EQ(frame.boxes[0].style, MB_YESNO);
+  EXPECT_EQ(frame.boxes[0].style, BoxStyle::YesNo);
   ASSERT_EQ(rows.GetItemCount(), 2);
   EXPECT_EQ(rows.GetItemText(0, COL_URL), "http://b/");
   EXPECT_EQ(rows.GetItemText(1, COL_URL), "http://c/");
   EXPECT_EQ(frame.waitCursorDepth, 0);
-  frame.answers = {IDYES};
+  frame.answers = {Answer::Yes};
   EXPECT_TRUE(ConfirmQuit(rows, frame));
   // Only repaired rows: they are dropped and the window closes without a question.
   RecordingFrame quiet;

@@ -17,6 +17,8 @@
 #include "engine/ViewFixture.h"
 #include "support/HttpTestServer.h"
 
+using namespace linkward;
+
 namespace {
 
 using Answer = HttpTestServer::Answer;
@@ -183,7 +185,7 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   full.caFile = dir.WriteFile("both.pem", secure.CertificatePem() + misnamed.CertificatePem());
   full.skipPatterns = {"skip\\.test", "^/private/", "\\.pdf$", "^file://.*/drafts/", "#nowhere$"};
 
-  View().StartTest(a, 0, 1, 0, full);
+  View().StartTest(a, {false, true, false}, full);
   EXPECT_EQ(options.timeoutMs, 3000);
   // Everything but the two waits for a silent server comes in; nothing may be listed yet.
   const int found = tested + 4;
@@ -227,7 +229,7 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   const int ftpConnections = ftp.Connections();
   full.maxPerHost = 1;
   full.maxTransfers = 2;
-  View().StartTest(first, 0, 1, 0, full);
+  View().StartTest(first, {false, true, false}, full);
   loop.RunUntil([&] {
     return Rows().size() == 1 && site.RequestCount("/silent") == 2 &&
            secure.RequestCount("/silent") == 1;
@@ -244,7 +246,7 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   ExpectIdle();
 
   // With the mode off the standard test runs, and no remote judge is made.
-  View().StartTest(first, 0, 0, 0);
+  View().StartTest(first, {});
   EXPECT_TRUE(loop.HasTimer(TICK_TIMER_ID));
   RunToEnd();
   EXPECT_EQ(made, 2);
@@ -263,7 +265,7 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   for (const auto& [caFile, envCa, trusted] : bundles) {
     ScopedEnv env("SSL_CERT_FILE", envCa);
     full.caFile = caFile;
-    View().StartTest(one, 0, 1, 0, full);
+    View().StartTest(one, {false, true, false}, full);
     RunToEnd();
     EXPECT_EQ(Rows(), trusted ? Texts{} : Texts{secureUrl + "|Secure Connection Failed|S"})
         << caFile << " / " << (envCa ? envCa : "");
@@ -272,7 +274,7 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   // A stored skip pattern that does not compile (an edited store) starts
   // nothing, and the message names the first such pattern.
   full.skipPatterns = {"fine", "(unclosed", "(also"};
-  View().StartTest(first, 0, 1, 0, full);
+  View().StartTest(first, {false, true, false}, full);
   EXPECT_FALSE(View().IsTestRunning());
   EXPECT_EQ(Boxes().back(),
             "Skip links matching: \"(unclosed\" is not a valid regular expression.");

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 
+using namespace linkward;
+
 namespace {
 
 TEST(LinkResolver, PlainPathsResolveAsLibcurlDoes) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using namespace linkward;
+
 namespace {
 
 // Every link as "written|url|text|line", then "base=..." when there is one and "name=..." for each

@@ -14,6 +14,8 @@
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
 
+using namespace linkward;
+
 namespace {
 
 struct CliRun {

@@ -8,6 +8,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 using Paths = StringList;
@@ -57,7 +59,7 @@ TEST_F(FileDiscoveryTest, BuildFileListFollowsTheOptions) {
   };
   const struct {
     const char* start;
-    int recurse, all, filter;
+    bool recurse, all, filter;
     Paths names;
   } cases[] = {
       {"b.htm", 1, 1, 0, join(top, subs)},
@@ -70,13 +72,13 @@ TEST_F(FileDiscoveryTest, BuildFileListFollowsTheOptions) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.start) + std::to_string(c.recurse * 100 + c.all * 10 + c.filter));
     StringList list;
-    BuildFileList(list, tmp / c.start, c.recurse, c.all, c.filter);
+    BuildFileList(list, tmp / c.start, {c.recurse, c.all, c.filter});
     Paths expected;
     for (const std::string& name : c.names) expected.push_back(tmp / name);
     EXPECT_EQ(list, expected);
   }
   StringList list;
-  BuildFileList(list, "no/such/file.txt", 0, 0, 0);  // not even checked to exist
+  BuildFileList(list, "no/such/file.txt", {});  // not even checked to exist
   EXPECT_EQ(list, Paths{"no/such/file.txt"});
 }
 
@@ -97,7 +99,7 @@ TEST_F(FileDiscoveryTest, BareNameMeansTheCurrentDirectory) {
   ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
   ASSERT_EQ(::chdir((tmp / "sub2").c_str()), 0);
   StringList list;
-  BuildFileList(list, "y.html", 1, 1, 0);
+  BuildFileList(list, "y.html", {true, true, false});
   ASSERT_EQ(::chdir(saved), 0);
   EXPECT_EQ(list, (Paths{"./y.html", "./deep/z.htm", "./aaa/q.htm"}));
 }

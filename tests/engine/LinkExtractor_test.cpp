@@ -9,6 +9,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 using namespace std::string_literals;

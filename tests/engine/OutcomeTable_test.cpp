@@ -1,9 +1,11 @@
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <tuple>
+
+using namespace linkward;
 
 namespace {
 

@@ -10,6 +10,8 @@
 #include "platform/FileSystem.h"
 #include "settings/SelectFilesDlg.h"
 
+using namespace linkward;
+
 namespace {
 
 using Texts = std::vector<std::string>;
@@ -35,7 +37,7 @@ TEST_F(TestRunTest, TwoFileTestLogsRowsPanesAndSummariesExactly) {
   Page("c.gif", "GIF89a");
   std::string d = Page("d.htm", Anchor("http://127.0.0.1:1/", "x"));  // vanishes before its turn
 
-  View().StartTest(a, 0, 1, 1);
+  View().StartTest(a, {false, true, true});
   EXPECT_TRUE(View().IsTestRunning());
   EXPECT_TRUE(View().OnUpdateStopTest());
   EXPECT_FALSE(View().OnUpdateSelectFiles());
@@ -98,7 +100,7 @@ TEST_F(TestRunTest, FailedConnectsAndSilentHostsGiveRowsButAnFtpGreetingDoesNot)
                         Anchor("http://127.0.0.1:1/", "Refused") +
                         Anchor("ftp://127.0.0.1:" + ftp.PortText() + "/pub/f", "Files") +
                         Anchor("ftp://127.0.0.1:1/pub/", "Closed")),
-      0, 0, 0);
+      {});
   RunToEnd();
   const std::string late = "|Host Took Too Long to Respond|";
   EXPECT_EQ(Rows(), (Texts{Local(silent) + late + "Silent", Local(closing) + late + "Gone",
@@ -125,7 +127,7 @@ TEST_F(TestRunTest, ReplyShapesGiveTheirCodes) {
     SCOPED_TRACE(segments[0].substr(0, 30));
     LoopbackServer server(LoopbackServer::ReplyInSegments(segments, 30));
     Restart();
-    View().StartTest(Page("p.htm", Anchor(Local(server), "x")), 0, 0, 0);
+    View().StartTest(Page("p.htm", Anchor(Local(server), "x")), {});
     RunToEnd();
     EXPECT_EQ(Rows(), Texts{Local(server) + "|" + reason + "|x"});
     EXPECT_EQ(View().Rows().GetItemDetails(0).code, code);
@@ -138,8 +140,7 @@ TEST_F(TestRunTest, ReplyShapesGiveTheirCodes) {
 TEST_F(TestRunTest, StopDuringAProbeClosesItWithoutARow) {
   LoopbackServer server(LoopbackServer::NeverAnswer());
   View().StartTest(
-      Page("p.htm", Anchor("http://127.0.0.1:1/", "refused") + Anchor(Local(server), "x")), 0, 0,
-      0);
+      Page("p.htm", Anchor("http://127.0.0.1:1/", "refused") + Anchor(Local(server), "x")), {});
   loop.RunUntil([&] { return View().AwaitingReply(); });
   View().OnStopTest();
 
@@ -163,7 +164,7 @@ TEST_F(TestRunTest, EndlessReplyIsCutShortAndTheNextLinkIsProbed) {
   LoopbackServer silent(LoopbackServer::NeverAnswer());
   View().StartTest(Page("p.htm", Anchor(Local(endless), "Endless") + Anchor(Local(large), "Large") +
                                      Anchor(Local(silent), "Next")),
-                   0, 0, 0);
+                   {});
   loop.RunUntil([&] { return View().AwaitingReply() && View().LinkList().size() == 1; });
   EXPECT_EQ(Rows(), Texts{Local(endless) + "|HTTP Code 404 Not Found|Endless"});
   EXPECT_EQ(large.WaitForEnding(0, 10000), "reset");
@@ -177,7 +178,7 @@ TEST_F(TestRunTest, TestThatCannotStartLeavesEverythingAsItWas) {
       "written to.";
   const struct {
     std::string scratchDir;
-    int recurse;
+    bool recurse;
     std::string box;
   } cases[] = {
       {dir / "scratch", 1, "No files found.\n\nWas your filter option set correctly?"},
@@ -190,9 +191,10 @@ TEST_F(TestRunTest, TestThatCannotStartLeavesEverythingAsItWas) {
     SCOPED_TRACE(c.scratchDir);
     Restart();
     view = std::make_unique<CLinkwardView>(settings, frame, loop, c.scratchDir);
-    View().AddResultText("http://old/", 0);
+    View().AddResultText("http://old/", RowStep::Url);
     frame.log = "old log";
-    View().StartTest(page, c.recurse, 0, 0);  // recurse: sub-directories without other files
+    // recurse: sub-directories without other files
+    View().StartTest(page, {c.recurse, false, false});
     EXPECT_EQ(Boxes(), Texts{c.box});
     EXPECT_EQ(View().Rows().GetItemCount(), 1);
     EXPECT_EQ(frame.log, "old log");
@@ -207,8 +209,8 @@ TEST_F(TestRunTest, SelectFilesChecksTheFileThenStoresTheChoices) {
   frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {
     EXPECT_EQ(dlg.m_strPath, "");
     dlg.m_strPath = chosen;
-    dlg.m_nRecurse = dlg.m_nAllFiles = dlg.m_nFilter = 1;
-    return IDOK;
+    dlg.m_choices.recurse = dlg.m_choices.allFiles = dlg.m_choices.filter = true;
+    return Answer::Ok;
   };
   // Neither a directory nor a fifo is a file; opening the fifo would block.
   const std::string fifo = dir / "site/fifo.htm";
@@ -231,8 +233,8 @@ TEST_F(TestRunTest, SelectFilesChecksTheFileThenStoresTheChoices) {
 
   frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {  // the next dialog starts from them
     EXPECT_EQ(dlg.m_strPath, page);
-    EXPECT_EQ(dlg.m_nRecurse + dlg.m_nAllFiles + dlg.m_nFilter, 3);
-    return IDCANCEL;
+    EXPECT_EQ(dlg.m_choices.recurse + dlg.m_choices.allFiles + dlg.m_choices.filter, 3);
+    return Answer::Cancel;
   };
   View().OnSelectFiles();
   EXPECT_FALSE(View().IsTestRunning());
@@ -270,7 +272,7 @@ TEST_F(TestRunTest, ActivityBarBlinksEveryTenTicksAndScratchCopiesGoWithTheView)
   TickCountingLoop counting(loop);
   {
     CLinkwardView blinking(settings, frame, counting, dir / "scratch");
-    blinking.StartTest(Page("p.htm", Anchor(Local(server), "x")), 0, 0, 0);
+    blinking.StartTest(Page("p.htm", Anchor(Local(server), "x")), {});
     // The loop delivers one event at a time, so it stops right after the tick named.
     const std::pair<int, std::vector<int>> afterTick[] = {
         {9, {0}}, {10, {0, 1}}, {19, {0, 1}}, {20, {0, 1, 0}}, {29, {0, 1, 0}}, {30, {0, 1, 0, 1}}};
@@ -279,12 +281,12 @@ TEST_F(TestRunTest, ActivityBarBlinksEveryTenTicksAndScratchCopiesGoWithTheView)
       EXPECT_EQ(frame.activityPositions, positions) << "after tick " << tick;
     }
     blinking.OnStopTest();
-    blinking.StartTest(Page("q.htm", Anchor("http://127.0.0.1:1/", "x")), 0, 0, 0);
+    blinking.StartTest(Page("q.htm", Anchor("http://127.0.0.1:1/", "x")), {});
     EXPECT_EQ(frame.activityCreates, 1);  // created once for the life of the view
     blinking.OnStopTest();
   }
   frame = RecordingFrame();
-  View().StartTest(Page("q.htm", Anchor("http://127.0.0.1:1/", "x")), 0, 0, 0);
+  View().StartTest(Page("q.htm", Anchor("http://127.0.0.1:1/", "x")), {});
   RunToEnd();
   std::string scratch = View().ScratchPath(2);
   EXPECT_TRUE(fsys::FileExists(scratch));

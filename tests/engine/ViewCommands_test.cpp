@@ -5,6 +5,8 @@
 #include "settings/ExportDlg.h"
 #include "settings/PreferencesDlg.h"
 
+using namespace linkward;
+
 namespace {
 
 using Texts = std::vector<std::string>;
@@ -16,8 +18,8 @@ class ViewCommandsTest : public ViewFixture {
   void ExportTo(const std::string* path, int format) {
     frame.onExport = [path, format](CExportDlg& dlg) {
       dlg.m_strExportPath = *path;
-      dlg.m_nExportFormat = format;
-      return IDOK;
+      dlg.m_nExportFormat = static_cast<ExportFormat>(format);
+      return Answer::Ok;
     };
   }
 };
@@ -60,7 +62,7 @@ TEST_F(ViewCommandsTest, PreferencesOkStoresMaskAndWaitLimit) {
     for (const char* bad : {"4", "51", "ten"}) EXPECT_FALSE(dlg.OnOK(bad)) << bad;
     EXPECT_TRUE(dlg.OnOK("5"));
     EXPECT_TRUE(dlg.OnOK(" 50 "));
-    return IDOK;
+    return Answer::Ok;
   };
   View().OnPreferences();
   EXPECT_EQ(settings.GetString("Settings", "Filter", ""), watched);
@@ -70,7 +72,7 @@ TEST_F(ViewCommandsTest, PreferencesOkStoresMaskAndWaitLimit) {
   // A fixed mask then Cancel: the mask stays in force, nothing is stored.
   frame.onPreferences = [&](CPreferencesDlg& dlg) {
     dlg.OnWatchLikeHawk();
-    return IDCANCEL;
+    return Answer::Cancel;
   };
   View().OnPreferences();
   EXPECT_EQ(View().FilterMask(), kDefaultMask);
@@ -81,12 +83,12 @@ TEST_F(ViewCommandsTest, PreferencesOkStoresMaskAndWaitLimit) {
 TEST_F(ViewCommandsTest, PreferencesChangedDuringATestApplyToTheNextLinks) {
   LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 404 Not Found\r\n\r\n"));
   View().StartTest(Page("p.htm", Anchor(Local(server), "first") + Anchor(Local(server), "second")),
-                   0, 0, 0);
+                   {});
   loop.RunUntil([&] { return View().Rows().GetItemCount() == 1; });
   frame.onPreferences = [&](CPreferencesDlg& dlg) {
     dlg.OnInitDialog();
     dlg.m_nChecks[10] = 0;  // 404 no longer reported
-    return dlg.OnOK("7") ? IDOK : IDCANCEL;
+    return dlg.OnOK("7") ? Answer::Ok : Answer::Cancel;
   };
   View().OnPreferences();
   EXPECT_EQ(View().WaitLimitSeconds(), 7);
@@ -108,10 +110,11 @@ TEST_F(ViewCommandsTest, ExportWritesTheChosenFormatAndRemembersIt) {
   for (const auto& [format, start] : formats) {
     const std::string report = dir / ("out" + std::to_string(format));
     frame.onExport = [&](CExportDlg& dlg) {
-      EXPECT_EQ(dlg.m_strExportPath + "|" + std::to_string(dlg.m_nExportFormat), shown);
+      EXPECT_EQ(dlg.m_strExportPath + "|" + std::to_string(static_cast<int>(dlg.m_nExportFormat)),
+                shown);
       dlg.m_strExportPath = report;
-      dlg.m_nExportFormat = format;
-      return IDOK;
+      dlg.m_nExportFormat = static_cast<ExportFormat>(format);
+      return Answer::Ok;
     };
     View().OnExport();
     EXPECT_TRUE(frame.boxes.empty());
@@ -126,13 +129,13 @@ TEST_F(ViewCommandsTest, ExportAsksBeforeReplacingAndReportsAFailedWrite) {
   AddRow(View(), "http://host/", "HTTP Code 404 Not Found", "x", "/web/index.htm");
   std::string path = dir.WriteFile("old.txt", "keep me");
   ExportTo(&path, 0);
-  frame.answers = {IDNO};
+  frame.answers = {Answer::No};
   View().OnExport();
   EXPECT_EQ(Boxes(), Texts{path + "\nThis file already exists\n\nReplace existing file?"});
-  EXPECT_EQ(frame.boxes[0].style & MB_YESNO, MB_YESNO);
+  EXPECT_EQ(frame.boxes[0].style & BoxStyle::YesNo, BoxStyle::YesNo);
   EXPECT_EQ(ScratchDir::ReadFile(path), "keep me");
   EXPECT_EQ(settings.GetString("XportSel", "Starter", "none"), "none");
-  frame.answers = {IDYES};
+  frame.answers = {Answer::Yes};
   View().OnExport();
   EXPECT_EQ(ScratchDir::ReadFile(path),
             "FILE: /web/index.htm\nhttp://host/\tHTTP Code 404 Not Found\tx\n");
@@ -164,8 +167,8 @@ class RepairPassTest : public ViewCommandsTest {
   // Answers the repair dialog with type.
   void Script(int type) {
     frame.onRepair = [type](CRepairDlg& dlg) {
-      dlg.m_nRepairType = type;
-      return IDOK;
+      dlg.m_nRepairType = static_cast<RepairType>(type);
+      return Answer::Ok;
     };
   }
   static Marks MarksOf(const CLinkwardView& v) {
@@ -179,9 +182,9 @@ class RepairPassTest : public ViewCommandsTest {
 TEST_F(RepairPassTest, CancelChangesNothingAndACompletedPassMarksRowsAndFiles) {
   settings.SetInt("Repair", "Type", 1);
   frame.onRepair = [](CRepairDlg& dlg) {
-    EXPECT_EQ(dlg.m_nRepairType, 1);
-    dlg.m_nRepairType = 2;
-    return IDCANCEL;
+    EXPECT_EQ(dlg.m_nRepairType, RepairType::FileName);
+    dlg.m_nRepairType = RepairType::RemoveLine;
+    return Answer::Cancel;
   };
   View().OnRepair();
   EXPECT_EQ(settings.GetInt("Repair", "Type", -1), 1);
@@ -198,7 +201,7 @@ TEST_F(RepairPassTest, CancelChangesNothingAndACompletedPassMarksRowsAndFiles) {
 TEST_F(RepairPassTest, UnknownCodeAsksFirstAndAnEmptyListStillCompletes) {
   View().ReasonText(418);
   Script(0);
-  frame.answers = {IDNO, IDYES};
+  frame.answers = {Answer::No, Answer::Yes};
   View().OnRepair();
   EXPECT_EQ(Boxes(), Texts{"The testing found at least one URL\nwith an UNKNOWN ERROR!\n(See the "
                            "window text.)\n\nAre you sure you want to repair now?"});
@@ -208,7 +211,7 @@ TEST_F(RepairPassTest, UnknownCodeAsksFirstAndAnEmptyListStillCompletes) {
 
   View().Rows().DeleteAllItems();
   frame.boxes.clear();
-  frame.answers = {IDYES};
+  frame.answers = {Answer::Yes};
   View().OnRepair();
   EXPECT_EQ(Boxes().back(), kDone);
 }

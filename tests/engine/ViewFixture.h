@@ -18,6 +18,8 @@
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
 
+using namespace linkward;
+
 class ViewFixture : public ::testing::Test {
  protected:
   ViewFixture() : temp(dir.Path()), settings(temp.Store()), loop(true) {
@@ -78,9 +80,9 @@ class ViewFixture : public ::testing::Test {
                      const std::string& site, const std::string& file) {
     std::string saved = v.CurrentFile();
     const_cast<std::string&>(v.CurrentFile()) = file;
-    v.AddResultText(url, 0);
-    v.AddResultText(reason, 1);
-    v.AddResultText(site, 2);
+    v.AddResultText(url, RowStep::Url);
+    v.AddResultText(reason, RowStep::Reason);
+    v.AddResultText(site, RowStep::Site);
     const_cast<std::string&>(v.CurrentFile()) = saved;
   }
 

@@ -10,6 +10,8 @@
 #include "gui/StaticLink.h"
 #include "results/ReportWriter.h"
 
+using namespace linkward;
+
 namespace {
 
 const QColor BLUE(0, 0, 255);
@@ -74,14 +76,14 @@ class AboutTest : public QObject {
       ExpectColours(dialog, BLUE, BLUE);
       QTest::mouseClick(dialog.HomeLink(), Qt::LeftButton);
       QCOMPARE(m_opened, QList<QUrl>{QUrl(LINKWARD_HOME_PAGE)});
-      QCOMPARE(m_app->m_bAboutLink2Visited, 1);
-      QCOMPARE(m_app->m_bAboutLink1Visited, 0);
+      QCOMPARE(m_app->m_bAboutLink2Visited, true);
+      QCOMPARE(m_app->m_bAboutLink1Visited, false);
       ExpectColours(dialog, PURPLE, BLUE);
       // The mail address gets "mailto:" once, however often it is clicked.
       QTest::mouseClick(dialog.MailLink(), Qt::LeftButton);
       QTest::mouseClick(dialog.MailLink(), Qt::LeftButton);
       QCOMPARE(m_opened, (QList<QUrl>{QUrl(LINKWARD_HOME_PAGE), MAIL, MAIL}));
-      QCOMPARE(m_app->m_bAboutLink1Visited, 1);
+      QCOMPARE(m_app->m_bAboutLink1Visited, true);
     }
     CAboutDlg again(*m_app);
     ExpectColours(again, PURPLE, PURPLE);
@@ -94,22 +96,22 @@ class AboutTest : public QObject {
           {"http://example.org/linkward-support/", "http://example.org/linkward-support/"},
           {"linkward-support@example.org", "mailto:linkward-support@example.org"}}) {
       m_opened.clear();
-      int visited = 0;
+      bool visited = false;
       CStaticLink link(text);
       link.m_pVisited = &visited;
       m_openSucceeds = false;  // a failed open changes nothing, and may be retried
       link.Click();
-      QCOMPARE(visited, 0);
+      QCOMPARE(visited, false);
       QCOMPARE(link.CurrentColor(), BLUE);
       m_openSucceeds = true;
       link.Click();
-      QCOMPARE(visited, 1);
+      QCOMPARE(visited, true);
       QCOMPARE(m_opened, (QList<QUrl>{QUrl(url), QUrl(url)}));
     }
   }
 
   void pointerIsHandWhileHoveringButNotJustAfterAClick() {
-    int visited = 0;
+    bool visited = false;
     CStaticLink link("http://example.org/");
     link.m_pVisited = &visited;
     link.resize(200, 20);

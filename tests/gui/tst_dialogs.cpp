@@ -6,7 +6,7 @@
 
 #include "GuiTest.h"
 #include "engine/LinkwardView.h"
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
 #include "gui/ExportDialog.h"
 #include "gui/FileDialogs.h"
 #include "gui/Help.h"
@@ -20,6 +20,8 @@
 #include "support/RecordingFrame.h"
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
+
+using namespace linkward;
 
 namespace {
 
@@ -201,7 +203,7 @@ class DialogsTest : public QObject {
           dialog.SkipEdit()->setPlainText("^https://intranet/\r\n\nlinkedin\\.com\n");
           Click(&dialog, ok ? "OK" : "Cancel");
         });
-        return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+        return dialog.exec() == QDialog::Accepted ? Answer::Ok : Answer::Cancel;
       };
       f->view.OnPreferences();
       // Either way the view keeps the mask of the button for the rest of the run.
@@ -224,7 +226,7 @@ class DialogsTest : public QObject {
     const char* const endings[] = {"txt", "html", "json", "csv", "xml"};
     CExportDlg model(f->frame);
     model.m_strExportPath = "/tmp/a.b/out.txt";
-    model.m_nExportFormat = 0;
+    model.m_nExportFormat = ExportFormat::Text;
     ExportDialog dialog(model);
     QVERIFY(Show(dialog));
     QCOMPARE(dialog.PathEdit()->text(), QString("/tmp/a.b/out.txt"));
@@ -232,7 +234,7 @@ class DialogsTest : public QObject {
     for (int format : {1, 2, 3, 4, 0}) {
       ClickIndicator(dialog.FormatGroup()->button(format));
       QCOMPARE(dialog.PathEdit()->text(), QString("/tmp/a.b/out.%1").arg(endings[format]));
-      QCOMPARE(model.m_nExportFormat, format);
+      QCOMPARE(static_cast<int>(model.m_nExportFormat), format);
     }
   }
 
@@ -240,7 +242,8 @@ class DialogsTest : public QObject {
     for (int length : {200, 201}) {
       m_messages.clear();
       CExportDlg model(f->frame);
-      model.m_nExportFormat = length == 200 ? -1 : 7;  // no button checked for either
+      model.m_nExportFormat =
+          static_cast<ExportFormat>(length == 200 ? -1 : 7);  // no button checked for either
       ExportDialog dialog(model);
       QVERIFY(Show(dialog));
       QCOMPARE(dialog.FormatGroup()->checkedId(), -1);
@@ -291,13 +294,13 @@ class DialogsTest : public QObject {
                                                  {7, -1, "OK", -1},
                                                  {1, 0, "Cancel", 1}}) {
       CRepairDlg model;
-      model.m_nRepairType = stored;
+      model.m_nRepairType = static_cast<RepairType>(stored);
       RepairDialog dialog(model);
       QVERIFY(Show(dialog));
       QCOMPARE(dialog.TypeGroup()->checkedId(), (stored >= 0 && stored <= 3) ? stored : -1);
       if (click >= 0) ClickIndicator(dialog.TypeGroup()->button(click));
       Click(&dialog, button);
-      QCOMPARE(model.m_nRepairType, result);
+      QCOMPARE(static_cast<int>(model.m_nRepairType), result);
     }
   }
 
@@ -314,7 +317,7 @@ class DialogsTest : public QObject {
       QVERIFY(!dialog.IgnoreBox()->isChecked());
       if (check) ClickIndicator(dialog.IgnoreBox());
       Click(&dialog, "OK");
-      QCOMPARE(model.m_bIgnore, check ? 1 : 0);
+      QCOMPARE(model.m_bIgnore, check);
     }
   }
 };

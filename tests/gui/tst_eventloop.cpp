@@ -1,6 +1,6 @@
 // The Qt event loop port: timers by id that restart when set again and drop a
-// pending expiry when killed, and socket watches that report data as FD_READ
-// and the peer's close once as FD_CLOSE; readiness watches, as the remote
+// pending expiry when killed, and socket watches that report data as SocketEvent::Read
+// and the peer's close once as SocketEvent::Close; readiness watches, as the remote
 // checker drives them.
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,6 +11,8 @@
 #include "check/HttpChecker.h"
 #include "gui/QtEventLoop.h"
 #include "support/HttpTestServer.h"
+
+using namespace linkward;
 
 class TestEventLoop : public QObject {
   Q_OBJECT
@@ -70,16 +72,16 @@ class TestEventLoop : public QObject {
       QCOMPARE(error, 0);
       events << event;
       char buffer[16];
-      if (event == FD_READ) QVERIFY(::recv(fd, buffer, sizeof buffer, 0) > 0);
-      if (event == FD_CLOSE) {
+      if (event == SocketEvent::Read) QVERIFY(::recv(fd, buffer, sizeof buffer, 0) > 0);
+      if (event == SocketEvent::Close) {
         loop.UnwatchSocket(fd);
         ::close(fd);
       }
     });
     QCOMPARE(::send(fds[1], "reply", 5, 0), 5);
-    QTRY_COMPARE(events, QList<int>{FD_READ});
+    QTRY_COMPARE(events, QList<int>{SocketEvent::Read});
     ::close(fds[1]);
-    QTRY_COMPARE(events, (QList<int>{FD_READ, FD_CLOSE}));
+    QTRY_COMPARE(events, (QList<int>{SocketEvent::Read, SocketEvent::Close}));
     QTest::qWait(50);
     QCOMPARE(events.size(), 2);
     QCOMPARE(loop.WatchCount(), 0);

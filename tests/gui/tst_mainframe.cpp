@@ -25,6 +25,8 @@
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
 
+using namespace linkward;
+
 namespace {
 
 // "/ok" answers 200, every other path 404.
@@ -94,18 +96,18 @@ class TestMainFrame : public QObject {
   std::unique_ptr<CLinkwardGuiApp> m_app;
   QStringList m_boxes;
   QList<unsigned> m_beeps;
-  int m_answer = IDYES;
+  Answer m_answer = Answer::Yes;
 
   // Starts the program on the store of this test; shows the window when asked.
   CMainFrame* Start(bool show = true) {
     m_app = std::make_unique<CLinkwardGuiApp>(*m_dir / "registry.db", m_dir->Path());
     if (!m_app->InitInstance()) return nullptr;
     CMainFrame* main = m_app->MainFrame();
-    main->Frame().messageBoxHook = [this](const std::string& text, unsigned style) {
+    main->Frame().messageBoxHook = [this](const std::string& text, BoxStyle style) {
       m_boxes << QString::fromStdString(text);
-      return (style & MB_YESNO) ? m_answer : IDOK;
+      return ButtonsOf(style) == BoxStyle::YesNo ? m_answer : Answer::Ok;
     };
-    main->Frame().beepHook = [this](unsigned type) { m_beeps << type; };
+    main->Frame().beepHook = [this](BoxStyle type) { m_beeps << static_cast<unsigned>(type); };
     if (show) {
       main->show();
       if (!QTest::qWaitForWindowExposed(main)) return nullptr;
@@ -169,7 +171,7 @@ class TestMainFrame : public QObject {
     QFile::remove(CLinkwardGuiApp::ProfilePath());
     m_boxes.clear();
     m_beeps.clear();
-    m_answer = IDYES;
+    m_answer = Answer::Yes;
   }
   void cleanup() {
     Stop();
@@ -444,9 +446,9 @@ class TestMainFrame : public QObject {
     QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     // The last text is not UTF-8: it shows as Latin-1 rather than being lost.
     for (const char* url : {"http://a.example/", "http://b.example/", "http://c.example/caf\xe9"}) {
-      View().AddResultText(url, 0);
-      View().AddResultText("HTTP Code 404 Not Found", 1);
-      View().AddResultText("site", 2);
+      View().AddResultText(url, RowStep::Url);
+      View().AddResultText("HTTP Code 404 Not Found", RowStep::Reason);
+      View().AddResultText("site", RowStep::Site);
     }
     QStringList headers;
     for (int col = 0; col < model->columnCount(); ++col)
@@ -467,7 +469,7 @@ class TestMainFrame : public QObject {
     View().Rows().SetItemData(1, WithRepairedMark(0));
     for (int col = 0; col < 4; ++col) main->ResultsView()->setColumnWidth(col, 101 + col);
 
-    m_answer = IDNO;
+    m_answer = Answer::No;
     QVERIFY(!main->close());
     QVERIFY(main->isVisible());
     QCOMPARE(m_boxes,
@@ -479,7 +481,7 @@ class TestMainFrame : public QObject {
     QCOMPARE(Settings().GetInt("Grid", "col0", -1), -1);
     QCOMPARE(main->Frame().WaitCursorDepth(), 0);
 
-    m_answer = IDYES;
+    m_answer = Answer::Yes;
     QVERIFY(main->close());
     QCOMPARE(m_boxes.size(), 2);
     for (int col = 0; col < 4; ++col)
@@ -489,7 +491,7 @@ class TestMainFrame : public QObject {
     main = Start();
     QVERIFY(main);
     for (int col = 0; col < 4; ++col) QCOMPARE(main->ResultsView()->columnWidth(col), 101 + col);
-    View().AddResultText("http://d.example/", 0);
+    View().AddResultText("http://d.example/", RowStep::Url);
     View().Rows().DeleteAllItems();
     QCOMPARE(main->Model()->rowCount(), 0);
     QVERIFY(!main->ExportAction()->isEnabled());

@@ -15,6 +15,8 @@
 #include "gui/ResultsPrinter.h"
 #include "results/ResultRows.h"
 
+using namespace linkward;
+
 namespace {
 
 struct Line {

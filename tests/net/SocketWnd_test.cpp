@@ -18,6 +18,8 @@
 #include "platform/PollEventLoop.h"
 #include "support/LoopbackServer.h"
 
+using namespace linkward;
+
 namespace {
 
 int OpenDescriptorCount() {
@@ -86,7 +88,7 @@ TEST_F(SocketWndTest, FailedConnectsGiveTheirCodesAndLeakNothing) {
     SCOPED_TRACE(std::string("host '") + c.host + "' port '" + c.port + "'");
     auto socket = MakeSocket();
     EXPECT_EQ(socket->Connect(c.host, c.port.c_str(), c.waitMs), c.code);
-    EXPECT_EQ(socket->Handle(), INVALID_SOCKET);
+    EXPECT_EQ(socket->Handle(), CSocketWnd::kNoSocket);
   }
   EXPECT_EQ(OpenDescriptorCount(), before);
 }
@@ -139,9 +141,10 @@ TEST_F(SocketWndTest, LookupWithoutAThreadOrInterruptedEndsWithoutWaiting) {
     return false;
   });
   CSocketWnd::SetInterruptCheck([] { return true; });
-  EXPECT_EQ(socket->Connect("example.com", "80", 60000), CONNECT_INTERRUPTED);
-  EXPECT_EQ(socket->Connect("127.0.0.1", full.port.c_str(), 60000), CONNECT_INTERRUPTED);
-  EXPECT_EQ(socket->Handle(), INVALID_SOCKET);
+  EXPECT_EQ(socket->Connect("example.com", "80", 60000), CSocketWnd::kConnectInterrupted);
+  EXPECT_EQ(socket->Connect("127.0.0.1", full.port.c_str(), 60000),
+            CSocketWnd::kConnectInterrupted);
+  EXPECT_EQ(socket->Handle(), CSocketWnd::kNoSocket);
   release->set_value();
 }
 
@@ -160,24 +163,25 @@ TEST_F(SocketWndTest, RelaysEveryReadAndOneCloseUnchanged) {
     notices.clear();
     auto socket = MakeSocket();
     ASSERT_EQ(socket->Connect("127.0.0.1", server.PortText().c_str(), 2000), 0u);
-    EXPECT_EQ(socket->AsyncSelect(FD_READ | FD_CLOSE), 0);
+    EXPECT_EQ(socket->AsyncSelect(SocketEvent::Read | SocketEvent::Close), 0);
     socket->Send("GET / HTTP/1.0\r\n\r\n", 18, 0);
     std::string received;
     loop.RunUntil([&] {
       char buf[64];
-      int n =
-          notices.empty() || notices.back()[1] != FD_READ ? 0 : socket->Receive(buf, sizeof buf, 0);
+      int n = notices.empty() || notices.back()[1] != SocketEvent::Read
+                  ? 0
+                  : socket->Receive(buf, sizeof buf, 0);
       if (n > 0) received.append(buf, static_cast<size_t>(n));
-      return !notices.empty() && notices.back()[1] == FD_CLOSE;
+      return !notices.empty() && notices.back()[1] == SocketEvent::Close;
     });
     EXPECT_EQ(received, c.received);
-    EXPECT_EQ(notices.front(), (std::vector<int>{socket->Handle(), FD_READ, 0}));
-    EXPECT_EQ(notices.back(), (std::vector<int>{socket->Handle(), FD_CLOSE, 0}));
-    for (size_t i = 0; i + 1 < notices.size(); ++i) EXPECT_EQ(notices[i][1], FD_READ);
+    EXPECT_EQ(notices.front(), (std::vector<int>{socket->Handle(), SocketEvent::Read, 0}));
+    EXPECT_EQ(notices.back(), (std::vector<int>{socket->Handle(), SocketEvent::Close, 0}));
+    for (size_t i = 0; i + 1 < notices.size(); ++i) EXPECT_EQ(notices[i][1], SocketEvent::Read);
     char buf[8];
     EXPECT_EQ(socket->Receive(buf, sizeof buf, 0), 0);  // non-blocking: answers at once
     EXPECT_EQ(socket->Close(), 0);
-    EXPECT_EQ(socket->Handle(), INVALID_SOCKET);
+    EXPECT_EQ(socket->Handle(), CSocketWnd::kNoSocket);
   }
 }
 
@@ -187,7 +191,7 @@ TEST_F(SocketWndTest, DestroyingASocketEndsItsWatchEvenInsideItsNotification) {
   auto idle = MakeSocket();
   EXPECT_EQ(CSocketWnd::InstanceCount(), 2);
   ASSERT_EQ(socket->Connect("127.0.0.1", holding.PortText().c_str(), 2000), 0u);
-  socket->AsyncSelect(FD_READ | FD_CLOSE);
+  socket->AsyncSelect(SocketEvent::Read | SocketEvent::Close);
   EXPECT_EQ(loop.WatchCount(), 1);
   socket.reset();
   EXPECT_EQ(loop.WatchCount(), 0);
@@ -195,7 +199,7 @@ TEST_F(SocketWndTest, DestroyingASocketEndsItsWatchEvenInsideItsNotification) {
   EXPECT_TRUE(notices.empty());
   // Without a socket nothing is watched or sent; Receive fails as the platform does.
   char buf[512];
-  EXPECT_EQ(idle->AsyncSelect(FD_READ | FD_CLOSE), 0);
+  EXPECT_EQ(idle->AsyncSelect(SocketEvent::Read | SocketEvent::Close), 0);
   EXPECT_EQ(idle->Send("x", 1, 0), 0);
   EXPECT_EQ(loop.WatchCount(), 0);
   EXPECT_LT(idle->Receive(buf, sizeof buf, 0), 0);
@@ -211,10 +215,10 @@ TEST_F(SocketWndTest, DestroyingASocketEndsItsWatchEvenInsideItsNotification) {
     socket.reset();
   });
   ASSERT_EQ(socket->Connect("127.0.0.1", server.PortText().c_str(), 2000), 0u);
-  socket->AsyncSelect(FD_READ | FD_CLOSE);
+  socket->AsyncSelect(SocketEvent::Read | SocketEvent::Close);
   socket->Send("GET / HTTP/1.0\r\n\r\n", 18, 0);
   loop.RunUntil([&] { return socket == nullptr; });
-  EXPECT_EQ(events, std::vector<int>{FD_READ});
+  EXPECT_EQ(events, std::vector<int>{SocketEvent::Read});
   EXPECT_EQ(loop.WatchCount(), 0);
   EXPECT_EQ(CSocketWnd::InstanceCount(), 0);
 }

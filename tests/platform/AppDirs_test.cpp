@@ -10,6 +10,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 bool IsPrivateDir(const std::string& path) {

@@ -9,6 +9,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 // name/isDirectory/isMarked of each entry, as one line per entry.

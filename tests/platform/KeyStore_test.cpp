@@ -10,6 +10,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 const std::string APP = "HKEY_LOCAL_MACHINE\\Software\\Quillfen Software\\Linkward";

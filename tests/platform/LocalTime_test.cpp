@@ -7,6 +7,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 TEST(LocalTime, LongFormInTheTimeZoneWithEnglishNamesWhateverTheLocale) {

@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+using namespace linkward;
+
 namespace {
 
 class VirtualLoopTest : public ::testing::Test {
@@ -86,7 +88,7 @@ class SocketWatchTest : public ::testing::Test {
       events.push_back({fd, event});
       EXPECT_EQ(error, 0);
       char buf[16];
-      if (event == FD_READ) ::recv(fd, buf, sizeof buf, 0);
+      if (event == SocketEvent::Read) ::recv(fd, buf, sizeof buf, 0);
     };
   }
   int fds[2] = {-1, -1};
@@ -99,8 +101,9 @@ TEST_F(SocketWatchTest, DataWaitingBeforeTheCloseIsReadFirstThenOneCloseOnly) {
   ::send(fds[1], "x", 1, 0);
   CloseEnd(1);
   loop.RunFor(50);
-  EXPECT_FALSE(loop.RunOnce(20));  // FD_CLOSE is delivered once per watch
-  EXPECT_EQ(events, (std::vector<std::vector<int>>{{fds[0], FD_READ}, {fds[0], FD_CLOSE}}));
+  EXPECT_FALSE(loop.RunOnce(20));  // SocketEvent::Close is delivered once per watch
+  EXPECT_EQ(events, (std::vector<std::vector<int>>{{fds[0], SocketEvent::Read},
+                                                   {fds[0], SocketEvent::Close}}));
   EXPECT_EQ(loop.WatchCount(), 1);
 }
 
@@ -174,12 +177,13 @@ TEST_F(SocketWatchTest, ReadinessWatchesReportWhatHoldsForAsLongAsItHolds) {
     bool closePeer;
     int reported;  // 0: nothing within the wait
   } rows[] = {
-      {"writable", FD_WRITABLE, false, false, FD_WRITABLE},
-      {"nothing to read", FD_READABLE, false, false, 0},
-      {"data waiting", FD_READABLE, true, false, FD_READABLE},
-      {"both, data waiting", FD_READABLE | FD_WRITABLE, true, false, FD_READABLE | FD_WRITABLE},
-      {"peer gone", FD_READABLE, false, true, FD_READABLE | FD_ERROR},
-      {"errors only, peer gone", 0, false, true, FD_ERROR},
+      {"writable", SocketEvent::Writable, false, false, SocketEvent::Writable},
+      {"nothing to read", SocketEvent::Readable, false, false, 0},
+      {"data waiting", SocketEvent::Readable, true, false, SocketEvent::Readable},
+      {"both, data waiting", SocketEvent::Readable | SocketEvent::Writable, true, false,
+       SocketEvent::Readable | SocketEvent::Writable},
+      {"peer gone", SocketEvent::Readable, false, true, SocketEvent::Readable | SocketEvent::Error},
+      {"errors only, peer gone", 0, false, true, SocketEvent::Error},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -194,7 +198,7 @@ TEST_F(SocketWatchTest, ReadinessWatchesReportWhatHoldsForAsLongAsItHolds) {
     loop.RunOnce(20);  // level-triggered: nothing was read, so it is told again
     EXPECT_EQ(seen, row.reported ? std::vector<int>(2, row.reported) : std::vector<int>{});
     // Asking again replaces the watch; removing it silences it.
-    loop.WatchReadiness(fds[0], FD_WRITABLE, [&](int, int, int) { seen.push_back(-1); });
+    loop.WatchReadiness(fds[0], SocketEvent::Writable, [&](int, int, int) { seen.push_back(-1); });
     loop.UnwatchSocket(fds[0]);
     EXPECT_FALSE(loop.RunOnce(0));
     EXPECT_EQ(loop.WatchCount(), 0);

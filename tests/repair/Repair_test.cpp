@@ -19,6 +19,8 @@
 #include "support/RecordingFrame.h"
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 using Texts = std::vector<std::string>;
@@ -45,17 +47,17 @@ class RepairTest : public ::testing::Test {
   RepairTest() {
     frame.onRepairFail = [this](CRepairFailDlg& dlg) { return OnFail(dlg); };
   }
-  int OnFail(CRepairFailDlg& dlg) {
+  Answer OnFail(CRepairFailDlg& dlg) {
     failed.push_back(dlg.m_strFailFile + "|" + dlg.m_strFailUrl);
     dlg.m_bIgnore = ignore;
-    return IDOK;
+    return Answer::Ok;
   }
   void Row(const std::string& url, const std::string& file) {
     const int row = rows.InsertItem(rows.GetItemCount(), url);
     rows.SetItemText(row, COL_FILE, file);
   }
   RepairEnd Run(int type, std::function<bool()> cancelled = {}) {
-    return RunRepairPass(rows, frame, frame, files, type, cancelled);
+    return RunRepairPass(rows, frame, frame, files, static_cast<RepairType>(type), cancelled);
   }
   Marks MarksNow() const {
     Marks marks;

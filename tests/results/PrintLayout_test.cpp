@@ -4,6 +4,8 @@
 
 #include "results/ResultRows.h"
 
+using namespace linkward;
+
 namespace {
 
 TEST(PrintGeometry, MarginsRowsPerPageAndPageCount) {

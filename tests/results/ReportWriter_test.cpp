@@ -9,6 +9,8 @@
 #include "results/ResultRows.h"
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 struct Row {
@@ -29,7 +31,7 @@ CResultRows MakeRows(const std::vector<Row>& list) {
 }
 
 // The report of rows in format id, written to memory.
-std::string Report(int id, const CResultRows& rows, const char* owner = "Ada Lovelace") {
+std::string Report(ExportFormat id, const CResultRows& rows, const char* owner = "Ada Lovelace") {
   char* data = nullptr;
   size_t size = 0;
   std::FILE* file = open_memstream(&data, &size);
@@ -59,11 +61,11 @@ const std::vector<Row> kRows = {
 };
 
 TEST(Reports, EmptyResultsList) {
-  EXPECT_EQ(Report(REPORT_TEXT, CResultRows()), "");
-  EXPECT_EQ(Report(REPORT_HTML, CResultRows()), kHeading + kClosing);
-  EXPECT_EQ(Report(REPORT_JSON, CResultRows()), "{\"rows\": []}\n");
-  EXPECT_EQ(Report(REPORT_CSV, CResultRows()), "URL,Reason,Site Name,File Name\r\n");
-  EXPECT_EQ(Report(REPORT_JUNIT, CResultRows()),
+  EXPECT_EQ(Report(ExportFormat::Text, CResultRows()), "");
+  EXPECT_EQ(Report(ExportFormat::Html, CResultRows()), kHeading + kClosing);
+  EXPECT_EQ(Report(ExportFormat::Json, CResultRows()), "{\"rows\": []}\n");
+  EXPECT_EQ(Report(ExportFormat::Csv, CResultRows()), "URL,Reason,Site Name,File Name\r\n");
+  EXPECT_EQ(Report(ExportFormat::Junit, CResultRows()),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<testsuites name=\"Linkward\" tests=\"0\" failures=\"0\">\n</testsuites>\n");
 }
@@ -71,14 +73,14 @@ TEST(Reports, EmptyResultsList) {
 TEST(Reports, TextAndHtmlHaveASectionPerFileGroup) {
   const CResultRows rows = MakeRows({kRows[0], kRows[2], kRows[1]});
   // One empty line between groups, none at the end.
-  EXPECT_EQ(Report(REPORT_TEXT, rows),
+  EXPECT_EQ(Report(ExportFormat::Text, rows),
             "FILE: /web/index.htm\n"
             "http://host/old.html\tHTTP Code 404 Not Found\tOld page\n"
             "http://host/gone/\tCan't Find Named Host\tGone\n"
             "\n"
             "FILE: /web/links.htm\n"
             "ftp://host/pub/\tCan't Connect to Host\tFiles\n");
-  EXPECT_EQ(Report(REPORT_HTML, rows),
+  EXPECT_EQ(Report(ExportFormat::Html, rows),
             kHeading +
                 "\n<hr>\n<b>FILE: /web/index.htm</b>\n<ul>"
                 "\n<li><a href=\"http://host/old.html\">Old page</a> HTTP Code 404 Not Found"
@@ -87,16 +89,17 @@ TEST(Reports, TextAndHtmlHaveASectionPerFileGroup) {
                 "\n<hr>\n<b>FILE: /web/links.htm</b>\n<ul>"
                 "\n<li><a href=\"ftp://host/pub/\">Files</a> Can't Connect to Host" +
                 kClosing);
-  EXPECT_EQ(ReportFormat(-1).Extension(), std::string("html"));  // every value but 0 and 2..4
+  EXPECT_EQ(ReportFormat(static_cast<ExportFormat>(-1)).Extension(),
+            std::string("html"));  // every value but 0 and 2..4
   WriteTextReport(nullptr, rows);  // no file: nothing written, no crash
 }
 
 TEST(Reports, TextIsRawAndHtmlEscapesEveryRowTextAndTheOwner) {
   const CResultRows rows =
       MakeRows({{"http://h/?a=1&b=\"2\"", "<R>", "<b>Q & A's</b>", "/w/x&y.htm", {}}});
-  EXPECT_EQ(Report(REPORT_TEXT, rows),
+  EXPECT_EQ(Report(ExportFormat::Text, rows),
             "FILE: /w/x&y.htm\nhttp://h/?a=1&b=\"2\"\t<R>\t<b>Q & A's</b>\n");
-  const std::string html = Report(REPORT_HTML, rows, "A & B");
+  const std::string html = Report(ExportFormat::Html, rows, "A & B");
   EXPECT_NE(html.find("results for A &amp; B</H3>"), std::string::npos);
   EXPECT_NE(html.find("<b>FILE: /w/x&amp;y.htm</b>"), std::string::npos);
   EXPECT_NE(html.find("\n<li><a href=\"http://h/?a=1&amp;b=&quot;2&quot;\">"
@@ -109,7 +112,7 @@ TEST(Reports, TextIsRawAndHtmlEscapesEveryRowTextAndTheOwner) {
 TEST(Reports, JsonCsvAndJunitListEveryRowWithWhatIsKnown) {
   const CResultRows rows = MakeRows(kRows);
   EXPECT_EQ(
-      Report(REPORT_JSON, rows),
+      Report(ExportFormat::Json, rows),
       "{\"rows\": [\n"
       "  {\"url\": \"http://host/old.html\", \"reason\": \"HTTP Code 404 Not Found\", "
       "\"siteName\": \"Old page\", \"file\": \"/web/index.htm\", \"code\": 404, \"line\": 12, "
@@ -119,13 +122,13 @@ TEST(Reports, JsonCsvAndJunitListEveryRowWithWhatIsKnown) {
       "  {\"url\": \"http://host/gone/\", \"reason\": \"Can't Find Named Host\", "
       "\"siteName\": \"Gone\", \"file\": \"/web/index.htm\", \"code\": 10002}\n"
       "]}\n");
-  EXPECT_EQ(Report(REPORT_CSV, rows),
+  EXPECT_EQ(Report(ExportFormat::Csv, rows),
             "URL,Reason,Site Name,File Name\r\n"
             "http://host/old.html,HTTP Code 404 Not Found,Old page,/web/index.htm\r\n"
             "ftp://host/pub/,Can't Connect to Host,Files,/web/links.htm\r\n"
             "http://host/gone/,Can't Find Named Host,Gone,/web/index.htm\r\n");
   // One testsuite per file, even when the file's rows are not adjacent.
-  EXPECT_EQ(Report(REPORT_JUNIT, rows),
+  EXPECT_EQ(Report(ExportFormat::Junit, rows),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<testsuites name=\"Linkward\" tests=\"3\" failures=\"3\">\n"
             "  <testsuite name=\"/web/index.htm\" tests=\"2\" failures=\"2\">\n"
@@ -216,12 +219,13 @@ TEST(Reports, JsonCsvAndJunitWriteAnyTextAsWellFormedUtf8) {
   json += "\n]}\n";
   junit += "  </testsuite>\n</testsuites>\n";
   const CResultRows rows = MakeRows(list);
-  EXPECT_EQ(Report(REPORT_JSON, rows), json);
-  EXPECT_EQ(Report(REPORT_CSV, rows), csv);
-  EXPECT_EQ(Report(REPORT_JUNIT, rows), junit);
-  EXPECT_EQ(Parses(Report(REPORT_JSON, rows), "json.load(open(sys.argv[1], encoding=\"utf-8\"))"),
-            "ok\n");
-  EXPECT_EQ(Parses(Report(REPORT_JUNIT, rows), "ET.parse(sys.argv[1])"), "ok\n");
+  EXPECT_EQ(Report(ExportFormat::Json, rows), json);
+  EXPECT_EQ(Report(ExportFormat::Csv, rows), csv);
+  EXPECT_EQ(Report(ExportFormat::Junit, rows), junit);
+  EXPECT_EQ(
+      Parses(Report(ExportFormat::Json, rows), "json.load(open(sys.argv[1], encoding=\"utf-8\"))"),
+      "ok\n");
+  EXPECT_EQ(Parses(Report(ExportFormat::Junit, rows), "ET.parse(sys.argv[1])"), "ok\n");
 }
 
 TEST(ReportOwner, IsANameWithoutGecosExtras) {

@@ -4,6 +4,8 @@
 
 #include "support/RecordingFrame.h"
 
+using namespace linkward;
+
 namespace {
 
 TEST(ResultRows, InsertChangeDeleteAndTheirNotices) {

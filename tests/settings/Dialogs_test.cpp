@@ -12,6 +12,8 @@
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
 
+using namespace linkward;
+
 namespace {
 
 TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitively) {
@@ -23,7 +25,7 @@ TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitively) {
   for (int from = 0; from < 5; ++from) {
     for (int to = 0; to < 5; ++to) {
       dlg.m_strExportPath = std::string("/home/ada/") + kEndings[from];
-      dlg.m_nExportFormat = to;
+      dlg.m_nExportFormat = static_cast<ExportFormat>(to);
       dlg.OnFormatClicked();
       EXPECT_EQ(dlg.m_strExportPath, std::string("/home/ada/") + kEndings[to]) << from << to;
     }
@@ -31,7 +33,7 @@ TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitively) {
   for (const char* kept : {"report.txt.bak", "RESULTS.TXT", ".txt", ".json", "", "results"}) {
     for (int format : {0, 1, 4}) {
       dlg.m_strExportPath = kept;
-      dlg.m_nExportFormat = format;
+      dlg.m_nExportFormat = static_cast<ExportFormat>(format);
       dlg.OnFormatClicked();
       EXPECT_EQ(dlg.m_strExportPath, kept) << format;
     }
@@ -58,7 +60,7 @@ TEST(ExportDlg, BrowseOffersTheFormatsFilterOrKeepsThePathAndLongPathsAreRefused
     };
     CExportDlg dlg(frame);
     dlg.m_strExportPath = "results.txt";
-    dlg.m_nExportFormat = format;
+    dlg.m_nExportFormat = static_cast<ExportFormat>(format);
     dlg.OnBrowse();
     EXPECT_EQ(offered, (std::vector<std::string>{"results.txt", ext, filter}));
     EXPECT_EQ(dlg.m_strExportPath, "/home/ada/chosen.out");
@@ -94,16 +96,16 @@ class SelectFilesDlgTest : public ::testing::Test {
 using FullCheckChoicesTest = SelectFilesDlgTest;
 
 TEST_F(SelectFilesDlgTest, SubDirectoriesCheckOtherFilesButNotTheOtherWayRound) {
-  m_dlg.m_nRecurse = 1;
+  m_dlg.m_choices.recurse = 1;
   m_dlg.OnRecurseClicked();
-  EXPECT_EQ(m_dlg.m_nAllFiles, 1);
-  m_dlg.m_nAllFiles = 0;
+  EXPECT_EQ(m_dlg.m_choices.allFiles, 1);
+  m_dlg.m_choices.allFiles = 0;
   m_dlg.OnAllFilesClicked();
-  EXPECT_EQ(m_dlg.m_nRecurse * 10 + m_dlg.m_nAllFiles, 10);
-  m_dlg.m_nRecurse = 0;
-  m_dlg.m_nAllFiles = 1;
+  EXPECT_EQ(m_dlg.m_choices.recurse * 10 + m_dlg.m_choices.allFiles, 10);
+  m_dlg.m_choices.recurse = 0;
+  m_dlg.m_choices.allFiles = 1;
   m_dlg.OnRecurseClicked();
-  EXPECT_EQ(m_dlg.m_nAllFiles, 1);
+  EXPECT_EQ(m_dlg.m_choices.allFiles, 1);
 }
 
 TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile) {
@@ -115,7 +117,7 @@ TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile)
   }
   ASSERT_TRUE(m_settings.SetString("FileSel", "Starter", "/web/index.htm"));
   m_dlg.m_strPath = "/typed/by/hand.htm";
-  m_dlg.m_nFilter = 1;
+  m_dlg.m_choices.filter = 1;
   std::string offered;
   bool choose = true;
   m_frame.onOpenFile = [&](const std::string& initial, std::string* chosen) {
@@ -126,7 +128,7 @@ TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile)
   m_dlg.OnBrowse();
   EXPECT_EQ(offered, "/web/*.*");  // the last file tested, not the typed path
   EXPECT_EQ(m_dlg.m_strPath, "/web/other.htm");
-  EXPECT_EQ(m_dlg.m_nFilter, 1);
+  EXPECT_EQ(m_dlg.m_choices.filter, 1);
   choose = false;
   m_dlg.OnBrowse();
   EXPECT_EQ(m_dlg.m_strPath, "/web/other.htm");
@@ -186,7 +188,7 @@ TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
     std::string message;
     EXPECT_EQ(dlg.ValidateFullCheck("64", "4", list + "\n", &message),
               CPreferencesDlg::FullField::None);
-    return dlg.OnOK("15") ? IDOK : IDCANCEL;
+    return dlg.OnOK("15") ? Answer::Ok : Answer::Cancel;
   };
   view->OnPreferences();
   EXPECT_EQ(view->GetFullCheckOptions().skipPatterns, patterns);  // in force at once
@@ -205,10 +207,10 @@ TEST_F(FullCheckChoicesTest, TheSelectFilesBoxIsStoredBesideTheOthersAndStartsTh
   const std::string page = m_dir.WriteFile("index.htm", "<a href='#top'>top</a>");
   int shown = -1;
   m_frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {
-    shown = dlg.m_nFullCheck;
+    shown = dlg.m_bFullCheck;
     dlg.m_strPath = page;
-    dlg.m_nFullCheck = 1;
-    return IDOK;
+    dlg.m_bFullCheck = 1;
+    return Answer::Ok;
   };
   view->OnSelectFiles();
   EXPECT_EQ(shown, 0);  // off on a fresh store

@@ -7,6 +7,8 @@
 
 #include "support/ScratchDir.h"
 
+using namespace linkward;
+
 namespace {
 
 constexpr const char* KEY_PATH = "Software\\Quillfen Software\\Linkward";
@@ -31,10 +33,10 @@ class SettingsStoreTest : public ::testing::Test {
   SettingsStoreTest() : m_keys(m_dir / "registry.db"), m_store(m_keys, m_dir.Path()) {}
 
   // Opens the application key; returns the disposition, 0 on failure.
-  static int OpenApp(CSettingsStore& store) {
+  static CSettingsStore::Disposition OpenApp(CSettingsStore& store) {
     IKeyStore::Key key;
-    int disposition = 0;
-    if (!store.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, KEY_PATH)) return 0;
+    CSettingsStore::Disposition disposition{};
+    if (!store.OpenRoot(&key, &disposition, CSettingsStore::kMachineRoot, KEY_PATH)) return {};
     EXPECT_EQ(key.path, APP_KEY);
     store.CloseKey(&key);
     return disposition;
@@ -60,9 +62,9 @@ class SettingsStoreTest : public ::testing::Test {
   void Import(const std::string& text, CSettingsStore& store, const char* appName = "Linkward") {
     m_dir.WriteFile(std::string(appName) + ".INI", text);
     IKeyStore::Key key;
-    int disposition = 0;
-    ASSERT_TRUE(store.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE, KEY_PATH));
-    ASSERT_EQ(disposition, REG_CREATED_NEW_KEY);
+    CSettingsStore::Disposition disposition{};
+    ASSERT_TRUE(store.OpenRoot(&key, &disposition, CSettingsStore::kMachineRoot, KEY_PATH));
+    ASSERT_EQ(disposition, CSettingsStore::Disposition::CreatedNew);
     store.ImportIni(key, appName);
     store.CloseKey(&key);
   }
@@ -73,8 +75,8 @@ class SettingsStoreTest : public ::testing::Test {
 };
 
 TEST_F(SettingsStoreTest, ReadsGiveTheDefaultUntilSomethingIsStored) {
-  EXPECT_EQ(OpenApp(m_store), REG_CREATED_NEW_KEY);
-  EXPECT_EQ(OpenApp(m_store), REG_OPENED_EXISTING_KEY);
+  EXPECT_EQ(OpenApp(m_store), CSettingsStore::Disposition::CreatedNew);
+  EXPECT_EQ(OpenApp(m_store), CSettingsStore::Disposition::OpenedExisting);
   EXPECT_EQ(m_store.GetString("Settings", "Filter", "0111"), "0111");
   EXPECT_FALSE(SectionExists("Screen"));
   EXPECT_TRUE(m_store.SetInt("Screen", "x", -120));  // a write creates its section

@@ -1,18 +1,20 @@
 #include "support/RecordingFrame.h"
 
+using namespace linkward;
+
 std::string RecordingFrame::Pane(int pane) const {
   auto it = paneHistory.find(pane);
   return it == paneHistory.end() || it->second.empty() ? std::string() : it->second.back();
 }
 
-int RecordingFrame::MessageBox(const std::string& text, unsigned style) {
+Answer RecordingFrame::MessageBox(const std::string& text, BoxStyle style) {
   boxes.push_back({text, style});
   if (!answers.empty()) {
-    int answer = answers.front();
+    Answer answer = answers.front();
     answers.pop_front();
     return answer;
   }
-  return (style & MB_YESNO) ? IDNO : IDOK;
+  return ButtonsOf(style) == BoxStyle::YesNo ? Answer::No : Answer::Ok;
 }
 
 void RecordingFrame::ActivityBarCreate(const CProgressBar& bar) {

@@ -11,18 +11,20 @@
 #include "engine/Frame.h"
 #include "results/ProgressDlg.h"
 
+using namespace linkward;
+
 class RecordingFrame : public IFrame {
  public:
   struct Box {
     std::string text;
-    unsigned style;
+    BoxStyle style;
   };
 
   // Answers given to the next message boxes, in order; when none is left a
-  // box is answered IDOK (or IDNO for a Yes/No question).
-  std::deque<int> answers;
+  // box is answered Answer::Ok (or Answer::No for a Yes/No question).
+  std::deque<Answer> answers;
   std::vector<Box> boxes;
-  std::vector<unsigned> beeps;
+  std::vector<unsigned> beeps;                          // the beep types as numbers (0, 48)
   std::map<int, std::vector<std::string>> paneHistory;  // every text written, per pane
   std::string log;
   int logClears = 0;
@@ -37,20 +39,20 @@ class RecordingFrame : public IFrame {
   int rowNotices = 0;
   int commandStateChanges = 0;
 
-  // Dialog scripts; unset ones answer IDCANCEL.
-  std::function<int(CSelectFilesDlg&)> onSelectFiles;
-  std::function<int(CPreferencesDlg&)> onPreferences;
-  std::function<int(CExportDlg&)> onExport;
-  std::function<int(CRepairDlg&)> onRepair;
-  std::function<int(CRepairFailDlg&)> onRepairFail;
+  // Dialog scripts; unset ones answer Answer::Cancel.
+  std::function<Answer(CSelectFilesDlg&)> onSelectFiles;
+  std::function<Answer(CPreferencesDlg&)> onPreferences;
+  std::function<Answer(CExportDlg&)> onExport;
+  std::function<Answer(CRepairDlg&)> onRepair;
+  std::function<Answer(CRepairFailDlg&)> onRepairFail;
   std::function<bool(const std::string&, std::string*)> onOpenFile;
   std::function<bool(const std::string&, const std::string&, const std::string&, std::string*)>
       onSaveFile;
 
   std::string Pane(int pane) const;  // the last text written to pane, "" if none
 
-  int MessageBox(const std::string& text, unsigned style) override;
-  void MessageBeep(unsigned type) override { beeps.push_back(type); }
+  Answer MessageBox(const std::string& text, BoxStyle style) override;
+  void MessageBeep(BoxStyle type) override { beeps.push_back(static_cast<unsigned>(type)); }
   void BeginWaitCursor() override { ++waitCursorDepth; }
   void EndWaitCursor() override { --waitCursorDepth; }
   void SetPaneText(int pane, const std::string& text) override {
@@ -71,11 +73,17 @@ class RecordingFrame : public IFrame {
   void RowRemoved(int) override { ++rowNotices; }
   void RowsCleared() override { ++rowNotices; }
   void CommandStateChanged() override { ++commandStateChanges; }
-  int DoModal(CSelectFilesDlg& dlg) override { return onSelectFiles ? onSelectFiles(dlg) : IDCANCEL; }
-  int DoModal(CPreferencesDlg& dlg) override { return onPreferences ? onPreferences(dlg) : IDCANCEL; }
-  int DoModal(CExportDlg& dlg) override { return onExport ? onExport(dlg) : IDCANCEL; }
-  int DoModal(CRepairDlg& dlg) override { return onRepair ? onRepair(dlg) : IDCANCEL; }
-  int DoModal(CRepairFailDlg& dlg) override { return onRepairFail ? onRepairFail(dlg) : IDOK; }
+  Answer DoModal(CSelectFilesDlg& dlg) override {
+    return onSelectFiles ? onSelectFiles(dlg) : Answer::Cancel;
+  }
+  Answer DoModal(CPreferencesDlg& dlg) override {
+    return onPreferences ? onPreferences(dlg) : Answer::Cancel;
+  }
+  Answer DoModal(CExportDlg& dlg) override { return onExport ? onExport(dlg) : Answer::Cancel; }
+  Answer DoModal(CRepairDlg& dlg) override { return onRepair ? onRepair(dlg) : Answer::Cancel; }
+  Answer DoModal(CRepairFailDlg& dlg) override {
+    return onRepairFail ? onRepairFail(dlg) : Answer::Ok;
+  }
   bool GetOpenFileName(const std::string& initialName, std::string* chosen) override {
     return onOpenFile && onOpenFile(initialName, chosen);
   }

@@ -2,11 +2,13 @@
 
 #include "app/LinkwardApp.h"
 
+using namespace linkward;
+
 TempSettings::TempSettings(const std::string& dir)
     : m_keys(dir + "/registry.db"), m_settings(m_keys, dir) {
   IKeyStore::Key key;
-  int disposition = 0;
-  m_settings.OpenRoot(&key, &disposition, HKEY_LOCAL_MACHINE,
+  CSettingsStore::Disposition disposition{};
+  m_settings.OpenRoot(&key, &disposition, CSettingsStore::kMachineRoot,
                       std::string(APP_KEY_PREFIX) + APP_NAME);
   m_settings.CloseKey(&key);
 }

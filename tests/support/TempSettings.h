@@ -7,6 +7,8 @@
 #include "platform/KeyStore.h"
 #include "settings/SettingsStore.h"
 
+using namespace linkward;
+
 class TempSettings {
  public:
   // dir holds registry.db (and is the INI directory).

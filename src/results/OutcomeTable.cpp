@@ -1,4 +1,6 @@
-#include "engine/OutcomeTable.h"
+#include "results/OutcomeTable.h"
+
+namespace linkward {
 
 namespace {
 
@@ -53,3 +55,5 @@ bool MaskSelects(const std::string& mask, unsigned code) {
   if (kind < 0 || static_cast<size_t>(kind) >= mask.size()) return true;
   return mask[kind] != '0';
 }
+
+}  // namespace linkward

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace linkward {
+
 constexpr int OUTCOME_KINDS = 21;
 constexpr const char* DEFAULT_FILTER_MASK = "011111111111111111111";
 constexpr const char* UNKNOWN_REASON_TEXT = "--------------> UNKNOWN REASON !!!!!";
@@ -26,3 +28,5 @@ const char* OutcomeText(int kind);
 // character is '0' (a missing character counts as selected); an unclassified
 // code is always selected.
 bool MaskSelects(const std::string& mask, unsigned code);
+
+}  // namespace linkward
