@@ -206,9 +206,8 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
     const std::string path = std::regex_replace(link.href, std::regex(" "), "%20");
     EXPECT_EQ(link.server->RequestCount(path), link.requests) << link.href;
   }
-  const RowDetails fragment = View().Rows().GetItemDetails(1);
-  EXPECT_EQ(fragment.code, CHECK_FRAGMENT_NOT_FOUND);
-  EXPECT_EQ(fragment.line, 4);
+  EXPECT_EQ(View().Rows().GetItemDetails(1).code, CHECK_FRAGMENT_NOT_FOUND);
+  EXPECT_EQ(View().Rows().GetItemDetails(1).line, 4);
   // Where a permanent move ended, for the repair that follows moves.
   EXPECT_EQ(View().Rows().GetItemDetails(int(movedRow)).finalUrl, site.Url("/target"));
   EXPECT_NE(
@@ -254,8 +253,8 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
 
   // Where trusted certificates come from: the option, then SSL_CERT_FILE,
   // never the system store alone.
-  const std::string secureUrl = secure.Url("/status/200");
-  const std::string one = Page("tls/a.htm", Anchor(secureUrl, "S"));
+  const std::string one = Page("tls/a.htm", Anchor(secure.Url("/status/200"), "S"));
+  const Texts refused = {secure.Url("/status/200") + "|Secure Connection Failed|S"};
   const std::string goodCa = dir.WriteFile("good.pem", secure.CertificatePem());
   const std::string otherCa = dir.WriteFile("other.pem", misnamed.CertificatePem());
   const std::tuple<std::string, const char*, bool> bundles[] = {{"", goodCa.c_str(), true},
@@ -267,8 +266,7 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
     full.caFile = caFile;
     View().StartTest(one, {false, true, false}, full);
     RunToEnd();
-    EXPECT_EQ(Rows(), trusted ? Texts{} : Texts{secureUrl + "|Secure Connection Failed|S"})
-        << caFile << " / " << (envCa ? envCa : "");
+    EXPECT_EQ(Rows(), trusted ? Texts{} : refused) << caFile << " / " << (envCa ? envCa : "");
   }
 
   // A stored skip pattern that does not compile (an edited store) starts
