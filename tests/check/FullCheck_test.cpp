@@ -176,7 +176,7 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
                                    site.Url("/status/404#2") + "|HTTP Code 404 Not Found|Again",
                                    "403|HTTP Code 403 Forbidden|Base",
                                    "/status/402|HTTP Code 402 Payment Required|Root"});
-  View().SetWaitLimit(3);
+  View().SetWaitLimit(5);
   View().FilterMask() = DEFAULT_FILTER_MASK;
   View().FilterMask()[OutcomeKind(302)] = '0';
   FullCheckOptions full;
@@ -186,7 +186,7 @@ TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
   full.skipPatterns = {"skip\\.test", "^/private/", "\\.pdf$", "^file://.*/drafts/", "#nowhere$"};
 
   View().StartTest(a, {false, true, false}, full);
-  EXPECT_EQ(options.timeoutMs, 3000);
+  EXPECT_EQ(options.timeoutMs, 5000);
   // Everything but the two waits for a silent server comes in; nothing may be listed yet.
   const int found = tested + 4;
   loop.RunUntil([&, until = loop.NowMs() + 60000] {
