@@ -75,16 +75,6 @@ class ViewFixture : public ::testing::Test {
                                  loop.HasTimer(WAIT_TIMER_ID)}),
               (std::vector<bool>{true, true, false, false, false}));
   }
-  // Adds a row as a test would, the file taken from the current file.
-  static void AddRow(CLinkwardView& v, const std::string& url, const std::string& reason,
-                     const std::string& site, const std::string& file) {
-    std::string saved = v.CurrentFile();
-    const_cast<std::string&>(v.CurrentFile()) = file;
-    v.AddResultText(url, RowStep::Url);
-    v.AddResultText(reason, RowStep::Reason);
-    v.AddResultText(site, RowStep::Site);
-    const_cast<std::string&>(v.CurrentFile()) = saved;
-  }
 
   ScratchDir dir;
   TempSettings temp;

@@ -4,8 +4,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QGroupBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 
@@ -21,19 +19,6 @@
     TestObject test;                                                                             \
     return QTest::qExec(&test, argc, argv);                                                      \
   }
-
-// The texts of the list that the widget does not show as its title, a label,
-// a group title or a button text.
-inline QStringList MissingTexts(QWidget* widget, const QStringList& texts) {
-  QStringList shown{widget->windowTitle()};
-  for (QLabel* l : widget->findChildren<QLabel*>()) shown << l->text();
-  for (QGroupBox* g : widget->findChildren<QGroupBox*>()) shown << g->title();
-  for (QAbstractButton* b : widget->findChildren<QAbstractButton*>()) shown << b->text();
-  QStringList missing;
-  for (const QString& text : texts)
-    if (!shown.contains(text)) missing << text;
-  return missing;
-}
 
 // Clicks the dialog's push button with the given text.
 inline void Click(QWidget* dialog, const QString& text) {

@@ -1,42 +1,47 @@
-// The Preferences, export and repair dialogs: what they show of their models
-// and what they hand back.
+// The desktop dialogs and the About box as a user meets them: what they show
+// of their models, what their controls hand back, the links of the About box,
+// and the help window the Help buttons open. The dialogs' rules themselves
+// are tested without a toolkit (tests/settings/Dialogs_test.cpp).
 #include <QtTest>
 #include <QtWidgets>
-#include <memory>
 
 #include "GuiTest.h"
-#include "engine/LinkwardView.h"
-#include "results/OutcomeTable.h"
+#include "app/LinkwardApp.h"
+#include "gui/AboutDialog.h"
 #include "gui/ExportDialog.h"
 #include "gui/FileDialogs.h"
 #include "gui/Help.h"
 #include "gui/PreferencesDialog.h"
 #include "gui/RepairDialog.h"
 #include "gui/RepairFailDialog.h"
-#include "platform/PollEventLoop.h"
+#include "gui/StaticLink.h"
 #include "repair/RepairDlg.h"
+#include "results/OutcomeTable.h"
+#include "results/ReportWriter.h"
 #include "settings/ExportDlg.h"
 #include "settings/PreferencesDlg.h"
 #include "support/RecordingFrame.h"
 #include "support/ScratchDir.h"
-#include "support/TempSettings.h"
 
 using namespace linkward;
 
 namespace {
 
-struct Fixture {
-  ScratchDir dir;
-  TempSettings settings{dir.Path()};
-  RecordingFrame frame;
-  CPollEventLoop loop{true};
-  CLinkwardView view{settings.Store(), frame, loop, dir / "scratch"};
-};
+const QColor BLUE(0, 0, 255);
+const QColor PURPLE(128, 0, 128);
 
-template <class Dialog>
-bool Show(Dialog& dialog) {
+bool Show(QWidget& dialog) {
   dialog.show();
   return QTest::qWaitForWindowExposed(&dialog);
+}
+
+// Whether the widget as drawn shows pixels of exactly colour.
+bool ShowsColour(QWidget* widget, const QColor& colour) {
+  const QImage image = widget->grab().toImage();
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixelColor(x, y).rgb() == colour.rgb()) return true;
+  return false;
 }
 
 }  // namespace
@@ -44,232 +49,150 @@ bool Show(Dialog& dialog) {
 class DialogsTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<Fixture> f;
+  ScratchDir m_dir;
+  RecordingFrame m_frame;
+  std::string m_mask;
+  CPreferencesDlg::RowTexts m_rows;
   QStringList m_messages;
+  QList<QUrl> m_opened;
+  bool m_openSucceeds = true;
 
  private slots:
-  void init() {
-    f = std::make_unique<Fixture>();
-    m_messages.clear();
+  void initTestCase() {
+    for (int i = 0; i < OUTCOME_KINDS; ++i) m_rows[i] = OutcomeText(i);
     auto record = [this](QWidget*, const QString& text) { m_messages << text; };
     PreferencesDialog::s_showRangeMessage = record;
     ExportDialog::s_showLengthMessage = record;
+    CStaticLink::s_opener = [this](const QUrl& url) {
+      m_opened << url;
+      return m_openSucceeds;
+    };
   }
-  void cleanup() { f.reset(); }
+  void init() {
+    m_messages.clear();
+    m_opened.clear();
+    m_openSucceeds = true;
+  }
 
-  void texts() {
-    CPreferencesDlg preferences(f->view.FilterMask(), f->view.OutcomeTexts());
-    CExportDlg exportModel(f->frame);
+  void helpButtonsOpenTheirSection() {
+    CPreferencesDlg preferences(m_mask, m_rows);
     CRepairDlg repair;
-    CRepairFailDlg fail;
     PreferencesDialog preferencesDialog(preferences);
-    ExportDialog exportDialog(exportModel);
     RepairDialog repairDialog(repair);
-    RepairFailDialog failDialog(fail);
-    const std::pair<QDialog*, QStringList> table[] = {
-        {&preferencesDialog,
-         {"Preferences", "How Long to Wait for Slow Hosts? (seconds)",
-          "Report Results for Checked Items - or use the Defaults",
-          "Report every defect to me (code 200 is not a defect)",
-          "Report only the very worst offenders to me", "Defaults for Type A Users",
-          "Defaults for Type B Users", "OK", "Cancel", "Help", "Watch Like a Hawk",
-          "Watch With One Eye Shut", "Full Check", "Transfers at once (1 to 256)",
-          "Transfers per host (1 to 16)",
-          "Skip links matching (one regular expression per line):"}},
-        {&exportDialog,
-         {"Export Bad URLs", "Export as Text file", "Export as HTML file", "Export as JSON file",
-          "Export as CSV file", "Export as JUnit XML file", "Browse..."}},
-        {&repairDialog,
-         {"URL Link Disable and File Repair",
-          "When Linkward finds the offending URL in the file do the following:",
-          "Disable the entire line of text containing the URL.",
-          "Replace the URL text with the name of the file it is in.",
-          "Remove the entire line of text containing the URL.",
-          "No text is deleted. The bad URL is preserved as an HTML comment.",
-          "Save the bad URLs in a separate file.",
-          "Update links that moved permanently to their new address.",
-          "For any option, your original files are backed-up with the extension .REP", "Help"}},
-        {&failDialog,
-         {"Repair Failure", "The URL Repair failed in file:", "Possibly near URL:",
-          "Please examine/correct the file and try to re-run the Repair.\n(Your original file was "
-          "saved with extension .REP)",
-          "Please ignore this instance of this URL \nfor the remainder of this session."}}};
-    for (const auto& [dialog, expected] : table)
-      QCOMPARE(MissingTexts(dialog, expected), QStringList());
-    // Each Help button opens the help window at its dialog's section.
+    // Each Help button opens the one help window (the page is built into the
+    // program) at its dialog's section, below the top; context 0 is the top.
     for (auto [dialog, section] :
          {std::pair<QDialog*, const char*>{&preferencesDialog, "preferences"},
-          {&repairDialog, "repair"}}) {
-      for (QPushButton* button : dialog->findChildren<QPushButton*>())
-        if (button->text() == "Help") button->click();
-      QVERIFY(HelpWindow::Instance());
-      QCOMPARE(HelpWindow::Instance()->source().fragment(), QString(section));
+          {&repairDialog, "repair"},
+          {nullptr, ""}}) {
+      if (dialog)
+        Click(dialog, "Help");
+      else
+        OpenHelp(0);
+      HelpWindow* window = HelpWindow::Instance();
+      QVERIFY(window);
+      QVERIFY(QTest::qWaitForWindowExposed(window));
+      QCOMPARE(window->source().fragment(), QString(section));
+      QVERIFY(window->toPlainText().contains("Linkward Help"));
+      QCOMPARE(window->verticalScrollBar()->value() > 0, *section != '\0');
     }
+    QCOMPARE(QApplication::topLevelWidgets().count(HelpWindow::Instance()), 1);
     delete HelpWindow::Instance();
   }
 
-  void preferencesShowsRowsAndChecksAndOkBuildsTheMask() {
-    f->view.FilterMask() = "100000000000000000001";
-    CPreferencesDlg model(f->view.FilterMask(), f->view.OutcomeTexts());
+  // The list and boxes show the model; the fixed-mask buttons set the mask at
+  // once; OK refuses each box in turn, leaving the focus on it, then takes all.
+  void preferences() {
+    m_mask = "100000000000000000001";
+    CPreferencesDlg model(m_mask, m_rows);
     model.m_nTimeout = 15;
+    model.m_skipPatterns = {"a", "b"};
     PreferencesDialog dialog(model);
+    QVERIFY(Show(dialog));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Preferences"));
     COutcomeCheckListBox* list = dialog.CheckList();
     QCOMPARE(list->count(), OUTCOME_KINDS);
     for (int i = 0; i < OUTCOME_KINDS; ++i) {
-      QCOMPARE(list->item(i)->text(), QString::fromStdString(f->view.OutcomeText(i)));
+      QCOMPARE(list->item(i)->text(), QString(OutcomeText(i)));
       QCOMPARE(list->GetCheck(i), (i == 0 || i == 20) ? 1 : 0);
     }
     QCOMPARE(dialog.TimeoutEdit()->text(), QString("15"));
-    list->SetCheck(1, 1);
-    list->SetCheck(20, 0);
-    dialog.accept();
-    QCOMPARE(f->view.FilterMask(), std::string("110000000000000000000"));
-  }
-
-  void fixedMaskButtonsSetTheViewAtOnce() {
-    for (auto [button, mask] : {std::pair{"Watch Like a Hawk", CPreferencesDlg::HAWK_MASK},
-                                {"Watch With One Eye Shut", CPreferencesDlg::ONE_EYE_MASK}}) {
-      f->view.FilterMask() = "000000000000000000000";
-      CPreferencesDlg model(f->view.FilterMask(), f->view.OutcomeTexts());
-      PreferencesDialog dialog(model);
-      Click(&dialog, button);
-      QCOMPARE(f->view.FilterMask(), std::string(mask));
-      for (int i = 0; i < OUTCOME_KINDS; ++i)
-        QCOMPARE(dialog.CheckList()->GetCheck(i), mask[i] == '1' ? 1 : 0);
+    QCOMPARE(dialog.TransfersEdit()->text(), QString("128"));
+    QCOMPARE(dialog.PerHostEdit()->text(), QString("2"));
+    QCOMPARE(dialog.SkipEdit()->toPlainText(), QString("a\nb"));
+    for (const char* mask : {CPreferencesDlg::HAWK_MASK, CPreferencesDlg::ONE_EYE_MASK}) {
+      Click(&dialog,
+            mask == CPreferencesDlg::HAWK_MASK ? "Watch Like a Hawk" : "Watch With One Eye Shut");
+      QCOMPARE(m_mask, std::string(mask));
+      for (int i = 0; i < OUTCOME_KINDS; ++i) QCOMPARE(list->GetCheck(i), mask[i] - '0');
     }
-  }
+    list->SetCheck(0, 1);
+    list->SetCheck(7, 0);
 
-  void boxesAreRangeCheckedAndPatternsCompiled() {
-    // Each box with its text; the others keep their valid values.
-    using Box = QWidget* (*)(PreferencesDialog&);
-    const Box timeout = [](PreferencesDialog& d) -> QWidget* { return d.TimeoutEdit(); };
-    const Box transfers = [](PreferencesDialog& d) -> QWidget* { return d.TransfersEdit(); };
-    const Box perHost = [](PreferencesDialog& d) -> QWidget* { return d.PerHostEdit(); };
-    const Box skip = [](PreferencesDialog& d) -> QWidget* { return d.SkipEdit(); };
-    const QString skipMessage = "Skip links matching: \"a(\" is not a valid regular expression.";
-    const std::tuple<Box, const char*, QString> cases[] = {
-        {timeout, "4", CPreferencesDlg::RANGE_MESSAGE},
-        {timeout, "5", ""},
-        {timeout, "50", ""},
-        {timeout, "51", CPreferencesDlg::RANGE_MESSAGE},
-        {timeout, "", CPreferencesDlg::RANGE_MESSAGE},
-        {timeout, "ten", CPreferencesDlg::RANGE_MESSAGE},
-        {timeout, "7.5", CPreferencesDlg::RANGE_MESSAGE},
-        {transfers, "257", CPreferencesDlg::TRANSFERS_MESSAGE},
-        {perHost, "17", CPreferencesDlg::PER_HOST_MESSAGE},
-        {skip, "ok\n\na(", skipMessage},
-        {skip, "^https?://intranet/\n\\.pdf$", ""},
+    const QString skip = "^https://intranet/\r\n\nlinkedin\\.com\n";
+    const std::tuple<QWidget*, QString, QString, QString> boxes[] = {
+        {dialog.TimeoutEdit(), "51", "30", CPreferencesDlg::RANGE_MESSAGE},
+        {dialog.TransfersEdit(), "257", "64", CPreferencesDlg::TRANSFERS_MESSAGE},
+        {dialog.PerHostEdit(), "17", "3", CPreferencesDlg::PER_HOST_MESSAGE},
+        {dialog.SkipEdit(), "a(", skip,
+         "Skip links matching: \"a(\" is not a valid regular expression."}};
+    const auto setText = [](QWidget* box, const QString& text) {
+      if (auto* line = qobject_cast<QLineEdit*>(box)) return line->setText(text);
+      qobject_cast<QPlainTextEdit*>(box)->setPlainText(text);
     };
-    for (const auto& [box, text, message] : cases) {
-      m_messages.clear();
-      CPreferencesDlg model(f->view.FilterMask(), f->view.OutcomeTexts());
-      model.m_nTimeout = 15;
-      PreferencesDialog dialog(model);
-      QVERIFY(Show(dialog));
-      QCOMPARE(dialog.TransfersEdit()->text(), QString("128"));
-      QCOMPARE(dialog.PerHostEdit()->text(), QString("2"));
-      QWidget* edit = box(dialog);
-      if (auto* line = qobject_cast<QLineEdit*>(edit)) line->setText(text);
-      if (auto* plain = qobject_cast<QPlainTextEdit*>(edit)) plain->setPlainText(text);
+    for (const auto& [box, refused, taken, message] : boxes) {
+      setText(box, refused);
       Click(&dialog, "OK");
-      const bool accepted = message.isEmpty();
-      QVERIFY2(dialog.isVisible() != accepted, text);
-      QCOMPARE(m_messages, accepted ? QStringList() : QStringList{message});
-      if (accepted) {
-        QCOMPARE(model.m_nTimeout, box == timeout ? QString(text).toInt() : 15);
-        QCOMPARE(model.m_nTransfers * 100 + model.m_nPerHost, 128 * 100 + 2);
-        QCOMPARE(model.m_skipPatterns.size(), box == skip ? 2u : 0u);
-        continue;
-      }
-      // The refused box is ready for a new entry.
-      QCOMPARE(QApplication::focusWidget(), edit);
-      if (auto* line = qobject_cast<QLineEdit*>(edit))
-        QCOMPARE(line->selectedText(), QString(text));
+      QVERIFY(dialog.isVisible());
+      QCOMPARE(std::exchange(m_messages, {}), QStringList{message});
+      QCOMPARE(QApplication::focusWidget(), box);
+      if (auto* line = qobject_cast<QLineEdit*>(box)) QCOMPARE(line->selectedText(), refused);
+      setText(box, taken);
     }
+    Click(&dialog, "OK");
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(m_mask, std::string("100000001110000001000"));
+    QCOMPARE(model.m_nTimeout, 30);
+    QCOMPARE(model.m_nTransfers, 64);
+    QCOMPARE(model.m_nPerHost, 3);
+    QCOMPARE(model.m_skipPatterns,
+             (std::vector<std::string>{"^https://intranet/", "linkedin\\.com"}));
   }
 
-  void preferencesThroughTheViewOkOrCancel() {
-    for (bool ok : {true, false}) {
-      init();
-      f->frame.onPreferences = [ok](CPreferencesDlg& model) {
-        PreferencesDialog dialog(model);
-        QTimer::singleShot(0, &dialog, [&] {
-          QCOMPARE(dialog.TimeoutEdit()->text(), QString("15"));
-          QCOMPARE(dialog.SkipEdit()->toPlainText(), QString());
-          QTest::mouseClick(dialog.OneEyeButton(), Qt::LeftButton);
-          dialog.TimeoutEdit()->setText("30");
-          dialog.TransfersEdit()->setText("64");
-          dialog.PerHostEdit()->setText("3");
-          dialog.SkipEdit()->setPlainText("^https://intranet/\r\n\nlinkedin\\.com\n");
-          Click(&dialog, ok ? "OK" : "Cancel");
-        });
-        return dialog.exec() == QDialog::Accepted ? Answer::Ok : Answer::Cancel;
-      };
-      f->view.OnPreferences();
-      // Either way the view keeps the mask of the button for the rest of the run.
-      CSettingsStore& settings = f->settings.Store();
-      QCOMPARE(f->view.FilterMask(), std::string(CPreferencesDlg::ONE_EYE_MASK));
-      QCOMPARE(settings.GetString("Settings", "Filter", "none"),
-               std::string(ok ? CPreferencesDlg::ONE_EYE_MASK : "none"));
-      QCOMPARE(settings.GetInt("Settings", "Timeout", 0), ok ? 30 : 0);
-      QCOMPARE(f->view.WaitLimitSeconds(), ok ? 30 : 15);
-      QCOMPARE(settings.GetInt("Settings", "FullTransfers", 0), ok ? 64 : 0);
-      QCOMPARE(settings.GetInt("Settings", "FullPerHost", 0), ok ? 3 : 0);
-      QCOMPARE(settings.GetString("Settings", "SkipLinks", "none"),
-               std::string(ok ? "^https://intranet/\nlinkedin\\.com" : "none"));
-      QCOMPARE(f->view.GetFullCheckOptions().maxTransfers, ok ? 64 : 128);
-    }
-  }
-
-  void exportSwapsEndings() {
-    // Clicking the five format buttons in turn, and back to text.
-    const char* const endings[] = {"txt", "html", "json", "csv", "xml"};
-    CExportDlg model(f->frame);
+  void exportShowsTheModelSwapsEndingsBrowsesAndRefusesLongPaths() {
+    std::string initial;
+    m_frame.onSaveFile = [&](const std::string& name, const std::string&, const std::string&,
+                             std::string* chosen) {
+      initial = name;
+      *chosen = "/home/u/chosen.json";
+      return true;
+    };
+    CExportDlg model(m_frame);
     model.m_strExportPath = "/tmp/a.b/out.txt";
-    model.m_nExportFormat = ExportFormat::Text;
+    model.m_nExportFormat = static_cast<ExportFormat>(7);  // names no format: no button checked
     ExportDialog dialog(model);
     QVERIFY(Show(dialog));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Export Bad URLs"));
     QCOMPARE(dialog.PathEdit()->text(), QString("/tmp/a.b/out.txt"));
-    QCOMPARE(dialog.FormatGroup()->checkedId(), 0);
-    for (int format : {1, 2, 3, 4, 0}) {
-      ClickIndicator(dialog.FormatGroup()->button(format));
-      QCOMPARE(dialog.PathEdit()->text(), QString("/tmp/a.b/out.%1").arg(endings[format]));
-      QCOMPARE(static_cast<int>(model.m_nExportFormat), format);
-    }
-  }
-
-  void exportRefusesLongPathsAndBrowsesFromTheTypedOne() {
-    for (int length : {200, 201}) {
-      m_messages.clear();
-      CExportDlg model(f->frame);
-      model.m_nExportFormat =
-          static_cast<ExportFormat>(length == 200 ? -1 : 7);  // no button checked for either
-      ExportDialog dialog(model);
-      QVERIFY(Show(dialog));
-      QCOMPARE(dialog.FormatGroup()->checkedId(), -1);
-      dialog.PathEdit()->setText(QString(length, 'a'));
-      Click(&dialog, "OK");
-      QCOMPARE(dialog.isVisible(), length > 200);
-      QCOMPARE(m_messages.size(), length > 200 ? 1 : 0);
-      if (length == 200) QCOMPARE(model.m_strExportPath, std::string(200, 'a'));
-    }
-    // Browse starts from what is typed and shows what was chosen (nothing: the typed path stays).
-    for (const char* answer : {"/home/u/bad.html", ""}) {
-      std::string initial;
-      f->frame.onSaveFile = [&](const std::string& name, const std::string&, const std::string&,
-                                std::string* chosen) {
-        initial = name;
-        *chosen = answer;
-        return *answer != '\0';
-      };
-      CExportDlg model(f->frame);
-      model.m_strExportPath = "results.txt";
-      ExportDialog dialog(model);
-      dialog.PathEdit()->setText("typed.txt");
-      QTest::mouseClick(dialog.BrowseButton(), Qt::LeftButton);
-      QCOMPARE(initial, std::string("typed.txt"));
-      QCOMPARE(dialog.PathEdit()->text(), QString(*answer ? answer : "typed.txt"));
-    }
+    QCOMPARE(dialog.FormatGroup()->checkedId(), -1);
+    ClickIndicator(dialog.FormatGroup()->button(2));
+    QCOMPARE(dialog.PathEdit()->text(), QString("/tmp/a.b/out.json"));
+    QCOMPARE(model.m_nExportFormat, ExportFormat::Json);
+    // Browse starts from what is typed and shows what was chosen.
+    dialog.PathEdit()->setText("typed.json");
+    QTest::mouseClick(dialog.BrowseButton(), Qt::LeftButton);
+    QCOMPARE(initial, std::string("typed.json"));
+    QCOMPARE(dialog.PathEdit()->text(), QString("/home/u/chosen.json"));
+    dialog.PathEdit()->setText(QString(201, 'a'));
+    Click(&dialog, "OK");
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(m_messages, QStringList{"Enter no more than 200 characters."});
+    QCOMPARE(QApplication::focusWidget(), dialog.PathEdit());
+    QCOMPARE(dialog.PathEdit()->selectedText(), QString(201, 'a'));
+    dialog.PathEdit()->setText("/tmp/out.json");
+    Click(&dialog, "OK");
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(model.m_strExportPath, std::string("/tmp/out.json"));
   }
 
   void saveDialogFiltersAndDefaultExtension() {
@@ -286,38 +209,84 @@ class DialogsTest : public QObject {
       QCOMPARE(WithDefaultExtension(name, ext), QString(result));
   }
 
-  void repairDialogExchangesType() {
+  void repairDialogsHandBackTheChoices() {
     // stored type, radio button clicked (-1 none), closing button, type handed back
-    for (auto [stored, click, button, result] : {std::tuple{1, 3, "OK", 3},
-                                                 {3, -1, "OK", 3},
-                                                 {-1, 0, "OK", 0},
-                                                 {7, -1, "OK", -1},
-                                                 {1, 0, "Cancel", 1}}) {
+    for (auto [stored, click, button, result] :
+         {std::tuple{1, 3, "OK", 3}, {7, -1, "OK", -1}, {1, 0, "Cancel", 1}}) {
       CRepairDlg model;
       model.m_nRepairType = static_cast<RepairType>(stored);
       RepairDialog dialog(model);
       QVERIFY(Show(dialog));
-      QCOMPARE(dialog.TypeGroup()->checkedId(), (stored >= 0 && stored <= 3) ? stored : -1);
+      QCOMPARE(dialog.windowTitle(), QStringLiteral("URL Link Disable and File Repair"));
+      QCOMPARE(dialog.TypeGroup()->checkedId(), stored == 1 ? 1 : -1);
       if (click >= 0) ClickIndicator(dialog.TypeGroup()->button(click));
       Click(&dialog, button);
       QCOMPARE(static_cast<int>(model.m_nRepairType), result);
     }
-  }
-
-  void repairFailDialogExchangesData() {
     for (bool check : {true, false}) {
       CRepairFailDlg model;
       model.m_strFailFile = "/web/index.htm";
       model.m_strFailUrl = "http://host/old.html";
       RepairFailDialog dialog(model);
       QVERIFY(Show(dialog));
+      QCOMPARE(dialog.windowTitle(), QStringLiteral("Repair Failure"));
       QCOMPARE(dialog.FileEdit()->text(), QString("/web/index.htm"));
       QCOMPARE(dialog.UrlEdit()->text(), QString("http://host/old.html"));
-      QVERIFY(dialog.FileEdit()->isReadOnly() && dialog.UrlEdit()->isReadOnly());
-      QVERIFY(!dialog.IgnoreBox()->isChecked());
       if (check) ClickIndicator(dialog.IgnoreBox());
       Click(&dialog, "OK");
       QCOMPARE(model.m_bIgnore, check);
+    }
+  }
+
+  // The links are blue until opened, then purple for the rest of the run; the
+  // mail address gets "mailto:" once, however often it is clicked.
+  void aboutLinksTurnPurpleOnceOpened() {
+    CLinkwardApp app(m_dir / "registry.db", m_dir.Path());
+    const QUrl home(LINKWARD_HOME_PAGE), mail("mailto:linkward-support@linkward.example.com");
+    {
+      CAboutDlg dialog(app);
+      QVERIFY(Show(dialog));
+      QCOMPARE(dialog.windowTitle(), QStringLiteral("About Linkward"));
+      QStringList labels;
+      for (QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
+      QVERIFY(labels.contains("Linkward Version " LINKWARD_VERSION));
+      QCOMPARE(dialog.HomeLink()->CurrentColor(), BLUE);
+      QTest::mouseClick(dialog.HomeLink(), Qt::LeftButton);
+      QCOMPARE(m_opened, QList<QUrl>{home});
+      QCOMPARE(dialog.HomeLink()->CurrentColor(), PURPLE);
+      QCOMPARE(dialog.MailLink()->CurrentColor(), BLUE);
+      QVERIFY(ShowsColour(dialog.HomeLink(), PURPLE));
+      QVERIFY(!ShowsColour(dialog.HomeLink(), BLUE));
+      QTest::mouseClick(dialog.MailLink(), Qt::LeftButton);
+      QTest::mouseClick(dialog.MailLink(), Qt::LeftButton);
+      QCOMPARE(m_opened, (QList<QUrl>{home, mail, mail}));
+    }
+    CAboutDlg again(app);
+    QCOMPARE(again.HomeLink()->CurrentColor(), PURPLE);
+    QCOMPARE(again.MailLink()->CurrentColor(), PURPLE);
+  }
+
+  // Only the program's own support address gets "mailto:"; a failed open
+  // changes nothing and may be retried. The pointer is a hand while hovering,
+  // but not just after a click.
+  void linksOpenTheirAddressAndAreVisitedOnlyOnceOpened() {
+    for (const char* text : {"someone@example.org", "http://example.org/linkward-support/"}) {
+      m_opened.clear();
+      bool visited = false;
+      CStaticLink link(text);
+      link.m_pVisited = &visited;
+      link.resize(300, 20);
+      QVERIFY(Show(link));
+      QTest::mouseMove(&link, QPoint(100, 10));
+      QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
+      for (bool succeeds : {false, true}) {
+        m_openSucceeds = succeeds;
+        link.Click();
+        QCOMPARE(visited, succeeds);
+      }
+      QCOMPARE(m_opened, (QList<QUrl>{QUrl(text), QUrl(text)}));
+      QTest::mouseMove(&link, QPoint(101, 10));
+      QCOMPARE(link.cursor().shape(), Qt::ArrowCursor);
     }
   }
 };

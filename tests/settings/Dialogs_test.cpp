@@ -1,5 +1,6 @@
 // The rules of the Export, Select File(s) and Preferences dialogs, and the
-// full check's choices as the view stores and reads them.
+// full check's choices as the view stores and reads them. (The desktop
+// dialogs' wiring to these rules is tests/gui/tst_dialogs.cpp.)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -41,32 +42,30 @@ TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitively) {
 }
 
 TEST(ExportDlg, BrowseOffersTheFormatsFilterOrKeepsThePathAndLongPathsAreRefused) {
-  const std::tuple<int, const char*, const char*> cases[] = {
-      {0, "txt", "Text Files (*.txt)|*.txt| All Files (*.*)|*.*||"},
-      {1, "html", "HTML Files (*.html)|*.html| All Files (*.*)|*.*||"},
-      {-1, "html", "HTML Files (*.html)|*.html| All Files (*.*)|*.*||"},
-      {2, "json", "JSON Files (*.json)|*.json| All Files (*.*)|*.*||"},
-      {3, "csv", "CSV Files (*.csv)|*.csv| All Files (*.*)|*.*||"},
-      {4, "xml", "JUnit XML Files (*.xml)|*.xml| All Files (*.*)|*.*||"},
+  // {format, extension, the filter's name}; a value that names no format is HTML.
+  const std::tuple<int, std::string, std::string> cases[] = {
+      {0, "txt", "Text"},  {1, "html", "HTML"}, {-1, "html", "HTML"},
+      {2, "json", "JSON"}, {3, "csv", "CSV"},   {4, "xml", "JUnit XML"},
   };
-  for (const auto& [format, ext, filter] : cases) {
-    RecordingFrame frame;
-    std::vector<std::string> offered;
-    frame.onSaveFile = [&](const std::string& i, const std::string& e, const std::string& f,
-                           std::string* chosen) {
-      offered = {i, e, f};
-      *chosen = "/home/ada/chosen.out";
-      return true;
-    };
-    CExportDlg dlg(frame);
+  RecordingFrame frame;
+  std::vector<std::string> offered;
+  bool choose = true;
+  frame.onSaveFile = [&](const std::string& i, const std::string& e, const std::string& f,
+                         std::string* chosen) {
+    offered = {i, e, f};
+    *chosen = "/home/ada/chosen.out";
+    return choose;
+  };
+  CExportDlg dlg(frame);
+  for (const auto& [format, ext, name] : cases) {
     dlg.m_strExportPath = "results.txt";
     dlg.m_nExportFormat = static_cast<ExportFormat>(format);
     dlg.OnBrowse();
+    const std::string filter = name + " Files (*." + ext + ")|*." + ext + "| All Files (*.*)|*.*||";
     EXPECT_EQ(offered, (std::vector<std::string>{"results.txt", ext, filter}));
     EXPECT_EQ(dlg.m_strExportPath, "/home/ada/chosen.out");
   }
-  RecordingFrame frame;  // no file chosen
-  CExportDlg dlg(frame);
+  choose = false;  // no file chosen
   dlg.m_strExportPath = "results.txt";
   dlg.OnBrowse();
   EXPECT_EQ(dlg.m_strExportPath, "results.txt");
@@ -96,20 +95,19 @@ class SelectFilesDlgTest : public ::testing::Test {
 using FullCheckChoicesTest = SelectFilesDlgTest;
 
 TEST_F(SelectFilesDlgTest, SubDirectoriesCheckOtherFilesButNotTheOtherWayRound) {
-  m_dlg.m_choices.recurse = 1;
-  m_dlg.OnRecurseClicked();
-  EXPECT_EQ(m_dlg.m_choices.allFiles, 1);
-  m_dlg.m_choices.allFiles = 0;
-  m_dlg.OnAllFilesClicked();
-  EXPECT_EQ(m_dlg.m_choices.recurse * 10 + m_dlg.m_choices.allFiles, 10);
-  m_dlg.m_choices.recurse = 0;
-  m_dlg.m_choices.allFiles = 1;
-  m_dlg.OnRecurseClicked();
-  EXPECT_EQ(m_dlg.m_choices.allFiles, 1);
+  // {recurse, all files, the box clicked, all files afterwards}; recurse never changes.
+  for (auto [recurse, allFiles, recurseClicked, after] : {std::tuple{true, false, true, true},
+                                                          {true, false, false, false},
+                                                          {false, true, true, true}}) {
+    m_dlg.m_choices.recurse = recurse;
+    m_dlg.m_choices.allFiles = allFiles;
+    recurseClicked ? m_dlg.OnRecurseClicked() : m_dlg.OnAllFilesClicked();
+    EXPECT_EQ(m_dlg.m_choices.allFiles, after) << recurse << allFiles << recurseClicked;
+    EXPECT_EQ(m_dlg.m_choices.recurse, recurse);
+  }
 }
 
 TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile) {
-  EXPECT_EQ(m_dlg.BrowseInitialName(), "*.*");
   for (const auto& [starter, initial] :
        {std::pair{"/index.htm", "/*.*"}, {"index.htm", "*.*"}, {"", "*.*"}}) {
     ASSERT_TRUE(m_settings.SetString("FileSel", "Starter", starter));
@@ -117,7 +115,6 @@ TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile)
   }
   ASSERT_TRUE(m_settings.SetString("FileSel", "Starter", "/web/index.htm"));
   m_dlg.m_strPath = "/typed/by/hand.htm";
-  m_dlg.m_choices.filter = 1;
   std::string offered;
   bool choose = true;
   m_frame.onOpenFile = [&](const std::string& initial, std::string* chosen) {
@@ -128,7 +125,6 @@ TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile)
   m_dlg.OnBrowse();
   EXPECT_EQ(offered, "/web/*.*");  // the last file tested, not the typed path
   EXPECT_EQ(m_dlg.m_strPath, "/web/other.htm");
-  EXPECT_EQ(m_dlg.m_choices.filter, 1);
   choose = false;
   m_dlg.OnBrowse();
   EXPECT_EQ(m_dlg.m_strPath, "/web/other.htm");
@@ -138,7 +134,13 @@ TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile)
   EXPECT_FALSE(m_dlg.ValidateOnOK());
 }
 
-TEST(PreferencesDlg, FullCheckBoxesAreTakenOrRefusedInTheirOrder) {
+TEST(PreferencesDlg, BoxesAreTakenOrRefusedInTheirOrder) {
+  std::string mask(21, '0');
+  CPreferencesDlg::RowTexts texts;
+  // The wait limit takes whole numbers only (its range is the view's test).
+  for (const char* refused : {"", "7.5", "12x"})
+    EXPECT_FALSE(CPreferencesDlg(mask, texts).OnOK(refused)) << refused;
+
   using Field = CPreferencesDlg::FullField;
   const std::string tooLong(CPreferencesDlg::MAX_SKIP_TEXT + 1, 'x');
   // {transfers, per host, skip list, refused box, message}
@@ -147,7 +149,7 @@ TEST(PreferencesDlg, FullCheckBoxesAreTakenOrRefusedInTheirOrder) {
       {" 256 ", "16", "a\r\n\r\nb", Field::None, ""},
       {"0", "0", "(", Field::Transfers, CPreferencesDlg::TRANSFERS_MESSAGE},
       {"257", "2", "", Field::Transfers, CPreferencesDlg::TRANSFERS_MESSAGE},
-      {"12x", "2", "", Field::Transfers, CPreferencesDlg::TRANSFERS_MESSAGE},
+      {"", "2", "", Field::Transfers, CPreferencesDlg::TRANSFERS_MESSAGE},
       {"128", "0", "", Field::PerHost, CPreferencesDlg::PER_HOST_MESSAGE},
       {"128", "17", "", Field::PerHost, CPreferencesDlg::PER_HOST_MESSAGE},
       {"128", "2", "fine\n[z-a]", Field::SkipList,
@@ -155,8 +157,6 @@ TEST(PreferencesDlg, FullCheckBoxesAreTakenOrRefusedInTheirOrder) {
       {"128", "2", tooLong, Field::SkipList,
        "The list of links to skip is too long: it may hold at most 65535 characters."},
   };
-  std::string mask(21, '0');
-  CPreferencesDlg::RowTexts texts;
   for (const auto& [transfers, perHost, skip, field, expected] : cases) {
     CPreferencesDlg dlg(mask, texts);
     dlg.m_skipPatterns = {"old"};
@@ -196,29 +196,18 @@ TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
   EXPECT_EQ(Numbers(*view), 64 * 100 + 4);
   EXPECT_EQ(view->GetFullCheckOptions().skipPatterns, patterns);
 
-  // Stored numbers out of range read as the defaults.
+  // Cancel stores nothing; stored numbers out of range read as the defaults.
+  m_frame.onPreferences = [&](CPreferencesDlg& dlg) {
+    std::string message;
+    dlg.ValidateFullCheck("8", "1", "", &message);
+    return Answer::Cancel;
+  };
+  view->OnPreferences();
+  EXPECT_EQ(Numbers(*view), 64 * 100 + 4);
+  EXPECT_EQ(Numbers(*NewView()), 64 * 100 + 4);
   m_settings.SetInt("Settings", "FullTransfers", 0);
   m_settings.SetInt("Settings", "FullPerHost", 17);
   EXPECT_EQ(Numbers(*NewView()), 128 * 100 + 2);
-}
-
-TEST_F(FullCheckChoicesTest, TheSelectFilesBoxIsStoredBesideTheOthersAndStartsTheFullCheck) {
-  auto view = NewView();
-  const std::string page = m_dir.WriteFile("index.htm", "<a href='#top'>top</a>");
-  int shown = -1;
-  m_frame.onSelectFiles = [&](CSelectFilesDlg& dlg) {
-    shown = dlg.m_bFullCheck;
-    dlg.m_strPath = page;
-    dlg.m_bFullCheck = 1;
-    return Answer::Ok;
-  };
-  view->OnSelectFiles();
-  EXPECT_EQ(shown, 0);  // off on a fresh store
-  EXPECT_EQ(m_settings.GetInt("FileSel", "FullCheck", 0), 1);
-  EXPECT_NE(view->FullCheck(), nullptr);
-  m_loop.RunUntil([&] { return !view->IsTestRunning(); });
-  view->OnSelectFiles();
-  EXPECT_EQ(shown, 1);
 }
 
 }  // namespace

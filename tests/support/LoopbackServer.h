@@ -4,10 +4,10 @@
 // own thread, following a Script:
 //   1. send the greeting at once, if there is one (an ftp server's hello);
 //   2. read what the client sends until "\r\n\r\n", until the client closes,
-//      or until requestTimeoutMs have passed, and record those bytes;
-//   3. send the reply segments in order, pausing segmentDelayMs before each
+//      or for 300 ms, and record those bytes;
+//   3. send the reply segments in order, pausing delayMs before each
 //      segment after the first;
-//   4. send streamBlock again and again, if there is one, until the client
+//   4. when endless, send 64 KB blocks again and again until the client
 //      closes or stops reading for 2 s, or the server is destroyed;
 //   5. close the connection, or hold it open until the client leaves (see
 //      WaitForEnding) or the server is destroyed.
@@ -21,6 +21,7 @@
 // its threads.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -31,40 +32,46 @@
 class LoopbackServer {
  public:
   struct Script {
-    std::string greeting;               // sent as soon as the connection is accepted
-    std::vector<std::string> segments;  // the reply, one send() per segment
-    int segmentDelayMs = 0;             // pause before every segment but the first
-    bool closeAfterReply = true;        // false: hold the connection until destruction
-    int requestTimeoutMs = 300;         // how long to wait for the request
-    std::string streamBlock;            // after the reply, sent without end
+    std::string greeting{};            // sent as soon as the connection is accepted
+    std::vector<std::string> reply{};  // one send() per segment
+    int delayMs = 0;                   // pause before every segment but the first
+    bool hold = false;                 // after the reply, hold the connection instead of closing
+    bool endless = false;              // after the reply, a body without end
     // When set, gives the reply (one segment) from the bytes received; used
-    // instead of segments. Runs on the connection's thread.
-    std::function<std::string(const std::string& request)> replyFor;
+    // instead of reply. Runs on the connection's thread.
+    std::function<std::string(const std::string& request)> replyFor{};
   };
 
   // The common scripts.
-  static Script Reply(std::string bytes) { return ReplyInSegments({std::move(bytes)}, 0); }
-  static Script ReplyInSegments(std::vector<std::string> segments, int delayMs);
-  static Script ReplyAndHold(std::string bytes);            // reply, keep the connection open
+  static Script Reply(std::string b) { return {.reply = {std::move(b)}}; }
+  static Script ReplyInSegments(std::vector<std::string> s, int ms) {
+    return {.reply = s, .delayMs = ms};
+  }
+  // Reply, then keep the connection open.
+  static Script ReplyAndHold(std::string b) { return {.reply = {std::move(b)}, .hold = true}; }
   static Script CloseWithoutReply() { return {}; }          // read the request, then close
   static Script NeverAnswer() { return ReplyAndHold(""); }  // read the request, hold silently
-  static Script Greet(std::string greeting);                // ftp-like: greet at once, then close
-  static Script ReplyAndStream(std::string bytes);          // reply, then a body without end
+  // ftp-like: greet at once, then close.
+  static Script Greet(std::string hello) { return {.greeting = std::move(hello)}; }
+  // Reply, then a body without end.
+  static Script ReplyAndStream(std::string b) { return {.reply = {std::move(b)}, .endless = true}; }
+
+  // A server that never accepts, its queue filled: a connect to it gets no
+  // answer to its handshake and waits.
+  static LoopbackServer NeverAccepting() { return LoopbackServer(nullptr); }
 
   // Every connection follows the same script.
   explicit LoopbackServer(Script script);
   // Connection i (counted from 0 in accept order) follows scriptFor(i).
   explicit LoopbackServer(std::function<Script(int index)> scriptFor);
-  ~LoopbackServer();
-  LoopbackServer(const LoopbackServer&) = delete;
-  LoopbackServer& operator=(const LoopbackServer&) = delete;
+  ~LoopbackServer();  // not copied: it holds threads
 
   // The listening port; 0 when the server could not be started.
   int Port() const { return m_nPort; }
   // The port as text, as links and Connect take it.
   std::string PortText() const { return std::to_string(m_nPort); }
 
-  int ConnectionCount() const;
+  int ConnectionCount() const { return static_cast<int>(Requests().size()); }
   // The bytes each finished connection sent before the reply, in accept
   // order (a connection still reading has an empty entry).
   std::vector<std::string> Requests() const;
@@ -81,16 +88,13 @@ class LoopbackServer {
   static int UnusedPort();
 
  private:
-  void AcceptLoop();
-  void Serve(int fd, int index);
-  // Waits up to ms (-1: no bound) for fd to turn readable: 1 when it did, 0
-  // when the time passed, -1 when the server is stopping. fd -1: only sleeps.
-  int Wait(int fd, int ms) const;
+  void Serve(int fd, size_t index);
 
   std::function<Script(int)> m_scriptFor;
   int m_nListen = -1;
-  int m_nWake[2] = {-1, -1};  // a pipe whose read end turns readable when stopping
   int m_nPort = 0;
+  int m_nFiller = -1;  // the connection that fills the queue of a server that never accepts
+  std::atomic<bool> m_bStop{false};  // checked between waits of at most 300 ms (a send: 2 s)
   std::thread m_acceptThread;
 
   mutable std::mutex m_mutex;
@@ -99,18 +103,4 @@ class LoopbackServer {
   std::vector<std::string> m_requests;
   std::vector<std::string> m_endings;
   int m_nRecorded = 0;
-};
-
-// A listener on 127.0.0.1 that never accepts, its queue filled: a further
-// connect to its port gets no answer to its handshake and waits.
-class FullListener {
- public:
-  FullListener();
-  ~FullListener();
-  FullListener(const FullListener&) = delete;
-  FullListener& operator=(const FullListener&) = delete;
-  std::string port;  // as text; empty when the listener could not be made
-
- private:
-  std::vector<int> m_fds;  // the listener, then the connections that fill its queue
 };
