@@ -1,81 +1,53 @@
-// Whole full checks through the results view, with a scripted remote judge:
-// local and fragment judgements on a fixture tree, the order and text of the
-// rows, one request per distinct address, progress, Stop.
+// Whole full checks through the results view against loopback servers the
+// test starts (http, https with a certificate it makes, ftp; several
+// 127.0.0.x hosts): every outcome with its reason text and the requests it
+// cost, local, fragment and skipped links on a fixture tree, the order of the
+// rows with a slow early answer, one request per distinct address, progress,
+// trusted certificates, Stop with the limits per host and at once, the mode off.
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <map>
-#include <set>
+#include <chrono>
+#include <mutex>
+#include <optional>
+#include <regex>
+#include <tuple>
 
 #include "check/CheckOutcome.h"
+#include "check/HttpChecker.h"
 #include "engine/ViewFixture.h"
+#include "support/HttpTestServer.h"
 
 using namespace linkward;
 
 namespace {
 
+using Answer = HttpTestServer::Answer;
 using Texts = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
 
-HttpOutcome Code(unsigned code, std::string finalUrl = "") {
-  HttpOutcome o;
-  o.code = code;
-  o.finalUrl = std::move(finalUrl);
-  return o;
+// The site most links are judged against: "/status/N" answers N, unknown paths 404.
+Answer Site(const std::string& method, const std::string& path) {
+  if (path.rfind("/status/", 0) == 0) return {std::stoi(path.substr(8))};
+  if (path == "/target" || path == "/retry" || path == "/with%20space") return {200};
+  if (path == "/nohead") return {method == "HEAD" ? 405 : 200};
+  if (path == "/moved") return {301, "Location: /target\r\n"};
+  if (path == "/temporary") return {307, "Location: /target\r\n"};
+  if (path == "/tomissing") return {302, "Location: /missing\r\n"};
+  if (path == "/loop") return {301, "Location: /loop\r\n"};
+  if (path == "/tofile") return {301, "Location: file:///etc/passwd\r\n"};
+  if (path == "/busy") return {503, "Retry-After: 100\r\n"};  // longer than the wait limit
+  if (path == "/always-busy") return {429, "Retry-After: 1\r\n"};
+  Answer answer(path == "/endless" && method == "GET" ? 200 : 404);
+  answer.endless = answer.status == 200;  // a body without end
+  answer.silent = path == "/silent";
+  return answer;
 }
 
-// Answers from a script: held addresses wait for Answer(); the others are
-// answered from the loop, as the real checker does.
-class ScriptedRemote : public IRemoteChecker {
- public:
-  struct Log {
-    std::vector<std::string> asked;
-    std::map<std::string, HttpOutcome> outcomes;  // default: 200
-    std::set<std::string> held;
-    std::map<std::string, DoneFn> waiting;
-    int cancels = 0;
-
-    HttpOutcome Outcome(const std::string& url) const {
-      return outcomes.count(url) ? outcomes.at(url) : Code(200);
-    }
-    void Answer(const std::string& url) {
-      auto fn = std::move(waiting.at(url));
-      waiting.erase(url);
-      fn(Outcome(url));
-    }
-  };
-  ScriptedRemote(IEventLoop& loop, Log& log) : m_loop(loop), m_log(log) {}
-  ~ScriptedRemote() override { CancelAll(); }
-
-  void Check(const std::string& url, DoneFn done) override {
-    m_log.asked.push_back(url);
-    if (m_log.held.count(url)) {
-      m_log.waiting[url] = std::move(done);
-      return;
-    }
-    int id = 7000 + m_nNext++;
-    m_timers[id] = [this, url, done = std::move(done)] { done(m_log.Outcome(url)); };
-    m_loop.SetTimer(id, 1, [this](int id) {
-      m_loop.KillTimer(id);
-      auto fn = std::move(m_timers[id]);
-      m_timers.erase(id);
-      fn();
-    });
-  }
-  void CancelAll() override {
-    ++m_log.cancels;
-    for (auto& [id, fn] : m_timers) m_loop.KillTimer(id);
-    m_timers.clear();
-    m_log.waiting.clear();
-  }
-  size_t Pending() const override { return m_timers.size() + m_log.waiting.size(); }
-
- private:
-  IEventLoop& m_loop;
-  Log& m_log;
-  int m_nNext = 0;
-  std::map<int, std::function<void()>> m_timers;
-};
+// The ftp site: anyone may log in; SIZE knows "there.txt" only.
+Answer Ftp(const std::string& command, const std::string& argument) {
+  if (command == "SIZE") return {argument == "there.txt" ? 213 : 550, "5"};
+  return {command == "PWD" ? 257 : 200, "\"/\""};
+}
 
 class FullCheckTest : public ViewFixture {
  protected:
@@ -83,171 +55,227 @@ class FullCheckTest : public ViewFixture {
     View().SetRemoteCheckerFactory([this](IEventLoop& l, const HttpCheckOptions& o) {
       options = o;
       ++made;
-      return std::make_unique<ScriptedRemote>(l, remote);
+      return std::make_unique<CHttpChecker>(l, o);
     });
   }
-  void Start(const std::string& path, int allFiles = 0, std::string root = "") {
-    FullCheckOptions full;
-    full.enabled = true;
-    full.root = std::move(root);
-    full.maxPerHost = 3;
-    View().StartTest(path, {false, allFiles != 0, false}, full);
-  }
-  ScriptedRemote::Log remote;
   HttpCheckOptions options;
   int made = 0;
 };
 
-TEST_F(FullCheckTest, LocalAndFragmentLinksOnAFixtureTree) {
-  for (const char* sub : {"sub", "outside", "empty"}) {
+TEST_F(FullCheckTest, JudgesEveryKindOfLinkListsRowsInPageOrderAndStops) {
+  std::mutex mutex;
+  std::optional<Clock::time_point> firstRetry;
+  HttpTestServer site("127.0.0.2", [&](const std::string& method, const std::string& path) {
+    std::lock_guard lock(mutex);
+    if (path == "/retry" && !firstRetry) firstRetry = Clock::now();
+    // Busy for the second Retry-After asks for: a retry that did not wait gets 429 again.
+    if (path == "/retry" && Clock::now() - *firstRetry < std::chrono::seconds(1))
+      return Answer{429, "Retry-After: 1\r\n"};
+    return Site(method, path);
+  });
+  HttpTestServer ftp("127.0.0.2", Ftp, nullptr, 0, true);
+  HttpTestServer secure("127.0.0.3", Site, "IP:127.0.0.3");
+  HttpTestServer misnamed("127.0.0.3", Site, "DNS:other.test");
+  for (const char* sub : {"sub", "outside", "empty", "tls", "stop"})
     ::mkdir((dir / "site/" + sub).c_str(), 0700);
-  }
   Page("sub/page.html", "<h2 id=sec>S</h2><a name=named></a>");
   Page("sub/index.html", "");
   Page("sub/pic.png", "");
-  Page("a b.html", "<p id=\"caf\xC3\xA9\">");
+  Page("sub/a b.html", "<p id=\"caf\xC3\xA9\">");
   Page("outside/other.html", "<div id=there></div>");
-  std::string pageAbs = dir / "site/sub/page.html";
   struct Link {
+    const HttpTestServer* server;  // nullptr: href is the whole link
     std::string href;
-    const char* reason;  // nullptr: not listed
+    std::string reason;  // "": judged sound; "-": neither tested nor counted
+    int requests = -1;   // how many the server saw for href; -1: not checked
   };
   const std::vector<Link> links = {
-      {"sub/page.html", nullptr},
-      {"sub/page.html#sec", nullptr},
-      {"sub/page.html#nosec", "Fragment Not Found"},
-      {"sub/page.html?x=1&amp;y=2#sec", nullptr},
-      {"sub/gone.html", "Local File Not Found"},
-      {"sub/", nullptr},
-      {"empty/", "Local File Not Found"},
-      {"/sub/page.html#named", nullptr},
-      {"/nothere.html", "Local File Not Found"},
-      {"#local", nullptr},
-      {"#nolocal", "Fragment Not Found"},
-      {"#", nullptr},
-      {"#top", nullptr},
-      {"file://" + pageAbs + "#sec", nullptr},
-      {"file:///no/such/file.html", "Local File Not Found"},
-      {"a%20b.html#caf%C3%A9", nullptr},
-      {"a b.html#caf\xC3\xA9", nullptr},
-      {"outside/other.html#there", nullptr},
-      {"outside/other.html#elsewhere", "Fragment Not Found"},
-      {"sub/pic.png#anything", nullptr},
-      {"https://example.test/x#part", "HTTP Code 410 Gone"},
-      {"//example.test/x", "HTTP Code 410 Gone"},
-      {"http://example.test:99999/", "Request for Invalid Port or Name"},
-      {"mailto:a@b", nullptr},
-      {"tel:123", nullptr},
-      {"javascript:void(0)", nullptr},
-      {"data:text/plain,x", nullptr},
+      // Answered last, at the wait limit: no row may be listed before it.
+      {&site, "/silent", "Host Took Too Long to Respond", 1},  // not asked again
+      {nullptr, "sub/page.html#sec", ""},
+      {nullptr, "sub/page.html#nosec", "Fragment Not Found"},
+      {nullptr, "sub/page.html?x=1&amp;y=2#sec", ""},
+      {nullptr, "sub/gone.html", "Local File Not Found"},
+      {nullptr, "sub/", ""},
+      {nullptr, "empty/", "Local File Not Found"},
+      {nullptr, "/sub/page.html#named", ""},
+      {nullptr, "/nothere.html", "Local File Not Found"},
+      {nullptr, "#local", ""},
+      {nullptr, "#nolocal", "Fragment Not Found"},
+      {nullptr, "#", ""},
+      {nullptr, "#top", ""},
+      {nullptr, "file://" + dir / "site/sub/page.html#sec", ""},
+      {nullptr, "file:///no/such/file.html", "Local File Not Found"},
+      {nullptr, "sub/a%20b.html#caf%C3%A9", ""},
+      {nullptr, "sub/a b.html#caf\xC3\xA9", ""},
+      {nullptr, "outside/other.html#there", ""},
+      {nullptr, "outside/other.html#elsewhere", "Fragment Not Found"},
+      {nullptr, "sub/pic.png#anything", ""},
+      {nullptr, "mailto:a@b", "-"},
+      {nullptr, "tel:123", "-"},
+      {nullptr, "javascript:void(0)", "-"},
+      {nullptr, "data:text/plain,x", "-"},
+      // Skip patterns are searched in the link as written and as resolved.
+      {nullptr, "http://skip.test/a", "-"},
+      {nullptr, "/private/x.htm", "-"},
+      {nullptr, "../private/x.htm", "Local File Not Found"},  // "^" anchors each form
+      {nullptr, "notes.pdf", "-"},
+      {nullptr, "report.PDF", "Local File Not Found"},  // case counts
+      {nullptr, "drafts/gone.htm", "-"},                // found in the resolved form only
+      {nullptr, "#nowhere", "-"},
+      // Remote outcomes, the reason each is listed with, and what each cost.
+      {&site, "/status/200", "", 1},
+      {&site, "/status/404", "HTTP Code 404 Not Found", 2},  // b.htm holds it too
+      {&site, "/status/410", "HTTP Code 410 Gone", 2},
+      {&site, "/status/599", "HTTP Code 599", 2},
+      {&site, "/nohead", "", 2},
+      {&site, "/with space", "", 1},  // requested as /with%20space
+      {&site, "/moved", "HTTP Code 301 Moved Permanently", 1},
+      {&site, "/temporary", "", 1},  // 307 follows 302's place in the mask
+      {&site, "/tomissing", "HTTP Code 404 Not Found", 2},
+      {&site, "/loop", "Too Many Redirects", 11},  // ten followed
+      {&site, "/tofile", "Redirect Refused", 1},
+      {&site, "/endless", "", 2},
+      // Retry-After: waited out, then tried once as a GET; not waited when longer than the limit.
+      {&site, "/retry", "", 2},
+      {&site, "/always-busy", "HTTP Code 429 Too Many Requests", 2},
+      {&site, "/busy", "HTTP Code 503 Service Unavailable", 2},
+      {&ftp, "/there.txt", ""},
+      {&ftp, "/missing.txt", "Remote File Not Found"},
+      {&secure, "/moved", "HTTP Code 301 Moved Permanently", 1},
+      {&misnamed, "/status/200", "Secure Connection Failed", 0},
+      // A TLS hello to a plain server, read as the head of a request that never ends.
+      {nullptr, "https://127.0.0.2:" + std::to_string(site.Port()) + "/",
+       "Host Took Too Long to Respond"},
+      {nullptr, "http://127.0.0.1:" + std::to_string(LoopbackServer::UnusedPort()) + "/",
+       "Can't Connect to Host"},
+      {nullptr, "http://127.0.0.1:99999/", "Request for Invalid Port or Name"},
+      {nullptr, "http://[::1/", "Request for Invalid Port or Name"},
   };
   std::string body = "<p id=local>\n";
   Texts expected;
+  int tested = 0;
+  size_t movedRow = 0;
   for (size_t i = 0; i < links.size(); ++i) {
-    body += Anchor(links[i].href, "L" + std::to_string(i));
-    if (links[i].reason)
-      expected.push_back(links[i].href + "|" + links[i].reason + "|L" + std::to_string(i));
+    const Link& link = links[i];
+    const std::string href = link.server ? link.server->Url(link.href) : link.href;
+    const std::string text = "L" + std::to_string(i);
+    body += Anchor(href, text);
+    tested += link.reason != "-";
+    if (link.server == &site && link.href == "/moved") movedRow = expected.size();
+    if (!link.reason.empty() && link.reason != "-")
+      expected.push_back(href + "|" + link.reason + "|" + text);
   }
-  remote.outcomes["https://example.test/x"] = Code(410);
-  std::string index = Page("index.htm", body);
+  const std::string a = Page("a.htm", body);
+  const std::string b =
+      Page("b.htm", Anchor("missing.htm", "Gone") + Anchor(site.Url("/status/404#2"), "Again"));
+  // c's base makes its relative and root-relative links remote ones.
+  const std::string c = Page("c.htm", "<base href=\"" + site.Url("/status/") + "\">" +
+                                          Anchor("403", "Base") + Anchor("/status/402", "Root"));
+  expected.insert(expected.end(), {"missing.htm|Local File Not Found|Gone",
+                                   site.Url("/status/404#2") + "|HTTP Code 404 Not Found|Again",
+                                   "403|HTTP Code 403 Forbidden|Base",
+                                   "/status/402|HTTP Code 402 Payment Required|Root"});
+  View().SetWaitLimit(5);
+  View().FilterMask() = DEFAULT_FILTER_MASK;
+  View().FilterMask()[OutcomeKind(302)] = '0';
+  FullCheckOptions full;
+  full.enabled = true;
+  full.maxPerHost = 16;
+  full.caFile = dir.WriteFile("both.pem", secure.CertificatePem() + misnamed.CertificatePem());
+  full.skipPatterns = {"skip\\.test", "^/private/", "\\.pdf$", "^file://.*/drafts/", "#nowhere$"};
 
-  Start(index);
-  // running, Stop enabled, file choice disabled
-  EXPECT_EQ((std::vector<bool>{View().IsTestRunning(), View().OnUpdateStopTest(),
-                               View().OnUpdateSelectFiles()}),
-            (std::vector<bool>{true, true, false}));
-  RunToEnd();
-  EXPECT_EQ(Rows(), expected);
-  EXPECT_EQ(remote.asked, Texts{"https://example.test/x"});
-  EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" +
-                       FileLog(index, int(links.size()) - 4, int(expected.size())) +
-                       "End of test: <date>\r\n");
-  const RowDetails& first = View().Rows().GetItemDetails(0);
-  EXPECT_EQ(first.code, CHECK_FRAGMENT_NOT_FOUND);
-  EXPECT_EQ(first.line, 4);
-  EXPECT_EQ(View().Rows().GetItemText(0, COL_FILE), index);
-  EXPECT_EQ(frame.Pane(1) + "|" + frame.Pane(2), "Search Complete|");
-  EXPECT_EQ(View().ProgressWindow(), nullptr);
-  ExpectIdle();
-}
-
-TEST_F(FullCheckTest, RowsWaitForEarlierFilesAndEachAddressIsAskedOnce) {
-  remote.held = {"http://slow.test/"};
-  remote.outcomes = {{"http://slow.test/", Code(500)},
-                     {"http://h.test/moved", Code(301, "http://h.test/new")},
-                     {"http://h.test/temp", Code(307, "http://h.test/t")},
-                     {"http://h.test/x", Code(404)}};
-  settings.SetInt("Settings", "Timeout", 7);
-  View().SetWaitLimit(7);
-  std::string mask(21, '1');
-  for (unsigned quiet : {200u, 201u, 202u, 204u, 302u}) mask[OutcomeKind(quiet)] = '0';
-  // 307 follows the 302 position
-  View().FilterMask() = mask;
-  std::string a =
-      Page("a.htm", Anchor("http://slow.test/", "Slow") + Anchor("http://h.test/x#1", "X one") +
-                        Anchor("http://h.test/ok", "Fine"));
-  std::string b =
-      Page("b.htm", Anchor("missing.htm", "Gone") + Anchor("http://h.test/x#2", "X two"));
-  // c's base makes its relative link a remote one.
-  std::string c =
-      Page("c.htm", "<base href=\"http://base.test/d/\">" + Anchor("http://h.test/moved", "Moved") +
-                        Anchor("http://h.test/temp", "Temp") + Anchor("a.htm", "A"));
-
-  Start(a, 1);
-  ASSERT_EQ(made, 1);
-  EXPECT_EQ(options.timeoutMs, 7000);
-  EXPECT_EQ(options.maxPerHost, 3);
-  // Everything but the slow answer comes in; nothing may be listed yet.
-  loop.RunUntil([&] { return View().FullCheck()->LinksJudged() == 7; });
-  EXPECT_EQ(View().FullCheck()->LinksFound(), 8);
+  View().StartTest(a, {false, true, false}, full);
+  EXPECT_EQ(options.timeoutMs, 5000);
+  // Everything but the two waits for a silent server comes in; nothing may be listed yet.
+  const int found = tested + 4;
+  loop.RunUntil([&, until = loop.NowMs() + 60000] {
+    return View().FullCheck()->LinksJudged() >= found - 2 || loop.NowMs() > until;
+  });
+  EXPECT_EQ(View().FullCheck()->LinksFound(), found);
   EXPECT_TRUE(Rows().empty());
   EXPECT_EQ(Log(), "Start of test <date>\r\n\r\nTesting: " + a + "\r\n");
-  ASSERT_NE(View().ProgressWindow(), nullptr);
   EXPECT_EQ(frame.lastProgress.m_wndFileBar.Pos(), 0);
-  EXPECT_EQ(frame.lastProgress.m_wndLinkBar.Pos(), 7);
-  EXPECT_EQ(frame.lastProgress.m_wndLinkBar.Upper(), 8);
+  EXPECT_EQ(frame.lastProgress.m_wndLinkBar.Pos(), found - 2);
+  EXPECT_EQ(frame.lastProgress.m_wndLinkBar.Upper(), found);
 
-  remote.Answer("http://slow.test/");
   RunToEnd();
-  EXPECT_EQ(Rows(), (Texts{"http://slow.test/|HTTP Code 500 Internal Server Error|Slow",
-                           "http://h.test/x#1|HTTP Code 404 Not Found|X one",
-                           "missing.htm|Local File Not Found|Gone",
-                           "http://h.test/x#2|HTTP Code 404 Not Found|X two",
-                           "http://h.test/moved|HTTP Code 301 Moved Permanently|Moved"}));
-  EXPECT_EQ(View().Rows().GetItemDetails(4).finalUrl, "http://h.test/new");
-  std::vector<std::string> asked = remote.asked;
-  std::sort(asked.begin(), asked.end());
-  EXPECT_EQ(asked, (Texts{"http://base.test/d/a.htm", "http://h.test/moved", "http://h.test/ok",
-                          "http://h.test/temp", "http://h.test/x", "http://slow.test/"}));
-  EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(a, 3, 2) + FileLog(b, 2, 2) +
-                       FileLog(c, 3, 1) + "End of test: <date>\r\n");
+  EXPECT_EQ(Rows(), expected);
+  for (const Link& link : links) {
+    if (link.requests < 0) continue;
+    const std::string path = std::regex_replace(link.href, std::regex(" "), "%20");
+    EXPECT_EQ(link.server->RequestCount(path), link.requests) << link.href;
+  }
+  EXPECT_EQ(View().Rows().GetItemDetails(1).code, CHECK_FRAGMENT_NOT_FOUND);
+  EXPECT_EQ(View().Rows().GetItemDetails(1).line, 4);
+  // Where a permanent move ended, for the repair that follows moves.
+  EXPECT_EQ(View().Rows().GetItemDetails(int(movedRow)).finalUrl, site.Url("/target"));
+  EXPECT_NE(
+      site.Requests("/status/402").at(0).find("\nUser-Agent: Linkward/" LINKWARD_VERSION "\r"),
+      std::string::npos);
+  EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(a, tested, int(expected.size()) - 4) +
+                       FileLog(b, 2, 2) + FileLog(c, 2, 2) + "End of test: <date>\r\n");
   EXPECT_EQ(frame.beeps, std::vector<unsigned>{0});
-}
+  ExpectIdle();
 
-TEST_F(FullCheckTest, StopInTheMiddleKeepsListedRowsAndEndsEverything) {
-  remote.held = {"http://slow.test/"};
-  std::string a = Page("a.htm", Anchor("gone.htm", "Gone"));
-  std::string b = Page("b.htm", Anchor("http://slow.test/", "Slow"));
-  Page("c.htm", Anchor("gone.htm", "Gone again"));
-  Start(a, 1);
-  loop.RunUntil([&] { return !remote.waiting.empty() && Rows().size() == 1; });
+  // Stop while two silent servers are waited for, after the first file's row.
+  // One transfer per host and two at once: the other two links wait their turn.
+  const std::string first = Page("stop/a.htm", Anchor("gone.htm", "Gone"));
+  const std::string second =
+      Page("stop/b.htm", Anchor(site.Url("/silent"), "Silent") + Anchor(site.Url("/queued"), "") +
+                             Anchor(secure.Url("/silent"), "") + Anchor(ftp.Url("/queued"), ""));
+  Page("stop/c.htm", Anchor("gone.htm", "Gone again"));
+  const int ftpConnections = ftp.Connections();
+  full.maxPerHost = 1;
+  full.maxTransfers = 2;
+  View().StartTest(first, {false, true, false}, full);
+  loop.RunUntil([&] {
+    return Rows().size() == 1 && site.RequestCount("/silent") == 2 &&
+           secure.RequestCount("/silent") == 1;
+  });
   View().OnStopTest();
-  EXPECT_FALSE(View().IsTestRunning());
-  EXPECT_EQ(remote.waiting.size(), 0u);
-  EXPECT_GE(remote.cancels, 1);
+  EXPECT_EQ(loop.WatchCount(), 0);  // every transfer dropped, its timers too
+  EXPECT_FALSE(loop.HasTimer(200));
   loop.RunFor(50);
+  EXPECT_EQ(site.RequestCount("/queued"), 0);
+  EXPECT_EQ(ftp.Connections(), ftpConnections);
   EXPECT_EQ(Rows(), Texts{"gone.htm|Local File Not Found|Gone"});
-  EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(a, 1, 1) + "Testing: " + b +
+  EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(first, 1, 1) + "Testing: " + second +
                        "\r\nTesting Stopped by User\r\n");
-  EXPECT_EQ(View().ProgressWindow(), nullptr);
   ExpectIdle();
 
   // With the mode off the standard test runs, and no remote judge is made.
-  View().StartTest(a, {});
+  View().StartTest(first, {});
   EXPECT_TRUE(loop.HasTimer(TICK_TIMER_ID));
   RunToEnd();
-  EXPECT_EQ(made, 1);
+  EXPECT_EQ(made, 2);
   EXPECT_TRUE(Rows().empty());
+
+  // Where trusted certificates come from: the option, then SSL_CERT_FILE,
+  // never the system store alone.
+  const std::string one = Page("tls/a.htm", Anchor(secure.Url("/status/200"), "S"));
+  const Texts refused = {secure.Url("/status/200") + "|Secure Connection Failed|S"};
+  const std::string goodCa = dir.WriteFile("good.pem", secure.CertificatePem());
+  const std::string otherCa = dir.WriteFile("other.pem", misnamed.CertificatePem());
+  const std::tuple<std::string, const char*, bool> bundles[] = {{"", goodCa.c_str(), true},
+                                                                {goodCa, otherCa.c_str(), true},
+                                                                {otherCa, nullptr, false},
+                                                                {"", nullptr, false}};
+  for (const auto& [caFile, envCa, trusted] : bundles) {
+    ScopedEnv env("SSL_CERT_FILE", envCa);
+    full.caFile = caFile;
+    View().StartTest(one, {false, true, false}, full);
+    RunToEnd();
+    EXPECT_EQ(Rows(), trusted ? Texts{} : refused) << caFile << " / " << (envCa ? envCa : "");
+  }
+
+  // A stored skip pattern that does not compile (an edited store) starts
+  // nothing, and the message names the first such pattern.
+  full.skipPatterns = {"fine", "(unclosed", "(also"};
+  View().StartTest(first, {false, true, false}, full);
+  EXPECT_FALSE(View().IsTestRunning());
+  EXPECT_EQ(Boxes().back(),
+            "Skip links matching: \"(unclosed\" is not a valid regular expression.");
 }
 
 }  // namespace

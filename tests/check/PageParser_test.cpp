@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,24 +14,38 @@ using namespace linkward;
 
 namespace {
 
-// Every link as "written|url|text|line".
+// Every link as "written|url|text|line", then "base=..." when there is one and "name=..." for each
+// name.
 std::vector<std::string> Links(const std::string& html) {
+  const ParsedPage page = ParsePage(html.data(), html.size());
   std::vector<std::string> out;
-  for (const PageLink& l : ParsePage(html.data(), html.size()).links)
+  for (const PageLink& l : page.links)
     out.push_back(l.written + "|" + l.url + "|" + l.text + "|" + std::to_string(l.line));
+  if (!page.base.empty()) out.push_back("base=" + page.base);
+  for (const std::string& name : page.names) out.push_back("name=" + name);
   return out;
 }
 
 using Texts = std::vector<std::string>;
 
-struct Case {
-  const char* name;
-  std::string html;
-  Texts links;
-};
+// What any page keeps, whatever its bytes: every link's written form is bytes
+// of the page, on a line from 1; no srcset candidate is empty.
+bool Sound(const std::string& page) {
+  for (const PageLink& l : ParsePage(page.data(), page.size()).links)
+    if (page.find(l.written) == std::string::npos || l.line < 1) return false;
+  for (const std::string& address : SrcsetAddresses(page))
+    if (address.empty()) return false;
+  return true;
+}
 
 TEST(PageParserTest, LinksAsABrowserSeesThem) {
-  const Case cases[] = {
+  std::string big;
+  while (big.size() < 10u << 20) big += "<a href=p.html#x>word</a> text, ";
+  const struct {
+    const char* name;
+    std::string html;
+    Texts links;
+  } cases[] = {
       {"every link kind in page order",
        "<link href=s.css><script src=j.js></script>\n<a href=a.html>A</a><area href=m.html "
        "alt=Map><img src=i.png alt=' Pic  one '>\n<iframe src=f.html></iframe><embed src=e.swf>"
@@ -77,62 +91,38 @@ TEST(PageParserTest, LinksAsABrowserSeesThem) {
       {"lines counted across a multi-line tag",
        "\n\n<a\nhref=\n'l.html'>L</a>",
        {"l.html|l.html|L|5"}},
+      {"the first base href, decoded; ids and a-names sorted, without repeats",
+       "<head><base href=\"http://h/d/&amp;/\"><base href=ignored/></head><h1 id=top>T</h1>"
+       "<a name=n1></a><p name=not-a-name id=p&#49;></p><div id=top></div><a href=#top>up</a>",
+       {"#top|#top|up|1", "base=http://h/d/&/", "name=n1", "name=p1", "name=top"}},
+      {"a 10 MB single line", big, Texts((10u << 20) / 32, "p.html#x|p.html#x|word|1")},
   };
-  for (const Case& c : cases) EXPECT_EQ(Links(c.html), c.links) << c.name;
-}
-
-TEST(PageParserTest, BaseHrefAndNames) {
-  std::string html =
-      "<head><base href=\"http://h/d/&amp;/\"><base href=ignored/></head>"
-      "<h1 id=top>T</h1><a name=n1></a><p name=not-a-name id=p&#49;></p><div id=top></div>"
-      "<a href=#top>up</a>";
-  ParsedPage page = ParsePage(html.data(), html.size());
-  EXPECT_EQ(page.base, "http://h/d/&/");
-  EXPECT_EQ(page.names, (Texts{"n1", "p1", "top"}));
-  EXPECT_TRUE(page.HasName("p1"));
-  EXPECT_FALSE(page.HasName("not-a-name"));
-  ParsedPage namesOnly = ParsePage(html.data(), html.size(), true);
-  EXPECT_TRUE(namesOnly.links.empty());
-  EXPECT_EQ(namesOnly.names, page.names);
-}
-
-TEST(PageParserTest, TenMegabyteSingleLine) {
-  std::string html;
-  while (html.size() < 10u << 20) html += "<a href=p.html#x>word</a> text without a line end ";
-  ParsedPage page = ParsePage(html.data(), html.size());
-  ASSERT_FALSE(page.links.empty());
-  EXPECT_EQ(page.links.size(), html.size() / 50 + (html.size() % 50 != 0));
-  EXPECT_EQ(page.links.back().line, 1);
-  EXPECT_EQ(page.links.back().written, "p.html#x");
+  for (const auto& c : cases) EXPECT_EQ(Links(c.html), c.links) << c.name;
 }
 
 // Random pages built from pieces of markup, cut anywhere: the parser must
-// neither crash nor return a written form that is not in the page.
+// not crash, and they stay sound. (tests/check/fuzz/run.sh fuzzes the same
+// property with libFuzzer.)
 TEST(PageParserTest, RandomMarkupNeverBreaksIt) {
-  const char* pieces[] = {"<a href=",   "\"",        "'",
-                          ">",          "</a>",      "<img srcset=\"",
-                          ",",          " 2x",       "&amp;",
-                          "&#x26",      "&",         "\0",
-                          "\xFF",       "\xC3",      "<base href=",
-                          "<!--",       "-->",       "<table>",
-                          "<template>", "x.html",    "#f",
-                          " ",          "\n",        "<script>",
-                          "</script>",  "<![CDATA[", "<svg><a href=s>",
-                          "id=",        "<a name="};
+  using namespace std::string_literals;
+  std::vector<std::string> pieces;  // of markup, cut anywhere; '|' separates them
+  std::istringstream all(
+      "<a href=|\"|'|>|</a>|<img srcset=\"|,| 2x|&amp;|&#x26|&|\0|\xFF|\xC3|<base href=|<!--|-->|"
+      "<table>|<template>|x.html|#f| |\n|<script>|</script>|<![CDATA[|<svg><a href=s>|id=|<a name="s);
+  for (std::string piece; std::getline(all, piece, '|');) pieces.push_back(piece);
   std::mt19937 rng(12);
   for (int round = 0; round < 3000; ++round) {
     std::string html;
-    int n = static_cast<int>(rng() % 60);
-    for (int i = 0; i < n; ++i) {
-      const char* p = pieces[rng() % (sizeof pieces / sizeof *pieces)];
-      html.append(p, *p ? std::strlen(p) : 1);
-    }
-    ParsedPage page = ParsePage(html.data(), html.size());
-    for (const PageLink& l : page.links) {
-      ASSERT_NE(html.find(l.written), std::string::npos) << html;
-      ASSERT_GE(l.line, 1) << html;
-    }
+    for (int i = int(rng() % 60); i > 0; --i) html += pieces[rng() % pieces.size()];
+    ASSERT_TRUE(Sound(html)) << html;
   }
 }
 
 }  // namespace
+
+#ifdef LINKWARD_FUZZ
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
+  if (!Sound(std::string(reinterpret_cast<const char*>(data), size))) __builtin_trap();
+  return 0;
+}
+#endif

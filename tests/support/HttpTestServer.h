@@ -3,8 +3,8 @@
 //
 // It listens on address:port (port 0: an ephemeral one), serves each
 // connection on its own thread with keep-alive, and asks a handler for the
-// answer to each request. It records every request ("HEAD /a") and the most
-// connections it has had open at once.
+// answer to each request. It records every request and the most connections
+// it has had open at once.
 //
 //   HttpTestServer server("127.0.0.2", [](const std::string&, const std::string& path) {
 //     return HttpTestServer::Answer{path == "/gone" ? 404 : 200};
@@ -25,35 +25,13 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 typedef struct ssl_ctx_st SSL_CTX;
-
-// A self-signed certificate and its key, made for the test; the certificate
-// is its own issuer, so naming its file as the CA bundle makes it trusted.
-class TestCertificate {
- public:
-  // subjectAltName: "IP:127.0.0.1" or "DNS:example.test".
-  explicit TestCertificate(const std::string& subjectAltName);
-  ~TestCertificate();
-  TestCertificate(const TestCertificate&) = delete;
-  TestCertificate& operator=(const TestCertificate&) = delete;
-
-  // A server context presenting this certificate.
-  SSL_CTX* ServerContext() const { return m_pContext; }
-  // Writes the PEM to path; false on failure.
-  bool WritePem(const std::string& path) const;
-
- private:
-  SSL_CTX* m_pContext = nullptr;
-  std::string m_sPem;  // the certificate
-};
 
 class HttpTestServer {
  public:
@@ -64,14 +42,16 @@ class HttpTestServer {
     std::string headers;  // extra header lines, each ending in "\r\n"
     std::string body;
     int delayMs = 0;       // pause before answering
-    bool silent = false;   // never answer; hold the connection until destruction
+    bool silent = false;   // never answer; hold the connection until the client or server goes
     bool endless = false;  // stream a body until the client goes away
   };
   using Handler = std::function<Answer(const std::string& method, const std::string& path)>;
 
-  // tls: serve HTTPS with that certificate (it must outlive the server).
-  HttpTestServer(std::string address, Handler handler, const TestCertificate* tls = nullptr,
-                 int port = 0, bool ftp = false);
+  // tlsName: serve HTTPS with a self-signed certificate made for that
+  // subjectAltName ("IP:127.0.0.1", "DNS:example.test"); being its own
+  // issuer, it is trusted by a CA bundle that holds CertificatePem().
+  HttpTestServer(std::string address, Handler handler, const char* tlsName = nullptr, int port = 0,
+                 bool ftp = false);
   ~HttpTestServer();
   HttpTestServer(const HttpTestServer&) = delete;
   HttpTestServer& operator=(const HttpTestServer&) = delete;
@@ -80,34 +60,31 @@ class HttpTestServer {
   // "http://address:port" + path ("https://..." with TLS, "ftp://..." with ftp).
   std::string Url(const std::string& path) const;
 
-  std::vector<std::string> Requests() const;        // "HEAD /a", in arrival order
-  int RequestCount(const std::string& path) const;  // requests of any method for path
-  std::string LastHead() const;  // the request line and headers of the latest request
-  int MaxOpen() const { return m_nMaxOpen.load(); }
-  int Connections() const { return m_nAccepted.load(); }
+  // Each request's line and headers ("HEAD /a HTTP/1.1\r\nHost: ..."; an ftp
+  // command line), in arrival order; with a path, only the requests for it.
+  std::vector<std::string> Requests(const std::string& path = "") const;
+  int RequestCount(const std::string& path) const { return int(Requests(path).size()); }
+  int MaxOpen() const { return m_nMaxOpen; }
+  int Connections() const { return m_nAccepted; }  // accepted so far
+  const std::string& CertificatePem() const { return m_sPem; }
 
  private:
-  void AcceptLoop();
   void Serve(int fd);
-  // Waits up to ms; false when the server is stopping.
-  bool Pause(int ms);
 
   std::string m_sAddress;
   Handler m_handler;
-  const TestCertificate* m_pTls;
   bool m_bFtp;
+  SSL_CTX* m_pTls = nullptr;
+  std::string m_sPem;
   int m_nListen = -1;
   int m_nPort = 0;
   std::thread m_acceptThread;
-  std::atomic<int> m_nOpen{0};
-  std::atomic<int> m_nMaxOpen{0};
-  std::atomic<int> m_nAccepted{0};
 
   mutable std::mutex m_mutex;
-  std::condition_variable m_stopping;
   bool m_bStop = false;
   std::vector<std::thread> m_threads;
   std::vector<int> m_fds;  // connections open now
+  std::atomic<int> m_nMaxOpen{0};
+  std::atomic<int> m_nAccepted{0};
   std::vector<std::string> m_requests;
-  std::string m_sLastHead;
 };
