@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <string_view>
 
@@ -97,9 +99,61 @@ size_t Utf8Length(const unsigned char* p, size_t n, size_t* bad) {
   return 0;
 }
 
-// The page as the parser reads it: valid UTF-8 without NUL bytes (each NUL
-// and each invalid sequence becomes U+FFFD, as a browser decodes them), with
-// the way back to the page's own bytes.
+// The character set a page declares in its first 1024 bytes (a BOM, <meta
+// charset=...>, a content type's charset=, or an XML declaration's
+// encoding=), in lower case; "" when it declares none.
+std::string DeclaredCharset(const char* data, size_t length) {
+  if (length >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) return "utf-8";
+  std::string head(data, std::min<size_t>(length, 1024));
+  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* key : {"charset", "encoding"}) {
+    for (size_t at = head.find(key); at != std::string::npos; at = head.find(key, at + 1)) {
+      size_t i = at + std::strlen(key);
+      while (i < head.size() && IsSpace(head[i])) ++i;
+      if (i >= head.size() || head[i] != '=') continue;
+      ++i;
+      while (i < head.size() && (IsSpace(head[i]) || head[i] == '"' || head[i] == '\'')) ++i;
+      size_t end = i;
+      while (end < head.size() && (std::isalnum(static_cast<unsigned char>(head[end])) ||
+                                   std::strchr("-_:.", head[end]) != nullptr))
+        ++end;
+      if (end > i) return head.substr(i, end - i);
+    }
+  }
+  return {};
+}
+
+// Whether a declared charset is one that browsers read as windows-1252 (the
+// Latin-1 family and plain ASCII).
+bool IsWindows1252(const std::string& charset) {
+  static const char* const kLabels[] = {"iso-8859-1", "iso8859-1", "iso_8859-1", "latin1",
+                                        "l1",         "windows-1252", "cp1252", "x-cp1252",
+                                        "us-ascii",   "ascii",    "iso-ir-100", "cp819"};
+  return std::any_of(std::begin(kLabels), std::end(kLabels),
+                     [&](const char* label) { return charset == label; });
+}
+
+// Byte c (0x80 to 0xFF) of a windows-1252 page, as UTF-8.
+void AppendWindows1252(unsigned char c, std::string* out) {
+  static const uint16_t kHigh[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  const unsigned cp = c < 0xA0 ? kHigh[c - 0x80] : c;
+  if (cp < 0x800) {
+    *out += static_cast<char>(0xC0 | (cp >> 6));
+  } else {
+    *out += static_cast<char>(0xE0 | (cp >> 12));
+    *out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+  }
+  *out += static_cast<char>(0x80 | (cp & 0x3F));
+}
+
+// The page as the parser reads it: valid UTF-8 without NUL bytes, with the
+// way back to the page's own bytes. A page read as UTF-8 has each NUL and
+// each invalid sequence replaced by U+FFFD, as a browser decodes them; a page
+// that declares the Latin-1 family, or declares nothing and is not valid
+// UTF-8, is read as windows-1252, as browsers read such pages.
 class PageText {
  public:
   PageText(const char* data, size_t length) : m_pRaw(data) {
@@ -109,6 +163,8 @@ class PageText {
       m_view = std::string_view(data, length);
       return;
     }
+    const std::string charset = DeclaredCharset(data, length);
+    const bool latin = IsWindows1252(charset) || (charset.empty() && !IsUtf8(p + i, length - i));
     m_text.reserve(length + length / 16);
     m_text.append(data, i);
     while (i < length) {
@@ -116,6 +172,12 @@ class PageText {
       m_text.append(data + i, next - i);
       i = next;
       if (i == length) break;
+      if (latin && p[i] != 0) {
+        AppendWindows1252(p[i], &m_text);
+        i += 1;
+        m_map.emplace_back(m_text.size(), i);
+        continue;
+      }
       size_t bad = 1;
       size_t len = p[i] == 0 ? 0 : Utf8Length(p + i, length - i, &bad);
       if (len > 0) {
@@ -148,6 +210,23 @@ class PageText {
   }
 
  private:
+  // Whether the n bytes at p are valid UTF-8 (NUL bytes allowed).
+  static bool IsUtf8(const unsigned char* p, size_t n) {
+    for (size_t i = 0; i < n;) {
+      i = FirstUnusual(p, i, n);
+      if (i == n) break;
+      if (p[i] == 0) {
+        ++i;
+        continue;
+      }
+      size_t bad = 0;
+      size_t len = Utf8Length(p + i, n - i, &bad);
+      if (len == 0) return false;
+      i += len;
+    }
+    return true;
+  }
+
   // The first byte from i that is a NUL or not ASCII.
   static size_t FirstUnusual(const unsigned char* p, size_t i, size_t n) {
     constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
@@ -164,7 +243,7 @@ class PageText {
   const char* m_pRaw;
   std::string m_text;  // when the page needed mending
   std::string_view m_view;
-  std::vector<std::pair<size_t, size_t>> m_map;  // (end in text, end in page) of each U+FFFD
+  std::vector<std::pair<size_t, size_t>> m_map;  // (end in text, end in page) of each replaced sequence
 };
 
 // The elements that matter, and the attribute that holds each one's link.
