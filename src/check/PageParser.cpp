@@ -126,9 +126,9 @@ std::string DeclaredCharset(const char* data, size_t length) {
 // Whether a declared charset is one that browsers read as windows-1252 (the
 // Latin-1 family and plain ASCII).
 bool IsWindows1252(const std::string& charset) {
-  static const char* const kLabels[] = {"iso-8859-1", "iso8859-1", "iso_8859-1", "latin1",
-                                        "l1",         "windows-1252", "cp1252", "x-cp1252",
-                                        "us-ascii",   "ascii",    "iso-ir-100", "cp819"};
+  static const char* const kLabels[] = {"iso-8859-1", "iso8859-1",    "iso_8859-1", "latin1",
+                                        "l1",         "windows-1252", "cp1252",     "x-cp1252",
+                                        "us-ascii",   "ascii",        "iso-ir-100", "cp819"};
   return std::any_of(std::begin(kLabels), std::end(kLabels),
                      [&](const char* label) { return charset == label; });
 }
@@ -243,7 +243,8 @@ class PageText {
   const char* m_pRaw;
   std::string m_text;  // when the page needed mending
   std::string_view m_view;
-  std::vector<std::pair<size_t, size_t>> m_map;  // (end in text, end in page) of each replaced sequence
+  // (end in text, end in page) of each replaced sequence
+  std::vector<std::pair<size_t, size_t>> m_map;
 };
 
 // The elements that matter, and the attribute that holds each one's link.

@@ -71,10 +71,23 @@ TEST(PageParserTest, LinksAsABrowserSeesThem) {
        "<p><a href=x.html title=a>X</a><a href=\"y.html",
        {"x.html|x.html|X|1"}},
       {"unterminated quoted value to the end of the page", "<a href='z.html>Z</a>\n", {}},
-      {"NUL bytes and invalid UTF-8",
-       std::string("<a href=\"n") + '\0' + ".html\">N\xFF\xFE</a>\n<a href=ok.html>\xC3 </a>",
+      {"NUL bytes and invalid UTF-8 in a page declared UTF-8",
+       std::string("<meta charset=utf-8><a href=\"n") + '\0' +
+           ".html\">N\xFF\xFE</a>\n<a href=ok.html>\xC3 </a>",
        {std::string("n") + '\0' + ".html|n\xEF\xBF\xBD.html|N\xEF\xBF\xBD\xEF\xBF\xBD|1",
         "ok.html|ok.html|\xEF\xBF\xBD|2"}},
+      {"a page declared Latin-1 is read as windows-1252",
+       "<meta http-equiv=content-type content='text/html; CharSet=ISO-8859-1'>"
+       "<a href=caf\xE9.html>\x93"
+       "Caf\xE9\x94</a>",
+       {"caf\xE9.html|caf\xC3\xA9.html|\xE2\x80\x9C"
+        "Caf\xC3\xA9\xE2\x80\x9D|1"}},
+      {"an undeclared page that is not UTF-8 is read as windows-1252",
+       "<a href=a.html>na\xEFve \xC3\xA9</a>",
+       {"a.html|a.html|na\xC3\xAFve \xC3\x83\xC2\xA9|1"}},
+      {"an undeclared page that is UTF-8 stays UTF-8",
+       "<a href=a.html>\xC3\xA9</a>",
+       {"a.html|a.html|\xC3\xA9|1"}},
       {"an <a> the parser reopens is still one link",
        "<a href=r.html><p>one</a>two</p>",
        {"r.html|r.html|one|1"}},
