@@ -133,13 +133,16 @@ bool IsWindows1252(const std::string& charset) {
                      [&](const char* label) { return charset == label; });
 }
 
+// Windows-1252's characters for the bytes 0x80 to 0x9F (the bytes from 0xA0
+// on are their own code points).
+constexpr uint16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
 // Byte c (0x80 to 0xFF) of a windows-1252 page, as UTF-8.
 void AppendWindows1252(unsigned char c, std::string* out) {
-  static const uint16_t kHigh[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  const unsigned cp = c < 0xA0 ? kHigh[c - 0x80] : c;
+  const unsigned cp = c < 0xA0 ? kWindows1252High[c - 0x80] : c;
   if (cp < 0x800) {
     *out += static_cast<char>(0xC0 | (cp >> 6));
   } else {
@@ -164,7 +167,7 @@ class PageText {
       return;
     }
     const std::string charset = DeclaredCharset(data, length);
-    const bool latin = IsWindows1252(charset) || (charset.empty() && !IsUtf8(p + i, length - i));
+    m_bLatin = IsWindows1252(charset) || (charset.empty() && !IsUtf8(p + i, length - i));
     m_text.reserve(length + length / 16);
     m_text.append(data, i);
     while (i < length) {
@@ -172,7 +175,7 @@ class PageText {
       m_text.append(data + i, next - i);
       i = next;
       if (i == length) break;
-      if (latin && p[i] != 0) {
+      if (m_bLatin && p[i] != 0) {
         AppendWindows1252(p[i], &m_text);
         i += 1;
         m_map.emplace_back(m_text.size(), i);
@@ -202,6 +205,15 @@ class PageText {
     if (it == m_map.begin()) return offset;
     --it;
     return offset - it->first + it->second;
+  }
+
+  // How the page writes decoded text that stands between the offsets begin
+  // and end of Text(): the page's own bytes when the text is found there,
+  // else the text itself.
+  std::string Written(const std::string& text, size_t begin, size_t end) const {
+    const size_t at = m_view.substr(begin, end - begin).find(text);
+    if (at == std::string_view::npos) return text;
+    return std::string(Raw(begin + at, begin + at + text.size()));
   }
 
   std::string_view Raw(size_t begin, size_t end) const {
@@ -243,6 +255,7 @@ class PageText {
   const char* m_pRaw;
   std::string m_text;  // when the page needed mending
   std::string_view m_view;
+  bool m_bLatin = false;  // read as windows-1252
   // (end in text, end in page) of each replaced sequence
   std::vector<std::pair<size_t, size_t>> m_map;
 };
@@ -435,11 +448,13 @@ const AttrSpan* Extractor::FindSpan(const char* name) const {
 }
 
 // The attribute's value as written, and its line. Should the tag not be
-// found in the page text, the decoded value stands for the written one.
+// found in the page text, the page's bytes of the decoded value stand for the
+// written one (the decoded value itself when it holds character references).
 void Extractor::Written(const char* attr, size_t tagEnd, PageLink* link) {
   const AttrSpan* span = m_bLocated ? FindSpan(attr) : nullptr;
   if (!span) {
-    link->written = link->url;
+    link->written =
+        m_page.Written(link->url, m_nLastPos, std::min(tagEnd + 1, m_page.Text().size()));
     link->line = LineAt(tagEnd);
     return;
   }

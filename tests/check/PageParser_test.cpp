@@ -85,6 +85,11 @@ TEST(PageParserTest, LinksAsABrowserSeesThem) {
       {"an undeclared page that is not UTF-8 is read as windows-1252",
        "<a href=a.html>na\xEFve \xC3\xA9</a>",
        {"a.html|a.html|na\xC3\xAFve \xC3\x83\xC2\xA9|1"}},
+      {"a tag the scan cannot place keeps the page's bytes as its written form",
+       std::string("<mb<a\">A</a.<img sraset=\" \xB1><a href=b\x90") + '\0' + "c>",
+       {std::string("b\x90") + '\0' +
+        "c|b\xC2\x90\xEF\xBF\xBD"
+        "c||1"}},
       {"an undeclared page that is UTF-8 stays UTF-8",
        "<a href=a.html>\xC3\xA9</a>",
        {"a.html|a.html|\xC3\xA9|1"}},
