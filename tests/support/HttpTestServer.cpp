@@ -1,14 +1,9 @@
 #include "support/HttpTestServer.h"
 
-#include <arpa/inet.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <sstream>
 
@@ -55,56 +50,16 @@ SSL_CTX* MakeTlsContext(const char* subjectAltName, std::string& pem) {
 
 HttpTestServer::HttpTestServer(std::string address, Handler handler, const char* tlsName, int port,
                                bool ftp)
-    : m_sAddress(std::move(address)), m_handler(std::move(handler)), m_bFtp(ftp) {
-  if (tlsName) m_pTls = MakeTlsContext(tlsName, m_sPem);
-  // Writes to a client that has gone (one that refused the certificate) must
-  // fail, not end the process.
-  ::signal(SIGPIPE, SIG_IGN);
-  m_nListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  int on = 1;
-  ::setsockopt(m_nListen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(uint16_t(port));
-  ::inet_pton(AF_INET, m_sAddress.c_str(), &sa.sin_addr);
-  socklen_t len = sizeof sa;
-  if (::bind(m_nListen, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-      ::listen(m_nListen, 256) != 0 ||
-      ::getsockname(m_nListen, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
-    return;  // Port() stays 0
-  m_nPort = ntohs(sa.sin_port);
-  m_acceptThread = std::thread([this] {
-    for (;;) {
-      int fd = ::accept4(m_nListen, nullptr, nullptr, SOCK_CLOEXEC);
-      std::lock_guard lock(m_mutex);
-      if (m_bStop && fd >= 0) ::close(fd);
-      if (m_bStop) return;
-      if (fd < 0) continue;
-      m_fds.push_back(fd);
-      m_nMaxOpen = std::max(m_nMaxOpen.load(), int(m_fds.size()));  // changes under the lock only
-      ++m_nAccepted;
-      m_threads.emplace_back([this, fd] { Serve(fd); });
-    }
-  });
-}
-
-HttpTestServer::~HttpTestServer() {
-  {
-    std::lock_guard lock(m_mutex);
-    m_bStop = true;
-    // Wakes the accept and every blocked read or write.
-    ::shutdown(m_nListen, SHUT_RDWR);
-    for (int fd : m_fds) ::shutdown(fd, SHUT_RDWR);
-  }
-  if (m_acceptThread.joinable()) m_acceptThread.join();
-  for (std::thread& thread : m_threads) thread.join();
-  ::close(m_nListen);
-  SSL_CTX_free(m_pTls);
-}
+    : m_sAddress(std::move(address)),
+      m_handler(std::move(handler)),
+      m_bFtp(ftp),
+      m_pTls(tlsName ? std::shared_ptr<SSL_CTX>(MakeTlsContext(tlsName, m_sPem), SSL_CTX_free)
+                     : nullptr),
+      m_listener(m_sAddress, port, [this](int fd, int) { Serve(fd); }) {}
 
 std::string HttpTestServer::Url(const std::string& path) const {
   const char* scheme = m_bFtp ? "ftp://" : m_pTls ? "https://" : "http://";
-  return scheme + m_sAddress + ":" + std::to_string(m_nPort) + path;
+  return scheme + m_sAddress + ":" + std::to_string(Port()) + path;
 }
 
 std::vector<std::string> HttpTestServer::Requests(const std::string& path) const {
@@ -120,7 +75,7 @@ std::vector<std::string> HttpTestServer::Requests(const std::string& path) const
 
 void HttpTestServer::Serve(int fd) {
   // The connection's byte stream, plain or TLS, as one BIO.
-  SSL* ssl = m_pTls ? SSL_new(m_pTls) : nullptr;
+  SSL* ssl = m_pTls ? SSL_new(m_pTls.get()) : nullptr;
   BIO* io = ssl ? BIO_new(BIO_f_ssl()) : BIO_new_socket(fd, BIO_NOCLOSE);
   if (ssl) {
     SSL_set_fd(ssl, fd);
@@ -171,9 +126,4 @@ void HttpTestServer::Serve(int fd) {
   }
   if (ssl) SSL_shutdown(ssl);
   BIO_free_all(io);
-  std::lock_guard lock(m_mutex);
-  m_fds.erase(std::find(m_fds.begin(), m_fds.end(), fd));
-  // Counted closed before the descriptor is, so a client never sees a
-  // connection closed that the server still counts open.
-  ::close(fd);
 }

@@ -17,19 +17,14 @@
 // "SIZE", path "a.txt") with the status and the headers as the reply's text
 // ("ok" when empty).
 //
-// SIGPIPE is ignored from the first server on.
-//
 // Threading: the accessors may be called from any thread; the handler runs on
 // the connection's thread. The destructor shuts every connection down (held
 // ones included) and joins its threads.
 #pragma once
 
-#include <atomic>
-#include <functional>
-#include <mutex>
-#include <string>
-#include <thread>
-#include <vector>
+#include <memory>
+
+#include "support/LoopbackServer.h"
 
 typedef struct ssl_ctx_st SSL_CTX;
 
@@ -52,11 +47,8 @@ class HttpTestServer {
   // issuer, it is trusted by a CA bundle that holds CertificatePem().
   HttpTestServer(std::string address, Handler handler, const char* tlsName = nullptr, int port = 0,
                  bool ftp = false);
-  ~HttpTestServer();
-  HttpTestServer(const HttpTestServer&) = delete;
-  HttpTestServer& operator=(const HttpTestServer&) = delete;
 
-  int Port() const { return m_nPort; }
+  int Port() const { return m_listener.Port(); }
   // "http://address:port" + path ("https://..." with TLS, "ftp://..." with ftp).
   std::string Url(const std::string& path) const;
 
@@ -64,8 +56,8 @@ class HttpTestServer {
   // command line), in arrival order; with a path, only the requests for it.
   std::vector<std::string> Requests(const std::string& path = "") const;
   int RequestCount(const std::string& path) const { return int(Requests(path).size()); }
-  int MaxOpen() const { return m_nMaxOpen; }
-  int Connections() const { return m_nAccepted; }  // accepted so far
+  int MaxOpen() const { return m_listener.MaxOpen(); }
+  int Connections() const { return m_listener.Accepted(); }  // accepted so far
   const std::string& CertificatePem() const { return m_sPem; }
 
  private:
@@ -74,17 +66,9 @@ class HttpTestServer {
   std::string m_sAddress;
   Handler m_handler;
   bool m_bFtp;
-  SSL_CTX* m_pTls = nullptr;
   std::string m_sPem;
-  int m_nListen = -1;
-  int m_nPort = 0;
-  std::thread m_acceptThread;
-
+  std::shared_ptr<SSL_CTX> m_pTls;  // null: plain HTTP
   mutable std::mutex m_mutex;
-  bool m_bStop = false;
-  std::vector<std::thread> m_threads;
-  std::vector<int> m_fds;  // connections open now
-  std::atomic<int> m_nMaxOpen{0};
-  std::atomic<int> m_nAccepted{0};
   std::vector<std::string> m_requests;
+  Listener m_listener;  // last: it stops first
 };

@@ -1,24 +1,6 @@
-// LoopbackServer: a scripted TCP server on 127.0.0.1 for tests.
-//
-// It listens on an ephemeral port and serves every accepted connection on its
-// own thread, following a Script:
-//   1. send the greeting at once, if there is one (an ftp server's hello);
-//   2. read what the client sends until "\r\n\r\n", until the client closes,
-//      or for 300 ms, and record those bytes;
-//   3. send the reply segments in order, pausing delayMs before each
-//      segment after the first;
-//   4. when endless, send 64 KB blocks again and again until the client
-//      closes or stops reading for 2 s, or the server is destroyed;
-//   5. close the connection, or hold it open until the client leaves (see
-//      WaitForEnding) or the server is destroyed.
-//
-//   LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 200 OK\r\n\r\n"));
-//   ... connect to 127.0.0.1:server.Port() ...
-//   EXPECT_EQ(server.Requests()[0], "GET / HTTP/1.0\r\n\r\n");
-//
-// Threading: the accessors may be called from any thread. The destructor
-// stops the server, closes every connection (held ones included) and joins
-// its threads.
+// The loopback servers of the tests and benchmarks: Listener, the core they
+// share, and LoopbackServer, a scripted TCP server on 127.0.0.1 (see
+// HttpTestServer.h for the HTTP one).
 #pragma once
 
 #include <atomic>
@@ -29,6 +11,59 @@
 #include <thread>
 #include <vector>
 
+// A socket listening on address:port (port 0: an ephemeral one) that serves
+// every accepted connection on a thread of its own: serve(fd, index), index
+// counted from 0 in accept order; the listener closes fd when serve returns.
+// Without serve it never accepts and its queue is filled: a connect to it gets
+// no answer to its handshake and waits. SIGPIPE is ignored from the first
+// listener on.
+//
+// The destructor shuts the listener and every open connection down, which
+// wakes any blocked read or write, and joins the threads; an owner declares
+// its Listener last, so that it goes first.
+class Listener {
+ public:
+  using Serve = std::function<void(int fd, int index)>;
+  Listener(const std::string& address, int port, Serve serve);
+  ~Listener();
+  Listener(const Listener&) = delete;
+  Listener& operator=(const Listener&) = delete;
+
+  int Port() const { return m_nPort; }  // 0 when the listener could not be started
+  int Accepted() const { return m_nAccepted; }
+  int MaxOpen() const { return m_nMaxOpen; }  // the most connections open at once
+
+ private:
+  Serve m_serve;
+  int m_nListen = -1;
+  int m_nPort = 0;
+  int m_nFiller = -1;  // the connection that fills the queue of a listener that never accepts
+  std::mutex m_mutex;
+  bool m_bStop = false;
+  std::vector<std::thread> m_threads;
+  std::vector<int> m_fds;  // connections open now
+  std::atomic<int> m_nAccepted{0};
+  std::atomic<int> m_nMaxOpen{0};
+  std::thread m_acceptThread;
+};
+
+// LoopbackServer: every accepted connection follows a Script:
+//   1. send the greeting at once, if there is one (an ftp server's hello);
+//   2. read what the client sends until "\r\n\r\n", until the client closes,
+//      or for 300 ms, and record those bytes;
+//   3. send the reply segments in order, pausing delayMs before each
+//      segment after the first;
+//   4. when endless, send 64 KB blocks again and again until the client
+//      closes or the server is destroyed;
+//   5. close the connection, or hold it open until the client leaves (see
+//      WaitForEnding) or the server is destroyed.
+//
+//   LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 200 OK\r\n\r\n"));
+//   ... connect to 127.0.0.1:server.Port() ...
+//   EXPECT_EQ(server.Requests()[0], "GET / HTTP/1.0\r\n\r\n");
+//
+// Threading: the accessors may be called from any thread. The destructor
+// closes every connection (held ones included) and joins its threads.
 class LoopbackServer {
  public:
   struct Script {
@@ -56,28 +91,22 @@ class LoopbackServer {
   // Reply, then a body without end.
   static Script ReplyAndStream(std::string b) { return {.reply = {std::move(b)}, .endless = true}; }
 
-  // A server that never accepts, its queue filled: a connect to it gets no
-  // answer to its handshake and waits.
+  // A server that never accepts (see Listener).
   static LoopbackServer NeverAccepting() { return LoopbackServer(nullptr); }
 
   // Every connection follows the same script.
   explicit LoopbackServer(Script script);
   // Connection i (counted from 0 in accept order) follows scriptFor(i).
   explicit LoopbackServer(std::function<Script(int index)> scriptFor);
-  ~LoopbackServer();  // not copied: it holds threads
 
   // The listening port; 0 when the server could not be started.
-  int Port() const { return m_nPort; }
+  int Port() const { return m_listener.Port(); }
   // The port as text, as links and Connect take it.
-  std::string PortText() const { return std::to_string(m_nPort); }
+  std::string PortText() const { return std::to_string(Port()); }
 
-  int ConnectionCount() const { return static_cast<int>(Requests().size()); }
-  // The bytes each finished connection sent before the reply, in accept
-  // order (a connection still reading has an empty entry).
+  // The bytes each connection sent before the reply, in accept order (a
+  // connection still reading has an empty entry).
   std::vector<std::string> Requests() const;
-  // Waits until at least n connections have had their request recorded;
-  // false when timeoutMs passed first.
-  bool WaitForRequests(int n, int timeoutMs) const;
 
   // How the client left held connection index (counted from 0): "closed"
   // (an orderly close), "reset" (closed with data it never read) or "error";
@@ -91,16 +120,9 @@ class LoopbackServer {
   void Serve(int fd, size_t index);
 
   std::function<Script(int)> m_scriptFor;
-  int m_nListen = -1;
-  int m_nPort = 0;
-  int m_nFiller = -1;  // the connection that fills the queue of a server that never accepts
-  std::atomic<bool> m_bStop{false};  // checked between waits of at most 300 ms (a send: 2 s)
-  std::thread m_acceptThread;
-
   mutable std::mutex m_mutex;
-  mutable std::condition_variable m_recorded;
-  std::vector<std::thread> m_connThreads;
+  mutable std::condition_variable m_ended;
   std::vector<std::string> m_requests;
   std::vector<std::string> m_endings;
-  int m_nRecorded = 0;
+  Listener m_listener;  // last: it stops first
 };
