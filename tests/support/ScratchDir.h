@@ -2,6 +2,7 @@
 // with everything in it (permissions restored first) when the object dies.
 #pragma once
 
+#include <optional>
 #include <string>
 
 class ScratchDir {
@@ -34,6 +35,5 @@ class ScopedEnv {
 
  private:
   std::string m_name;
-  bool m_bHadValue;
-  std::string m_old;
+  std::optional<std::string> m_old;  // none: it was unset
 };
