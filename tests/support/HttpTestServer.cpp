@@ -90,11 +90,10 @@ void HttpTestServer::Serve(int fd) {
   std::string pending;
   char buffer[4096];
   for (size_t end; ok;) {
-    int n = 1;
-    while ((end = pending.find(ending)) == std::string::npos && n > 0) {
-      if ((n = BIO_read(io, buffer, sizeof buffer)) > 0) pending.append(buffer, size_t(n));
-    }
-    if (n <= 0) break;
+    for (int n; (end = pending.find(ending)) == std::string::npos &&
+                (n = BIO_read(io, buffer, sizeof buffer)) > 0;)
+      pending.append(buffer, size_t(n));
+    if (end == std::string::npos) break;
     const std::string head = pending.substr(0, end);
     pending.erase(0, end + ending.size());
     std::string method, path;

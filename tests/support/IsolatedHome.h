@@ -4,13 +4,27 @@
 // runtime files of the person running it, under ctest or by hand.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include "support/ScratchDir.h"
 
 class IsolatedHome {
  public:
   // Aborts the program when the variables cannot be set (running on the real
   // home is never an option).
-  IsolatedHome();
+  IsolatedHome() {
+    for (const char* name : {"CONFIG_HOME", "CACHE_HOME", "RUNTIME_DIR"}) {
+      const std::string dir = m_dir / name;
+      if (::mkdir(dir.c_str(), 0700) != 0 ||
+          ::setenv(("XDG_" + std::string(name)).c_str(), dir.c_str(), 1) != 0) {
+        std::perror("linkward tests: cannot set up a home of their own");
+        std::abort();
+      }
+    }
+  }
 
  private:
   ScratchDir m_dir;  // removed with everything in it at the end

@@ -12,20 +12,6 @@
 
 namespace {
 
-// A socket listening on address:port, or -1; *sa gets its address.
-int Listen(const std::string& address, int port, int backlog, sockaddr_in* sa) {
-  *sa = {AF_INET, htons(uint16_t(port)), {}, {}};
-  ::inet_pton(AF_INET, address.c_str(), &sa->sin_addr);
-  socklen_t len = sizeof *sa;
-  auto* any = reinterpret_cast<sockaddr*>(sa);
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  if (::bind(fd, any, len) == 0 && ::listen(fd, backlog) == 0 && ::getsockname(fd, any, &len) == 0)
-    return fd;
-  ::close(fd);
-  return -1;
-}
-
 // On a blocking socket send() returns early only on an error.
 bool SendAll(int fd, const std::string& bytes) {
   return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
@@ -37,12 +23,20 @@ Listener::Listener(const std::string& address, int port, Serve serve) : m_serve(
   // Writes to a client that has gone (one that refused a certificate) must
   // fail, not end the process.
   ::signal(SIGPIPE, SIG_IGN);
-  sockaddr_in sa;
-  if ((m_nListen = Listen(address, port, m_serve ? 256 : 0, &sa)) < 0) return;
+  sockaddr_in sa{AF_INET, htons(uint16_t(port)), {}, {}};
+  ::inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
+  auto* any = reinterpret_cast<sockaddr*>(&sa);
+  socklen_t len = sizeof sa;
+  m_nListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int on = 1;
+  ::setsockopt(m_nListen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (::bind(m_nListen, any, len) != 0 || ::listen(m_nListen, m_serve ? 256 : 0) != 0 ||
+      ::getsockname(m_nListen, any, &len) != 0)
+    return;  // Port() stays 0
   m_nPort = ntohs(sa.sin_port);
   if (!m_serve) {  // one connection fills the queue of a backlog of 0
     m_nFiller = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ::connect(m_nFiller, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    ::connect(m_nFiller, any, len);
     return;
   }
   m_acceptThread = std::thread([this] {
@@ -140,8 +134,5 @@ std::string LoopbackServer::WaitForEnding(int index, int timeoutMs) const {
 }
 
 int LoopbackServer::UnusedPort() {
-  sockaddr_in sa;
-  int fd = Listen("127.0.0.1", 0, 0, &sa);
-  ::close(fd);
-  return fd < 0 ? 0 : ntohs(sa.sin_port);
+  return Listener("127.0.0.1", 0, nullptr).Port();
 }

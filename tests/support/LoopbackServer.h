@@ -26,8 +26,6 @@ class Listener {
   using Serve = std::function<void(int fd, int index)>;
   Listener(const std::string& address, int port, Serve serve);
   ~Listener();
-  Listener(const Listener&) = delete;
-  Listener& operator=(const Listener&) = delete;
 
   int Port() const { return m_nPort; }  // 0 when the listener could not be started
   int Accepted() const { return m_nAccepted; }
