@@ -46,7 +46,7 @@ inline std::string Url(int link, int port) {
 }
 
 inline HttpTestServer::Answer Answer(const std::string&, const std::string& path) {
-  HttpTestServer::Answer answer(200);
+  HttpTestServer::Answer answer{200};
   if (path.rfind("/missing", 0) == 0) answer.status = 404;
   if (path.rfind("/moved", 0) == 0) {
     answer.status = 301;

@@ -37,7 +37,7 @@ Answer Site(const std::string& method, const std::string& path) {
   if (path == "/tofile") return {301, "Location: file:///etc/passwd\r\n"};
   if (path == "/busy") return {503, "Retry-After: 100\r\n"};  // longer than the wait limit
   if (path == "/always-busy") return {429, "Retry-After: 1\r\n"};
-  Answer answer(path == "/endless" && method == "GET" ? 200 : 404);
+  Answer answer{path == "/endless" && method == "GET" ? 200 : 404};
   answer.endless = answer.status == 200;  // a body without end
   answer.silent = path == "/silent";
   return answer;

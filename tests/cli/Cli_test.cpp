@@ -51,10 +51,6 @@ class CliTest : public ::testing::Test {
   ScopedEnv runtime{"XDG_RUNTIME_DIR", (dir / "runtime").c_str()};
 };
 
-std::string Url(const LoopbackServer& server, const std::string& path) {
-  return "http://127.0.0.1:" + server.PortText() + path;
-}
-
 std::string Link(const std::string& url, const std::string& text) {
   return "<a href=\"" + url + "\">" + text + "</a>\n";
 }
@@ -98,7 +94,7 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
 TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
   LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 404 Not Found\r\n\r\n"));
   LoopbackServer silent(LoopbackServer::NeverAnswer());
-  const std::string url = Url(server, "/gone");
+  const std::string url = server.Url("/gone");
   const std::string page = Page("index.htm", Link(url, "\x1b[31mGone\x07"));
   const std::string report = dir / "report.txt";
   const std::string textReport =  // files keep the page's bytes
@@ -108,7 +104,7 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
   const std::string deep = Page("tree/sub/deep.htm", Link(url, "Deep"));
   const std::string locked = Page("locked.htm", Link(url, "Gone"));
   ::chmod(locked.c_str(), 0444);  // its repair is refused, also for root
-  const std::string slow = Page("slow.htm", Link(Url(silent, "/"), "S"));
+  const std::string slow = Page("slow.htm", Link(silent.Url(), "S"));
   // A full check: "/there.htm" is found only from the root given, the stored
   // skip list and each --exclude apply, and a link moved for good to a working
   // page gets its new address (which links qualify is the repair pass's rule).
@@ -119,7 +115,7 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
   Page("root/there.htm", "<p id=here>");
   const std::string links = Link("/there.htm#gone", "Gone") + Link("drafts/a.htm", "Draft") +
                             Link("http://127.0.0.1:1/x", "Closed");
-  const std::string full = Page("full.htm", links + Link(Url(moving, "/old"), "Old"));
+  const std::string full = Page("full.htm", links + Link(moving.Url("/old"), "Old"));
   const std::string skip = "^file://.*/site/drafts/";
   TempSettings(dir / "config/linkward").Store().SetString("Settings", "SkipLinks", skip);
   // arguments; exit status; found in standard output; found in standard error; the report's start
@@ -142,12 +138,12 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
       {{"--yes", "--format", "csv", "--report", report, page}, 1, "", "", "URL,Reason,Site Name,"},
       {{"--yes", "--format", "junit", "--report", report, page}, 1, "", "", "<?xml"},
       {{"--yes", "--timeout", "1", "--report", report, slow}, 1, "", "", "FILE: " + slow + "\n" +
-       Url(silent, "/") + "\tHost Took Too Long to Respond\tS\n"},
+       silent.Url() + "\tHost Took Too Long to Respond\tS\n"},
       {{"--yes", "--full", "--root", dir / "site/root", "--exclude", "never", "--exclude",
         "^http://127\\.0\\.0\\.1:1/", "--mask", std::string(21, '1'), "--repair", "3", "--report",
         report, full}, 1, "Results for " + full + ": URLs tested: 2. URL errors: 2.",
        "All URL repairs completed", "FILE: " + full + "\n/there.htm#gone\tFragment Not Found\t"
-       "Gone\n" + Url(moving, "/old") + "\tHTTP Code 301 Moved Permanently\tOld\n"}};
+       "Gone\n" + moving.Url("/old") + "\tHTTP Code 301 Moved Permanently\tOld\n"}};
   // clang-format on
   for (const auto& [args, wantStatus, wantOut, wantErr, start] : runs) {
     const auto begin = std::chrono::steady_clock::now();
@@ -159,7 +155,7 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
     EXPECT_TRUE(Has(err, wantErr)) << err;
     EXPECT_EQ(ScratchDir::ReadFile(report).substr(0, start.size()), start) << args[1];
   }
-  EXPECT_EQ(ScratchDir::ReadFile(full), links + Link(Url(moving, "/new"), "Old"));
+  EXPECT_EQ(ScratchDir::ReadFile(full), links + Link(moving.Url("/new"), "Old"));
   TempSettings stored(dir / "config/linkward");  // --mask and --timeout: this run only
   EXPECT_EQ(stored.Store().GetString("Settings", "Filter", "<unset>"), "<unset>");
   EXPECT_EQ(stored.Store().GetString("Settings", "Timeout", "<unset>"), "<unset>");
@@ -177,7 +173,7 @@ TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {
   // repairs nothing after a stop, but its list still gets the rows.
   LoopbackServer fast(LoopbackServer::Reply("HTTP/1.0 404 Not Found\r\n\r\n"));
   auto full = LoopbackServer::NeverAccepting();
-  const std::string links = Link(Url(fast, "/a"), "A") + Link(Url(full, "/"), "W");
+  const std::string links = Link(fast.Url("/a"), "A") + Link(full.Url(), "W");
   const std::string page = Page("index.htm", links);
   std::thread interrupter([&, program = pthread_self()] {
     for (int i = 0; i < 1000 && !Has(ScratchDir::ReadFile(dir / "stdout"), "Not Found - A\n"); ++i)
@@ -190,7 +186,7 @@ TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {
   EXPECT_TRUE(Has(out, "Not Found - A\nTesting Stopped by User\n")) << out;
   EXPECT_FALSE(Has(out, "End of test"));
   EXPECT_EQ(ScratchDir::ReadFile(dir / "partial.txt"),
-            "FILE: " + page + "\n" + Url(fast, "/a") + "\tHTTP Code 404 Not Found\tA\n");
+            "FILE: " + page + "\n" + fast.Url("/a") + "\tHTTP Code 404 Not Found\tA\n");
   EXPECT_EQ(ScratchDir::ReadFile(page), links);
 }
 

@@ -22,8 +22,8 @@ TEST_F(TestRunTest, WholeTestLogsRowsAndSummariesExactlyAndTakesPreferencesOnThe
   LoopbackServer server(
       LoopbackServer::Reply("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"));
   std::string a = Page("a.htm", Anchor("http://127.0.0.1:1/", "Refused") +
-                                    Anchor(Local(server, "/gone#part"), "Gone page") +
-                                    Anchor(Local(server, "/lost"), "Lost"));
+                                    Anchor(server.Url("/gone#part"), "Gone page") +
+                                    Anchor(server.Url("/lost"), "Lost"));
   std::string b = Page("b.htm", "<p>no links here</p>");
   std::string d = Page("d.htm", Anchor("http://127.0.0.1:1/", "x"));  // vanishes before its turn
 
@@ -45,7 +45,7 @@ TEST_F(TestRunTest, WholeTestLogsRowsAndSummariesExactlyAndTakesPreferencesOnThe
   EXPECT_EQ(server.Requests()[0],
             "GET /gone HTTP/1.0\r\nHost: 127.0.0.1:" + server.PortText() + "\r\n\r\n");
   EXPECT_EQ(Rows(), (Texts{"http://127.0.0.1:1/|Can't Connect to Host|Refused",
-                           Local(server, "/gone#part") + "|HTTP Code 404 Not Found|Gone page"}));
+                           server.Url("/gone#part") + "|HTTP Code 404 Not Found|Gone page"}));
   EXPECT_EQ(frame.waitCursorDepth, 0);
   ExpectIdle();
 }
@@ -69,7 +69,7 @@ TEST_F(TestRunTest, EachReplyShapeAndFailureGivesItsRowAndStopEndsTheLastProbeWi
   std::string page;
   Texts expected;
   for (const auto& [script, reason, code] : cases) {
-    const std::string url = Local(servers.emplace_back(script));
+    const std::string url = servers.emplace_back(script).Url();
     page += Anchor(url, "x");
     expected.push_back(url + "|" + reason + "|x|" + std::to_string(code));
   }
@@ -80,8 +80,8 @@ TEST_F(TestRunTest, EachReplyShapeAndFailureGivesItsRowAndStopEndsTheLastProbeWi
       LoopbackServer::ReplyAndHold("HTTP/1.0 200 OK\r\n\r\n" + std::string(32 * 1024, 'x')));
   LoopbackServer ftp(LoopbackServer::Greet("220 ready\r\n"));
   LoopbackServer silent(LoopbackServer::NeverAnswer());
-  page += Anchor(Local(large), "x") + Anchor("ftp://127.0.0.1:" + ftp.PortText() + "/f", "x") +
-          Anchor("ftp://127.0.0.1:1/", "x") + Anchor(Local(silent), "x");
+  page += Anchor(large.Url(), "x") + Anchor("ftp://127.0.0.1:" + ftp.PortText() + "/f", "x") +
+          Anchor("ftp://127.0.0.1:1/", "x") + Anchor(silent.Url(), "x");
   expected.push_back("ftp://127.0.0.1:1/|Can't Connect to Host|x|" +
                      std::to_string(SOCKET_ERROR_CONNECT));
   View().StartTest(Page("p.htm", page), {});

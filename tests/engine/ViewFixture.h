@@ -87,9 +87,6 @@ class ViewFixture : public ::testing::Test {
 inline std::string Anchor(const std::string& url, const std::string& text) {
   return "<a href=\"" + url + "\">" + text + "</a>\n";
 }
-inline std::string Local(const LoopbackServer& server, const std::string& path = "/") {
-  return "http://127.0.0.1:" + server.PortText() + path;
-}
 // What the log shows for one file.
 inline std::string FileLog(const std::string& file, int tested, int errors) {
   return "Testing: " + file + "\r\nResults for " + file +

@@ -31,11 +31,9 @@ typedef struct ssl_ctx_st SSL_CTX;
 class HttpTestServer {
  public:
   struct Answer {
-    Answer(int status = 200, std::string headers = {})
-        : status(status), headers(std::move(headers)) {}
     int status = 200;
-    std::string headers;  // extra header lines, each ending in "\r\n"
-    std::string body;
+    std::string headers{};  // extra header lines, each ending in "\r\n"
+    std::string body{};
     int delayMs = 0;       // pause before answering
     bool silent = false;   // never answer; hold the connection until the client or server goes
     bool endless = false;  // stream a body until the client goes away

@@ -10,15 +10,6 @@
 #include <cerrno>
 #include <chrono>
 
-namespace {
-
-// On a blocking socket send() returns early only on an error.
-bool SendAll(int fd, const std::string& bytes) {
-  return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-}
-
-}  // namespace
-
 Listener::Listener(const std::string& address, int port, Serve serve) : m_serve(std::move(serve)) {
   // Writes to a client that has gone (one that refused a certificate) must
   // fail, not end the process.
@@ -85,13 +76,16 @@ LoopbackServer::LoopbackServer(std::function<Script(int index)> scriptFor)
 void LoopbackServer::Serve(int fd, size_t index) {
   timeval limit{0, 300000};  // a client that sends no request
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  auto send = [fd](const std::string& bytes) {
+    return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
+  };
   Script script = m_scriptFor(static_cast<int>(index));
   {
     std::lock_guard lock(m_mutex);  // an entry for each connection, before the client sees one
     m_requests.resize(std::max(m_requests.size(), index + 1));
     m_endings.resize(m_requests.size());
   }
-  SendAll(fd, script.greeting);
+  send(script.greeting);
   std::string request;
   char buf[4096];
   for (ssize_t got;
@@ -104,9 +98,9 @@ void LoopbackServer::Serve(int fd, size_t index) {
   if (script.replyFor) script.reply = {script.replyFor(request)};
   for (size_t i = 0; i < script.reply.size(); ++i) {
     if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(script.delayMs));
-    SendAll(fd, script.reply[i]);
+    send(script.reply[i]);
   }
-  while (script.endless && SendAll(fd, std::string(65536, 'x'))) continue;
+  while (script.endless && send(std::string(65536, 'x'))) continue;
   // Hold until the client goes (or the server stops), and record how it went.
   std::string ending;
   while (script.hold && ending.empty()) {
@@ -131,8 +125,4 @@ std::string LoopbackServer::WaitForEnding(int index, int timeoutMs) const {
   bool ended = m_ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                 [&] { return i < m_endings.size() && !m_endings[i].empty(); });
   return ended ? m_endings[i] : "";
-}
-
-int LoopbackServer::UnusedPort() {
-  return Listener("127.0.0.1", 0, nullptr).Port();
 }

@@ -101,6 +101,10 @@ class LoopbackServer {
   int Port() const { return m_listener.Port(); }
   // The port as text, as links and Connect take it.
   std::string PortText() const { return std::to_string(Port()); }
+  // "http://127.0.0.1:port" + path.
+  std::string Url(const std::string& path = "/") const {
+    return "http://127.0.0.1:" + PortText() + path;
+  }
 
   // The bytes each connection sent before the reply, in accept order (a
   // connection still reading has an empty entry).
@@ -112,7 +116,7 @@ class LoopbackServer {
   std::string WaitForEnding(int index, int timeoutMs) const;
 
   // A port on 127.0.0.1 that nothing listens on (bound, looked up, closed).
-  static int UnusedPort();
+  static int UnusedPort() { return Listener("127.0.0.1", 0, nullptr).Port(); }
 
  private:
   void Serve(int fd, size_t index);
