@@ -19,10 +19,9 @@ SSL_CTX* MakeTlsContext(const char* subjectAltName, std::string& pem) {
   X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
   X509_gmtime_adj(X509_getm_notAfter(cert), 3600L * 24);
   X509_set_pubkey(cert, key);
-  X509_NAME* name = X509_get_subject_name(cert);
-  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+  X509_NAME_add_entry_by_txt(X509_get_subject_name(cert), "CN", MBSTRING_ASC,
                              reinterpret_cast<const unsigned char*>("Linkward test"), -1, -1, 0);
-  X509_set_issuer_name(cert, name);
+  X509_set_issuer_name(cert, X509_get_subject_name(cert));
   X509V3_CTX ctx{};
   X509V3_set_ctx(&ctx, cert, cert, nullptr, nullptr, 0);
   for (auto [nid, value] : {std::pair{NID_subject_alt_name, subjectAltName},
@@ -65,11 +64,8 @@ std::string HttpTestServer::Url(const std::string& path) const {
 std::vector<std::string> HttpTestServer::Requests(const std::string& path) const {
   std::lock_guard lock(m_mutex);
   std::vector<std::string> found;
-  for (const std::string& head : m_requests) {
-    std::string method, target;
-    std::istringstream(head) >> method >> target;
+  for (const auto& [target, head] : m_requests)
     if (path.empty() || target == path) found.push_back(head);
-  }
   return found;
 }
 
@@ -96,7 +92,7 @@ void HttpTestServer::Serve(int fd) {
     std::istringstream(head) >> method >> path;
     {
       std::lock_guard lock(m_mutex);
-      m_requests.push_back(head);
+      m_requests.emplace_back(path, head);
     }
     const Answer answer = m_handler(method, path);
     const std::string status = std::to_string(answer.status);

@@ -67,6 +67,6 @@ class HttpTestServer {
   std::string m_sPem;
   std::shared_ptr<SSL_CTX> m_pTls;  // null: plain HTTP
   mutable std::mutex m_mutex;
-  std::vector<std::string> m_requests;
-  Listener m_listener;  // last: it stops first
+  std::vector<std::pair<std::string, std::string>> m_requests;  // {path, line and headers}
+  Listener m_listener;                                          // last: it stops first
 };

@@ -69,21 +69,20 @@ LoopbackServer::LoopbackServer(Script script) : LoopbackServer([script](int) { r
 
 LoopbackServer::LoopbackServer(std::function<Script(int index)> scriptFor)
     : m_scriptFor(std::move(scriptFor)),
-      m_listener("127.0.0.1", 0,
-                 m_scriptFor ? [this](int fd, int index) { Serve(fd, size_t(index)); }
-                             : Listener::Serve()) {}
+      m_listener(
+          "127.0.0.1", 0,
+          m_scriptFor ? [this](int fd, int index) { Serve(fd, index); } : Listener::Serve()) {}
 
-void LoopbackServer::Serve(int fd, size_t index) {
+void LoopbackServer::Serve(int fd, int index) {
   timeval limit{0, 300000};  // a client that sends no request
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   auto send = [fd](const std::string& bytes) {
     return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
   };
-  Script script = m_scriptFor(static_cast<int>(index));
+  Script script = m_scriptFor(index);
   {
     std::lock_guard lock(m_mutex);  // an entry for each connection, before the client sees one
-    m_requests.resize(std::max(m_requests.size(), index + 1));
-    m_endings.resize(m_requests.size());
+    m_requests.resize(std::max(m_requests.size(), size_t(index) + 1));
   }
   send(script.greeting);
   std::string request;
@@ -93,7 +92,7 @@ void LoopbackServer::Serve(int fd, size_t index) {
     request.append(buf, static_cast<size_t>(got));
   {
     std::lock_guard lock(m_mutex);
-    m_requests[index] = request;
+    m_requests[size_t(index)] = request;
   }
   if (script.replyFor) script.reply = {script.replyFor(request)};
   for (size_t i = 0; i < script.reply.size(); ++i) {
@@ -102,16 +101,15 @@ void LoopbackServer::Serve(int fd, size_t index) {
   }
   while (script.endless && send(std::string(65536, 'x'))) continue;
   // Hold until the client goes (or the server stops), and record how it went.
-  std::string ending;
-  while (script.hold && ending.empty()) {
-    ssize_t got = ::recv(fd, buf, sizeof buf, 0);
-    if (got == 0) ending = "closed";
-    if (got < 0 && errno != EAGAIN && errno != EINTR)
-      ending = errno == ECONNRESET ? "reset" : "error";
+  while (script.hold) {
+    const ssize_t got = ::recv(fd, buf, sizeof buf, 0);
+    const int error = errno;
+    if (got > 0 || (got < 0 && (error == EAGAIN || error == EINTR))) continue;
+    std::lock_guard lock(m_mutex);
+    m_endings[index] = got == 0 ? "closed" : error == ECONNRESET ? "reset" : "error";
+    m_ended.notify_all();
+    break;
   }
-  std::lock_guard lock(m_mutex);
-  m_endings[index] = ending;
-  m_ended.notify_all();
 }
 
 std::vector<std::string> LoopbackServer::Requests() const {
@@ -120,9 +118,8 @@ std::vector<std::string> LoopbackServer::Requests() const {
 }
 
 std::string LoopbackServer::WaitForEnding(int index, int timeoutMs) const {
-  const auto i = static_cast<size_t>(index);
   std::unique_lock lock(m_mutex);
   bool ended = m_ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                [&] { return i < m_endings.size() && !m_endings[i].empty(); });
-  return ended ? m_endings[i] : "";
+                                [&] { return m_endings.count(index) > 0; });
+  return ended ? m_endings.at(index) : "";
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -77,9 +78,6 @@ class LoopbackServer {
 
   // The common scripts.
   static Script Reply(std::string b) { return {.reply = {std::move(b)}}; }
-  static Script ReplyInSegments(std::vector<std::string> s, int ms) {
-    return {.reply = s, .delayMs = ms};
-  }
   // Reply, then keep the connection open.
   static Script ReplyAndHold(std::string b) { return {.reply = {std::move(b)}, .hold = true}; }
   static Script CloseWithoutReply() { return {}; }          // read the request, then close
@@ -119,12 +117,12 @@ class LoopbackServer {
   static int UnusedPort() { return Listener("127.0.0.1", 0, nullptr).Port(); }
 
  private:
-  void Serve(int fd, size_t index);
+  void Serve(int fd, int index);
 
   std::function<Script(int)> m_scriptFor;
   mutable std::mutex m_mutex;
   mutable std::condition_variable m_ended;
   std::vector<std::string> m_requests;
-  std::vector<std::string> m_endings;
-  Listener m_listener;  // last: it stops first
+  std::map<int, std::string> m_endings;  // of the held connections that have ended
+  Listener m_listener;                   // last: it stops first
 };

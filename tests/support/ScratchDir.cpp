@@ -29,11 +29,6 @@ ScratchDir::~ScratchDir() {
       FTW_DEPTH | FTW_PHYS);
 }
 
-std::string ScratchDir::WriteFile(const std::string& name, const std::string& bytes) const {
-  WriteBytes(*this / name, bytes);
-  return *this / name;
-}
-
 bool ScratchDir::WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   return bool(out.write(bytes.data(), std::streamsize(bytes.size())).flush());

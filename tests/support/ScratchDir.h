@@ -16,7 +16,10 @@ class ScratchDir {
   // Path() + "/" + name.
   std::string operator/(const std::string& name) const { return m_path + "/" + name; }
   // Writes bytes to Path()/name, replacing the file. Returns the full path.
-  std::string WriteFile(const std::string& name, const std::string& bytes) const;
+  std::string WriteFile(const std::string& name, const std::string& bytes) const {
+    WriteBytes(*this / name, bytes);
+    return *this / name;
+  }
   static std::string ReadFile(const std::string& path);
   // Writes bytes to the file at path, replacing it. True when all were written.
   static bool WriteBytes(const std::string& path, const std::string& bytes);
