@@ -80,9 +80,9 @@ TEST_F(TestRunTest, EachReplyShapeAndFailureGivesItsRowAndStopEndsTheLastProbeWi
   // (nothing is sent to it), and the silent server stopped while it waits.
   LoopbackServer large(
       LoopbackServer::ReplyAndHold("HTTP/1.0 200 OK\r\n\r\n" + std::string(32 * 1024, 'x')));
-  LoopbackServer ftp(LoopbackServer::Greet("220 ready\r\n"));
+  HttpTestServer ftp("127.0.0.1", nullptr, nullptr, 0, true);
   LoopbackServer silent(LoopbackServer::NeverAnswer());
-  page += Anchor(large.Url(), "x") + Anchor("ftp://127.0.0.1:" + ftp.PortText() + "/f", "x") +
+  page += Anchor(large.Url(), "x") + Anchor(ftp.Url("/f"), "x") +
           Anchor("ftp://127.0.0.1:1/", "x") + Anchor(silent.Url(), "x");
   expected.push_back("ftp://127.0.0.1:1/|Can't Connect to Host|x|" +
                      std::to_string(SOCKET_ERROR_CONNECT));
@@ -95,7 +95,8 @@ TEST_F(TestRunTest, EachReplyShapeAndFailureGivesItsRowAndStopEndsTheLastProbeWi
     rows[i] += "|" + std::to_string(View().Rows().GetItemDetails(static_cast<int>(i)).code);
   EXPECT_EQ(rows, expected);
   EXPECT_EQ(large.WaitForEnding(0, 10000), "reset");
-  EXPECT_EQ(ftp.Requests(), Texts{""});
+  EXPECT_EQ(ftp.Connections(), 1);
+  EXPECT_EQ(ftp.Requests(), Texts{});
   EXPECT_TRUE(View().UnclassifiedCode());
   EXPECT_EQ(frame.beeps, (std::vector<unsigned>{48, 48}));  // one per unknown code; no end
   EXPECT_EQ(CSocketWnd::InstanceCount(), 0);

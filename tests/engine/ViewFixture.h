@@ -12,13 +12,10 @@
 
 #include "engine/LinkwardView.h"
 #include "platform/PollEventLoop.h"
-#include "settings/SettingsStore.h"
-#include "support/LoopbackServer.h"
+#include "support/HttpTestServer.h"
 #include "support/RecordingFrame.h"
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
-
-using namespace linkward;
 
 class ViewFixture : public ::testing::Test {
  protected:

@@ -16,10 +16,9 @@ class IsolatedHome {
   // Aborts the program when the variables cannot be set (running on the real
   // home is never an option).
   IsolatedHome() {
-    for (const char* name : {"CONFIG_HOME", "CACHE_HOME", "RUNTIME_DIR"}) {
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
       const std::string dir = m_dir / name;
-      if (::mkdir(dir.c_str(), 0700) != 0 ||
-          ::setenv(("XDG_" + std::string(name)).c_str(), dir.c_str(), 1) != 0) {
+      if (::mkdir(dir.c_str(), 0700) != 0 || ::setenv(name, dir.c_str(), 1) != 0) {
         std::perror("linkward tests: cannot set up a home of their own");
         std::abort();
       }

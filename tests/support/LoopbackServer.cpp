@@ -80,11 +80,6 @@ void LoopbackServer::Serve(int fd, int index) {
     return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
   };
   Script script = m_scriptFor(index);
-  {
-    std::lock_guard lock(m_mutex);  // an entry for each connection, before the client sees one
-    m_requests.resize(std::max(m_requests.size(), size_t(index) + 1));
-  }
-  send(script.greeting);
   std::string request;
   char buf[4096];
   for (ssize_t got;
@@ -92,6 +87,7 @@ void LoopbackServer::Serve(int fd, int index) {
     request.append(buf, static_cast<size_t>(got));
   {
     std::lock_guard lock(m_mutex);
+    m_requests.resize(std::max(m_requests.size(), size_t(index) + 1));
     m_requests[size_t(index)] = request;
   }
   if (script.replyFor) script.reply = {script.replyFor(request)};

@@ -47,14 +47,13 @@ class Listener {
 };
 
 // LoopbackServer: every accepted connection follows a Script:
-//   1. send the greeting at once, if there is one (an ftp server's hello);
-//   2. read what the client sends until "\r\n\r\n", until the client closes,
+//   1. read what the client sends until "\r\n\r\n", until the client closes,
 //      or for 300 ms, and record those bytes;
-//   3. send the reply segments in order, pausing delayMs before each
+//   2. send the reply segments in order, pausing delayMs before each
 //      segment after the first;
-//   4. when endless, send 64 KB blocks again and again until the client
+//   3. when endless, send 64 KB blocks again and again until the client
 //      closes or the server is destroyed;
-//   5. close the connection, or hold it open until the client leaves (see
+//   4. close the connection, or hold it open until the client leaves (see
 //      WaitForEnding) or the server is destroyed.
 //
 //   LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 200 OK\r\n\r\n"));
@@ -66,7 +65,6 @@ class Listener {
 class LoopbackServer {
  public:
   struct Script {
-    std::string greeting{};            // sent as soon as the connection is accepted
     std::vector<std::string> reply{};  // one send() per segment
     int delayMs = 0;                   // pause before every segment but the first
     bool hold = false;                 // after the reply, hold the connection instead of closing
@@ -82,8 +80,6 @@ class LoopbackServer {
   static Script ReplyAndHold(std::string b) { return {.reply = {std::move(b)}, .hold = true}; }
   static Script CloseWithoutReply() { return {}; }          // read the request, then close
   static Script NeverAnswer() { return ReplyAndHold(""); }  // read the request, hold silently
-  // ftp-like: greet at once, then close.
-  static Script Greet(std::string hello) { return {.greeting = std::move(hello)}; }
   // Reply, then a body without end.
   static Script ReplyAndStream(std::string b) { return {.reply = {std::move(b)}, .endless = true}; }
 
@@ -105,7 +101,7 @@ class LoopbackServer {
   }
 
   // The bytes each connection sent before the reply, in accept order (a
-  // connection still reading has an empty entry).
+  // connection still reading has an empty entry, or none when it is the last).
   std::vector<std::string> Requests() const;
 
   // How the client left held connection index (counted from 0): "closed"
