@@ -20,8 +20,7 @@
 class ViewFixture : public ::testing::Test {
  protected:
   ViewFixture() : temp(dir.Path()), settings(temp.Store()), loop(true) {
-    ::mkdir((dir / "scratch").c_str(), 0700);
-    ::mkdir((dir / "site").c_str(), 0700);
+    for (const char* sub : {"scratch", "site"}) ::mkdir((dir / sub).c_str(), 0700);
   }
 
   CLinkwardView& View() {

@@ -33,9 +33,8 @@ SSL_CTX* MakeTlsContext(const char* subjectAltName, std::string& pem) {
   X509_sign(cert, key, EVP_sha256());
   BIO* bio = BIO_new(BIO_s_mem());
   PEM_write_bio_X509(bio, cert);
-  char* data = nullptr;
-  const long size = BIO_get_mem_data(bio, &data);
-  pem.assign(data, size_t(size));
+  pem.resize(size_t(BIO_pending(bio)));
+  BIO_read(bio, pem.data(), int(pem.size()));
   BIO_free(bio);
   SSL_CTX* context = SSL_CTX_new(TLS_server_method());
   SSL_CTX_use_certificate(context, cert);

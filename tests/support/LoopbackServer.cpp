@@ -108,11 +108,6 @@ void LoopbackServer::Serve(int fd, int index) {
   }
 }
 
-std::vector<std::string> LoopbackServer::Requests() const {
-  std::lock_guard lock(m_mutex);
-  return m_requests;
-}
-
 std::string LoopbackServer::WaitForEnding(int index, int timeoutMs) const {
   std::unique_lock lock(m_mutex);
   bool ended = m_ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),

@@ -102,7 +102,10 @@ class LoopbackServer {
 
   // The bytes each connection sent before the reply, in accept order (a
   // connection still reading has an empty entry, or none when it is the last).
-  std::vector<std::string> Requests() const;
+  std::vector<std::string> Requests() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+  }
 
   // How the client left held connection index (counted from 0): "closed"
   // (an orderly close), "reset" (closed with data it never read) or "error";

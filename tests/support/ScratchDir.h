@@ -2,6 +2,7 @@
 // with everything in it (permissions restored first) when the object dies.
 #pragma once
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -31,8 +32,11 @@ class ScratchDir {
 // Sets an environment variable for the life of the object, then restores it.
 class ScopedEnv {
  public:
-  ScopedEnv(const char* name, const char* value);  // value nullptr: unset
-  ~ScopedEnv();
+  ScopedEnv(const char* name, const char* value) : m_name(name) {  // value nullptr: unset
+    if (const char* old = std::getenv(name)) m_old = old;
+    value ? setenv(name, value, 1) : unsetenv(name);
+  }
+  ~ScopedEnv() { m_old ? setenv(m_name.c_str(), m_old->c_str(), 1) : unsetenv(m_name.c_str()); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
