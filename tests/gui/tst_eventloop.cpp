@@ -5,8 +5,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QtTest>
-
 #include "GuiTest.h"
 #include "gui/QtEventLoop.h"
 

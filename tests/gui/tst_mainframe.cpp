@@ -3,8 +3,6 @@
 // check through Select File(s) against a loopback server, Stop, the enabled
 // commands, and closing with unrepaired rows or during a test.
 #include <QAbstractItemModelTester>
-#include <QtTest>
-#include <QtWidgets>
 #include <memory>
 
 #include "GuiTest.h"

@@ -6,7 +6,6 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QtTest>
 #include <algorithm>
 #include <functional>
 

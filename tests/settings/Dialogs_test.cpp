@@ -17,7 +17,7 @@ using namespace linkward;
 
 namespace {
 
-TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitively) {
+TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitivelyAndBrowseOffersTheFormatsFilter) {
   // Each format's path from results.txt, then the paths that stay as they are.
   const char* const kEndings[] = {"results.txt", "results.html", "results.json", "results.csv",
                                   "results.xml"};
@@ -37,15 +37,12 @@ TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitively) {
     dlg.OnFormatClicked();
     EXPECT_EQ(dlg.m_strExportPath, kept);
   }
-}
 
-TEST(ExportDlg, BrowseOffersTheFormatsFilterOrKeepsThePath) {
-  // {format, extension, the filter's name}; a value that names no format is HTML.
+  // Browse: {format, extension, the filter's name}; a value that names no format is HTML.
   const std::tuple<int, std::string, std::string> cases[] = {
       {0, "txt", "Text"},  {1, "html", "HTML"}, {-1, "html", "HTML"},
       {2, "json", "JSON"}, {3, "csv", "CSV"},   {4, "xml", "JUnit XML"},
   };
-  RecordingFrame frame;
   std::vector<std::string> offered;
   bool choose = true;
   frame.onSaveFile = [&](const std::string& i, const std::string& e, const std::string& f,
@@ -54,7 +51,6 @@ TEST(ExportDlg, BrowseOffersTheFormatsFilterOrKeepsThePath) {
     *chosen = "/home/ada/chosen.out";
     return choose;
   };
-  CExportDlg dlg(frame);
   for (const auto& [format, ext, name] : cases) {
     dlg.m_strExportPath = "results.txt";
     dlg.m_nExportFormat = static_cast<ExportFormat>(format);
@@ -102,13 +98,6 @@ TEST_F(SelectFilesDlgTest, SubDirectoriesCheckOtherFilesButNotTheOtherWayRound) 
 }
 
 TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile) {
-  for (const auto& [starter, initial] :
-       {std::pair{"/index.htm", "/*.*"}, {"index.htm", "*.*"}, {"", "*.*"}}) {
-    ASSERT_TRUE(m_settings.SetString("FileSel", "Starter", starter));
-    EXPECT_EQ(m_dlg.BrowseInitialName(), initial) << starter;
-  }
-  ASSERT_TRUE(m_settings.SetString("FileSel", "Starter", "/web/index.htm"));
-  m_dlg.m_strPath = "/typed/by/hand.htm";
   std::string offered;
   bool choose = true;
   m_frame.onOpenFile = [&](const std::string& initial, std::string* chosen) {
@@ -116,8 +105,13 @@ TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile)
     *chosen = choose ? "/web/other.htm" : "/ignored.htm";
     return choose;
   };
-  m_dlg.OnBrowse();
-  EXPECT_EQ(offered, "/web/*.*");  // the last file tested, not the typed path
+  m_dlg.m_strPath = "/typed/by/hand.htm";  // the last file tested counts, not the typed path
+  for (const auto& [starter, initial] :
+       {std::pair{"/web/index.htm", "/web/*.*"}, {"index.htm", "*.*"}, {"", "*.*"}}) {
+    ASSERT_TRUE(m_settings.SetString("FileSel", "Starter", starter));
+    m_dlg.OnBrowse();
+    EXPECT_EQ(offered, initial) << starter;
+  }
   EXPECT_EQ(m_dlg.m_strPath, "/web/other.htm");
   choose = false;
   m_dlg.OnBrowse();
