@@ -95,10 +95,7 @@ class TestMainFrame : public QObject {
     return main;
   }
   void Stop() {
-    if (m_app) {
-      if (CMainFrame* main = m_app->MainFrame()) main->Frame().messageBoxHook = nullptr;
-      m_app->ExitInstance();
-    }
+    if (m_app) m_app->ExitInstance();
     m_app.reset();
   }
   CLinkwardView& View() { return m_app->MainFrame()->View(); }

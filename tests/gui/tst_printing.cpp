@@ -44,7 +44,9 @@ class PrintingTest : public QObject {
   }
 
  private slots:
-  void initTestCase() {
+  // The list's font is given in pixels, as on screen: it must not shrink to
+  // a few printer dots.
+  void rowsInOrderPageAfterPageAndAPageRange() {
     for (int i = 0; i < 150; ++i) {
       m_rows.InsertItem(
           i, QString("http://host/page%1.html").arg(i + 1, 3, 10, QChar('0')).toStdString());
@@ -52,11 +54,6 @@ class PrintingTest : public QObject {
       m_rows.SetItemText(i, COL_SITE, "Site");
       m_rows.SetItemText(i, COL_FILE, "/web/index.htm");
     }
-  }
-
-  // The list's font is given in pixels, as on screen: it must not shrink to
-  // a few printer dots.
-  void rowsInOrderPageAfterPageAndAPageRange() {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(12);
     const QList<Line> lines = Print(
