@@ -80,7 +80,6 @@ class DialogsTest : public QObject {
       QVERIFY(window->toPlainText().contains("Linkward Help"));
       QCOMPARE(window->verticalScrollBar()->value() > 0, !section.isEmpty());
     }
-    QCOMPARE(QApplication::topLevelWidgets().count(HelpWindow::Instance()), 1);
     delete HelpWindow::Instance();
   }
 

@@ -25,16 +25,6 @@ using namespace linkward;
 
 namespace {
 
-// "/ok" answers 200, every other path 404.
-LoopbackServer::Script OkOrMissing() {
-  LoopbackServer::Script script;
-  script.replyFor = [](const std::string& request) {
-    return request.find(" /ok ") != std::string::npos ? "HTTP/1.0 200 OK\r\n\r\nfine"
-                                                      : "HTTP/1.0 404 Not Found\r\n\r\n";
-  };
-  return script;
-}
-
 QString Url(const LoopbackServer& server, const char* path) {
   return QStringLiteral("http://127.0.0.1:%1%2").arg(server.Port()).arg(path);
 }
@@ -153,7 +143,11 @@ class TestMainFrame : public QObject {
     QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("Other"));
     CLinkwardGuiApp::SetIdentity();
 
-    LoopbackServer server(OkOrMissing());
+    // "/ok" answers 200, every other path 404.
+    LoopbackServer server({.replyFor = [](const std::string& request) {
+      return request.find(" /ok ") != std::string::npos ? "HTTP/1.0 200 OK\r\n\r\nfine"
+                                                        : "HTTP/1.0 404 Not Found\r\n\r\n";
+    }});
     QVERIFY(QDir(QString::fromStdString(m_dir.Path())).mkdir("site"));
     // The second link's text is not UTF-8: it shows as Latin-1 rather than being lost.
     const std::string first =
@@ -189,12 +183,10 @@ class TestMainFrame : public QObject {
 
     ResultsModel* model = main->Model();
     QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    const QString before = QDir::currentPath();
     QDir::setCurrent(QString::fromStdString(m_dir.Path()));  // given relative, as a shell may
     SelectFiles(first, true, false, "site/a.htm", false);
     QCOMPARE(Settings().GetString("FileSel", "Starter", ""), std::string());  // only after OK
     SelectFiles(first, true, false, "site/a.htm");
-    QDir::setCurrent(before);
     QVERIFY(View().IsTestRunning());
     QPointer<ProgressWindow> window = main->Frame().Progress();
     QVERIFY(window);

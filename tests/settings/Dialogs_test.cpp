@@ -23,14 +23,13 @@ TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitivelyAndBrowseOffersTheForma
                                   "results.xml"};
   RecordingFrame frame;
   CExportDlg dlg(frame);
-  for (int from = 0; from < 5; ++from) {
+  for (int from = 0; from < 5; ++from)
     for (int to = 0; to < 5; ++to) {
       dlg.m_strExportPath = std::string("/home/ada/") + kEndings[from];
       dlg.m_nExportFormat = static_cast<ExportFormat>(to);
       dlg.OnFormatClicked();
       EXPECT_EQ(dlg.m_strExportPath, std::string("/home/ada/") + kEndings[to]) << from << to;
     }
-  }
   dlg.m_nExportFormat = ExportFormat::Html;
   for (const char* kept : {"report.txt.bak", "RESULTS.TXT", ".txt", ".json", "", "results"}) {
     dlg.m_strExportPath = kept;
