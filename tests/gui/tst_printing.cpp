@@ -56,8 +56,9 @@ class PrintingTest : public QObject {
     }
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(12);
-    const QList<Line> lines = Print(
-        [&](ResultsPrinter& printer) { QVERIFY(printer.PrintToPdf(m_dir.filePath("all.pdf"), font)); });
+    const QList<Line> lines = Print([&](ResultsPrinter& printer) {
+      QVERIFY(printer.PrintToPdf(m_dir.filePath("all.pdf"), font));
+    });
     QCOMPARE(lines.size(), 150);
     // 12 pixels at 96 per inch is 12.5 hundredths of an inch, plus leading and 5.
     const double lineHeight = lines[1].pos.y() - lines[0].pos.y();
