@@ -84,16 +84,6 @@ TEST_F(KeyStoreTest, CorruptDatabaseFailsQuietly) {
   EXPECT_EQ(ScratchDir::ReadFile(m_dbPath), garbage);
 }
 
-TEST_F(KeyStoreTest, UnwritableDirectoryFailsWritesButStillReads) {
-  if (geteuid() == 0) GTEST_SKIP() << "the superuser writes into a directory of mode 0500";
-  ASSERT_TRUE(Write(m_store, APP, "x", "1"));
-  ASSERT_EQ(chmod(m_dbPath.c_str(), 0400), 0);
-  ASSERT_EQ(chmod(m_dbDir.c_str(), 0500), 0);
-  EXPECT_FALSE(Write(m_store, APP, "x", "2"));
-  EXPECT_FALSE(Write(m_store, APP + "\\New", "y", "2"));
-  EXPECT_EQ(Read(m_store, APP, "x"), "1");
-}
-
 TEST_F(KeyStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
   const auto section = [](int i) { return APP + "\\S" + std::to_string(i % 5); };
   const auto name = [](int p, int i) { return "p" + std::to_string(p) + "v" + std::to_string(i); };

