@@ -12,7 +12,7 @@ using namespace linkward;
 namespace {
 
 // Names, bytes, failures and sharing of the store are the key store's tests;
-// the first run's import (sections, values, trimmed lines) and an unusable
+// the first run's import (sections and values) and an unusable
 // store are the application's.
 class SettingsStoreTest : public ::testing::Test {
  protected:
