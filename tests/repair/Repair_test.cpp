@@ -87,7 +87,7 @@ TEST(RepairNames, SiblingAndBackupNames) {
   };
   for (const auto& [path, backup] : siblings) EXPECT_EQ(RepairSiblingName(path, ".rep"), backup);
   // Of the files that would share a backup name the first in byte order keeps
-  // it: the fault table's page.htm beside page.html.
+  // it: the fault table's page.htm beside page.html, and page beside page.htm.
 }
 
 // One file, its rows, a type: the file afterwards. Every case completes, and
@@ -194,6 +194,8 @@ TEST_F(RepairTest, RewritesOnlyWithAWholeCopyOfTheOriginalAndNeverLosesAFile) {
       {"a temporary file is never rewritten", "site/page.t~p", {}, "", "site/page.t~p", source, "site/page.t~p"},
       {"a second file with a shared backup name", "site/page.html", [&] { dir->WriteFile("site/page.htm", "1\n"); },
        nullptr, "site/page.html.rep", source},
+      {"a later file beside one without ending", "site/page.htm", [&] { dir->WriteFile("site/page", "1\n"); },
+       nullptr, "site/page.htm.rep", source},
       {"an earlier backup is kept", "site/page.htm", [&] { dir->WriteFile("site/page.rep", "1\n"); }, nullptr,
        "site/page.rep", "1\n"},
       {"no backup can be made", "site/page.htm", [&] { fs::create_directory(*dir / "site/page.rep"); }, "",

@@ -58,11 +58,10 @@ const std::vector<Row> kRows = {
 
 // The text report writes the texts raw; HTML escapes every row text and the owner.
 TEST(Reports, TextAndHtmlHaveASectionPerFileGroup) {
-  const std::vector<Row> rows = {
-      kRows[0],
-      kRows[2],
-      kRows[1],
+  // clang-format off
+  const std::vector<Row> rows = {kRows[0], kRows[2], kRows[1],
       {"http://h/?a=1&b=\"2\"", "<R>", "<b>Q & A's</b>", "/w/x&y.htm", {}}};
+  // clang-format on
   // One empty line between groups, none at the end.
   EXPECT_EQ(Report(ExportFormat::Text, rows),
             "FILE: /web/index.htm\n"
