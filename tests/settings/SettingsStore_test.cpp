@@ -13,7 +13,7 @@ using namespace linkward;
 namespace {
 
 // Names, bytes, failures and sharing of the store are the key store's tests;
-// the first run's import and an unusable store are the application's.
+// an unusable store is the application's.
 class SettingsStoreTest : public ::testing::Test {
  protected:
   // A key store that refuses to create keys whose path holds "Bad".
@@ -24,6 +24,8 @@ class SettingsStoreTest : public ::testing::Test {
              CSqliteKeyStore::CreateKey(path, key, created);
     }
   };
+  ScratchDir m_dir;
+  RefusingKeyStore m_keys{m_dir / "registry.db"};
   CSettingsStore m_store{m_keys, m_dir.Path()};
 };
 
