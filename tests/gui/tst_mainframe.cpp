@@ -1,7 +1,7 @@
-// The desktop program's main window as a user meets it: the remembered
-// placement and pane height, the menu and toolbar, a whole test and a full
-// check through Select File(s) against a loopback server, Stop, the enabled
-// commands, and closing with unrepaired rows or during a test.
+// The desktop program's main window as a user meets it, in one session: the
+// remembered placement and pane height, a whole test and a full check through
+// Select File(s) against a loopback server, Stop, the enabled commands, and
+// closing with unrepaired rows or during a test.
 #include <QAbstractItemModelTester>
 #include <memory>
 
