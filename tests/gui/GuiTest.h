@@ -2,10 +2,8 @@
 // text a user reads, and clicking as a user does.
 #pragma once
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QPushButton>
 #include <QtTest>
+#include <QtWidgets>
 
 #include "support/IsolatedHome.h"
 
@@ -25,10 +23,4 @@ inline void Click(QWidget* dialog, const QString& text) {
   for (QPushButton* button : dialog->findChildren<QPushButton*>())
     if (button->text() == text) return QTest::mouseClick(button, Qt::LeftButton);
   QFAIL(qPrintable("no button " + text));
-}
-
-// A click on a radio button's or check box's indicator (the widget may be
-// wider than the part that takes clicks).
-inline void ClickIndicator(QAbstractButton* button) {
-  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
 }

@@ -2,9 +2,6 @@
 // of their models, what their controls hand back, the links of the About box,
 // and the help window the Help buttons open. The dialogs' rules themselves
 // are tested without a toolkit (tests/settings/Dialogs_test.cpp).
-#include <QtTest>
-#include <QtWidgets>
-
 #include "GuiTest.h"
 #include "app/LinkwardApp.h"
 #include "gui/AboutDialog.h"
@@ -35,15 +32,6 @@ bool Show(QWidget& dialog) {
   return QTest::qWaitForWindowExposed(&dialog);
 }
 
-// Whether the widget as drawn shows pixels of exactly colour.
-bool ShowsColour(QWidget* widget, const QColor& colour) {
-  const QImage image = widget->grab().toImage();
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      if (image.pixelColor(x, y).rgb() == colour.rgb()) return true;
-  return false;
-}
-
 }  // namespace
 
 class DialogsTest : public QObject {
@@ -68,35 +56,25 @@ class DialogsTest : public QObject {
       return m_openSucceeds;
     };
   }
-  void init() {
-    m_messages.clear();
-    m_opened.clear();
-    m_openSucceeds = true;
-  }
+  void init() { m_messages.clear(); }
 
+  // Each Help button opens the one help window (the page is built into the
+  // program) at its dialog's section, below the top; context 0 is the top.
   void helpButtonsOpenTheirSection() {
     CPreferencesDlg preferences(m_mask, m_rows);
     CRepairDlg repair;
     PreferencesDialog preferencesDialog(preferences);
     RepairDialog repairDialog(repair);
-    // Each Help button opens the one help window (the page is built into the
-    // program) at its dialog's section, below the top; context 0 is the top.
-    for (auto [dialog, section] :
-         {std::pair<QDialog*, const char*>{&preferencesDialog, "preferences"},
-          {&repairDialog, "repair"},
-          {nullptr, ""}}) {
-      if (dialog)
-        Click(dialog, "Help");
-      else
-        OpenHelp(0);
+    for (auto [dialog, section] : {std::pair<QDialog*, QString>{&preferencesDialog, "preferences"},
+                                   {&repairDialog, "repair"},
+                                   {nullptr, ""}}) {
+      dialog ? Click(dialog, "Help") : OpenHelp(0);
       HelpWindow* window = HelpWindow::Instance();
       QVERIFY(window);
       QVERIFY(QTest::qWaitForWindowExposed(window));
-      QCOMPARE(window->source().fragment(), QString(section));
-      QVERIFY(window->toPlainText().contains("Linkward Help"));
-      QCOMPARE(window->verticalScrollBar()->value() > 0, *section != '\0');
+      QCOMPARE(window->source().fragment(), section);
+      QCOMPARE(window->verticalScrollBar()->value() > 0, !section.isEmpty());
     }
-    QCOMPARE(QApplication::topLevelWidgets().count(HelpWindow::Instance()), 1);
     delete HelpWindow::Instance();
   }
 
@@ -109,7 +87,6 @@ class DialogsTest : public QObject {
     model.m_skipPatterns = {"a", "b"};
     PreferencesDialog dialog(model);
     QVERIFY(Show(dialog));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Preferences"));
     COutcomeCheckListBox* list = dialog.CheckList();
     QCOMPARE(list->count(), OUTCOME_KINDS);
     for (int i = 0; i < OUTCOME_KINDS; ++i) {
@@ -120,9 +97,9 @@ class DialogsTest : public QObject {
     QCOMPARE(dialog.TransfersEdit()->text(), QString("128"));
     QCOMPARE(dialog.PerHostEdit()->text(), QString("2"));
     QCOMPARE(dialog.SkipEdit()->toPlainText(), QString("a\nb"));
-    for (const char* mask : {CPreferencesDlg::HAWK_MASK, CPreferencesDlg::ONE_EYE_MASK}) {
-      Click(&dialog,
-            mask == CPreferencesDlg::HAWK_MASK ? "Watch Like a Hawk" : "Watch With One Eye Shut");
+    for (auto [button, mask] : {std::pair{"Watch Like a Hawk", CPreferencesDlg::HAWK_MASK},
+                                {"Watch With One Eye Shut", CPreferencesDlg::ONE_EYE_MASK}}) {
+      Click(&dialog, button);
       QCOMPARE(m_mask, std::string(mask));
       for (int i = 0; i < OUTCOME_KINDS; ++i) QCOMPARE(list->GetCheck(i), mask[i] - '0');
     }
@@ -160,11 +137,9 @@ class DialogsTest : public QObject {
   }
 
   void exportShowsTheModelSwapsEndingsBrowsesAndRefusesLongPaths() {
-    std::string initial;
-    m_frame.onSaveFile = [&](const std::string& name, const std::string&, const std::string&,
-                             std::string* chosen) {
-      initial = name;
-      *chosen = "/home/u/chosen.json";
+    m_frame.onSaveFile = [](const std::string& name, const std::string&, const std::string&,
+                            std::string* chosen) {
+      *chosen = "/home/u/" + name;
       return true;
     };
     CExportDlg model(m_frame);
@@ -172,27 +147,25 @@ class DialogsTest : public QObject {
     model.m_nExportFormat = static_cast<ExportFormat>(7);  // names no format: no button checked
     ExportDialog dialog(model);
     QVERIFY(Show(dialog));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Export Bad URLs"));
     QCOMPARE(dialog.PathEdit()->text(), QString("/tmp/a.b/out.txt"));
     QCOMPARE(dialog.FormatGroup()->checkedId(), -1);
-    ClickIndicator(dialog.FormatGroup()->button(2));
+    dialog.FormatGroup()->button(2)->click();
     QCOMPARE(dialog.PathEdit()->text(), QString("/tmp/a.b/out.json"));
-    QCOMPARE(model.m_nExportFormat, ExportFormat::Json);
     // Browse starts from what is typed and shows what was chosen.
     dialog.PathEdit()->setText("typed.json");
     QTest::mouseClick(dialog.BrowseButton(), Qt::LeftButton);
-    QCOMPARE(initial, std::string("typed.json"));
-    QCOMPARE(dialog.PathEdit()->text(), QString("/home/u/chosen.json"));
+    QCOMPARE(dialog.PathEdit()->text(), QString("/home/u/typed.json"));
     dialog.PathEdit()->setText(QString(201, 'a'));
     Click(&dialog, "OK");
     QVERIFY(dialog.isVisible());
     QCOMPARE(m_messages, QStringList{"Enter no more than 200 characters."});
     QCOMPARE(QApplication::focusWidget(), dialog.PathEdit());
     QCOMPARE(dialog.PathEdit()->selectedText(), QString(201, 'a'));
-    dialog.PathEdit()->setText("/tmp/out.json");
+    dialog.PathEdit()->setText(QString(200, 'a'));
     Click(&dialog, "OK");
     QVERIFY(!dialog.isVisible());
-    QCOMPARE(model.m_strExportPath, std::string("/tmp/out.json"));
+    QCOMPARE(model.m_strExportPath, std::string(200, 'a'));
+    QCOMPARE(model.m_nExportFormat, ExportFormat::Json);
   }
 
   void saveDialogFiltersAndDefaultExtension() {
@@ -200,12 +173,10 @@ class DialogsTest : public QObject {
              (QStringList{"Text Files (*.txt)", "All Files (*)"}));
     QCOMPARE(QtNameFilters("Pages (*.htm;*.html)|*.htm;*.html||"),
              QStringList{"Pages (*.htm *.html)"});
-    QCOMPARE(QtNameFilters(""), QStringList());
     for (auto [name, ext, result] : {std::tuple{"/x/report", "txt", "/x/report.txt"},
                                      {"/x/report.html", "txt", "/x/report.html"},
                                      {"/x.y/report", "html", "/x.y/report.html"},
-                                     {"/x/report.", "txt", "/x/report.txt"},
-                                     {"/x/report", "", "/x/report"}})
+                                     {"/x/report.", "txt", "/x/report.txt"}})
       QCOMPARE(WithDefaultExtension(name, ext), QString(result));
   }
 
@@ -217,76 +188,58 @@ class DialogsTest : public QObject {
       model.m_nRepairType = static_cast<RepairType>(stored);
       RepairDialog dialog(model);
       QVERIFY(Show(dialog));
-      QCOMPARE(dialog.windowTitle(), QStringLiteral("URL Link Disable and File Repair"));
       QCOMPARE(dialog.TypeGroup()->checkedId(), stored == 1 ? 1 : -1);
-      if (click >= 0) ClickIndicator(dialog.TypeGroup()->button(click));
+      if (click >= 0) dialog.TypeGroup()->button(click)->click();
       Click(&dialog, button);
       QCOMPARE(static_cast<int>(model.m_nRepairType), result);
     }
-    for (bool check : {true, false}) {
-      CRepairFailDlg model;
-      model.m_strFailFile = "/web/index.htm";
-      model.m_strFailUrl = "http://host/old.html";
-      RepairFailDialog dialog(model);
-      QVERIFY(Show(dialog));
-      QCOMPARE(dialog.windowTitle(), QStringLiteral("Repair Failure"));
-      QCOMPARE(dialog.FileEdit()->text(), QString("/web/index.htm"));
-      QCOMPARE(dialog.UrlEdit()->text(), QString("http://host/old.html"));
-      if (check) ClickIndicator(dialog.IgnoreBox());
-      Click(&dialog, "OK");
-      QCOMPARE(model.m_bIgnore, check);
-    }
+    CRepairFailDlg model;
+    model.m_strFailFile = "/web/index.htm";
+    model.m_strFailUrl = "http://host/old.html";
+    RepairFailDialog dialog(model);
+    QVERIFY(Show(dialog));
+    QCOMPARE(dialog.FileEdit()->text(), QString("/web/index.htm"));
+    QCOMPARE(dialog.UrlEdit()->text(), QString("http://host/old.html"));
+    dialog.IgnoreBox()->click();
+    Click(&dialog, "OK");
+    QVERIFY(model.m_bIgnore);
   }
 
-  // The links are blue until opened, then purple for the rest of the run; the
-  // mail address gets "mailto:" once, however often it is clicked.
-  void aboutLinksTurnPurpleOnceOpened() {
+  // The links are blue until opened, then purple for the rest of the run; a
+  // failed open changes nothing and may be retried; the mail address gets
+  // "mailto:" once, however often it is clicked, and no other address does.
+  // The pointer is a hand while hovering, but not just after a click.
+  void aboutLinks() {
     CLinkwardApp app(m_dir / "registry.db", m_dir.Path());
     const QUrl home(LINKWARD_HOME_PAGE), mail("mailto:linkward-support@linkward.example.com");
     {
       CAboutDlg dialog(app);
       QVERIFY(Show(dialog));
-      QCOMPARE(dialog.windowTitle(), QStringLiteral("About Linkward"));
       QStringList labels;
       for (QLabel* label : dialog.findChildren<QLabel*>()) labels << label->text();
       QVERIFY(labels.contains("Linkward Version " LINKWARD_VERSION));
-      QCOMPARE(dialog.HomeLink()->CurrentColor(), BLUE);
-      QTest::mouseClick(dialog.HomeLink(), Qt::LeftButton);
-      QCOMPARE(m_opened, QList<QUrl>{home});
-      QCOMPARE(dialog.HomeLink()->CurrentColor(), PURPLE);
-      QCOMPARE(dialog.MailLink()->CurrentColor(), BLUE);
-      QVERIFY(ShowsColour(dialog.HomeLink(), PURPLE));
-      QVERIFY(!ShowsColour(dialog.HomeLink(), BLUE));
+      CStaticLink* link = dialog.HomeLink();
+      const QPoint inside = link->rect().center();
+      QCOMPARE(link->CurrentColor(), BLUE);
+      QTest::mouseMove(link, inside);
+      QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+      QTest::mouseClick(link, Qt::LeftButton, {}, inside);
+      QCOMPARE(link->CurrentColor(), PURPLE);
+      QTest::mouseMove(link, inside + QPoint(1, 0));
+      QCOMPARE(link->cursor().shape(), Qt::ArrowCursor);
+      m_openSucceeds = false;
       QTest::mouseClick(dialog.MailLink(), Qt::LeftButton);
+      QCOMPARE(dialog.MailLink()->CurrentColor(), BLUE);
+      m_openSucceeds = true;
       QTest::mouseClick(dialog.MailLink(), Qt::LeftButton);
       QCOMPARE(m_opened, (QList<QUrl>{home, mail, mail}));
     }
     CAboutDlg again(app);
     QCOMPARE(again.HomeLink()->CurrentColor(), PURPLE);
     QCOMPARE(again.MailLink()->CurrentColor(), PURPLE);
-  }
-
-  // Only the program's own support address gets "mailto:"; a failed open
-  // changes nothing and may be retried. The pointer is a hand while hovering,
-  // but not just after a click.
-  void linksOpenTheirAddressAndAreVisitedOnlyOnceOpened() {
     for (const char* text : {"someone@example.org", "http://example.org/linkward-support/"}) {
-      m_opened.clear();
-      bool visited = false;
-      CStaticLink link(text);
-      link.m_pVisited = &visited;
-      link.resize(300, 20);
-      QVERIFY(Show(link));
-      QTest::mouseMove(&link, QPoint(100, 10));
-      QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
-      for (bool succeeds : {false, true}) {
-        m_openSucceeds = succeeds;
-        link.Click();
-        QCOMPARE(visited, succeeds);
-      }
-      QCOMPARE(m_opened, (QList<QUrl>{QUrl(text), QUrl(text)}));
-      QTest::mouseMove(&link, QPoint(101, 10));
-      QCOMPARE(link.cursor().shape(), Qt::ArrowCursor);
+      CStaticLink(text).Click();
+      QCOMPARE(m_opened.takeLast(), QUrl(text));
     }
   }
 };

@@ -6,7 +6,6 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QtTest>
 #include <algorithm>
 #include <functional>
 
@@ -36,10 +35,6 @@ class PrintingTest : public QObject {
     paint(printer);
     return lines;
   }
-  QList<Line> PrintPdf(const QString& name, const QFont& font) {
-    return Print(
-        [&](ResultsPrinter& printer) { QVERIFY(printer.PrintToPdf(m_dir.filePath(name), font)); });
-  }
   // The text of each page of the PDF, as pdftotext reads it.
   QStringList PdfPages(const QString& name) {
     QProcess pdftotext;
@@ -49,7 +44,9 @@ class PrintingTest : public QObject {
   }
 
  private slots:
-  void initTestCase() {
+  // The list's font is given in pixels, as on screen: it must not shrink to
+  // a few printer dots.
+  void rowsInOrderPageAfterPageAndAPageRange() {
     for (int i = 0; i < 150; ++i) {
       m_rows.InsertItem(
           i, QString("http://host/page%1.html").arg(i + 1, 3, 10, QChar('0')).toStdString());
@@ -57,13 +54,15 @@ class PrintingTest : public QObject {
       m_rows.SetItemText(i, COL_SITE, "Site");
       m_rows.SetItemText(i, COL_FILE, "/web/index.htm");
     }
-  }
-
-  void rowsInOrderPageAfterPageAndAPageRange() {
     QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPointSize(9);
-    const QList<Line> lines = PrintPdf("all.pdf", font);
+    font.setPixelSize(12);
+    const QList<Line> lines = Print([&](ResultsPrinter& printer) {
+      QVERIFY(printer.PrintToPdf(m_dir.filePath("all.pdf"), font));
+    });
     QCOMPARE(lines.size(), 150);
+    // 12 pixels at 96 per inch is 12.5 hundredths of an inch, plus leading and 5.
+    const double lineHeight = lines[1].pos.y() - lines[0].pos.y();
+    QVERIFY2(lineHeight > 14 && lineHeight < 30, qPrintable(QString::number(lineHeight)));
     const int perPage = static_cast<int>(
         std::count_if(lines.begin(), lines.end(), [](const Line& l) { return l.page == 1; }));
     QVERIFY2(perPage > 1 && perPage < 150, qPrintable(QString::number(perPage)));
@@ -92,16 +91,6 @@ class PrintingTest : public QObject {
     for (const Line& l : range) painted << QString::number(l.page) + " " + l.text;
     QCOMPARE(painted, second);
     QCOMPARE(PdfPages("range.pdf").size(), 1);
-  }
-
-  void pixelSizedFontPrintsAtItsScreenSize() {
-    // A list font given in pixels must not shrink to a few printer dots.
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(12);
-    const QList<Line> lines = PrintPdf("pixels.pdf", font);
-    const double lineHeight = lines.value(1).pos.y() - lines.value(0).pos.y();
-    // 12 pixels at 96 per inch is 12.5 hundredths of an inch, plus leading and 5.
-    QVERIFY2(lineHeight > 14 && lineHeight < 30, qPrintable(QString::number(lineHeight)));
   }
 };
 

@@ -26,11 +26,10 @@ TEST(ListDirectory, FilesLinksToFilesAndMarkedDirectoriesInByteOrder) {
   ASSERT_EQ(symlink("d-open", (dir / "link-to-dir").c_str()), 0);
   ASSERT_EQ(symlink("nowhere", (dir / "dangling").c_str()), 0);
   ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
-  const std::pair<const char*, mode_t> dirs[] = {{"d-open", 0755},
-                                                 {"d-read-only", 0555},
-                                                 {"d-no-read", 0300},
-                                                 {"d-no-search", 0600},
-                                                 {"d-write-other", 0702}};
+  // clang-format off
+  const std::pair<const char*, mode_t> dirs[] = {{"d-open", 0755}, {"d-read-only", 0555},
+      {"d-no-read", 0300}, {"d-no-search", 0600}, {"d-write-other", 0702}};
+  // clang-format on
   for (const auto& [name, mode] : dirs) {
     ASSERT_EQ(mkdir((dir / name).c_str(), 0700), 0);
     ASSERT_EQ(chmod((dir / name).c_str(), mode), 0);

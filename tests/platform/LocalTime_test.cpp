@@ -12,19 +12,12 @@ namespace {
 // the program's own English ones; no other locale is installed where the
 // tests run, so a locale case could not fail.
 TEST(LocalTime, LongFormInTheTimeZone) {
-  const struct {
-    const char* tz;
-    std::time_t when;
-    const char* text;
-  } cases[] = {
-      {"UTC", 1796595985, "Sunday, December 6, 2026, 22:26:25"},
-      {"UTC", 951782400, "Tuesday, February 29, 2000, 00:00:00"},
-      {"EST5", 1796595985, "Sunday, December 6, 2026, 17:26:25"},  // UTC-5, no daylight saving
-  };
-  for (const auto& c : cases) {
-    ScopedEnv tz("TZ", c.tz);
-    EXPECT_EQ(FormatLongDateTime(c.when), c.text);
+  {
+    ScopedEnv tz("TZ", "UTC");
+    EXPECT_EQ(FormatLongDateTime(951782400), "Tuesday, February 29, 2000, 00:00:00");
   }
+  ScopedEnv tz("TZ", "EST5");  // UTC-5, no daylight saving
+  EXPECT_EQ(FormatLongDateTime(1796595985), "Sunday, December 6, 2026, 17:26:25");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,11 +34,6 @@ std::string Read(const std::string& path) {
 }
 std::string A(const std::string& url, const std::string& text) {
   return "<a href=\"" + url + "\">" + text + "</a>";
-}
-std::string Repeat(const std::string& s, int n) {
-  std::string out;
-  for (int i = 0; i < n; ++i) out += s;
-  return out;
 }
 
 class RepairTest : public ::testing::Test {
@@ -67,19 +63,15 @@ class RepairTest : public ::testing::Test {
     for (const auto& box : frame.boxes) texts.push_back(box.text);
     return texts;
   }
-  // An empty directory, no rows, nothing told yet.
+  // A fresh directory, no rows, nothing told yet.
   void Reset() {
-    chmod(dir.Path().c_str(), 0700);
-    for (const auto& entry : fs::directory_iterator(dir.Path())) {
-      chmod(entry.path().c_str(), 0700);
-      fs::remove_all(entry.path());
-    }
+    dir = std::make_unique<ScratchDir>();
     rows.DeleteAllItems();
     frame.boxes.clear();
     failed.clear();
   }
 
-  ScratchDir dir;
+  std::unique_ptr<ScratchDir> dir = std::make_unique<ScratchDir>();
   RecordingFrame frame;
   CResultRows rows{&frame};
   CRepairFiles files{frame};
@@ -95,11 +87,7 @@ TEST(RepairNames, SiblingAndBackupNames) {
   };
   for (const auto& [path, backup] : siblings) EXPECT_EQ(RepairSiblingName(path, ".rep"), backup);
   // Of the files that would share a backup name the first in byte order keeps
-  // it (page.htm beside page.html: the rewrite table).
-  ScratchDir d;
-  for (const char* name : {"page", "page.htm", "page.rep"}) d.WriteFile(name, "x");
-  EXPECT_EQ(RepairBackupName(d / "page"), d / "page.rep");
-  EXPECT_EQ(RepairBackupName(d / "page.htm"), d / "page.htm.rep");
+  // it: the fault table's page.htm beside page.html, and page beside page.htm.
 }
 
 // One file, its rows, a type: the file afterwards. Every case completes, and
@@ -107,15 +95,14 @@ TEST(RepairNames, SiblingAndBackupNames) {
 // the file changed.
 TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
   const std::string bad = "http://host/a", good = "http://host/abc";
-  const std::string utf8 = Repeat("\xC3\xA9", 400);  // 800 bytes of "é"
+  std::string utf8;  // 800 bytes of "é"
+  for (int i = 0; i < 400; ++i) utf8 += "\xC3\xA9";
   const std::string minified =
       "<p>" + utf8 + A("http://h/1", "One") + utf8 + A(good, "Good") + "</p>";
-  const std::string wide = Repeat("x", 600) + A("http://h/1", "One") + Repeat("y", 600);
+  const std::string wide = std::string(600, 'x') + A("http://h/1", "One") + std::string(600, 'y');
   const std::string h1 = "http://h/1", h2 = "http://h/2", h3 = "http://h/3", h4 = "http://h/4";
   const std::string n1 = "https://new/1", n2 = "https://new/2", amp = "http://h/3?a=1&amp;b=2";
-  const auto moved = [](const std::string& to, unsigned code = 301) {
-    return RowDetails{code, 1, to};
-  };
+  const auto moved = [](std::string to, unsigned code = 301) { return RowDetails{code, 1, to}; };
   const RowDetails gone{404, 1, "http://new/gone"};  // moved to a missing page
   struct Case {
     const char* name;
@@ -159,18 +146,18 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Reset();
-    const std::string path = dir.WriteFile("index.htm", c.source);
+    const std::string path = dir->WriteFile("index.htm", c.source);
     for (size_t i = 0; i < c.urls.size(); ++i)
       Row(c.urls[i], path, i < c.details.size() ? c.details[i] : RowDetails{});
     EXPECT_EQ(Run(c.type), RepairEnd::Completed);
     EXPECT_EQ(Run(c.type), RepairEnd::Completed);
     EXPECT_EQ(Read(path), c.expected);
-    EXPECT_EQ(Read(dir / "index.rep"), c.expected == c.source ? "-" : c.source);
+    EXPECT_EQ(Read(*dir / "index.rep"), c.expected == c.source ? "-" : c.source);
     EXPECT_EQ(Boxes(), (Texts{kDone, kDone}));
     Marks done(c.urls.size(), 1);
     done[0] = 0x10001;
     EXPECT_EQ(MarksNow(), c.marks.empty() ? done : c.marks);
-    EXPECT_EQ(Read(dir / "index.t~p"), "-");
+    EXPECT_EQ(Read(*dir / "index.t~p"), "-");
   }
 }
 
@@ -182,13 +169,13 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
 // what it was (or what was done to it meanwhile), its original is kept
 // whole, no row is marked, and the user is told.
 TEST_F(RepairTest, RewritesOnlyWithAWholeCopyOfTheOriginalAndNeverLosesAFile) {
-  const std::string body = Repeat("<p>filler text</p>\n", 3000);
+  const std::string body = std::string(57000, 'f') + "\n";
   const std::string source = A("http://h/1", "One") + "\n" + body + A("http://h/2", "Two") + "\n";
   const std::string asked =
       "<!--" + A("http://h/1", "One") + "-->\n" + body + "<!--" + A("http://h/2", "Two") + "-->\n";
-  const std::string b = dir / "other/b.htm", bSource = A("http://h/3", "Three") + "\n";
-  const auto write = [&](const std::string& name, mode_t mode) {
-    chmod(dir.WriteFile(name, source).c_str(), mode);
+  const std::string bSource = A("http://h/3", "Three") + "\n";
+  const auto write = [&](std::string name, mode_t mode) {
+    chmod(dir->WriteFile(name, source).c_str(), mode);
   };
   struct Case {
     const char* name;
@@ -205,11 +192,13 @@ TEST_F(RepairTest, RewritesOnlyWithAWholeCopyOfTheOriginalAndNeverLosesAFile) {
   const Case cases[] = {
       {"a backup is never rewritten", "site/page.rep", {}, "", "site/page.rep", source},
       {"a temporary file is never rewritten", "site/page.t~p", {}, "", "site/page.t~p", source, "site/page.t~p"},
-      {"a second file with a shared backup name", "site/page.html", [&] { dir.WriteFile("site/page.htm", "1\n"); },
+      {"a second file with a shared backup name", "site/page.html", [&] { dir->WriteFile("site/page.htm", "1\n"); },
        nullptr, "site/page.html.rep", source},
-      {"an earlier backup is kept", "site/page.htm", [&] { dir.WriteFile("site/page.rep", "1\n"); }, nullptr,
+      {"a later file beside one without ending", "site/page.htm", [&] { dir->WriteFile("site/page", "1\n"); },
+       nullptr, "site/page.htm.rep", source},
+      {"an earlier backup is kept", "site/page.htm", [&] { dir->WriteFile("site/page.rep", "1\n"); }, nullptr,
        "site/page.rep", "1\n"},
-      {"no backup can be made", "site/page.htm", [&] { fs::create_directory(dir / "site/page.rep"); }, "",
+      {"no backup can be made", "site/page.htm", [&] { fs::create_directory(*dir / "site/page.rep"); }, "",
        "", ""},
       {"a file without write permission", "site/page.htm", [&] { write("site/page.htm", 0444); }, "",
        "site/page.rep", "-"},
@@ -217,17 +206,17 @@ TEST_F(RepairTest, RewritesOnlyWithAWholeCopyOfTheOriginalAndNeverLosesAFile) {
        "site/page.rep", source},
       {"a symbolic link is repaired through", "site/link.htm", [&] {
          write("real/page.htm", 0644);
-         fs::create_symlink("../real/page.htm", dir / "site/link.htm"); },
+         fs::create_symlink("../real/page.htm", *dir / "site/link.htm"); },
        nullptr, "real/page.rep", source},
       {"the copy fails part way", "site/page.htm", {}, "http://h/2", "site/page.rep", source, "",
        source.size() + 4},
       {"the backup fails part way", "site/page.htm", {}, "", "site/page.rep", "-", "", source.size() / 2},
       {"the directory becomes read-only", "site/page.htm", {}, "http://h/2", "site/page.rep", source,
-       "site/page.t~p", RLIM_INFINITY, [&] { chmod((dir / "site").c_str(), 0555); }},
+       "site/page.t~p", RLIM_INFINITY, [&] { chmod((*dir / "site").c_str(), 0555); }},
       {"the source is deleted", "site/page.htm", {}, "http://h/2", "site/page.rep", source, "site/page.t~p",
-       RLIM_INFINITY, [&] { fs::remove(dir / "site/page.htm"); }, "-"},
+       RLIM_INFINITY, [&] { fs::remove(*dir / "site/page.htm"); }, "-"},
       {"the source is edited meanwhile", "site/page.htm", {}, "http://h/2", "site/page.rep", source,
-       "site/page.t~p", RLIM_INFINITY, [&] { ScratchDir::WriteBytes(dir / "site/page.htm", "new\n"); }, "new\n"},
+       "site/page.t~p", RLIM_INFINITY, [&] { ScratchDir::WriteBytes(*dir / "site/page.htm", "new\n"); }, "new\n"},
   };
   // clang-format on
   rlimit unlimited{};
@@ -236,16 +225,15 @@ TEST_F(RepairTest, RewritesOnlyWithAWholeCopyOfTheOriginalAndNeverLosesAFile) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Reset();
-    for (const char* name : {"site", "other", "real"}) fs::create_directory(dir / name);
+    for (const char* name : {"site", "other", "real"}) fs::create_directory(*dir / name);
     if (c.setup) c.setup();
-    const std::string path = dir / c.listed;
-    if (Read(path) == "-") dir.WriteFile(c.listed, source);
-    ScratchDir::WriteBytes(b, bSource);
+    const std::string path = *dir / c.listed;
+    if (Read(path) == "-") dir->WriteFile(c.listed, source);
+    const std::string b = dir->WriteFile("other/b.htm", bSource);
     Row("http://h/1", path);
     Row("http://h/2", path);
     Row("http://h/3", b);
-    struct stat before {
-    }, after{};
+    struct stat before = {}, after = {};
     lstat(path.c_str(), &before);
     const rlimit limit{std::min(c.sizeLimit, unlimited.rlim_max), unlimited.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
@@ -255,7 +243,7 @@ TEST_F(RepairTest, RewritesOnlyWithAWholeCopyOfTheOriginalAndNeverLosesAFile) {
       return false;
     });
     setrlimit(RLIMIT_FSIZE, &unlimited);
-    chmod((dir / "site").c_str(), 0700);
+    chmod((*dir / "site").c_str(), 0700);
     // The superuser ignores directory permissions: the rename goes through.
     const bool rootRenames = geteuid() == 0 &&
                              std::string(c.name) == "the directory becomes read-only" &&
@@ -266,23 +254,23 @@ TEST_F(RepairTest, RewritesOnlyWithAWholeCopyOfTheOriginalAndNeverLosesAFile) {
     EXPECT_EQ(Boxes(), completes ? Texts{kDone} : Texts{});
     EXPECT_EQ(failed, completes ? Texts{} : Texts{path + "|" + c.failUrl});
     EXPECT_EQ(MarksNow(), completes ? (Marks{0x10001, 1, 0x10001}) : (Marks{0, 0, 0}));
-    EXPECT_EQ(c.backup.empty() ? "" : Read(dir / c.backup), c.backupText);
+    EXPECT_EQ(c.backup.empty() ? "" : Read(*dir / c.backup), c.backupText);
     // An incomplete copy is removed; a whole one stays beside the source.
     for (const char* copy : {"site/page.t~p", "real/page.t~p"})
-      EXPECT_EQ(Read(dir / copy) != "-", c.kept == copy && !rootRenames) << copy;
+      EXPECT_EQ(Read(*dir / copy) != "-", c.kept == copy && !rootRenames) << copy;
     lstat(path.c_str(), &after);                                    // gone: both 0
     EXPECT_EQ(after.st_mode, c.after == "-" ? 0 : before.st_mode);  // the same kind, the same bits
     EXPECT_EQ(Read(b), completes ? "<!--" + A("http://h/3", "Three") + "-->\n" : bSource);
-    EXPECT_EQ(Read(dir / "other/b.rep"), completes ? bSource : "-");
+    EXPECT_EQ(Read(*dir / "other/b.rep"), completes ? bSource : "-");
   }
   signal(SIGXFSZ, oldHandler);
 }
 
 // Where the pass stops, what it marks, and how a second pass goes on.
 TEST_F(RepairTest, MarksOnlyReplacedFilesAndGoesOnAfterAStop) {
-  const std::string a = dir.WriteFile("a.htm", A("http://h/1", "One") + "\n<p>gone</p>\n");
-  const std::string b = dir.WriteFile("b.htm", A("http://h/3", "Three") + "\n");
-  const std::string c = dir.WriteFile("c.htm", A("http://h/4", "Four") + "\n");
+  const std::string a = dir->WriteFile("a.htm", A("http://h/1", "One") + "\n<p>gone</p>\n");
+  const std::string b = dir->WriteFile("b.htm", A("http://h/3", "Three") + "\n");
+  const std::string c = dir->WriteFile("c.htm", A("http://h/4", "Four") + "\n");
   Row("http://h/1", a);
   Row("http://h/2", a);
   Row("http://h/3", b);
@@ -298,7 +286,7 @@ TEST_F(RepairTest, MarksOnlyReplacedFilesAndGoesOnAfterAStop) {
   // The user puts the link back and c goes: the next pass goes on from the
   // marks and stops at c; ignoring that deletes c's row. (A cancel before a
   // file: the view's tests.)
-  dir.WriteFile("a.htm", Read(a) + A("http://h/2", "Two") + "\n");
+  dir->WriteFile("a.htm", Read(a) + A("http://h/2", "Two") + "\n");
   fs::remove(c);
   frame.boxes.clear();
   ignore = true;
@@ -307,7 +295,7 @@ TEST_F(RepairTest, MarksOnlyReplacedFilesAndGoesOnAfterAStop) {
   EXPECT_EQ(failed.back(), c + "|http://h/3");  // the URL last handled
   EXPECT_EQ(Read(a), "<!--" + A("http://h/1", "One") + "-->\n<p>gone</p>\n" + A("a.htm", "Two") +
                          "<!--http://h/2-->\n");
-  EXPECT_EQ(Read(dir / "a.rep"), A("http://h/1", "One") + "\n<p>gone</p>\n");
+  EXPECT_EQ(Read(*dir / "a.rep"), A("http://h/1", "One") + "\n<p>gone</p>\n");
   EXPECT_EQ(Read(b), A("b.htm", "Three") + "<!--http://h/3-->\n");
   EXPECT_EQ(MarksNow(), (Marks{0x10001, 1, 0x10001}));
   EXPECT_EQ(Run(RepairType::FileName), RepairEnd::Completed);

@@ -7,7 +7,6 @@
 #include <cstdlib>
 
 #include "results/ResultRows.h"
-#include "support/ScratchDir.h"
 
 using namespace linkward;
 
@@ -18,20 +17,16 @@ struct Row {
   RowDetails details;
 };
 
-CResultRows MakeRows(const std::vector<Row>& list) {
+// The report of the rows of list in format id, written to memory.
+std::string Report(ExportFormat id, const std::vector<Row>& list) {
   CResultRows rows;
   for (const Row& r : list) {
-    int i = rows.InsertItem(rows.GetItemCount(), r.url);
+    const int i = rows.InsertItem(rows.GetItemCount(), r.url);
     rows.SetItemText(i, COL_REASON, r.reason);
     rows.SetItemText(i, COL_SITE, r.site);
     rows.SetItemText(i, COL_FILE, r.file);
     rows.SetItemDetails(i, r.details);
   }
-  return rows;
-}
-
-// The report of rows in format id, written to memory.
-std::string Report(ExportFormat id, const CResultRows& rows) {
   char* data = nullptr;
   size_t size = 0;
   std::FILE* file = open_memstream(&data, &size);
@@ -48,36 +43,25 @@ const std::string kHeading =
     "Lovelace</H3>\n"
     "<b>Start of report: </b>Sunday, December 6, 2026, 22:26:25\n";
 const std::string kClosing = "\n</ul>\n<hr>\n\n</BODY>\n</HTML>\n";
+const std::string kXml =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"Linkward\" ";
 
 // Two files; the second file's row comes between the first file's rows, as
 // only a merge of two lists could leave them.
+// clang-format off
 const std::vector<Row> kRows = {
-    {"http://host/old.html",
-     "HTTP Code 404 Not Found",
-     "Old page",
-     "/web/index.htm",
+    {"http://host/old.html", "HTTP Code 404 Not Found", "Old page", "/web/index.htm",
      {404, 12, "http://host/new.html"}},
     {"ftp://host/pub/", "Can't Connect to Host", "Files", "/web/links.htm", {}},
-    {"http://host/gone/", "Can't Find Named Host", "Gone", "/web/index.htm", {10002, 0, ""}},
-};
-
-TEST(Reports, EmptyResultsList) {
-  EXPECT_EQ(Report(ExportFormat::Text, CResultRows()), "");
-  EXPECT_EQ(Report(ExportFormat::Html, CResultRows()), kHeading + kClosing);
-  EXPECT_EQ(Report(ExportFormat::Json, CResultRows()), "{\"rows\": []}\n");
-  EXPECT_EQ(Report(ExportFormat::Csv, CResultRows()), "URL,Reason,Site Name,File Name\r\n");
-  EXPECT_EQ(Report(ExportFormat::Junit, CResultRows()),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<testsuites name=\"Linkward\" tests=\"0\" failures=\"0\">\n</testsuites>\n");
-}
+    {"http://host/gone/", "Can't Find Named Host", "Gone", "/web/index.htm", {10002, 0, ""}}};
+// clang-format on
 
 // The text report writes the texts raw; HTML escapes every row text and the owner.
 TEST(Reports, TextAndHtmlHaveASectionPerFileGroup) {
-  const CResultRows rows =
-      MakeRows({kRows[0],
-                kRows[2],
-                kRows[1],
-                {"http://h/?a=1&b=\"2\"", "<R>", "<b>Q & A's</b>", "/w/x&y.htm", {}}});
+  // clang-format off
+  const std::vector<Row> rows = {kRows[0], kRows[2], kRows[1],
+      {"http://h/?a=1&b=\"2\"", "<R>", "<b>Q & A's</b>", "/w/x&y.htm", {}}};
+  // clang-format on
   // One empty line between groups, none at the end.
   EXPECT_EQ(Report(ExportFormat::Text, rows),
             "FILE: /web/index.htm\n"
@@ -104,14 +88,14 @@ TEST(Reports, TextAndHtmlHaveASectionPerFileGroup) {
           "&lt;R&gt;" +
           kClosing);
   EXPECT_EQ(HtmlEscape("&amp;"), "&amp;amp;");
-  WriteTextReport(nullptr, rows);  // no file: nothing written, no crash
 }
 
 // CSV has no optional fields: its rows are the hostile table's.
 TEST(Reports, JsonAndJunitListEveryRowWithWhatIsKnown) {
-  const CResultRows rows = MakeRows(kRows);
+  EXPECT_EQ(Report(ExportFormat::Json, {}), "{\"rows\": []}\n");
+  EXPECT_EQ(Report(ExportFormat::Junit, {}), kXml + "tests=\"0\" failures=\"0\">\n</testsuites>\n");
   EXPECT_EQ(
-      Report(ExportFormat::Json, rows),
+      Report(ExportFormat::Json, kRows),
       "{\"rows\": [\n"
       "  {\"url\": \"http://host/old.html\", \"reason\": \"HTTP Code 404 Not Found\", "
       "\"siteName\": \"Old page\", \"file\": \"/web/index.htm\", \"code\": 404, \"line\": 12, "
@@ -122,25 +106,25 @@ TEST(Reports, JsonAndJunitListEveryRowWithWhatIsKnown) {
       "\"siteName\": \"Gone\", \"file\": \"/web/index.htm\", \"code\": 10002}\n"
       "]}\n");
   // One testsuite per file, even when the file's rows are not adjacent.
-  EXPECT_EQ(Report(ExportFormat::Junit, rows),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<testsuites name=\"Linkward\" tests=\"3\" failures=\"3\">\n"
-            "  <testsuite name=\"/web/index.htm\" tests=\"2\" failures=\"2\">\n"
-            "    <testcase classname=\"/web/index.htm\" name=\"http://host/old.html\">\n"
-            "      <failure message=\"HTTP Code 404 Not Found\">Site Name: Old page\n"
-            "Code: 404\nLine: 12\nFinal URL: http://host/new.html</failure>\n"
-            "    </testcase>\n"
-            "    <testcase classname=\"/web/index.htm\" name=\"http://host/gone/\">\n"
-            "      <failure message=\"Can&apos;t Find Named Host\">Site Name: Gone\n"
-            "Code: 10002</failure>\n"
-            "    </testcase>\n"
-            "  </testsuite>\n"
-            "  <testsuite name=\"/web/links.htm\" tests=\"1\" failures=\"1\">\n"
-            "    <testcase classname=\"/web/links.htm\" name=\"ftp://host/pub/\">\n"
-            "      <failure message=\"Can&apos;t Connect to Host\">Site Name: Files</failure>\n"
-            "    </testcase>\n"
-            "  </testsuite>\n"
-            "</testsuites>\n");
+  EXPECT_EQ(Report(ExportFormat::Junit, kRows),
+            kXml +
+                "tests=\"3\" failures=\"3\">\n"
+                "  <testsuite name=\"/web/index.htm\" tests=\"2\" failures=\"2\">\n"
+                "    <testcase classname=\"/web/index.htm\" name=\"http://host/old.html\">\n"
+                "      <failure message=\"HTTP Code 404 Not Found\">Site Name: Old page\n"
+                "Code: 404\nLine: 12\nFinal URL: http://host/new.html</failure>\n"
+                "    </testcase>\n"
+                "    <testcase classname=\"/web/index.htm\" name=\"http://host/gone/\">\n"
+                "      <failure message=\"Can&apos;t Find Named Host\">Site Name: Gone\n"
+                "Code: 10002</failure>\n"
+                "    </testcase>\n"
+                "  </testsuite>\n"
+                "  <testsuite name=\"/web/links.htm\" tests=\"1\" failures=\"1\">\n"
+                "    <testcase classname=\"/web/links.htm\" name=\"ftp://host/pub/\">\n"
+                "      <failure message=\"Can&apos;t Connect to Host\">Site Name: Files</failure>\n"
+                "    </testcase>\n"
+                "  </testsuite>\n"
+                "</testsuites>\n");
 }
 
 // A text from a page and how each format writes it: inside a JSON string, as a
@@ -172,48 +156,40 @@ const Hostile kHostile[] = {
      "Grüße € 𝄞 " + kFFFD, "Grüße € 𝄞 " + kFFFD},
 };
 
-// The exit status of python3 reading the report with parse (its error goes to
-// the test's output).
+// The exit status of python3 reading the report from its standard input with
+// parse (its error goes to the test's output).
 int Parses(const std::string& report, const std::string& parse) {
-  ScratchDir dir;
-  const std::string path = dir.WriteFile("report", report);
-  return std::system(
-      ("python3 -c 'import sys, json, xml.etree.ElementTree as ET; " + parse + "' " + path)
-          .c_str());
+  std::FILE* python = popen(
+      ("python3 -c 'import sys, json, xml.etree.ElementTree as ET; " + parse + "'").c_str(), "w");
+  if (python == nullptr) return -1;
+  std::fwrite(report.data(), 1, report.size(), python);
+  return pclose(python);
 }
 
 TEST(Reports, JsonCsvAndJunitWriteAnyTextAsWellFormedUtf8) {
   std::vector<Row> list;
   std::string json = "{\"rows\": [", csv = "URL,Reason,Site Name,File Name\r\n";
   std::string junit =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<testsuites name=\"Linkward\" tests=\"8\" failures=\"8\">\n"
-      "  <testsuite name=\"f\" tests=\"8\" failures=\"8\">\n";
+      kXml + "tests=\"8\" failures=\"8\">\n  <testsuite name=\"f\" tests=\"8\" failures=\"8\">\n";
   for (size_t i = 0; i < std::size(kHostile); ++i) {
     Hostile h = kHostile[i];
     if (h.csv.empty()) h.csv = h.xmlAttribute = h.xmlText = h.json;  // replaced alike everywhere
-    // The text as URL, site name and final URL of one row.
-    list.push_back({h.text, "R", h.text, "f", {unsigned(400 + i), int(i + 1), h.text}});
-    const std::string code = std::to_string(400 + i), line = std::to_string(i + 1);
+    list.push_back({h.text, "R", h.text, "f", {404, 7, h.text}});    // URL, site name, final URL
     json += std::string(i ? ",\n" : "\n") + "  {\"url\": \"" + h.json +
             "\", \"reason\": \"R\", \"siteName\": \"" + h.json +
-            "\", \"file\": \"f\", \"code\": " + code + ", \"line\": " + line +
-            ", \"finalUrl\": \"" + h.json + "\"}";
+            "\", \"file\": \"f\", \"code\": 404, \"line\": 7, \"finalUrl\": \"" + h.json + "\"}";
     csv += h.csv + ",R," + h.csv + ",f\r\n";
     junit += "    <testcase classname=\"f\" name=\"" + h.xmlAttribute +
-             "\">\n      <failure message=\"R\">Site Name: " + h.xmlText + "\nCode: " + code +
-             "\nLine: " + line + "\nFinal URL: " + h.xmlText + "</failure>\n    </testcase>\n";
+             "\">\n      <failure message=\"R\">Site Name: " + h.xmlText +
+             "\nCode: 404\nLine: 7\nFinal URL: " + h.xmlText + "</failure>\n    </testcase>\n";
   }
   json += "\n]}\n";
   junit += "  </testsuite>\n</testsuites>\n";
-  const CResultRows rows = MakeRows(list);
-  EXPECT_EQ(Report(ExportFormat::Json, rows), json);
-  EXPECT_EQ(Report(ExportFormat::Csv, rows), csv);
-  EXPECT_EQ(Report(ExportFormat::Junit, rows), junit);
-  EXPECT_EQ(
-      Parses(Report(ExportFormat::Json, rows), "json.load(open(sys.argv[1], encoding=\"utf-8\"))"),
-      0);
-  EXPECT_EQ(Parses(Report(ExportFormat::Junit, rows), "ET.parse(sys.argv[1])"), 0);
+  EXPECT_EQ(Report(ExportFormat::Json, list), json);
+  EXPECT_EQ(Report(ExportFormat::Csv, list), csv);
+  EXPECT_EQ(Report(ExportFormat::Junit, list), junit);
+  EXPECT_EQ(Parses(Report(ExportFormat::Json, list), "json.load(sys.stdin.buffer)"), 0);
+  EXPECT_EQ(Parses(Report(ExportFormat::Junit, list), "ET.parse(sys.stdin.buffer)"), 0);
 }
 
 }  // namespace

@@ -17,37 +17,31 @@ using namespace linkward;
 
 namespace {
 
-TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitively) {
+TEST(ExportDlg, FormatButtonsSwapTheEndingCaseSensitivelyAndBrowseOffersTheFormatsFilter) {
   // Each format's path from results.txt, then the paths that stay as they are.
   const char* const kEndings[] = {"results.txt", "results.html", "results.json", "results.csv",
                                   "results.xml"};
   RecordingFrame frame;
   CExportDlg dlg(frame);
-  for (int from = 0; from < 5; ++from) {
+  for (int from = 0; from < 5; ++from)
     for (int to = 0; to < 5; ++to) {
       dlg.m_strExportPath = std::string("/home/ada/") + kEndings[from];
       dlg.m_nExportFormat = static_cast<ExportFormat>(to);
       dlg.OnFormatClicked();
       EXPECT_EQ(dlg.m_strExportPath, std::string("/home/ada/") + kEndings[to]) << from << to;
     }
-  }
+  dlg.m_nExportFormat = ExportFormat::Html;
   for (const char* kept : {"report.txt.bak", "RESULTS.TXT", ".txt", ".json", "", "results"}) {
-    for (int format : {0, 1, 4}) {
-      dlg.m_strExportPath = kept;
-      dlg.m_nExportFormat = static_cast<ExportFormat>(format);
-      dlg.OnFormatClicked();
-      EXPECT_EQ(dlg.m_strExportPath, kept) << format;
-    }
+    dlg.m_strExportPath = kept;
+    dlg.OnFormatClicked();
+    EXPECT_EQ(dlg.m_strExportPath, kept);
   }
-}
 
-TEST(ExportDlg, BrowseOffersTheFormatsFilterOrKeepsThePathAndLongPathsAreRefused) {
-  // {format, extension, the filter's name}; a value that names no format is HTML.
+  // Browse: {format, extension, the filter's name}; a value that names no format is HTML.
   const std::tuple<int, std::string, std::string> cases[] = {
       {0, "txt", "Text"},  {1, "html", "HTML"}, {-1, "html", "HTML"},
       {2, "json", "JSON"}, {3, "csv", "CSV"},   {4, "xml", "JUnit XML"},
   };
-  RecordingFrame frame;
   std::vector<std::string> offered;
   bool choose = true;
   frame.onSaveFile = [&](const std::string& i, const std::string& e, const std::string& f,
@@ -56,7 +50,6 @@ TEST(ExportDlg, BrowseOffersTheFormatsFilterOrKeepsThePathAndLongPathsAreRefused
     *chosen = "/home/ada/chosen.out";
     return choose;
   };
-  CExportDlg dlg(frame);
   for (const auto& [format, ext, name] : cases) {
     dlg.m_strExportPath = "results.txt";
     dlg.m_nExportFormat = static_cast<ExportFormat>(format);
@@ -69,10 +62,6 @@ TEST(ExportDlg, BrowseOffersTheFormatsFilterOrKeepsThePathAndLongPathsAreRefused
   dlg.m_strExportPath = "results.txt";
   dlg.OnBrowse();
   EXPECT_EQ(dlg.m_strExportPath, "results.txt");
-  dlg.m_strExportPath = std::string(200, 'x');
-  EXPECT_TRUE(dlg.ValidateOnOK());
-  dlg.m_strExportPath += 'x';
-  EXPECT_FALSE(dlg.ValidateOnOK());
 }
 
 class SelectFilesDlgTest : public ::testing::Test {
@@ -108,13 +97,6 @@ TEST_F(SelectFilesDlgTest, SubDirectoriesCheckOtherFilesButNotTheOtherWayRound) 
 }
 
 TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile) {
-  for (const auto& [starter, initial] :
-       {std::pair{"/index.htm", "/*.*"}, {"index.htm", "*.*"}, {"", "*.*"}}) {
-    ASSERT_TRUE(m_settings.SetString("FileSel", "Starter", starter));
-    EXPECT_EQ(m_dlg.BrowseInitialName(), initial) << starter;
-  }
-  ASSERT_TRUE(m_settings.SetString("FileSel", "Starter", "/web/index.htm"));
-  m_dlg.m_strPath = "/typed/by/hand.htm";
   std::string offered;
   bool choose = true;
   m_frame.onOpenFile = [&](const std::string& initial, std::string* chosen) {
@@ -122,8 +104,13 @@ TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile)
     *chosen = choose ? "/web/other.htm" : "/ignored.htm";
     return choose;
   };
-  m_dlg.OnBrowse();
-  EXPECT_EQ(offered, "/web/*.*");  // the last file tested, not the typed path
+  m_dlg.m_strPath = "/typed/by/hand.htm";  // the last file tested counts, not the typed path
+  for (const auto& [starter, initial] :
+       {std::pair{"/web/index.htm", "/web/*.*"}, {"index.htm", "*.*"}, {"", "*.*"}}) {
+    ASSERT_TRUE(m_settings.SetString("FileSel", "Starter", starter));
+    m_dlg.OnBrowse();
+    EXPECT_EQ(offered, initial) << starter;
+  }
   EXPECT_EQ(m_dlg.m_strPath, "/web/other.htm");
   choose = false;
   m_dlg.OnBrowse();
@@ -142,6 +129,7 @@ TEST(PreferencesDlg, BoxesAreTakenOrRefusedInTheirOrder) {
     EXPECT_FALSE(CPreferencesDlg(mask, texts).OnOK(refused)) << refused;
 
   using Field = CPreferencesDlg::FullField;
+  using Patterns = std::vector<std::string>;
   const std::string tooLong(CPreferencesDlg::MAX_SKIP_TEXT + 1, 'x');
   // {transfers, per host, skip list, refused box, message}
   const std::tuple<const char*, const char*, std::string, Field, std::string> cases[] = {
@@ -163,26 +151,21 @@ TEST(PreferencesDlg, BoxesAreTakenOrRefusedInTheirOrder) {
     std::string message;
     EXPECT_EQ(dlg.ValidateFullCheck(transfers, perHost, skip, &message), field) << transfers;
     EXPECT_EQ(message, expected);
-    if (field == Field::None) {
-      EXPECT_EQ(dlg.m_nTransfers * 100 + dlg.m_nPerHost,
-                std::stoi(transfers) * 100 + std::stoi(perHost));
-      EXPECT_EQ(dlg.m_skipPatterns.size(), skip.empty() ? 0u : 2u);
-    } else {  // a refusal changes nothing
-      EXPECT_EQ(dlg.m_nTransfers * 100 + dlg.m_nPerHost, 128 * 100 + 2);
-      EXPECT_EQ(dlg.m_skipPatterns, std::vector<std::string>{"old"});
-    }
+    // A refusal changes nothing.
+    const bool taken = field == Field::None;
+    EXPECT_EQ(dlg.m_nTransfers * 100 + dlg.m_nPerHost,
+              taken ? std::stoi(transfers) * 100 + std::stoi(perHost) : 128 * 100 + 2);
+    EXPECT_EQ(dlg.m_skipPatterns, (!taken         ? Patterns{"old"}
+                                   : skip.empty() ? Patterns{}
+                                                  : Patterns{"a", "b"}));
   }
 }
 
 TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
   auto view = NewView();
-  EXPECT_EQ(Numbers(*view), 128 * 100 + 2);
-  // A list longer than a short setting holds.
-  std::vector<std::string> patterns;
-  for (int i = 0; i < 40; ++i)
-    patterns.push_back("^https?://host" + std::to_string(i) + "\\.test/");
+  // A list longer than a short setting holds (40 x 20 characters).
+  const std::vector<std::string> patterns(40, "^https?://host\\.test/");
   const std::string list = JoinPatternLines(patterns);
-  ASSERT_GT(list.size(), 300u);
   m_frame.onPreferences = [&](CPreferencesDlg& dlg) {
     EXPECT_EQ(dlg.m_nTransfers * 100 + dlg.m_nPerHost, 128 * 100 + 2);
     std::string message;
