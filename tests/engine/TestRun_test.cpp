@@ -51,9 +51,7 @@ TEST_F(TestRunTest, WholeTestLogsRowsAndSummariesExactlyAndTakesPreferencesOnThe
 }
 
 TEST_F(TestRunTest, EachReplyShapeAndFailureGivesItsRowAndStopEndsTheLastProbeWithoutOne) {
-  auto segments = [](Texts s) {
-    return LoopbackServer::Script{.reply = std::move(s), .delayMs = 30};
-  };
+  auto segments = [](Texts s) { return LoopbackServer::Script{.reply = s, .delayMs = 30}; };
   const std::string unknown = UNKNOWN_REASON_TEXT;
   // The server, the row's reason and the code the row keeps (0: none was read).
   const std::tuple<LoopbackServer::Script, std::string, unsigned> cases[] = {
