@@ -78,7 +78,8 @@ TEST_F(TestRunTest, EachReplyShapeAndFailureGivesItsRowAndStopEndsTheLastProbeWi
   // (nothing is sent to it), and the silent server stopped while it waits.
   LoopbackServer large(
       LoopbackServer::ReplyAndHold("HTTP/1.0 200 OK\r\n\r\n" + std::string(32 * 1024, 'x')));
-  HttpTestServer ftp("127.0.0.1", nullptr, nullptr, 0, true);
+  HttpTestServer ftp(
+      "127.0.0.1", [](auto&, auto&) { return HttpTestServer::Answer{500}; }, nullptr, 0, true);
   LoopbackServer silent(LoopbackServer::NeverAnswer());
   page += Anchor(large.Url(), "x") + Anchor(ftp.Url("/f"), "x") +
           Anchor("ftp://127.0.0.1:1/", "x") + Anchor(silent.Url(), "x");
