@@ -140,4 +140,51 @@ TEST_F(TestRunTest, NothingStartsWithoutAFileAFileListAndAScratchDirectory) {
   }
 }
 
+// The activity bar over pane 3 is made once per view and steps every ten
+// ticks. The test counts the ticks the loop delivers, so a stalled machine
+// delays them but cannot make the count wrong.
+TEST_F(TestRunTest, ActivityBarIsMadeOnceAndStepsEveryTenTicks) {
+  struct : IEventLoop {
+    IEventLoop* inner;
+    int ticks = 0;
+    void SetTimer(int id, int periodMs, TimerFn fn) override {
+      inner->SetTimer(id, periodMs, [this, fn = std::move(fn)](int timer) {
+        ticks += timer == TICK_TIMER_ID;
+        fn(timer);
+      });
+    }
+    void KillTimer(int id) override { inner->KillTimer(id); }
+    void WatchSocket(int fd, SocketFn fn) override { inner->WatchSocket(fd, std::move(fn)); }
+    void WatchReadiness(int fd, int events, SocketFn fn) override {
+      inner->WatchReadiness(fd, events, std::move(fn));
+    }
+    void UnwatchSocket(int fd) override { inner->UnwatchSocket(fd); }
+    int64_t NowMs() const override { return inner->NowMs(); }
+  } counting;
+  counting.inner = &loop;
+  struct : RecordingFrame {
+    int creates = 0;
+    std::vector<int> positions;
+    void ActivityBarCreate(const CProgressBar& bar) override {
+      ++creates;
+      positions.push_back(bar.Pos());
+    }
+    void ActivityBarChanged(const CProgressBar& bar) override { positions.push_back(bar.Pos()); }
+  } activity;
+  settings.SetInt("Settings", "Timeout", 50);
+  LoopbackServer silent(LoopbackServer::NeverAnswer());
+  CLinkwardView blinking(settings, activity, counting, dir / "scratch");
+  blinking.StartTest(Page("p.htm", Anchor(silent.Url(), "x")), {});
+  const std::pair<int, std::vector<int>> afterTick[] = {
+      {9, {0}}, {10, {0, 1}}, {19, {0, 1}}, {20, {0, 1, 0}}, {30, {0, 1, 0, 1}}};
+  for (const auto& [tick, positions] : afterTick) {
+    loop.RunUntil([&] { return counting.ticks == tick || !blinking.IsTestRunning(); });
+    EXPECT_EQ(activity.positions, positions) << "after tick " << tick;
+  }
+  blinking.OnStopTest();
+  blinking.StartTest(Page("q.htm", Anchor("http://127.0.0.1:1/", "x")), {});
+  blinking.OnStopTest();
+  EXPECT_EQ(activity.creates, 1);
+}
+
 }  // namespace
