@@ -167,30 +167,12 @@ class PageText {
       return;
     }
     const std::string charset = DeclaredCharset(data, length);
-    m_bLatin = IsWindows1252(charset) || (charset.empty() && !IsUtf8(p + i, length - i));
-    m_text.reserve(length + length / 16);
-    m_text.append(data, i);
-    while (i < length) {
-      size_t next = FirstUnusual(p, i, length);
-      m_text.append(data + i, next - i);
-      i = next;
-      if (i == length) break;
-      if (m_bLatin && p[i] != 0) {
-        AppendWindows1252(p[i], &m_text);
-        i += 1;
-        m_map.emplace_back(m_text.size(), i);
-        continue;
-      }
-      size_t bad = 1;
-      size_t len = p[i] == 0 ? 0 : Utf8Length(p + i, length - i, &bad);
-      if (len > 0) {
-        m_text.append(data + i, len);
-        i += len;
-        continue;
-      }
-      m_text.append("\xEF\xBF\xBD");
-      i += bad;
-      m_map.emplace_back(m_text.size(), i);
+    m_bLatin = IsWindows1252(charset);
+    // An undeclared page is read as UTF-8 until an invalid sequence shows it
+    // is not; then it is read again as windows-1252.
+    if (!Mend(data, length, i, charset.empty())) {
+      m_bLatin = true;
+      Mend(data, length, i, false);
     }
     m_view = m_text;
   }
@@ -222,19 +204,37 @@ class PageText {
   }
 
  private:
-  // Whether the n bytes at p are valid UTF-8 (NUL bytes allowed).
-  static bool IsUtf8(const unsigned char* p, size_t n) {
-    for (size_t i = 0; i < n;) {
-      i = FirstUnusual(p, i, n);
-      if (i == n) break;
-      if (p[i] == 0) {
-        ++i;
+  // Makes m_text and m_map from the page, whose first i bytes are plain
+  // ASCII. False, with the work left unfinished, when stopAtInvalid is true
+  // and an invalid UTF-8 sequence is met.
+  bool Mend(const char* data, size_t length, size_t i, bool stopAtInvalid) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    m_text.clear();
+    m_map.clear();
+    m_text.reserve(length + length / 16);
+    m_text.append(data, i);
+    while (i < length) {
+      size_t next = FirstUnusual(p, i, length);
+      m_text.append(data + i, next - i);
+      i = next;
+      if (i == length) break;
+      if (m_bLatin && p[i] != 0) {
+        AppendWindows1252(p[i], &m_text);
+        i += 1;
+        m_map.emplace_back(m_text.size(), i);
         continue;
       }
-      size_t bad = 0;
-      size_t len = Utf8Length(p + i, n - i, &bad);
-      if (len == 0) return false;
-      i += len;
+      size_t bad = 1;
+      size_t len = p[i] == 0 ? 0 : Utf8Length(p + i, length - i, &bad);
+      if (len > 0) {
+        m_text.append(data + i, len);
+        i += len;
+        continue;
+      }
+      if (stopAtInvalid && p[i] != 0) return false;
+      m_text.append("\xEF\xBF\xBD");
+      i += bad;
+      m_map.emplace_back(m_text.size(), i);
     }
     return true;
   }
@@ -477,8 +477,12 @@ void Extractor::AddSrcset(const char* value, std::string text, size_t tagEnd) {
   std::vector<std::string> urls = SrcsetAddresses(whole.url);
   std::vector<std::string> written = SrcsetAddresses(whole.written);
   // A character reference that stands for a comma or a space can split the
-  // two differently; then the decoded form is the best written form known.
-  if (written.size() != urls.size()) written = urls;
+  // two differently; then each decoded address is looked up in the page.
+  if (written.size() != urls.size()) {
+    written.clear();
+    const size_t end = std::min(tagEnd + 1, m_page.Text().size());
+    for (const std::string& url : urls) written.push_back(m_page.Written(url, m_nLastPos, end));
+  }
   for (size_t i = 0; i < urls.size(); ++i) {
     PageLink link;
     link.written = std::move(written[i]);
