@@ -464,7 +464,7 @@ void CFullCheck::Impl::ListFile(size_t index) {
     rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
     rows.SetItemText(row, COL_SITE, link.text);
     rows.SetItemText(row, COL_FILE, file);
-    rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl});
+    rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl, CheckClass::Broken, {}});
     if (count == 0) host.CommandStateChanged();
     ++errors;
   }

@@ -503,7 +503,7 @@ void CLinkwardView::EndHeadLink(bool classify, unsigned code) {
       AddResultText(m_links.front(), RowStep::Url);
       AddResultText(ReasonText(code), RowStep::Reason);
       AddResultText(m_anchors.front(), RowStep::Site);
-      m_rows.SetItemDetails(m_rows.GetItemCount() - 1, RowDetails{code, 0, {}});
+      m_rows.SetItemDetails(m_rows.GetItemCount() - 1, RowDetails{code, 0, {}, CheckClass::Broken, {}});
       ++m_nErrorCount;
     }
     m_links.pop_front();

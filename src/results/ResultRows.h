@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "results/CheckClass.h"
+
 namespace linkward {
 
 // Receives a notice for every change of the rows (the face's list redraws).
@@ -44,6 +46,8 @@ struct RowDetails {
   unsigned code = 0;     // the status or failure code the row reports
   int line = 0;          // the link's line in its file, from 1
   std::string finalUrl;  // where a redirect chain ended
+  CheckClass cls = CheckClass::Broken;  // the full check's verdict class
+  std::string target;  // the resolved target: absolute address or local path (without fragment)
 };
 
 class CResultRows {

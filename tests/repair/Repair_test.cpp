@@ -102,8 +102,8 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
   const std::string wide = std::string(600, 'x') + A("http://h/1", "One") + std::string(600, 'y');
   const std::string h1 = "http://h/1", h2 = "http://h/2", h3 = "http://h/3", h4 = "http://h/4";
   const std::string n1 = "https://new/1", n2 = "https://new/2", amp = "http://h/3?a=1&amp;b=2";
-  const auto moved = [](std::string to, unsigned code = 301) { return RowDetails{code, 1, to}; };
-  const RowDetails gone{404, 1, "http://new/gone"};  // moved to a missing page
+  const auto moved = [](std::string to, unsigned code = 301) { return RowDetails{code, 1, to, CheckClass::Broken, {}}; };
+  const RowDetails gone{404, 1, "http://new/gone", CheckClass::Broken, {}};  // moved to a missing page
   struct Case {
     const char* name;
     std::string source;

@@ -51,9 +51,9 @@ const std::string kXml =
 // clang-format off
 const std::vector<Row> kRows = {
     {"http://host/old.html", "HTTP Code 404 Not Found", "Old page", "/web/index.htm",
-     {404, 12, "http://host/new.html"}},
+     {404, 12, "http://host/new.html", CheckClass::Broken, {}}},
     {"ftp://host/pub/", "Can't Connect to Host", "Files", "/web/links.htm", {}},
-    {"http://host/gone/", "Can't Find Named Host", "Gone", "/web/index.htm", {10002, 0, ""}}};
+    {"http://host/gone/", "Can't Find Named Host", "Gone", "/web/index.htm", {10002, 0, "", CheckClass::Broken, {}}}};
 // clang-format on
 
 // The text report writes the texts raw; HTML escapes every row text and the owner.
@@ -174,7 +174,7 @@ TEST(Reports, JsonCsvAndJunitWriteAnyTextAsWellFormedUtf8) {
   for (size_t i = 0; i < std::size(kHostile); ++i) {
     Hostile h = kHostile[i];
     if (h.csv.empty()) h.csv = h.xmlAttribute = h.xmlText = h.json;  // replaced alike everywhere
-    list.push_back({h.text, "R", h.text, "f", {404, 7, h.text}});    // URL, site name, final URL
+    list.push_back({h.text, "R", h.text, "f", {404, 7, h.text, CheckClass::Broken, {}}});    // URL, site name, final URL
     json += std::string(i ? ",\n" : "\n") + "  {\"url\": \"" + h.json +
             "\", \"reason\": \"R\", \"siteName\": \"" + h.json +
             "\", \"file\": \"f\", \"code\": 404, \"line\": 7, \"finalUrl\": \"" + h.json + "\"}";
