@@ -31,6 +31,10 @@ struct FullCheckOptions {
   int maxPerHost = 2;
   std::string caFile;
   std::vector<std::string> skipPatterns;  // "Skip links matching": see CSkipList
+  std::string userAgent;                  // see HttpCheckOptions
+  int maxWaitMs = 60000;
+  std::vector<unsigned> acceptCodes;
+  std::vector<HostRule> hostRules;
 };
 
 using RemoteCheckerFactory =

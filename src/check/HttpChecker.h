@@ -26,16 +26,30 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/EventLoop.h"
 
 namespace linkward {
+
+// What a project file says about one host: extra request headers (sent to
+// that host only, never after a redirect to another host) and its own limit
+// on requests at once.
+struct HostRule {
+  std::string host;                  // lower case, without port
+  std::vector<std::string> headers;  // "Name: value", values already expanded
+  int maxPerHost = 0;                // 0: the checker's maxPerHost
+};
 
 struct HttpCheckOptions {
   int timeoutMs = 15000;  // bounds each request, redirects included
   int maxTransfers = 128;  // 1..256
   int maxPerHost = 2;      // 1..16
   std::string caFile;      // empty: $SSL_CERT_FILE, else the system store
+  std::string userAgent;   // empty: the built-in browser-like one
+  int maxWaitMs = 60000;   // the longest wait for a Retry-After or a backoff
+  std::vector<unsigned> acceptCodes;  // statuses judged OK besides 2xx
+  std::vector<HostRule> hostRules;
 };
 
 struct HttpOutcome {

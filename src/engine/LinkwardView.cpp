@@ -285,6 +285,10 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
     http.maxTransfers = full.maxTransfers;
     http.maxPerHost = full.maxPerHost;
     http.caFile = full.caFile;
+    http.userAgent = full.userAgent;
+    http.maxWaitMs = full.maxWaitMs;
+    http.acceptCodes = full.acceptCodes;
+    http.hostRules = full.hostRules;
     std::unique_ptr<IRemoteChecker> remote = m_remoteFactory
                                                  ? m_remoteFactory(m_loop, http)
                                                  : std::make_unique<CHttpChecker>(m_loop, http);
