@@ -48,6 +48,8 @@ struct RowDetails {
   std::string finalUrl;  // where a redirect chain ended
   CheckClass cls = CheckClass::Broken;  // the full check's verdict class
   std::string target;  // the resolved target: absolute address or local path (without fragment)
+  std::string history;     // what the check history says: "new since the last check", ...
+  std::string archiveUrl;  // an archived copy of a broken remote link; empty when none
 };
 
 class CResultRows {
