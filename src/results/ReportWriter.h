@@ -55,7 +55,13 @@ const IReportFormat& JunitReportFormat();
 void WriteTextReport(std::FILE* file, const CResultRows& rows);
 void WriteHtmlReport(std::FILE* file, const CResultRows& rows, const std::string& owner,
                      const std::string& dateText);
+// text with "&", "<", ">" and '"' as entities and every control character but
+// tab, CR and LF as the reference of its control picture (U+2400 and on).
 std::string HtmlEscape(const std::string& text);
+// False when a browser would read url as an address with a scheme other than
+// http, https, ftp or file (javascript:, data:, "java\tscript:", ...); a URL
+// without a scheme (relative) is safe.
+bool SafeLinkUrl(const std::string& url);
 // The user's full name from the account database, else the login name.
 std::string ReportOwnerName();
 

@@ -51,9 +51,9 @@ const std::string kXml =
 // clang-format off
 const std::vector<Row> kRows = {
     {"http://host/old.html", "HTTP Code 404 Not Found", "Old page", "/web/index.htm",
-     {404, 12, "http://host/new.html", CheckClass::Broken, {}}},
+     {404, 12, "http://host/new.html", CheckClass::Broken, {}, {}, {}}},
     {"ftp://host/pub/", "Can't Connect to Host", "Files", "/web/links.htm", {}},
-    {"http://host/gone/", "Can't Find Named Host", "Gone", "/web/index.htm", {10002, 0, "", CheckClass::Broken, {}}}};
+    {"http://host/gone/", "Can't Find Named Host", "Gone", "/web/index.htm", {10002, 0, "", CheckClass::Broken, {}, {}, {}}}};
 // clang-format on
 
 // The text report writes the texts raw; HTML escapes every row text and the owner.
@@ -88,6 +88,37 @@ TEST(Reports, TextAndHtmlHaveASectionPerFileGroup) {
           "&lt;R&gt;" +
           kClosing);
   EXPECT_EQ(HtmlEscape("&amp;"), "&amp;amp;");
+}
+
+// Texts from pages cannot change the shape of the text or HTML report: a tab
+// or line end in a text is written visibly, a control character in HTML as its
+// control picture, an address a browser would run is shown as text, and an
+// empty report opens no list it does not close.
+TEST(Reports, TextAndHtmlKeepTheirShapeForAnyText) {
+  // clang-format off
+  const std::vector<Row> rows = {
+      {"http://h/a\tb", "R", "S\r\nT", "/w/new\nline.htm", {}},
+      {"java\tscript:alert(1)", "R", "x\x01y\x7f", "/w/new\nline.htm", {}},
+      {" JavaScript:alert(2)", "R", "J", "/w/new\nline.htm", {}},
+      {"data:text/html,<b>", "R", "D", "/w/new\nline.htm", {}},
+      {"HTTPS://h/", "R", "H", "/w/new\nline.htm", {}},
+      {"a/b:c.html", "R", "Rel", "/w/new\nline.htm", {}}};
+  // clang-format on
+  const std::string text = Report(ExportFormat::Text, rows);
+  EXPECT_EQ(text.substr(0, text.find('\n', 40) + 1),
+            "FILE: /w/new\\nline.htm\n"
+            "http://h/a\\tb\tR\tS\\r\\nT\n");
+  EXPECT_EQ(Report(ExportFormat::Html, rows),
+            kHeading +
+                "\n<hr>\n<b>FILE: /w/new\nline.htm</b>\n<ul>"
+                "\n<li><a href=\"http://h/a\tb\">S\r\nT</a> R"
+                "\n<li>x&#x2401;y&#x2421; &lt;java\tscript:alert(1)&gt; R"
+                "\n<li>J &lt; JavaScript:alert(2)&gt; R"
+                "\n<li>D &lt;data:text/html,&lt;b&gt;&gt; R"
+                "\n<li><a href=\"HTTPS://h/\">H</a> R"
+                "\n<li><a href=\"a/b:c.html\">Rel</a> R" +
+                kClosing);
+  EXPECT_EQ(Report(ExportFormat::Html, {}), kHeading + "\n<hr>\n\n</BODY>\n</HTML>\n");
 }
 
 // CSV has no optional fields: its rows are the hostile table's.
@@ -174,7 +205,7 @@ TEST(Reports, JsonCsvAndJunitWriteAnyTextAsWellFormedUtf8) {
   for (size_t i = 0; i < std::size(kHostile); ++i) {
     Hostile h = kHostile[i];
     if (h.csv.empty()) h.csv = h.xmlAttribute = h.xmlText = h.json;  // replaced alike everywhere
-    list.push_back({h.text, "R", h.text, "f", {404, 7, h.text, CheckClass::Broken, {}}});    // URL, site name, final URL
+    list.push_back({h.text, "R", h.text, "f", {404, 7, h.text, CheckClass::Broken, {}, {}, {}}});    // URL, site name, final URL
     json += std::string(i ? ",\n" : "\n") + "  {\"url\": \"" + h.json +
             "\", \"reason\": \"R\", \"siteName\": \"" + h.json +
             "\", \"file\": \"f\", \"code\": 404, \"line\": 7, \"finalUrl\": \"" + h.json + "\"}";
