@@ -25,6 +25,8 @@ const char* const CLI_USAGE =
     "  --format FORMAT    the report's format: text (the default), html, json, csv\n"
     "                     or junit (JUnit XML, one failed test case per row)\n"
     "  --html             the same as --format html\n"
+    "  --group target     full check, text and html reports: one entry per resolved\n"
+    "                     target with its count of links, then every page:line\n"
     "  --repair TYPE      then repair the listed links in their files: 0 comment\n"
     "                     out the line, 1 point the link at its own file, 2 remove\n"
     "                     the line and save the bad URLs in the --report file\n"
@@ -108,6 +110,14 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       }
       o.reportFormat = static_cast<ExportFormat>(name - std::begin(kFormatNames));
       formatOption = "--format";
+    } else if (!endOfOptions && arg == "--group") {
+      const char* v = value("--group");
+      if (!v) return false;
+      if (std::strcmp(v, "target") != 0) {
+        *error = "--group needs target";
+        return false;
+      }
+      o.reportGroup = ReportGroup::Target;
     } else if (!endOfOptions && arg == "--yes") {
       o.yes = true;
     } else if (!endOfOptions && (arg == "--help" || arg == "-h")) {
@@ -203,6 +213,16 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
                   !o.excludes.empty())) {
     *error = "--jobs, --per-host, --root, --ca-file and --exclude need --full";
     return false;
+  }
+  if (o.reportGroup == ReportGroup::Target) {
+    if (!o.full || o.reportPath.empty()) {
+      *error = "--group target needs --full and --report FILE";
+      return false;
+    }
+    if (o.reportFormat != ExportFormat::Text && o.reportFormat != ExportFormat::Html) {
+      *error = "--group target is for the text and html formats only";
+      return false;
+    }
   }
   if (formatOption && o.reportPath.empty()) {
     *error = std::string(formatOption) + " needs --report FILE";

@@ -17,6 +17,7 @@ struct CliOptions {
   int timeoutSeconds = 0;
   std::string reportPath;
   ExportFormat reportFormat = ExportFormat::Text;
+  ReportGroup reportGroup = ReportGroup::Page;  // --group target: by resolved target
   RepairType repairType = RepairType::None;  // None: no repair pass
   bool yes = false;
   bool help = false;

@@ -140,6 +140,7 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
       full.skipPatterns.insert(full.skipPatterns.end(), options.excludes.begin(),
                                options.excludes.end());
       view.SetFullCheckOptions(full);
+      view.SetReportGroup(options.reportGroup);
     }
 
     InterruptGuard guard;

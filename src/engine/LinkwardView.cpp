@@ -278,8 +278,8 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
   m_rows.DeleteAllItems();
   AppendLog("Start of test " + NowLongDateTime() + "\r\n");
 
+  m_pFullCheck.reset();  // the reports tell which test the rows come from
   if (full.enabled) {
-    m_pFullCheck.reset();
     HttpCheckOptions http;
     http.timeoutMs = m_nWaitMs;
     http.maxTransfers = full.maxTransfers;

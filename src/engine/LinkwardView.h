@@ -110,6 +110,8 @@ class CLinkwardView {
   void WriteReport(std::FILE* file, ExportFormat format);
   void WriteTextReport(std::FILE* file);
   void WriteHtmlReport(std::FILE* file);
+  // How the text and HTML reports of a full check list the rows.
+  void SetReportGroup(ReportGroup group) { m_reportGroup = group; }
 
   // Repair. The pass itself lives in repair/ (RunRepairPass); these are its
   // faces on the view.
@@ -204,6 +206,9 @@ class CLinkwardView {
   int64_t m_nWaitDeadline = 0;  // loop time at which the current probe's wait limit runs out
 
   bool m_bReportWritten = false;
+  ReportGroup m_reportGroup = ReportGroup::Page;
+  // The owner, date and, after a full check, its class, targets and totals.
+  ReportContext RunReportContext() const;
 
   CResultRows m_rows;
 

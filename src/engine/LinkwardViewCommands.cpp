@@ -76,7 +76,7 @@ void CLinkwardView::WriteReport(std::FILE* file, ExportFormat format) {
     case ExportFormat::Json:
     case ExportFormat::Csv:
     case ExportFormat::Junit:
-      ReportFormat(format).Write(file, m_rows, ReportContext{});
+      ReportFormat(format).Write(file, m_rows, RunReportContext());
       break;
     default:  // HTML, and any value that names no format
       WriteHtmlReport(file);
@@ -88,7 +88,7 @@ void CLinkwardView::WriteTextReport(std::FILE* file) {
     m_frame.MessageBox("File Error", BoxStyle::Ok);
     return;
   }
-  linkward::WriteTextReport(file, m_rows);
+  linkward::WriteTextReport(file, m_rows, RunReportContext());
 }
 
 void CLinkwardView::WriteHtmlReport(std::FILE* file) {
@@ -96,7 +96,19 @@ void CLinkwardView::WriteHtmlReport(std::FILE* file) {
     m_frame.MessageBox("File Error", BoxStyle::Ok);
     return;
   }
-  linkward::WriteHtmlReport(file, m_rows, ReportOwnerName(), NowLongDateTime());
+  linkward::WriteHtmlReport(file, m_rows, RunReportContext());
+}
+
+ReportContext CLinkwardView::RunReportContext() const {
+  ReportContext context;
+  context.owner = ReportOwnerName();
+  context.dateText = NowLongDateTime();
+  if (m_pFullCheck) {
+    context.fullCheck = true;
+    context.totals = ReportTotals{m_pFullCheck->LinksJudged(), m_nFileCount};
+    context.group = m_reportGroup;
+  }
+  return context;
 }
 
 void CLinkwardView::OnRepair() {

@@ -7,6 +7,12 @@
 //
 // "code", "line" and "finalUrl" appear only where the row knows them. Strings
 // are UTF-8 with '"', '\' and the control characters escaped.
+//
+// A full check's row adds "class" ("OK", "Moved", "Broken", "Not Verified")
+// and "target" (the resolved target), then "history" and "archiveUrl" where
+// known; after the rows the object "totals" holds the grand total:
+// "linksChecked" and "pagesChecked" where known, "listed", "pagesListed",
+// "broken", "moved", "notVerified" and "ok".
 #include "results/ReportBuffer.h"
 #include "results/ReportWriter.h"
 #include "results/ResultRows.h"
@@ -68,7 +74,8 @@ class JsonReport : public IReportFormat {
   const char* SaveFilter() const override {
     return "JSON Files (*.json)|*.json| All Files (*.*)|*.*||";
   }
-  void Write(std::FILE* file, const CResultRows& rows, const ReportContext&) const override {
+  void Write(std::FILE* file, const CResultRows& rows,
+             const ReportContext& context) const override {
     ReportBuffer out(file);
     out.Add("{\"rows\": [");
     for (int i = 0; i < rows.GetItemCount(); ++i) {
@@ -81,9 +88,35 @@ class JsonReport : public IReportFormat {
       if (details.code != 0) out.Add(", \"code\": " + std::to_string(details.code));
       if (details.line > 0) out.Add(", \"line\": " + std::to_string(details.line));
       if (!details.finalUrl.empty()) AddMember(out, ", \"finalUrl\": ", details.finalUrl);
+      if (context.fullCheck) {
+        AddMember(out, ", \"class\": ", CheckClassName(details.cls));
+        AddMember(out, ", \"target\": ", RowTarget(rows, i));
+        if (!details.history.empty()) AddMember(out, ", \"history\": ", details.history);
+        if (!details.archiveUrl.empty()) AddMember(out, ", \"archiveUrl\": ", details.archiveUrl);
+      }
       out.Add("}");
     }
-    out.Add(rows.GetItemCount() > 0 ? "\n]}\n" : "]}\n");
+    out.Add(rows.GetItemCount() > 0 ? "\n]" : "]");
+    if (context.fullCheck) AddTotals(out, rows, context.totals);
+    out.Add("}\n");
+  }
+
+ private:
+  static void AddTotals(ReportBuffer& out, const CResultRows& rows, const ReportTotals& totals) {
+    const RowCounts counts = CountRows(rows);
+    auto number = [&out](const char* name, int64_t n) {
+      out.Add(std::string(name) + std::to_string(n));
+    };
+    out.Add(",\n\"totals\": {");
+    if (totals.linksChecked >= 0) number("\"linksChecked\": ", totals.linksChecked), out.Add(", ");
+    if (totals.pagesChecked >= 0) number("\"pagesChecked\": ", totals.pagesChecked), out.Add(", ");
+    number("\"listed\": ", counts.listed);
+    number(", \"pagesListed\": ", counts.pagesListed);
+    number(", \"broken\": ", counts.broken);
+    number(", \"moved\": ", counts.moved);
+    number(", \"notVerified\": ", counts.notVerified);
+    number(", \"ok\": ", counts.ok);
+    out.Add("}");
   }
 };
 

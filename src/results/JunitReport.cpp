@@ -19,6 +19,10 @@
 // row text: markup characters are escaped, ill-formed UTF-8 and the characters
 // XML 1.0 does not allow become U+FFFD, and tab, CR and LF in attribute values
 // are written as character references so that parsers keep them.
+//
+// A full check's failure has its class as its type (type="Broken") and adds
+// the lines "Class: ", "Target: " and, where known, "History: " and
+// "Archived copy: ". The counts stay the rows' counts.
 #include <unordered_map>
 #include <vector>
 
@@ -89,7 +93,8 @@ class JunitReport : public IReportFormat {
   const char* SaveFilter() const override {
     return "JUnit XML Files (*.xml)|*.xml| All Files (*.*)|*.*||";
   }
-  void Write(std::FILE* file, const CResultRows& rows, const ReportContext&) const override {
+  void Write(std::FILE* file, const CResultRows& rows,
+             const ReportContext& context) const override {
     // The rows of each file, files in order of first appearance.
     std::vector<std::vector<int>> suites;
     std::unordered_map<std::string, size_t> suiteOfFile;
@@ -108,13 +113,22 @@ class JunitReport : public IReportFormat {
       for (int row : suite) {
         out.Add("    <testcase" + Attribute("classname", path) +
                 Attribute("name", rows.GetItemText(row, COL_URL)) + ">\n");
-        out.Add("      <failure" + Attribute("message", rows.GetItemText(row, COL_REASON)) + ">");
-        out.Add("Site Name: " + XmlEscape(rows.GetItemText(row, COL_SITE), false));
         const RowDetails& details = rows.GetItemDetails(row);
+        out.Add("      <failure" +
+                (context.fullCheck ? Attribute("type", CheckClassName(details.cls)) : "") +
+                Attribute("message", rows.GetItemText(row, COL_REASON)) + ">");
+        out.Add("Site Name: " + XmlEscape(rows.GetItemText(row, COL_SITE), false));
         if (details.code != 0) out.Add("\nCode: " + std::to_string(details.code));
         if (details.line > 0) out.Add("\nLine: " + std::to_string(details.line));
         if (!details.finalUrl.empty())
           out.Add("\nFinal URL: " + XmlEscape(details.finalUrl, false));
+        if (context.fullCheck) {
+          out.Add(std::string("\nClass: ") + CheckClassName(details.cls));
+          out.Add("\nTarget: " + XmlEscape(RowTarget(rows, row), false));
+          if (!details.history.empty()) out.Add("\nHistory: " + XmlEscape(details.history, false));
+          if (!details.archiveUrl.empty())
+            out.Add("\nArchived copy: " + XmlEscape(details.archiveUrl, false));
+        }
         out.Add("</failure>\n    </testcase>\n");
       }
       out.Add("  </testsuite>\n");

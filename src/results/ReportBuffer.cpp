@@ -1,5 +1,12 @@
 #include "results/ReportBuffer.h"
 
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "results/ReportWriter.h"
+#include "results/ResultRows.h"
+
 namespace linkward {
 
 size_t DecodeMultibyteUtf8(const std::string& text, size_t pos, char32_t* character) {
@@ -84,6 +91,66 @@ std::string ValidUtf8(const std::string& text) {
     pos += length;
   }
   return valid;
+}
+
+const std::string& RowTarget(const CResultRows& rows, int row) {
+  const std::string& target = rows.GetItemDetails(row).target;
+  return target.empty() ? rows.GetItemText(row, COL_URL) : target;
+}
+
+std::vector<std::vector<int>> RowsByTarget(const CResultRows& rows) {
+  std::vector<std::vector<int>> groups;
+  std::unordered_map<std::string, size_t> groupOfTarget;
+  for (int i = 0; i < rows.GetItemCount(); ++i) {
+    auto [it, added] = groupOfTarget.try_emplace(RowTarget(rows, i), groups.size());
+    if (added) groups.emplace_back();
+    groups[it->second].push_back(i);
+  }
+  std::stable_sort(groups.begin(), groups.end(),
+                   [](const auto& a, const auto& b) { return a.size() > b.size(); });
+  return groups;
+}
+
+RowCounts CountRows(const CResultRows& rows) {
+  RowCounts counts;
+  std::unordered_set<std::string> pages;
+  for (int i = 0; i < rows.GetItemCount(); ++i) {
+    ++counts.listed;
+    pages.insert(rows.GetItemText(i, COL_FILE));
+    switch (rows.GetItemDetails(i).cls) {
+      case CheckClass::Ok: ++counts.ok; break;
+      case CheckClass::Moved: ++counts.moved; break;
+      case CheckClass::Broken: ++counts.broken; break;
+      case CheckClass::NotVerified: ++counts.notVerified; break;
+    }
+  }
+  counts.pagesListed = static_cast<int64_t>(pages.size());
+  return counts;
+}
+
+namespace {
+
+std::string Count(int64_t n, const char* noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+}  // namespace
+
+std::string GrandTotalText(const CResultRows& rows, const ReportTotals& totals) {
+  const RowCounts counts = CountRows(rows);
+  std::string text;
+  if (totals.linksChecked >= 0) {
+    text = Count(totals.linksChecked, "link") + " checked";
+    if (totals.pagesChecked >= 0) text += " on " + Count(totals.pagesChecked, "page");
+    text += "; ";
+  } else if (totals.pagesChecked >= 0) {
+    text = Count(totals.pagesChecked, "page") + " checked; ";
+  }
+  text += Count(counts.listed, "link") + " listed on " + Count(counts.pagesListed, "page") +
+          ": " + std::to_string(counts.broken) + " Broken, " + std::to_string(counts.moved) +
+          " Moved, " + std::to_string(counts.notVerified) + " Not Verified";
+  if (counts.ok > 0) text += ", " + std::to_string(counts.ok) + " OK";
+  return text;
 }
 
 }  // namespace linkward

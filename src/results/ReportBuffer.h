@@ -1,10 +1,13 @@
 // What the report writers share: an output buffer that hands the report to
-// its file in large blocks, and the reading of row texts as UTF-8.
+// its file in large blocks, the reading of row texts as UTF-8, and what a full
+// check's report adds (the resolved target, the grouping by target and the
+// grand total).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace linkward {
 
@@ -59,5 +62,27 @@ void AppendUtf8(char32_t character, std::string* out);
 bool IsValidUtf8(const std::string& text);
 // text with every ill-formed UTF-8 sequence replaced by U+FFFD.
 std::string ValidUtf8(const std::string& text);
+
+class CResultRows;
+struct ReportTotals;
+
+// The resolved target of row: what the full check resolved, else the URL as
+// it is written.
+const std::string& RowTarget(const CResultRows& rows, int row);
+
+// The row indexes grouped by resolved target: the target most links point at
+// first, equal counts in order of first appearance; in a group, list order.
+std::vector<std::vector<int>> RowsByTarget(const CResultRows& rows);
+
+// What the rows of a full check's report show, per class.
+struct RowCounts {
+  int64_t listed = 0, pagesListed = 0, ok = 0, moved = 0, broken = 0, notVerified = 0;
+};
+RowCounts CountRows(const CResultRows& rows);
+
+// The grand total as one line of text, what the check counted first:
+// "40 links checked on 5 pages; 3 links listed on 2 pages: 2 Broken,
+// 1 Moved, 0 Not Verified" (and ", 1 OK" when OK rows are listed).
+std::string GrandTotalText(const CResultRows& rows, const ReportTotals& totals);
 
 }  // namespace linkward

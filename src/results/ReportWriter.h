@@ -7,6 +7,7 @@
 // text replaced by U+FFFD.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -16,10 +17,27 @@ class CResultRows;
 
 constexpr const char* LINKWARD_HOME_PAGE = "http://linkward.example.com/";
 
+// How the text and HTML reports of a full check list the rows: by the page
+// that holds the link, or by the resolved target the link points at.
+enum class ReportGroup { Page, Target };
+
+// What the full check counted, for the grand total; -1 where not known.
+struct ReportTotals {
+  int64_t linksChecked = -1;
+  int64_t pagesChecked = -1;
+};
+
 // What a report may show beside the rows.
 struct ReportContext {
   std::string owner;     // the report owner's name
   std::string dateText;  // the start-of-report date ("Sunday, December 6, 2026, 22:26:25")
+  // The rows come from the full check: every format adds each row's line,
+  // class and resolved target (and its history and archived copy where
+  // known), and ends with a grand total (not CSV and JUnit XML, whose readers
+  // expect rows only). Without it every format is the standard test's.
+  bool fullCheck = false;
+  ReportTotals totals;
+  ReportGroup group = ReportGroup::Page;  // only with fullCheck, text and HTML only
 };
 
 class IReportFormat {
@@ -52,7 +70,8 @@ const IReportFormat& JunitReportFormat();
 
 // The text and HTML reports, as the view's operations call them.
 // A null file writes nothing.
-void WriteTextReport(std::FILE* file, const CResultRows& rows);
+void WriteTextReport(std::FILE* file, const CResultRows& rows, const ReportContext& context = {});
+void WriteHtmlReport(std::FILE* file, const CResultRows& rows, const ReportContext& context);
 void WriteHtmlReport(std::FILE* file, const CResultRows& rows, const std::string& owner,
                      const std::string& dateText);
 // text with "&", "<", ">" and '"' as entities and every control character but

@@ -74,6 +74,9 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
       {{"--full", "--jobs", "0", "x.htm"}, usage}, {{"--full", "--per-host", "17", "x.htm"}, usage},
       {{"--root", dir.Path(), "x.htm"}, usage}, {{"--exclude", "x", "x.htm"}, usage},
       {{"--full", "--exclude", "a(b", "x.htm"}, "\"a(b\" is not one"},
+      {{"--full", "--group", "target", "--format", "csv", "--report", "r", "x.htm"},
+       "--group target is for the text and html formats only"},
+      {{"--group", "target", "--report", "r", "x.htm"}, "--group target needs --full"},
       {{dir / "site/none.htm"}, "The chosen file does not exist"},
       {{"--all-files", "--filter", Page("notes.txt", "")}, "No files found.\n"},
       // Type 2 removes lines: it starts only when their list can be written.
@@ -143,7 +146,8 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
         "^http://127\\.0\\.0\\.1:1/", "--mask", std::string(21, '1'), "--repair", "3", "--report",
         report, full}, 1, "Results for " + full + ": URLs tested: 2. URL errors: 2.",
        "All URL repairs completed", "FILE: " + full + "\n/there.htm#gone\tFragment Not Found\t"
-       "Gone\n" + moving.Url("/old") + "\tHTTP Code 301 Moved Permanently\tOld\n"}};
+       "Gone\tline 1\t"},
+      {{"--yes", "--full", "--group", "target", "--report", report, full}, 1, "", "", "TARGET: "}};
   // clang-format on
   for (const auto& [args, wantStatus, wantOut, wantErr, start] : runs) {
     const auto begin = std::chrono::steady_clock::now();

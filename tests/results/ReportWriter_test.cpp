@@ -17,8 +17,14 @@ struct Row {
   RowDetails details;
 };
 
+int Parses(const std::string& report, const std::string& parse);
+
+const ReportContext kStandard{"Ada & Lovelace", "Sunday, December 6, 2026, 22:26:25", false, {},
+                              ReportGroup::Page};
+
 // The report of the rows of list in format id, written to memory.
-std::string Report(ExportFormat id, const std::vector<Row>& list) {
+std::string Report(ExportFormat id, const std::vector<Row>& list,
+                   const ReportContext& context = kStandard) {
   CResultRows rows;
   for (const Row& r : list) {
     const int i = rows.InsertItem(rows.GetItemCount(), r.url);
@@ -30,7 +36,7 @@ std::string Report(ExportFormat id, const std::vector<Row>& list) {
   char* data = nullptr;
   size_t size = 0;
   std::FILE* file = open_memstream(&data, &size);
-  ReportFormat(id).Write(file, rows, {"Ada & Lovelace", "Sunday, December 6, 2026, 22:26:25"});
+  ReportFormat(id).Write(file, rows, context);
   std::fclose(file);
   std::string text(data, size);
   std::free(data);
@@ -119,6 +125,112 @@ TEST(Reports, TextAndHtmlKeepTheirShapeForAnyText) {
                 "\n<li><a href=\"a/b:c.html\">Rel</a> R" +
                 kClosing);
   EXPECT_EQ(Report(ExportFormat::Html, {}), kHeading + "\n<hr>\n\n</BODY>\n</HTML>\n");
+}
+
+// A full check's rows: one missing page under two spellings on two pages, a
+// moved link with its history and archived copy, a link the server refused.
+// clang-format off
+const std::vector<Row> kFullRows = {
+    {"missing.html", "Local File Not Found", "Missing", "/w/index.htm",
+     {0, 3, "", CheckClass::Broken, "/w/missing.html", {}, {}}},
+    {"http://h/old", "HTTP Code 301 Moved Permanently", "Old", "/w/index.htm",
+     {301, 7, "http://h/new", CheckClass::Moved, "http://h/old", "new since the last check",
+      "http://archive/old"}},
+    {"../missing.html", "Local File Not Found", "Up", "/w/sub/a.htm",
+     {0, 12, "", CheckClass::Broken, "/w/missing.html", {}, {}}},
+    {"http://h/x", "HTTP Code 403 Forbidden", "X", "/w/sub/a.htm",
+     {403, 2, "", CheckClass::NotVerified, {}, {}, {}}}};
+// clang-format on
+const ReportContext kFull{"Ada", "today", true, {40, 5}, ReportGroup::Page};
+const std::string kFullTotal =
+    "40 links checked on 5 pages; 4 links listed on 2 pages: 2 Broken, 1 Moved, 1 Not Verified";
+
+// Only the full check's rows carry line, class and target in every format,
+// with history and archive where known, and a grand total where a total fits.
+TEST(Reports, FullCheckReportsCarryLineClassTargetAndTotal) {
+  EXPECT_EQ(Report(ExportFormat::Text, kFullRows, kFull),
+            "FILE: /w/index.htm\n"
+            "missing.html\tLocal File Not Found\tMissing\tline 3\tBroken\t/w/missing.html\n"
+            "http://h/old\tHTTP Code 301 Moved Permanently\tOld\tline 7\tMoved\thttp://h/old"
+            "\thistory: new since the last check\tarchived: http://archive/old\n"
+            "\n"
+            "FILE: /w/sub/a.htm\n"
+            "../missing.html\tLocal File Not Found\tUp\tline 12\tBroken\t/w/missing.html\n"
+            "http://h/x\tHTTP Code 403 Forbidden\tX\tline 2\tNot Verified\thttp://h/x\n"
+            "\n"
+            "TOTAL: " + kFullTotal + "\n");
+  const std::string html = Report(ExportFormat::Html, kFullRows, kFull);
+  EXPECT_TRUE(html.find("\n<li><a href=\"http://h/old\">Old</a> HTTP Code 301 Moved Permanently "
+                        "<i>(line 7, Moved, target: http://h/old, history: new since the last "
+                        "check, archived copy: <a href=\"http://archive/old\">"
+                        "http://archive/old</a>)</i>\n</ul>") != std::string::npos) << html;
+  EXPECT_TRUE(html.find("\n</ul>\n<hr>\n<p><b>TOTAL:</b> " + kFullTotal +
+                        "</p>\n\n</BODY>\n</HTML>\n") != std::string::npos) << html;
+  const std::string json = Report(ExportFormat::Json, kFullRows, kFull);
+  EXPECT_TRUE(json.find("\"file\": \"/w/index.htm\", \"line\": 3, \"class\": \"Broken\", "
+                        "\"target\": \"/w/missing.html\"},\n") != std::string::npos) << json;
+  EXPECT_TRUE(json.find("\"finalUrl\": \"http://h/new\", \"class\": \"Moved\", \"target\": "
+                        "\"http://h/old\", \"history\": \"new since the last check\", "
+                        "\"archiveUrl\": \"http://archive/old\"},\n") != std::string::npos) << json;
+  EXPECT_TRUE(json.ends_with("\n],\n\"totals\": {\"linksChecked\": 40, \"pagesChecked\": 5, "
+                             "\"listed\": 4, \"pagesListed\": 2, \"broken\": 2, \"moved\": 1, "
+                             "\"notVerified\": 1, \"ok\": 0}}\n")) << json;
+  EXPECT_EQ(Parses(json, "json.load(sys.stdin.buffer)"), 0);
+  const std::string csv = Report(ExportFormat::Csv, kFullRows, kFull);
+  EXPECT_TRUE(csv.starts_with(
+      "URL,Reason,Site Name,File Name,Line,Class,Target,History,Archive URL\r\n"
+      "missing.html,Local File Not Found,Missing,/w/index.htm,3,Broken,/w/missing.html,,\r\n"
+      "http://h/old,HTTP Code 301 Moved Permanently,Old,/w/index.htm,7,Moved,http://h/old,"
+      "new since the last check,http://archive/old\r\n")) << csv;
+  const std::string junit = Report(ExportFormat::Junit, kFullRows, kFull);
+  EXPECT_TRUE(junit.find("<failure type=\"Not Verified\" message=\"HTTP Code 403 Forbidden\">"
+                         "Site Name: X\nCode: 403\nLine: 2\nClass: Not Verified\n"
+                         "Target: http://h/x</failure>") != std::string::npos) << junit;
+  EXPECT_EQ(Parses(junit, "ET.parse(sys.stdin.buffer)"), 0);
+  // Nothing listed: still the total, and what is not known is not claimed.
+  ReportContext unknown = kFull;
+  unknown.totals = {};
+  EXPECT_EQ(Report(ExportFormat::Text, {}, unknown),
+            "TOTAL: 0 links listed on 0 pages: 0 Broken, 0 Moved, 0 Not Verified\n");
+  EXPECT_EQ(Report(ExportFormat::Json, {}, unknown),
+            "{\"rows\": [],\n\"totals\": {\"listed\": 0, \"pagesListed\": 0, \"broken\": 0, "
+            "\"moved\": 0, \"notVerified\": 0, \"ok\": 0}}\n");
+}
+
+// Grouped by target, one missing page linked under two spellings is one
+// entry; the target most links point at comes first.
+TEST(Reports, TextAndHtmlGroupFullCheckRowsByTarget) {
+  ReportContext byTarget = kFull;
+  byTarget.group = ReportGroup::Target;
+  EXPECT_EQ(Report(ExportFormat::Text, kFullRows, byTarget),
+            "TARGET: /w/missing.html (2 links)\n"
+            "/w/index.htm:3\tmissing.html\tLocal File Not Found\tBroken\n"
+            "/w/sub/a.htm:12\t../missing.html\tLocal File Not Found\tBroken\n"
+            "\n"
+            "TARGET: http://h/old (1 link)\n"
+            "/w/index.htm:7\thttp://h/old\tHTTP Code 301 Moved Permanently\tMoved"
+            "\thistory: new since the last check\tarchived: http://archive/old\n"
+            "\n"
+            "TARGET: http://h/x (1 link)\n"
+            "/w/sub/a.htm:2\thttp://h/x\tHTTP Code 403 Forbidden\tNot Verified\n"
+            "\n"
+            "TOTAL: " + kFullTotal + "\n");
+  const std::string html = Report(ExportFormat::Html, kFullRows, byTarget);
+  EXPECT_TRUE(html.find("<b>Start of report: </b>today\n"
+                        "\n<hr>\n<b>TARGET: /w/missing.html</b> (2 links)\n<ul>"
+                        "\n<li>/w/index.htm:3 <a href=\"missing.html\">missing.html</a> Local File "
+                        "Not Found <i>(Broken)</i>"
+                        "\n<li>/w/sub/a.htm:12 <a href=\"../missing.html\">../missing.html</a> "
+                        "Local File Not Found <i>(Broken)</i>"
+                        "\n</ul>\n<hr>\n<b>TARGET: http://h/old</b> (1 link)\n<ul>") !=
+              std::string::npos)
+      << html;
+  EXPECT_TRUE(html.ends_with("</ul>\n<hr>\n<p><b>TOTAL:</b> " + kFullTotal +
+                             "</p>\n\n</BODY>\n</HTML>\n")) << html;
+  // The standard test's rows are never grouped.
+  ReportContext standard = kStandard;
+  standard.group = ReportGroup::Target;
+  EXPECT_EQ(Report(ExportFormat::Text, kRows, standard), Report(ExportFormat::Text, kRows));
 }
 
 // CSV has no optional fields: its rows are the hostile table's.
