@@ -1,10 +1,12 @@
 // The report formats of Export, one per file behind one interface: text
 // (TextReport.cpp), HTML (HtmlReport.cpp), JSON (JsonReport.cpp), CSV
 // (CsvReport.cpp) and JUnit XML (JunitReport.cpp). Every format lists the rows
-// in list order. The text report writes the texts raw; the HTML report writes
-// "&", "<", ">" and '"' of every row text as entities; the three formats for
-// other tools write UTF-8 only, with every ill-formed byte sequence of a row
-// text replaced by U+FFFD.
+// in list order. The text report writes the texts raw but for tabs and line
+// ends ("\t", "\r", "\n"); the HTML report writes "&", "<", ">" and '"' of
+// every row text as entities and control characters as control pictures, and
+// never links an address a browser would run; the three formats for other
+// tools write UTF-8 only, with every ill-formed byte sequence of a row text
+// replaced by U+FFFD. What a full check's report adds: see ReportContext.
 #pragma once
 
 #include <cstdint>
