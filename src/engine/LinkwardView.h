@@ -171,6 +171,8 @@ class CLinkwardView {
   void EndHeadLink(bool classify, unsigned code);
   void KillTimers();
   void ShowProgress();
+  // The owner, date and, after a full check, its class, targets and totals.
+  ReportContext RunReportContext() const;
 
   CSettingsStore& m_settings;
   IFrame& m_frame;
@@ -207,8 +209,6 @@ class CLinkwardView {
 
   bool m_bReportWritten = false;
   ReportGroup m_reportGroup = ReportGroup::Page;
-  // The owner, date and, after a full check, its class, targets and totals.
-  ReportContext RunReportContext() const;
 
   CResultRows m_rows;
 
