@@ -60,8 +60,8 @@ class CPreferencesDlg {
   enum class FullField { None, Transfers, PerHost, SkipList };
   // None: the three members hold the new values. Otherwise the first box
   // refused, with the message to show in *message; the face keeps the dialog
-  // open and puts the focus on that box. skipText holds one ECMAScript
-  // regular expression per line; empty lines are dropped.
+  // open and puts the focus on that box. skipText holds one
+  // regular expression (see CSkipList) per line; empty lines are dropped.
   FullField ValidateFullCheck(const std::string& transfersText, const std::string& perHostText,
                               const std::string& skipText, std::string* message);
   // The text of row i: the outcome text of kind i.
