@@ -120,6 +120,9 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   }
 
   CLinkwardApp app;
+  app.m_settingsNotice = [err](const std::string& text) {
+    std::fprintf(err, "linkward-cli: %s\n", EscapeControls(text).c_str());
+  };
   app.InitSettings();
   int status = 0;
   {
