@@ -44,6 +44,11 @@ class CPreferencesDlg {
   int m_nTransfers = DEFAULT_TRANSFERS;
   int m_nPerHost = DEFAULT_PER_HOST;
   std::vector<std::string> m_skipPatterns;
+  // The User-Agent the full check sends; empty: Linkward's own.
+  std::string m_strUserAgent;
+  // A User-Agent that can be sent and stored: at most 255 bytes, no control
+  // characters (a line break would start another header).
+  static bool UserAgentAllowed(const std::string& text);
   // Check state of each row: character i of the mask minus '0'.
   std::array<int, ROWS> m_nChecks{};
 
