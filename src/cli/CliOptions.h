@@ -28,9 +28,9 @@ struct CliOptions {
   bool version = false;
   std::vector<std::string> excludes;  // skip patterns added to the stored ones
   std::string file;
-  std::string configPath;        // --config: the project file
-  int maxWaitSeconds = -1;       // -1: the default (60 s)
-  bool hasUserAgent = false;     // else the stored Preferences
+  std::string configPath;     // --config: the project file
+  int maxWaitSeconds = -1;    // -1: the default (60 s)
+  bool hasUserAgent = false;  // else the stored Preferences
   std::string userAgent;
   bool hasAccept = false;
   std::vector<unsigned> acceptCodes;

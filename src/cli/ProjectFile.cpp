@@ -1,6 +1,7 @@
 #include "ProjectFile.h"
 
 #include <sys/stat.h>
+#include <toml++/toml.h>
 
 #include <cctype>
 #include <cerrno>
@@ -8,7 +9,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <toml++/toml.h>
 
 namespace linkward {
 
@@ -33,26 +33,16 @@ struct KeyRule {
 
 // One line per option of the command line that a file may hold.
 const KeyRule kKeyRules[] = {
-    {"all-files", "--all-files", Kind::Flag},
-    {"recurse", "--recurse", Kind::Flag},
-    {"filter", "--filter", Kind::Flag},
-    {"mask", "--mask", Kind::Value},
-    {"timeout", "--timeout", Kind::Value},
-    {"report", "--report", Kind::Path},
-    {"format", "--format", Kind::Value},
-    {"html", "--html", Kind::Flag},
-    {"repair", "--repair", Kind::Value},
-    {"full", "--full", Kind::Flag},
-    {"jobs", "--jobs", Kind::Value},
-    {"per-host", "--per-host", Kind::Value},
-    {"exclude", "--exclude", Kind::List},
-    {"skip", "--exclude", Kind::List},
-    {"root", "--root", Kind::Path},
-    {"ca-file", "--ca-file", Kind::Path},
-    {"max-wait", "--max-wait", Kind::Value},
-    {"user-agent", "--user-agent", Kind::Value},
-    {"accept", "--accept", Kind::Codes},
-    {"yes", "--yes", Kind::Flag},
+    {"all-files", "--all-files", Kind::Flag}, {"recurse", "--recurse", Kind::Flag},
+    {"filter", "--filter", Kind::Flag},       {"mask", "--mask", Kind::Value},
+    {"timeout", "--timeout", Kind::Value},    {"report", "--report", Kind::Path},
+    {"format", "--format", Kind::Value},      {"html", "--html", Kind::Flag},
+    {"repair", "--repair", Kind::Value},      {"full", "--full", Kind::Flag},
+    {"jobs", "--jobs", Kind::Value},          {"per-host", "--per-host", Kind::Value},
+    {"exclude", "--exclude", Kind::List},     {"skip", "--exclude", Kind::List},
+    {"root", "--root", Kind::Path},           {"ca-file", "--ca-file", Kind::Path},
+    {"max-wait", "--max-wait", Kind::Value},  {"user-agent", "--user-agent", Kind::Value},
+    {"accept", "--accept", Kind::Codes},      {"yes", "--yes", Kind::Flag},
 };
 
 class Fault {
@@ -90,8 +80,8 @@ bool Scalar(const toml::node& node, std::string* text) {
   return false;
 }
 
-bool AddKey(const KeyRule& rule, const toml::node& node, const std::string& dir,
-            const Fault& fault, std::vector<std::string>* args) {
+bool AddKey(const KeyRule& rule, const toml::node& node, const std::string& dir, const Fault& fault,
+            std::vector<std::string>* args) {
   const std::string key = std::string("\"") + rule.key + "\"";
   std::string text;
   switch (rule.kind) {
@@ -119,9 +109,9 @@ bool AddKey(const KeyRule& rule, const toml::node& node, const std::string& dir,
       std::string joined;
       for (const toml::node* item : items) {
         if (rule.kind == Kind::List ? !item->value_exact<std::string>() : !Scalar(*item, &text))
-          return fault(item->source(), key + (rule.kind == Kind::List
-                                                   ? " needs a text or a list of texts"
-                                                   : " needs statuses or ranges (\"200-299\")"));
+          return fault(item->source(),
+                       key + (rule.kind == Kind::List ? " needs a text or a list of texts"
+                                                      : " needs statuses or ranges (\"200-299\")"));
         if (rule.kind == Kind::List) {
           args->insert(args->end(), {rule.option, *item->value_exact<std::string>()});
         } else {
@@ -140,8 +130,7 @@ bool HeaderNameChar(unsigned char c) {
 }
 
 // text with each "${NAME}" replaced by the environment variable NAME.
-bool Expand(const std::string& text, const toml::node& node, const Fault& fault,
-            std::string* out) {
+bool Expand(const std::string& text, const toml::node& node, const Fault& fault, std::string* out) {
   out->clear();
   size_t at = 0;
   while (at < text.size()) {
@@ -168,7 +157,8 @@ bool AddHosts(const toml::node& node, const Fault& fault, std::vector<HostRule>*
   if (!hosts) return fault(node.source(), "\"hosts\" needs tables, as [hosts.\"example.com\"]");
   for (auto&& [name, value] : *hosts) {
     HostRule rule;
-    for (char c : name.str()) rule.host += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char c : name.str())
+      rule.host += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (rule.host.empty() || rule.host.find_first_of(":/@ ") != std::string::npos)
       return fault(name.source(), "\"" + std::string(name.str()) +
                                       "\" is not a host name (no port, path or scheme)");
@@ -187,13 +177,15 @@ bool AddHosts(const toml::node& node, const Fault& fault, std::vector<HostRule>*
         for (auto&& [header, text] : *headers) {
           const std::string headerName(header.str());
           bool nameOk = !headerName.empty();
-          for (char c : headerName) nameOk = nameOk && HeaderNameChar(static_cast<unsigned char>(c));
+          for (char c : headerName)
+            nameOk = nameOk && HeaderNameChar(static_cast<unsigned char>(c));
           if (!nameOk) return fault(header.source(), "\"" + headerName + "\" is not a header name");
           auto raw = text.value_exact<std::string>();
           if (!raw) return fault(text.source(), "the header " + headerName + " needs a text");
           for (char c : *raw)
             if (static_cast<unsigned char>(c) < 0x20 && c != '\t')
-              return fault(text.source(), "the header " + headerName + " holds a control character");
+              return fault(text.source(),
+                           "the header " + headerName + " holds a control character");
           std::string expanded;
           if (!Expand(*raw, text, fault, &expanded)) return false;
           rule.headers.push_back(headerName + ": " + expanded);
