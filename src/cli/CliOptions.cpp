@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "check/SkipList.h"
+#include "settings/PreferencesDlg.h"
 
 namespace linkward {
 
@@ -39,13 +40,24 @@ const char* const CLI_USAGE =
     "                     default: the stored Preferences, 128 at first)\n"
     "  --per-host N       full check: at most N at once to one host (1 to 16;\n"
     "                     default: the stored Preferences, 2 at first)\n"
-    "  --exclude REGEX    full check: do not test links in which the ECMAScript\n"
-    "                     regular expression REGEX is found (as written or\n"
-    "                     resolved); repeatable, added to the stored skip list\n"
+    "  --exclude REGEX    full check: do not test links in which the regular\n"
+    "                     expression REGEX is found (as written or resolved;\n"
+    "                     no back-references or look-around); repeatable, added\n"
+    "                     to the stored skip list\n"
     "  --root DIR         full check: where root-relative links (\"/x.html\") start\n"
     "                     (default: FILE's directory)\n"
     "  --ca-file FILE     full check: trust the certificates of FILE instead of\n"
     "                     the system's (default: $SSL_CERT_FILE when set)\n"
+    "  --max-wait SECONDS full check: the longest wait asked by a busy server\n"
+    "                     (Retry-After) or backing off from one (0 to 3600;\n"
+    "                     default 60); a longer one ends as Not Verified\n"
+    "  --user-agent TEXT  full check: the User-Agent sent (default: the stored\n"
+    "                     Preferences, else Linkward's own)\n"
+    "  --accept LIST      full check: statuses judged OK, as 403,200-299\n"
+    "  --config FILE      the project file (default: linkward.toml beside FILE\n"
+    "                     when there is one); its keys are these options'\n"
+    "                     names; options given here win over it; a fault in\n"
+    "                     it stops with exit status 2\n"
     "  --yes              answer Yes to questions (such as replacing a report)\n"
     "  --help             show this text\n"
     "  --version          show the version of Linkward\n"
@@ -73,11 +85,37 @@ bool ParseNumber(const char* text, long low, long high, long* value) {
 
 }  // namespace
 
+bool ParseStatusList(const std::string& text, std::vector<unsigned>* codes) {
+  std::vector<unsigned> out;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = std::min(text.find(',', start), text.size());
+    std::string item = text.substr(start, end - start);
+    size_t dash = item.find('-');
+    long low = 0, high = 0;
+    if (!ParseNumber(item.substr(0, dash).c_str(), 100, 999, &low) ||
+        !ParseNumber(dash == std::string::npos ? item.c_str() : item.c_str() + dash + 1, low, 999,
+                     &high))
+      return false;
+    for (long code = low; code <= high; ++code) out.push_back(static_cast<unsigned>(code));
+    start = end + 1;
+  }
+  *codes = std::move(out);
+  return true;
+}
+
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std::string* error) {
   CliOptions o;
+  if (!ReadCliArgs(argc, argv, 1, &o, error) || !CheckCliOptions(o, error)) return false;
+  *options = std::move(o);
+  return true;
+}
+
+bool ReadCliArgs(int argc, const char* const* argv, int first, CliOptions* options,
+                 std::string* error) {
+  CliOptions& o = *options;
   bool endOfOptions = false;
-  const char* formatOption = nullptr;  // the option that chose the format, if one did
-  for (int i = 1; i < argc; ++i) {
+  for (int i = first; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&](const char* name) -> const char* {
       if (i + 1 >= argc) {
@@ -97,7 +135,7 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       o.choices.filter = true;
     } else if (!endOfOptions && arg == "--html") {
       o.reportFormat = ExportFormat::Html;
-      formatOption = "--html";
+      o.formatOption = "--html";
     } else if (!endOfOptions && arg == "--format") {
       const char* v = value("--format");
       if (!v) return false;
@@ -109,7 +147,7 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
         return false;
       }
       o.reportFormat = static_cast<ExportFormat>(name - std::begin(kFormatNames));
-      formatOption = "--format";
+      o.formatOption = "--format";
     } else if (!endOfOptions && arg == "--group") {
       const char* v = value("--group");
       if (!v) return false;
@@ -191,6 +229,40 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
         return false;
       }
       o.repairType = static_cast<RepairType>(type);
+    } else if (!endOfOptions && arg == "--max-wait") {
+      const char* v = value("--max-wait");
+      long seconds = 0;
+      if (!v) return false;
+      if (!ParseNumber(v, 0, 3600, &seconds)) {
+        *error = "--max-wait needs a number of seconds from 0 to 3600";
+        return false;
+      }
+      o.maxWaitSeconds = static_cast<int>(seconds);
+    } else if (!endOfOptions && arg == "--user-agent") {
+      const char* v = value("--user-agent");
+      if (!v) return false;
+      if (!CPreferencesDlg::UserAgentAllowed(v)) {
+        *error = "--user-agent needs a text of at most 255 bytes without control characters";
+        return false;
+      }
+      o.userAgent = v;
+      o.hasUserAgent = true;
+    } else if (!endOfOptions && arg == "--accept") {
+      const char* v = value("--accept");
+      if (!v) return false;
+      if (!ParseStatusList(v, &o.acceptCodes)) {
+        *error = "--accept needs statuses from 100 to 999 or ranges, as 403,200-299";
+        return false;
+      }
+      o.hasAccept = true;
+    } else if (!endOfOptions && arg == "--config") {
+      const char* v = value("--config");
+      if (!v) return false;
+      o.configPath = v;
+      if (o.configPath.empty()) {
+        *error = "--config needs a file name";
+        return false;
+      }
     } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option " + arg;
       return false;
@@ -201,10 +273,11 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       return false;
     }
   }
-  if (o.help || o.version) {
-    *options = o;
-    return true;
-  }
+  return true;
+}
+
+bool CheckCliOptions(const CliOptions& o, std::string* error) {
+  if (o.help || o.version) return true;
   if (o.file.empty()) {
     *error = "no FILE given";
     return false;
@@ -224,15 +297,18 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       return false;
     }
   }
-  if (formatOption && o.reportPath.empty()) {
-    *error = std::string(formatOption) + " needs --report FILE";
+  if (!o.full && (o.maxWaitSeconds >= 0 || o.hasUserAgent || o.hasAccept)) {
+    *error = "--max-wait, --user-agent and --accept need --full";
+    return false;
+  }
+  if (!o.formatOption.empty() && o.reportPath.empty()) {
+    *error = o.formatOption + " needs --report FILE";
     return false;
   }
   if (o.repairType == RepairType::RemoveLine && o.reportPath.empty()) {
     *error = "--repair 2 needs --report FILE for the list of bad URLs";
     return false;
   }
-  *options = o;
   return true;
 }
 

@@ -145,6 +145,8 @@ void CLinkwardView::LoadFullCheckOptions() {
              CPreferencesDlg::DEFAULT_PER_HOST);
   m_fullOptions.skipPatterns =
       SplitPatternLines(m_settings.GetLongString("Settings", "SkipLinks", ""));
+  m_fullOptions.userAgent = m_settings.GetString("Settings", "UserAgent", "");
+  if (!CPreferencesDlg::UserAgentAllowed(m_fullOptions.userAgent)) m_fullOptions.userAgent.clear();
 }
 
 void CLinkwardView::SetWaitLimit(int seconds) {
