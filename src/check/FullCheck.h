@@ -35,6 +35,12 @@ struct FullCheckOptions {
   int maxWaitMs = 60000;
   std::vector<unsigned> acceptCodes;
   std::vector<HostRule> hostRules;
+  // The check history (see check/CheckHistory.h): kept when useHistory;
+  // readHistory false (--no-cache) reuses and reads nothing but still records.
+  bool useHistory = false;
+  bool readHistory = true;
+  std::string historyPath;  // empty: the default place
+  int64_t maxAgeSeconds = 86400;
 };
 
 using RemoteCheckerFactory =
@@ -51,6 +57,9 @@ class CFullCheck {
 
   // The links not to test; set before Start.
   void SetSkipList(CSkipList skip);
+  // What the history says about a remote address once it is judged (see
+  // CHistoryChecker::Note), for the rows; set before Start.
+  void SetHistoryNotes(std::function<std::string(const std::string& url)> notes);
   // Logs the first file and starts the workers; false when no file is
   // given or the workers cannot be woken (nothing started then). When the
   // last file is listed, the host's OnFullCheckEnded runs (from the loop).

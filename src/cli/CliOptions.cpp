@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "check/SkipList.h"
 
@@ -44,6 +45,11 @@ const char* const CLI_USAGE =
     "                     (default: FILE's directory)\n"
     "  --ca-file FILE     full check: trust the certificates of FILE instead of\n"
     "                     the system's (default: $SSL_CERT_FILE when set)\n"
+    "  --max-age AGE      full check: reuse remembered OK and Moved verdicts younger\n"
+    "                     than AGE (seconds, or with s, m, h or d; default 1d);\n"
+    "                     Broken and Not Verified links are always checked again\n"
+    "  --no-cache         full check: check every link again, reusing nothing from\n"
+    "                     the check history (the new verdicts are still kept)\n"
     "  --yes              answer Yes to questions (such as replacing a report)\n"
     "  --help             show this text\n"
     "  --version          show the version of Linkward\n"
@@ -70,6 +76,24 @@ bool ParseNumber(const char* text, long low, long high, long* value) {
 }
 
 }  // namespace
+
+long long ParseDuration(const std::string& text) {
+  static const std::pair<char, long long> kUnits[] = {{'s', 1}, {'m', 60}, {'h', 3600}, {'d', 86400}};
+  std::string digits = text;
+  long long unit = 1;
+  for (const auto& [suffix, seconds] : kUnits) {
+    if (!digits.empty() && digits.back() == suffix) {
+      digits.pop_back();
+      unit = seconds;
+      break;
+    }
+  }
+  constexpr long long kLongest = 3650LL * 86400;
+  if (digits.empty() || digits.size() > 12 || digits.find_first_not_of("0123456789") != std::string::npos)
+    return -1;
+  long long value = std::stoll(digits);
+  return value > kLongest / unit ? -1 : value * unit;
+}
 
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std::string* error) {
   CliOptions o;
@@ -134,6 +158,16 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
         return false;
       }
       (root ? o.root : o.caFile) = v;
+    } else if (!endOfOptions && arg == "--max-age") {
+      const char* v = value("--max-age");
+      if (!v) return false;
+      o.maxAgeSeconds = ParseDuration(v);
+      if (o.maxAgeSeconds < 0) {
+        *error = "--max-age needs a duration such as 3600, 90m, 12h or 7d";
+        return false;
+      }
+    } else if (!endOfOptions && arg == "--no-cache") {
+      o.noCache = true;
     } else if (!endOfOptions && arg == "--version") {
       o.version = true;
     } else if (!endOfOptions && arg == "--exclude") {
@@ -202,6 +236,10 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
   if (!o.full && (o.jobs != 0 || o.perHost != 0 || !o.root.empty() || !o.caFile.empty() ||
                   !o.excludes.empty())) {
     *error = "--jobs, --per-host, --root, --ca-file and --exclude need --full";
+    return false;
+  }
+  if (!o.full && (o.maxAgeSeconds >= 0 || o.noCache)) {
+    *error = "--max-age and --no-cache need --full";
     return false;
   }
   if (formatOption && o.reportPath.empty()) {

@@ -27,12 +27,18 @@ struct CliOptions {
   std::string caFile;
   bool version = false;
   std::vector<std::string> excludes;  // skip patterns added to the stored ones
+  long long maxAgeSeconds = -1;       // --max-age; -1: the default
+  bool noCache = false;               // --no-cache
   std::string file;
 };
 
 // Parses argv. On success returns true; otherwise stores a one-line reason
 // in *error and returns false.
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std::string* error);
+
+// A duration: a number of seconds, or a number with the suffix s, m, h or d,
+// at most ten years. Returns -1 for anything else.
+long long ParseDuration(const std::string& text);
 
 extern const char* const CLI_USAGE;
 

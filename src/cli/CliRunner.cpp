@@ -139,6 +139,8 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
       full.caFile = options.caFile;
       full.skipPatterns.insert(full.skipPatterns.end(), options.excludes.begin(),
                                options.excludes.end());
+      if (options.maxAgeSeconds >= 0) full.maxAgeSeconds = options.maxAgeSeconds;
+      full.readHistory = !options.noCache;
       view.SetFullCheckOptions(full);
     }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "check/CheckHistory.h"
 #include "engine/LinkExtractor.h"
 #include "engine/UrlSplit.h"
 #include "net/SocketWnd.h"
@@ -145,6 +146,7 @@ void CLinkwardView::LoadFullCheckOptions() {
              CPreferencesDlg::DEFAULT_PER_HOST);
   m_fullOptions.skipPatterns =
       SplitPatternLines(m_settings.GetLongString("Settings", "SkipLinks", ""));
+  m_fullOptions.useHistory = true;
 }
 
 void CLinkwardView::SetWaitLimit(int seconds) {
@@ -292,11 +294,22 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
     std::unique_ptr<IRemoteChecker> remote = m_remoteFactory
                                                  ? m_remoteFactory(m_loop, http)
                                                  : std::make_unique<CHttpChecker>(m_loop, http);
+    CHistoryChecker* history = nullptr;
+    if (full.useHistory) {
+      HistoryOptions kept{full.historyPath, full.maxAgeSeconds, full.readHistory, full.acceptCodes};
+      auto wrapped = std::make_unique<CHistoryChecker>(
+          m_loop, std::move(remote), std::move(kept),
+          [this](const std::string& text) { AppendLog(text); });
+      history = wrapped.get();
+      remote = std::move(wrapped);
+    }
     std::string root = full.root.empty() ? DirectoryOfPath(path) : full.root;
     m_pFullCheck = std::make_unique<CFullCheck>(*m_pFullCheckHost, m_loop, std::move(m_files), root,
                                                 std::move(remote));
     m_files.clear();
     m_pFullCheck->SetSkipList(std::move(skip));
+    if (history)
+      m_pFullCheck->SetHistoryNotes([history](const std::string& url) { return history->Note(url); });
     if (!m_pFullCheck->Start()) {
       m_pFullCheck.reset();
       ResetRun(true);
@@ -507,7 +520,7 @@ void CLinkwardView::EndHeadLink(bool classify, unsigned code) {
       AddResultText(m_links.front(), RowStep::Url);
       AddResultText(ReasonText(code), RowStep::Reason);
       AddResultText(m_anchors.front(), RowStep::Site);
-      m_rows.SetItemDetails(m_rows.GetItemCount() - 1, RowDetails{code, 0, {}, CheckClass::Broken, {}});
+      m_rows.SetItemDetails(m_rows.GetItemCount() - 1, RowDetails{code, 0, {}, CheckClass::Broken, {}, {}, {}});
       ++m_nErrorCount;
     }
     m_links.pop_front();
