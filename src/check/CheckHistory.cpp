@@ -49,9 +49,10 @@ std::string LocalDate(int64_t when) {
 CheckClass ClassifyRemote(const HttpOutcome& outcome, const std::vector<unsigned>& accept) {
   const unsigned code = outcome.code;
   if (code == CHECK_FOUND || Accepted(code, accept)) return CheckClass::Ok;
-  if (IsRedirect(code) && !outcome.finalUrl.empty() &&
-      (outcome.finalCode < 400 || Accepted(outcome.finalCode, accept)))
-    return CheckClass::Moved;
+  if (IsRedirect(code) && !outcome.finalUrl.empty()) {
+    return outcome.finalCode < 400 || Accepted(outcome.finalCode, accept) ? CheckClass::Moved
+                                                                          : CheckClass::Broken;
+  }
   if (code < 400) return CheckClass::Ok;
   if (code == 401 || code == 407 || code == 429 || code == 999 || code == SOCKET_ERROR_TIMEOUT)
     return CheckClass::NotVerified;

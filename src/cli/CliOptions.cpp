@@ -78,7 +78,8 @@ bool ParseNumber(const char* text, long low, long high, long* value) {
 }  // namespace
 
 long long ParseDuration(const std::string& text) {
-  static const std::pair<char, long long> kUnits[] = {{'s', 1}, {'m', 60}, {'h', 3600}, {'d', 86400}};
+  static const std::pair<char, long long> kUnits[] = {
+      {'s', 1}, {'m', 60}, {'h', 3600}, {'d', 86400}};
   std::string digits = text;
   long long unit = 1;
   for (const auto& [suffix, seconds] : kUnits) {
@@ -89,7 +90,8 @@ long long ParseDuration(const std::string& text) {
     }
   }
   constexpr long long kLongest = 3650LL * 86400;
-  if (digits.empty() || digits.size() > 12 || digits.find_first_not_of("0123456789") != std::string::npos)
+  if (digits.empty() || digits.size() > 12 ||
+      digits.find_first_not_of("0123456789") != std::string::npos)
     return -1;
   long long value = std::stoll(digits);
   return value > kLongest / unit ? -1 : value * unit;

@@ -309,7 +309,8 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
     m_files.clear();
     m_pFullCheck->SetSkipList(std::move(skip));
     if (history)
-      m_pFullCheck->SetHistoryNotes([history](const std::string& url) { return history->Note(url); });
+      m_pFullCheck->SetHistoryNotes(
+          [history](const std::string& url) { return history->Note(url); });
     if (!m_pFullCheck->Start()) {
       m_pFullCheck.reset();
       ResetRun(true);
@@ -520,7 +521,8 @@ void CLinkwardView::EndHeadLink(bool classify, unsigned code) {
       AddResultText(m_links.front(), RowStep::Url);
       AddResultText(ReasonText(code), RowStep::Reason);
       AddResultText(m_anchors.front(), RowStep::Site);
-      m_rows.SetItemDetails(m_rows.GetItemCount() - 1, RowDetails{code, 0, {}, CheckClass::Broken, {}, {}, {}});
+      m_rows.SetItemDetails(m_rows.GetItemCount() - 1,
+                            RowDetails{code, 0, {}, CheckClass::Broken, {}, {}, {}});
       ++m_nErrorCount;
     }
     m_links.pop_front();

@@ -5,7 +5,8 @@
 //     ...
 //   ]}
 //
-// "code", "line" and "finalUrl" appear only where the row knows them. Strings
+// "code", "line", "finalUrl", "history" (what the check history says) and
+// "archiveUrl" appear only where the row knows them. Strings
 // are UTF-8 with '"', '\' and the control characters escaped.
 #include "results/ReportBuffer.h"
 #include "results/ReportWriter.h"
@@ -81,6 +82,8 @@ class JsonReport : public IReportFormat {
       if (details.code != 0) out.Add(", \"code\": " + std::to_string(details.code));
       if (details.line > 0) out.Add(", \"line\": " + std::to_string(details.line));
       if (!details.finalUrl.empty()) AddMember(out, ", \"finalUrl\": ", details.finalUrl);
+      if (!details.history.empty()) AddMember(out, ", \"history\": ", details.history);
+      if (!details.archiveUrl.empty()) AddMember(out, ", \"archiveUrl\": ", details.archiveUrl);
       out.Add("}");
     }
     out.Add(rows.GetItemCount() > 0 ? "\n]}\n" : "]}\n");

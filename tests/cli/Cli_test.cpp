@@ -10,6 +10,7 @@
 #include <thread>
 #include <tuple>
 
+#include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 #include "support/LoopbackServer.h"
 #include "support/ScratchDir.h"
@@ -74,6 +75,8 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
       {{"--full", "--jobs", "0", "x.htm"}, usage}, {{"--full", "--per-host", "17", "x.htm"}, usage},
       {{"--root", dir.Path(), "x.htm"}, usage}, {{"--exclude", "x", "x.htm"}, usage},
       {{"--full", "--exclude", "a(b", "x.htm"}, "\"a(b\" is not one"},
+      {{"--full", "--max-age", "1w", "x.htm"}, "--max-age needs a duration"},
+      {{"--no-cache", "x.htm"}, "need --full"}, {{"--max-age", "1d", "x.htm"}, "need --full"},
       {{dir / "site/none.htm"}, "The chosen file does not exist"},
       {{"--all-files", "--filter", Page("notes.txt", "")}, "No files found.\n"},
       // Type 2 removes lines: it starts only when their list can be written.
@@ -89,6 +92,14 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
     EXPECT_EQ(out, "");
   }
   EXPECT_EQ(ScratchDir::ReadFile(taken), "old list");
+}
+
+TEST(CliDuration, SecondsOrOneSuffixUpToTenYears) {
+  const std::pair<const char*, long long> cases[] = {
+      {"3600", 3600}, {"90m", 5400},        {"12h", 43200}, {"7d", 604800}, {"0", 0},
+      {"45s", 45},    {"3650d", 315360000}, {"", -1},       {"d", -1},      {"1w", -1},
+      {"-1", -1},     {"1.5h", -1},         {"3651d", -1},  {"1 d", -1},    {"999999999999999", -1}};
+  for (const auto& [text, seconds] : cases) EXPECT_EQ(ParseDuration(text), seconds) << text;
 }
 
 TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
@@ -139,9 +150,9 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
       {{"--yes", "--format", "junit", "--report", report, page}, 1, "", "", "<?xml"},
       {{"--yes", "--timeout", "1", "--report", report, slow}, 1, "", "", "FILE: " + slow + "\n" +
        silent.Url() + "\tHost Took Too Long to Respond\tS\n"},
-      {{"--yes", "--full", "--root", dir / "site/root", "--exclude", "never", "--exclude",
-        "^http://127\\.0\\.0\\.1:1/", "--mask", std::string(21, '1'), "--repair", "3", "--report",
-        report, full}, 1, "Results for " + full + ": URLs tested: 2. URL errors: 2.",
+      {{"--yes", "--full", "--max-age", "90m", "--root", dir / "site/root", "--exclude", "never",
+        "--exclude", "^http://127\\.0\\.0\\.1:1/", "--mask", std::string(21, '1'), "--repair", "3",
+        "--report", report, full}, 1, "Results for " + full + ": URLs tested: 2. URL errors: 2.",
        "All URL repairs completed", "FILE: " + full + "\n/there.htm#gone\tFragment Not Found\t"
        "Gone\n" + moving.Url("/old") + "\tHTTP Code 301 Moved Permanently\tOld\n"}};
   // clang-format on
