@@ -472,7 +472,7 @@ void CFullCheck::Impl::ListFile(size_t index) {
     rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
     rows.SetItemText(row, COL_SITE, link.text);
     rows.SetItemText(row, COL_FILE, file);
-    RowDetails details{state.code, link.line, state.finalUrl, CheckClass::Broken, {},
+    RowDetails details{state.code,    link.line, state.finalUrl, CheckClass::Broken, {},
                        state.history, {}};
     rows.SetItemDetails(row, std::move(details));
     if (count == 0) host.CommandStateChanged();

@@ -297,9 +297,9 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
     CHistoryChecker* history = nullptr;
     if (full.useHistory) {
       HistoryOptions kept{full.historyPath, full.maxAgeSeconds, full.readHistory, full.acceptCodes};
-      auto wrapped = std::make_unique<CHistoryChecker>(
-          m_loop, std::move(remote), std::move(kept),
-          [this](const std::string& text) { AppendLog(text); });
+      auto wrapped =
+          std::make_unique<CHistoryChecker>(m_loop, std::move(remote), std::move(kept),
+                                            [this](const std::string& text) { AppendLog(text); });
       history = wrapped.get();
       remote = std::move(wrapped);
     }

@@ -96,9 +96,11 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
 
 TEST(CliDuration, SecondsOrOneSuffixUpToTenYears) {
   const std::pair<const char*, long long> cases[] = {
-      {"3600", 3600}, {"90m", 5400}, {"12h", 43200}, {"7d", 604800}, {"0", 0}, {"45s", 45},
-      {"3650d", 315360000}, {"", -1}, {"d", -1}, {"1w", -1}, {"-1", -1}, {"1.5h", -1},
-      {"3651d", -1}, {"1 d", -1}, {"999999999999999", -1}};
+      {"3600", 3600},       {"90m", 5400}, {"12h", 43200},
+      {"7d", 604800},       {"0", 0},      {"45s", 45},
+      {"3650d", 315360000}, {"", -1},      {"d", -1},
+      {"1w", -1},           {"-1", -1},    {"1.5h", -1},
+      {"3651d", -1},        {"1 d", -1},   {"999999999999999", -1}};
   for (const auto& [text, seconds] : cases) EXPECT_EQ(ParseDuration(text), seconds) << text;
 }
 
