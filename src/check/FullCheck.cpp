@@ -109,7 +109,7 @@ struct CFullCheck::Impl {
   IEventLoop& loop;
   StringList files;
   std::unique_ptr<IRemoteChecker> remote;
-  std::function<std::string(const std::string&)> historyNotes;
+  std::function<RemoteNotes(const std::string&)> remoteNotes;
   int threadCount;
   bool running = false;
   bool watching = false;
@@ -118,7 +118,7 @@ struct CFullCheck::Impl {
     unsigned code = CHECK_FOUND;
     bool tested = false;
     std::string finalUrl;
-    std::string history;  // what the check history says
+    RemoteNotes notes;
   };
   struct PageState {
     bool parsed = false;
@@ -135,7 +135,7 @@ struct CFullCheck::Impl {
   struct RemoteState {
     bool done = false;
     HttpOutcome outcome;
-    std::string history;
+    RemoteNotes notes;
     std::vector<std::pair<size_t, size_t>> waiters;
   };
   std::vector<PageState> pages;
@@ -403,7 +403,7 @@ void CFullCheck::Impl::JudgeRemote(size_t page, size_t link, const std::string& 
   RemoteState& state = it->second;
   if (state.done) {
     Judged(page, link, state.outcome.code, state.outcome.finalUrl);
-    pages[page].states[link].history = state.history;
+    pages[page].states[link].notes = state.notes;
     return;
   }
   state.waiters.emplace_back(page, link);
@@ -413,12 +413,12 @@ void CFullCheck::Impl::JudgeRemote(size_t page, size_t link, const std::string& 
     if (!running || found == remoteStates.end()) return;
     found->second.done = true;
     found->second.outcome = outcome;
-    if (historyNotes) found->second.history = historyNotes(url);
+    if (remoteNotes) found->second.notes = remoteNotes(url);
     auto waiters = std::move(found->second.waiters);
     found->second.waiters.clear();
     for (const auto& [p, l] : waiters) {
       Judged(p, l, outcome.code, outcome.finalUrl);
-      pages[p].states[l].history = found->second.history;
+      pages[p].states[l].notes = found->second.notes;
     }
     ListReadyFiles();
     if (running) ShowProgress();
@@ -472,8 +472,8 @@ void CFullCheck::Impl::ListFile(size_t index) {
     rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
     rows.SetItemText(row, COL_SITE, link.text);
     rows.SetItemText(row, COL_FILE, file);
-    RowDetails details{state.code,    link.line, state.finalUrl, CheckClass::Broken, {},
-                       state.history, {}};
+    RowDetails details{state.code, link.line, state.finalUrl, CheckClass::Broken, {},
+                       state.notes.history, state.notes.archiveUrl};
     rows.SetItemDetails(row, std::move(details));
     if (count == 0) host.CommandStateChanged();
     ++errors;
@@ -566,8 +566,8 @@ void CFullCheck::SetSkipList(CSkipList skip) {
   if (!m_pImpl->running) m_pImpl->skip = std::move(skip);
 }
 
-void CFullCheck::SetHistoryNotes(std::function<std::string(const std::string& url)> notes) {
-  if (!m_pImpl->running) m_pImpl->historyNotes = std::move(notes);
+void CFullCheck::SetRemoteNotes(std::function<RemoteNotes(const std::string& url)> notes) {
+  if (!m_pImpl->running) m_pImpl->remoteNotes = std::move(notes);
 }
 
 bool CFullCheck::Start() {

@@ -50,6 +50,11 @@ const char* const CLI_USAGE =
     "                     Broken and Not Verified links are always checked again\n"
     "  --no-cache         full check: check every link again, reusing nothing from\n"
     "                     the check history (the new verdicts are still kept)\n"
+    "  --suggest-archive  full check: look up an archived copy of each broken remote\n"
+    "                     link in the Wayback Machine (sends those addresses to it);\n"
+    "                     reports carry it as archiveUrl\n"
+    "  --archive-endpoint URL  the availability service asked by --suggest-archive\n"
+    "                     (default: https://archive.org/wayback/available)\n"
     "  --yes              answer Yes to questions (such as replacing a report)\n"
     "  --help             show this text\n"
     "  --version          show the version of Linkward\n"
@@ -170,6 +175,17 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       }
     } else if (!endOfOptions && arg == "--no-cache") {
       o.noCache = true;
+    } else if (!endOfOptions && arg == "--suggest-archive") {
+      o.suggestArchive = true;
+    } else if (!endOfOptions && arg == "--archive-endpoint") {
+      const char* v = value("--archive-endpoint");
+      if (!v) return false;
+      o.archiveEndpoint = v;
+      if (o.archiveEndpoint.rfind("http://", 0) != 0 &&
+          o.archiveEndpoint.rfind("https://", 0) != 0) {
+        *error = "--archive-endpoint needs an http:// or https:// address";
+        return false;
+      }
     } else if (!endOfOptions && arg == "--version") {
       o.version = true;
     } else if (!endOfOptions && arg == "--exclude") {
@@ -240,8 +256,12 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
     *error = "--jobs, --per-host, --root, --ca-file and --exclude need --full";
     return false;
   }
-  if (!o.full && (o.maxAgeSeconds >= 0 || o.noCache)) {
-    *error = "--max-age and --no-cache need --full";
+  if (!o.full && (o.maxAgeSeconds >= 0 || o.noCache || o.suggestArchive)) {
+    *error = "--max-age, --no-cache and --suggest-archive need --full";
+    return false;
+  }
+  if (!o.archiveEndpoint.empty() && !o.suggestArchive) {
+    *error = "--archive-endpoint needs --suggest-archive";
     return false;
   }
   if (formatOption && o.reportPath.empty()) {

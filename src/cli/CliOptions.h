@@ -29,6 +29,8 @@ struct CliOptions {
   std::vector<std::string> excludes;  // skip patterns added to the stored ones
   long long maxAgeSeconds = -1;       // --max-age; -1: the default
   bool noCache = false;               // --no-cache
+  bool suggestArchive = false;        // --suggest-archive
+  std::string archiveEndpoint;        // --archive-endpoint; empty: the stored one
   std::string file;
 };
 

@@ -141,6 +141,8 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
                                options.excludes.end());
       if (options.maxAgeSeconds >= 0) full.maxAgeSeconds = options.maxAgeSeconds;
       full.readHistory = !options.noCache;
+      full.suggestArchive = options.suggestArchive;
+      if (!options.archiveEndpoint.empty()) full.archiveEndpoint = options.archiveEndpoint;
       view.SetFullCheckOptions(full);
     }
 

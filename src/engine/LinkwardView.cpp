@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "check/CheckHistory.h"
+#include "check/RemoteLayers.h"
 #include "engine/LinkExtractor.h"
 #include "engine/UrlSplit.h"
 #include "net/SocketWnd.h"
@@ -147,6 +147,7 @@ void CLinkwardView::LoadFullCheckOptions() {
   m_fullOptions.skipPatterns =
       SplitPatternLines(m_settings.GetLongString("Settings", "SkipLinks", ""));
   m_fullOptions.useHistory = true;
+  m_fullOptions.archiveEndpoint = m_settings.GetString("Settings", "ArchiveEndpoint", "");
 }
 
 void CLinkwardView::SetWaitLimit(int seconds) {
@@ -294,23 +295,16 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
     std::unique_ptr<IRemoteChecker> remote = m_remoteFactory
                                                  ? m_remoteFactory(m_loop, http)
                                                  : std::make_unique<CHttpChecker>(m_loop, http);
-    CHistoryChecker* history = nullptr;
-    if (full.useHistory) {
-      HistoryOptions kept{full.historyPath, full.maxAgeSeconds, full.readHistory, full.acceptCodes};
-      auto wrapped =
-          std::make_unique<CHistoryChecker>(m_loop, std::move(remote), std::move(kept),
-                                            [this](const std::string& text) { AppendLog(text); });
-      history = wrapped.get();
-      remote = std::move(wrapped);
-    }
+    std::function<RemoteNotes(const std::string&)> notes;
+    remote = AddRemoteLayers(
+        m_loop, std::move(remote), full, m_nWaitMs,
+        [this](const std::string& text) { AppendLog(text); }, &notes);
     std::string root = full.root.empty() ? DirectoryOfPath(path) : full.root;
     m_pFullCheck = std::make_unique<CFullCheck>(*m_pFullCheckHost, m_loop, std::move(m_files), root,
                                                 std::move(remote));
     m_files.clear();
     m_pFullCheck->SetSkipList(std::move(skip));
-    if (history)
-      m_pFullCheck->SetHistoryNotes(
-          [history](const std::string& url) { return history->Note(url); });
+    if (notes) m_pFullCheck->SetRemoteNotes(std::move(notes));
     if (!m_pFullCheck->Start()) {
       m_pFullCheck.reset();
       ResetRun(true);

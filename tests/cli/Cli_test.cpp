@@ -76,7 +76,9 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
       {{"--root", dir.Path(), "x.htm"}, usage}, {{"--exclude", "x", "x.htm"}, usage},
       {{"--full", "--exclude", "a(b", "x.htm"}, "\"a(b\" is not one"},
       {{"--full", "--max-age", "1w", "x.htm"}, "--max-age needs a duration"},
-      {{"--no-cache", "x.htm"}, "need --full"}, {{"--max-age", "1d", "x.htm"}, "need --full"},
+      {{"--no-cache", "x.htm"}, "need --full"}, {{"--suggest-archive", "x.htm"}, "need --full"},
+      {{"--full", "--archive-endpoint", "http://a/", "x.htm"}, "needs --suggest-archive"},
+      {{"--full", "--suggest-archive", "--archive-endpoint", "a/", "x.htm"}, "needs an http://"},
       {{dir / "site/none.htm"}, "The chosen file does not exist"},
       {{"--all-files", "--filter", Page("notes.txt", "")}, "No files found.\n"},
       // Type 2 removes lines: it starts only when their list can be written.
