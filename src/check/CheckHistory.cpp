@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr size_t kHeldLimit = 256;
+constexpr int64_t kForgetAfterSeconds = 180 * 86400;
 // The checker's timer: answers taken from the history, given from the loop.
 constexpr int kHistoryAnswerTimerId = 203;
 
@@ -191,6 +192,18 @@ bool CCheckHistory::Flush() {
   return true;
 }
 
+bool CCheckHistory::Forget(int64_t before) {
+  if (!m_db) return false;
+  sqlite3_stmt* forget = nullptr;
+  if (sqlite3_prepare_v2(m_db, "DELETE FROM remote WHERE checked < ?1", -1, &forget, nullptr) !=
+      SQLITE_OK)
+    return Fail("cannot write it");
+  sqlite3_bind_int64(forget, 1, before);
+  const int rc = sqlite3_step(forget);
+  sqlite3_finalize(forget);
+  return rc == SQLITE_DONE || Fail("cannot write it");
+}
+
 // ---------------------------------------------------------------------------
 // CHistoryChecker
 
@@ -270,6 +283,7 @@ CHistoryChecker::CHistoryChecker(IEventLoop& loop, std::unique_ptr<IRemoteChecke
                                      std::move(clock))) {
   Impl& d = *m_pImpl;
   d.usable = d.db.Open(d.options.path.empty() ? DefaultHistoryPath() : d.options.path);
+  if (d.usable && !d.db.Forget(d.Now() - kForgetAfterSeconds)) d.usable = false;
   if (!d.usable) d.Warn();
   d.readable = d.usable && d.options.read && !d.db.WasEmpty();
 }

@@ -6,7 +6,7 @@
 // address), its class, when it was checked and since when it has that class
 // (for a broken address: since when it is broken). A verdict of class OK or
 // Moved younger than the longest age is reused; Broken and Not Verified are
-// always checked again.
+// always checked again. An address not checked for 180 days is forgotten.
 //
 // A history that cannot be opened, is not a database or fails to write never
 // stops a check: the checker warns once and goes on without it. Two runs may
@@ -63,6 +63,8 @@ class CCheckHistory {
   // 256 held).
   bool Record(const std::string& url, const HttpOutcome& outcome, CheckClass cls, int64_t now);
   bool Flush();
+  // Forgets the addresses last checked before the time before.
+  bool Forget(int64_t before);
   const std::string& Error() const { return m_error; }
 
  private:

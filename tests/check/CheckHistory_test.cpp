@@ -169,6 +169,16 @@ TEST_F(CheckHistoryTest, ReusesYoungSoundVerdictsAndChecksEverythingElseAgain) {
   EXPECT_EQ(asked.count("http://h/gone"), 0u);
   EXPECT_TRUE(warnings.empty());
 
+  // An address not checked for 180 days is forgotten; the others stay.
+  now += 180 * 86400 + 1;
+  Run({"http://h/ok"}, At(path));
+  {
+    CCheckHistory history;
+    ASSERT_TRUE(history.Open(path));
+    EXPECT_TRUE(history.Find("http://h/ok").has_value());
+    EXPECT_FALSE(history.Find("http://h/gone").has_value());
+  }
+
   // CancelAll drops answers taken from the history that were not given yet.
   {
     CHistoryChecker checker(loop, std::make_unique<ScriptedChecker>(loop, script, asked), At(path),
