@@ -471,10 +471,10 @@ void CFullCheck::Impl::ListFile(size_t index) {
     int row = rows.InsertItem(count, link.written);
     rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
     rows.SetItemText(row, COL_SITE, link.text);
-    rows.SetItemText(row, COL_FILE, file);
     RowDetails details{state.code, link.line, state.finalUrl, CheckClass::Broken, {},
                        state.notes.history, state.notes.archiveUrl};
     rows.SetItemDetails(row, std::move(details));
+    rows.SetItemText(row, COL_FILE, file);  // last: a face lists the row when it has its file
     if (count == 0) host.CommandStateChanged();
     ++errors;
   }

@@ -63,6 +63,7 @@ const char* const CLI_USAGE =
     "\n"
     "Each listed row is shown under its file's \"Testing:\" line as\n"
     "  URL - Reason - Site Name\n"
+    "(the full check adds what the check history says: \"[broken since DATE]\").\n"
     "Without --mask and --timeout the stored Preferences apply. Ctrl-C stops the\n"
     "test; the rows found so far are still reported.\n"
     "Exit status: 0 no row listed, 1 rows listed, 2 usage error or no file to\n"

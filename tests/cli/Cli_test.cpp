@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <ctime>
 #include <thread>
 #include <tuple>
 
@@ -180,6 +181,27 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
   EXPECT_EQ(status, 1) << err;
   const size_t end = out.find('\n', out.find("\nEnd of test: ") + 1);
   EXPECT_EQ(out.substr(end + 1), textReport) << out;
+}
+
+TEST_F(CliTest, TheFullCheckRemembersBrokenLinksBetweenRuns) {
+  ScopedEnv cache("XDG_CACHE_HOME", (dir / "cache").c_str());
+  LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 404 Not Found\r\n\r\n"));
+  const std::string page = Page("index.htm", Link(server.Url("/gone"), "G"));
+  char today[16];
+  const std::time_t now = std::time(nullptr);
+  std::strftime(today, sizeof today, "%Y-%m-%d", std::localtime(&now));
+  const std::string row = "  " + server.Url("/gone") + " - HTTP Code 404 Not Found - G";
+  const std::pair<std::vector<std::string>, std::string> runs[] = {
+      {{"--full", page}, row + "\n"},
+      {{"--full", page}, row + " [broken since " + today + "]\n"},
+      {{"--full", "--no-cache", page}, row + "\n"}};
+  for (const auto& [args, listed] : runs) {
+    const auto [status, out, err] = Cli(args);
+    EXPECT_EQ(status, 1) << err;
+    EXPECT_TRUE(Has(out, listed)) << out;
+  }
+  struct stat st;
+  EXPECT_EQ(::stat((dir / "cache/linkward/history.db").c_str(), &st), 0);
 }
 
 TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {
