@@ -1,15 +1,17 @@
 // The check history: which verdicts a later run reuses and which it checks
-// again, what the rows are told, --no-cache, two runs sharing one history, a
-// history that cannot be used; and a whole full check run twice.
+// again, what the rows are told, --no-cache, forgetting, two runs sharing one
+// history, a history that cannot be used.
 #include "check/CheckHistory.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <ctime>
 #include <map>
 
 #include "check/CheckOutcome.h"
-#include "engine/ViewFixture.h"
+#include "platform/PollEventLoop.h"
+#include "support/ScratchDir.h"
 
 using namespace linkward;
 
@@ -237,31 +239,6 @@ TEST_F(CheckHistoryTest, TwoRunsShareOneHistoryAndABadOneNeverStopsTheCheck) {
     EXPECT_EQ(notes.at("http://a/1"), "");
   }
   EXPECT_EQ(ScratchDir::ReadFile(garbage), std::string(4096, 'x'));  // left as it was
-}
-
-class HistoryFullCheckTest : public ViewFixture {};
-
-TEST_F(HistoryFullCheckTest, ASecondRunAsksOnlyForWhatWasBrokenAndSaysSince) {
-  HttpTestServer site("127.0.0.2", [](const std::string&, const std::string& path) {
-    return HttpTestServer::Answer{path == "/ok" ? 200 : 404};
-  });
-  const std::string page =
-      Page("a.htm", "<a href=\"" + site.Url("/ok") + "\">A</a><a href=\"" + site.Url("/gone") +
-                        "\">B</a><a href=\"" + site.Url("/gone") + "\">C</a>");
-  FullCheckOptions full;
-  full.enabled = true;
-  full.useHistory = true;
-  full.historyPath = dir / "history.db";
-  for (int run = 0; run < 2; ++run) {
-    View().StartTest(page, {}, full);
-    RunToEnd();
-    ASSERT_EQ(Rows().size(), 2u);
-    const std::string said = run == 0 ? "" : "broken since " + Date(std::time(nullptr));
-    EXPECT_EQ(View().Rows().GetItemDetails(0).history, said);
-    EXPECT_EQ(View().Rows().GetItemDetails(1).history, said);
-  }
-  EXPECT_EQ(site.RequestCount("/ok"), 1);
-  EXPECT_EQ(site.RequestCount("/gone"), 4);  // HEAD and GET, each run
 }
 
 }  // namespace
