@@ -109,6 +109,7 @@ struct CFullCheck::Impl {
   IEventLoop& loop;
   StringList files;
   std::unique_ptr<IRemoteChecker> remote;
+  std::function<RemoteNotes(const std::string&)> remoteNotes;
   int threadCount;
   bool running = false;
   bool watching = false;
@@ -117,6 +118,7 @@ struct CFullCheck::Impl {
     unsigned code = CHECK_FOUND;
     bool tested = false;
     std::string finalUrl;
+    RemoteNotes notes;
   };
   struct PageState {
     bool parsed = false;
@@ -133,6 +135,7 @@ struct CFullCheck::Impl {
   struct RemoteState {
     bool done = false;
     HttpOutcome outcome;
+    RemoteNotes notes;
     std::vector<std::pair<size_t, size_t>> waiters;
   };
   std::vector<PageState> pages;
@@ -400,6 +403,7 @@ void CFullCheck::Impl::JudgeRemote(size_t page, size_t link, const std::string& 
   RemoteState& state = it->second;
   if (state.done) {
     Judged(page, link, state.outcome.code, state.outcome.finalUrl);
+    pages[page].states[link].notes = state.notes;
     return;
   }
   state.waiters.emplace_back(page, link);
@@ -409,9 +413,13 @@ void CFullCheck::Impl::JudgeRemote(size_t page, size_t link, const std::string& 
     if (!running || found == remoteStates.end()) return;
     found->second.done = true;
     found->second.outcome = outcome;
+    if (remoteNotes) found->second.notes = remoteNotes(url);
     auto waiters = std::move(found->second.waiters);
     found->second.waiters.clear();
-    for (const auto& [p, l] : waiters) Judged(p, l, outcome.code, outcome.finalUrl);
+    for (const auto& [p, l] : waiters) {
+      Judged(p, l, outcome.code, outcome.finalUrl);
+      pages[p].states[l].notes = found->second.notes;
+    }
     ListReadyFiles();
     if (running) ShowProgress();
   });
@@ -463,8 +471,10 @@ void CFullCheck::Impl::ListFile(size_t index) {
     int row = rows.InsertItem(count, link.written);
     rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
     rows.SetItemText(row, COL_SITE, link.text);
-    rows.SetItemText(row, COL_FILE, file);
-    rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl, CheckClass::Broken, {}});
+    RowDetails details{state.code, link.line, state.finalUrl, CheckClass::Broken, {},
+                       state.notes.history, state.notes.archiveUrl};
+    rows.SetItemDetails(row, std::move(details));
+    rows.SetItemText(row, COL_FILE, file);  // last: a face lists the row when it has its file
     if (count == 0) host.CommandStateChanged();
     ++errors;
   }
@@ -554,6 +564,10 @@ CFullCheck::~CFullCheck() {
 
 void CFullCheck::SetSkipList(CSkipList skip) {
   if (!m_pImpl->running) m_pImpl->skip = std::move(skip);
+}
+
+void CFullCheck::SetRemoteNotes(std::function<RemoteNotes(const std::string& url)> notes) {
+  if (!m_pImpl->running) m_pImpl->remoteNotes = std::move(notes);
 }
 
 bool CFullCheck::Start() {

@@ -35,6 +35,21 @@ struct FullCheckOptions {
   int maxWaitMs = 60000;
   std::vector<unsigned> acceptCodes;
   std::vector<HostRule> hostRules;
+  // The check history (see check/CheckHistory.h): kept when useHistory;
+  // readHistory false (--no-cache) reuses and reads nothing but still records.
+  bool useHistory = false;
+  bool readHistory = true;
+  std::string historyPath;  // empty: the default place
+  int64_t maxAgeSeconds = 86400;
+  // Archived copies of broken remote links (see check/ArchiveChecker.h).
+  bool suggestArchive = false;
+  std::string archiveEndpoint;  // empty: the Wayback Machine's
+};
+
+// What the rows of a remote address are told besides its outcome.
+struct RemoteNotes {
+  std::string history;     // what the check history says
+  std::string archiveUrl;  // an archived copy of a broken address
 };
 
 using RemoteCheckerFactory =
@@ -51,6 +66,10 @@ class CFullCheck {
 
   // The links not to test; set before Start.
   void SetSkipList(CSkipList skip);
+  // What is known of a remote address once it is judged, beyond its outcome
+  // (see CHistoryChecker::Note, CArchiveChecker::ArchiveUrl), for the rows;
+  // set before Start.
+  void SetRemoteNotes(std::function<RemoteNotes(const std::string& url)> notes);
   // Logs the first file and starts the workers; false when no file is
   // given or the workers cannot be woken (nothing started then). When the
   // last file is listed, the host's OnFullCheckEnded runs (from the loop).

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "check/SkipList.h"
 #include "settings/PreferencesDlg.h"
@@ -58,12 +59,25 @@ const char* const CLI_USAGE =
     "                     when there is one); its keys are these options'\n"
     "                     names; options given here win over it; a fault in\n"
     "                     it stops with exit status 2\n"
+    "  --max-age AGE      full check: reuse the OK and Moved verdicts of the check\n"
+    "                     history ($XDG_CACHE_HOME/linkward/history.db) younger\n"
+    "                     than AGE (seconds, or with s, m, h or d; default 1d);\n"
+    "                     Broken and Not Verified links are always checked again\n"
+    "  --no-cache         full check: check every link again, reusing nothing from\n"
+    "                     the check history (the new verdicts are still kept)\n"
+    "  --suggest-archive  full check: look up an archived copy of each broken remote\n"
+    "                     link in the Wayback Machine (sends those addresses to it);\n"
+    "                     reports carry it as archiveUrl\n"
+    "  --archive-endpoint URL\n"
+    "                     the availability service --suggest-archive asks (default:\n"
+    "                     the stored one, else https://archive.org/wayback/available)\n"
     "  --yes              answer Yes to questions (such as replacing a report)\n"
     "  --help             show this text\n"
     "  --version          show the version of Linkward\n"
     "\n"
     "Each listed row is shown under its file's \"Testing:\" line as\n"
     "  URL - Reason - Site Name\n"
+    "(the full check adds what the check history says: \"[broken since DATE]\").\n"
     "Without --mask and --timeout the stored Preferences apply. Ctrl-C stops the\n"
     "test; the rows found so far are still reported.\n"
     "Exit status: 0 no row listed, 1 rows listed, 2 usage error or no file to\n"
@@ -102,6 +116,26 @@ bool ParseStatusList(const std::string& text, std::vector<unsigned>* codes) {
   }
   *codes = std::move(out);
   return true;
+}
+
+long long ParseDuration(const std::string& text) {
+  static const std::pair<char, long long> kUnits[] = {
+      {'s', 1}, {'m', 60}, {'h', 3600}, {'d', 86400}};
+  std::string digits = text;
+  long long unit = 1;
+  for (const auto& [suffix, seconds] : kUnits) {
+    if (!digits.empty() && digits.back() == suffix) {
+      digits.pop_back();
+      unit = seconds;
+      break;
+    }
+  }
+  constexpr long long kLongest = 3650LL * 86400;
+  if (digits.empty() || digits.size() > 12 ||
+      digits.find_first_not_of("0123456789") != std::string::npos)
+    return -1;
+  long long value = std::stoll(digits);
+  return value > kLongest / unit ? -1 : value * unit;
 }
 
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std::string* error) {
@@ -182,6 +216,27 @@ bool ReadCliArgs(int argc, const char* const* argv, int first, CliOptions* optio
         return false;
       }
       (root ? o.root : o.caFile) = v;
+    } else if (!endOfOptions && arg == "--max-age") {
+      const char* v = value("--max-age");
+      if (!v) return false;
+      o.maxAgeSeconds = ParseDuration(v);
+      if (o.maxAgeSeconds < 0) {
+        *error = "--max-age needs a duration such as 3600, 90m, 12h or 7d";
+        return false;
+      }
+    } else if (!endOfOptions && arg == "--no-cache") {
+      o.noCache = true;
+    } else if (!endOfOptions && arg == "--suggest-archive") {
+      o.suggestArchive = true;
+    } else if (!endOfOptions && arg == "--archive-endpoint") {
+      const char* v = value("--archive-endpoint");
+      if (!v) return false;
+      o.archiveEndpoint = v;
+      if (o.archiveEndpoint.rfind("http://", 0) != 0 &&
+          o.archiveEndpoint.rfind("https://", 0) != 0) {
+        *error = "--archive-endpoint needs an http:// or https:// address";
+        return false;
+      }
     } else if (!endOfOptions && arg == "--version") {
       o.version = true;
     } else if (!endOfOptions && arg == "--exclude") {
@@ -299,6 +354,14 @@ bool CheckCliOptions(const CliOptions& o, std::string* error) {
   }
   if (!o.full && (o.maxWaitSeconds >= 0 || o.hasUserAgent || o.hasAccept)) {
     *error = "--max-wait, --user-agent and --accept need --full";
+    return false;
+  }
+  if (!o.full && (o.maxAgeSeconds >= 0 || o.noCache || o.suggestArchive)) {
+    *error = "--max-age, --no-cache and --suggest-archive need --full";
+    return false;
+  }
+  if (!o.archiveEndpoint.empty() && !o.suggestArchive) {
+    *error = "--archive-endpoint needs --suggest-archive";
     return false;
   }
   if (!o.formatOption.empty() && o.reportPath.empty()) {

@@ -28,6 +28,10 @@ struct CliOptions {
   std::string caFile;
   bool version = false;
   std::vector<std::string> excludes;  // skip patterns added to the stored ones
+  long long maxAgeSeconds = -1;       // --max-age; -1: the default
+  bool noCache = false;               // --no-cache
+  bool suggestArchive = false;        // --suggest-archive
+  std::string archiveEndpoint;        // --archive-endpoint; empty: the stored one
   std::string file;
   std::string configPath;     // --config: the project file
   int maxWaitSeconds = -1;    // -1: the default (60 s)
@@ -49,6 +53,10 @@ bool ReadCliArgs(int argc, const char* const* argv, int first, CliOptions* optio
 bool CheckCliOptions(const CliOptions& options, std::string* error);
 // "403,200-299": statuses (100 to 999) and ranges of them, comma-separated.
 bool ParseStatusList(const std::string& text, std::vector<unsigned>* codes);
+
+// A duration: a number of seconds, or a number with the suffix s, m, h or d,
+// at most ten years. Returns -1 for anything else.
+long long ParseDuration(const std::string& text);
 
 extern const char* const CLI_USAGE;
 

@@ -188,6 +188,10 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
       if (options.maxWaitSeconds >= 0) full.maxWaitMs = options.maxWaitSeconds * 1000;
       if (options.hasAccept) full.acceptCodes = options.acceptCodes;
       full.hostRules = hostRules;
+      if (options.maxAgeSeconds >= 0) full.maxAgeSeconds = options.maxAgeSeconds;
+      full.readHistory = !options.noCache;
+      full.suggestArchive = options.suggestArchive;
+      if (!options.archiveEndpoint.empty()) full.archiveEndpoint = options.archiveEndpoint;
       view.SetFullCheckOptions(full);
       view.SetReportGroup(options.reportGroup);
     }

@@ -43,7 +43,9 @@ const KeyRule kKeyRules[] = {
     {"root", "--root", Kind::Path},           {"ca-file", "--ca-file", Kind::Path},
     {"max-wait", "--max-wait", Kind::Value},  {"user-agent", "--user-agent", Kind::Value},
     {"accept", "--accept", Kind::Codes},      {"yes", "--yes", Kind::Flag},
-    {"group", "--group", Kind::Value},
+    {"group", "--group", Kind::Value},        {"max-age", "--max-age", Kind::Value},
+    {"no-cache", "--no-cache", Kind::Flag},   {"suggest-archive", "--suggest-archive", Kind::Flag},
+    {"archive-endpoint", "--archive-endpoint", Kind::Value},
 };
 
 class Fault {

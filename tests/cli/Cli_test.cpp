@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <csignal>
+#include <ctime>
 #include <thread>
 #include <tuple>
 
@@ -84,6 +85,10 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
       {{"--full", "--max-wait", "3601", "x.htm"}, usage}, {{"--max-wait", "5", "x.htm"}, usage},
       {{"--full", "--accept", "200-99", "x.htm"}, usage}, {{"--full", "--accept", "", "x.htm"}, usage},
       {{"--full", "--user-agent", "a\r\nX-Injected: 1", "x.htm"}, "without control characters"},
+      {{"--full", "--max-age", "1w", "x.htm"}, "--max-age needs a duration"},
+      {{"--no-cache", "x.htm"}, "need --full"}, {{"--suggest-archive", "x.htm"}, "need --full"},
+      {{"--full", "--archive-endpoint", "http://a/", "x.htm"}, "needs --suggest-archive"},
+      {{"--full", "--suggest-archive", "--archive-endpoint", "a/", "x.htm"}, "needs an http://"},
       {{dir / "site/none.htm"}, "The chosen file does not exist"},
       {{"--all-files", "--filter", Page("notes.txt", "")}, "No files found.\n"},
       // Type 2 removes lines: it starts only when their list can be written.
@@ -99,6 +104,16 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
     EXPECT_EQ(out, "");
   }
   EXPECT_EQ(ScratchDir::ReadFile(taken), "old list");
+}
+
+TEST(CliDuration, SecondsOrOneSuffixUpToTenYears) {
+  const std::pair<const char*, long long> cases[] = {
+      {"3600", 3600},       {"90m", 5400}, {"12h", 43200},
+      {"7d", 604800},       {"0", 0},      {"45s", 45},
+      {"3650d", 315360000}, {"", -1},      {"d", -1},
+      {"1w", -1},           {"-1", -1},    {"1.5h", -1},
+      {"3651d", -1},        {"1 d", -1},   {"999999999999999", -1}};
+  for (const auto& [text, seconds] : cases) EXPECT_EQ(ParseDuration(text), seconds) << text;
 }
 
 TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
@@ -149,9 +164,9 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
       {{"--yes", "--format", "junit", "--report", report, page}, 1, "", "", "<?xml"},
       {{"--yes", "--timeout", "1", "--report", report, slow}, 1, "", "", "FILE: " + slow + "\n" +
        silent.Url() + "\tHost Took Too Long to Respond\tS\n"},
-      {{"--yes", "--full", "--root", dir / "site/root", "--exclude", "never", "--exclude",
-        "^http://127\\.0\\.0\\.1:1/", "--mask", std::string(21, '1'), "--repair", "3", "--report",
-        report, full}, 1, "Results for " + full + ": URLs tested: 2. URL errors: 2.",
+      {{"--yes", "--full", "--max-age", "90m", "--root", dir / "site/root", "--exclude", "never",
+        "--exclude", "^http://127\\.0\\.0\\.1:1/", "--mask", std::string(21, '1'), "--repair", "3",
+        "--report", report, full}, 1, "Results for " + full + ": URLs tested: 2. URL errors: 2.",
        "All URL repairs completed", "FILE: " + full + "\n/there.htm#gone\tFragment Not Found\t"
        "Gone\tline 1\t"},
       {{"--yes", "--full", "--group", "target", "--report", report, full}, 1, "", "", "TARGET: "}};
@@ -245,6 +260,31 @@ TEST_F(CliTest, ADamagedSettingsFileIsToldAndKept) {
       << err;
   const std::string kept = err.substr(err.find(" as ") + 4, err.find(" and ") - err.find(" as ") - 4);
   EXPECT_EQ(ScratchDir::ReadFile(kept), std::string(3000, 'x'));
+}
+
+TEST_F(CliTest, TheFullCheckRemembersBrokenLinksBetweenRuns) {
+  ScopedEnv cache("XDG_CACHE_HOME", (dir / "cache").c_str());
+  LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 404 Not Found\r\n\r\n"));
+  LoopbackServer sound(LoopbackServer::Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"));
+  const std::string page =
+      Page("index.htm", Link(server.Url("/gone"), "G") + Link(sound.Url("/fine"), "F"));
+  char today[16];
+  const std::time_t now = std::time(nullptr);
+  std::strftime(today, sizeof today, "%Y-%m-%d", std::localtime(&now));
+  const std::string row = "  " + server.Url("/gone") + " - HTTP Code 404 Not Found - G";
+  const std::pair<std::vector<std::string>, std::string> runs[] = {
+      {{"--full", page}, row + "\n"},
+      {{"--full", page}, row + " [broken since " + today + "]\n"},
+      {{"--full", "--no-cache", page}, row + "\n"}};
+  for (const auto& [args, listed] : runs) {
+    const auto [status, out, err] = Cli(args);
+    EXPECT_EQ(status, 1) << err;
+    EXPECT_TRUE(Has(out, listed)) << out;
+  }
+  // The sound link is asked in the first run and with --no-cache only; the
+  // broken one (HEAD, then GET) in every run.
+  EXPECT_EQ(sound.Requests().size(), 2u);
+  EXPECT_EQ(server.Requests().size(), 6u);
 }
 
 TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {
