@@ -344,7 +344,10 @@ struct CHttpChecker::Impl {
     curl_multi_remove_handle(multi, easy);
     ReleaseSlot(entry);
 
-    const bool answered = result == CURLE_OK || (result == CURLE_WRITE_ERROR && entry->bodyCut);
+    // libcurl refuses a header line over 100 KB, which browsers take: the
+    // status line before it is the answer.
+    const bool answered = result == CURLE_OK || (result == CURLE_WRITE_ERROR && entry->bodyCut) ||
+                          (result == CURLE_OUT_OF_MEMORY && entry->status > 0);
     if (entry->ftp) {
       Fail(entry, answered ? CHECK_FOUND : FailureCode(result));
       return;
