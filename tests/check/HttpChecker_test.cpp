@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 
@@ -24,6 +26,7 @@ using namespace linkward;
 namespace {
 
 using Answer = HttpTestServer::Answer;
+using Clock = std::chrono::steady_clock;
 // The answer to request number n (from 0) of the case's server.
 using Script = std::function<Answer(const std::string& method, int n)>;
 
@@ -31,7 +34,7 @@ using Script = std::function<Answer(const std::string& method, int n)>;
 std::vector<HttpOutcome> CheckAll(const HttpCheckOptions& options,
                                   const std::vector<std::string>& urls,
                                   NameLookupFn lookup = nullptr) {
-  CPollEventLoop loop(true);
+  CPollEventLoop loop;  // real time: the servers see the waits
   CHttpChecker checker(loop, options, std::move(lookup));
   std::vector<HttpOutcome> outcomes(urls.size());
   size_t done = 0;
@@ -101,6 +104,15 @@ TEST(HttpCheckerTest, EachHostileBehaviourGetsItsClassAndReason) {
        CheckClass::NotVerified, "HEAD GET GET GET"},
       {"429 twice", [](auto&, int n) { return Answer{n < 2 ? 429 : 200}; }, "HTTP Code 200 OK",
        CheckClass::Ok, "HEAD GET GET"},
+      // A retry that did not wait out Retry-After would get 429 again.
+      {"429 for a second",
+       [since = std::make_shared<Clock::time_point>()](auto&, int n) {
+         if (n == 0) *since = Clock::now();
+         return Clock::now() - *since < std::chrono::seconds(1)
+                    ? Answer{429, "Retry-After: 1\r\n"}
+                    : Answer{200};
+       },
+       "HTTP Code 200 OK", CheckClass::Ok, "HEAD GET"},
       {"429 with a date", [](auto&, int n) {
          return n == 0 ? Answer{429, "Retry-After: " + HttpDate(1) + "\r\n"} : Answer{200};
        }, "HTTP Code 200 OK", CheckClass::Ok, "HEAD GET"},
