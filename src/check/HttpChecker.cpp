@@ -348,16 +348,20 @@ struct CHttpChecker::Impl {
     // status line before it is the answer.
     const bool answered = result == CURLE_OK || (result == CURLE_WRITE_ERROR && entry->bodyCut) ||
                           (result == CURLE_OUT_OF_MEMORY && entry->status > 0);
-    if (entry->ftp) {
-      Fail(entry, answered ? CHECK_FOUND : FailureCode(result));
-      return;
-    }
     if (result == CURLE_COULDNT_RESOLVE_HOST) {
       LookupFailed(entry);
       return;
     }
     Name& name = names[entry->host->name];
     if (name.state == NameState::ForNow) name.state = NameState::Unknown;  // resolves again
+    if (entry->ftp) {
+      // One request, no retry: a file there, or not.
+      if (result == CURLE_COULDNT_CONNECT) entry->host->refused = true;
+      Fail(entry, answered                             ? CHECK_FOUND
+                  : result == CURLE_OPERATION_TIMEDOUT ? NoAnswer()
+                                                       : FailureCode(result));
+      return;
+    }
     if (answered) {
       Answered(entry, entry->status, retryAfter, redirect);
     } else {
@@ -437,7 +441,7 @@ struct CHttpChecker::Impl {
           RetryAt(entry, loop.NowMs() + options.retryPauseMs);
           return;
         }
-        Fail(entry, CHECK_NO_ANSWER + unsigned(std::min((options.timeoutMs + 999) / 1000, 999)));
+        Fail(entry, NoAnswer());
         return;
       case CURLE_PEER_FAILED_VERIFICATION:
         Fail(entry, CertificateCode(verify, entry->error));
@@ -456,6 +460,11 @@ struct CHttpChecker::Impl {
         break;
     }
     Fail(entry, FailureCode(result));
+  }
+
+  // "No Answer in N s", N the wait limit.
+  unsigned NoAnswer() const {
+    return CHECK_NO_ANSWER + unsigned(std::min((options.timeoutMs + 999) / 1000, 999));
   }
 
   // Whether an answer is a bot protection's challenge: its header, or its page.

@@ -273,20 +273,24 @@ TEST(HttpCheckerTest, RefusedCertificatesNameTheCause) {
   HttpTestServer trusted("127.0.0.3", [](auto&, auto&) { return Answer{200}; }, "IP:127.0.0.3");
   HttpTestServer misnamed("127.0.0.3", [](auto&, auto&) { return Answer{200}; }, "DNS:other.test");
   HttpTestServer stranger("127.0.0.3", [](auto&, auto&) { return Answer{200}; }, "IP:127.0.0.3");
+  HttpTestServer expired("127.0.0.3", [](auto&, auto&) { return Answer{200}; },
+                         "expired IP:127.0.0.3");
   const std::string bundle = ::testing::TempDir() + "/linkward-http-checker.pem";
   {
     std::FILE* file = std::fopen(bundle.c_str(), "w");
-    const std::string pem = trusted.CertificatePem() + misnamed.CertificatePem();
+    const std::string pem =
+        trusted.CertificatePem() + misnamed.CertificatePem() + expired.CertificatePem();
     std::fwrite(pem.data(), 1, pem.size(), file);
     std::fclose(file);
   }
   HttpCheckOptions options = Quick();
   options.caFile = bundle;
   const auto outcomes = CheckAll(
-      options, {trusted.Url("/"), misnamed.Url("/"), stranger.Url("/")});
+      options, {trusted.Url("/"), misnamed.Url("/"), stranger.Url("/"), expired.Url("/")});
   EXPECT_EQ(outcomes[0].code, 200u);
   EXPECT_EQ(CheckReasonText(outcomes[1].code), "Certificate Name Mismatch");
   EXPECT_EQ(CheckReasonText(outcomes[2].code), "Certificate Not Trusted");
+  EXPECT_EQ(CheckReasonText(outcomes[3].code), "Certificate Expired");
   std::remove(bundle.c_str());
 }
 
