@@ -186,7 +186,7 @@ struct CHttpChecker::Impl {
     bool ftp = false;
     CURL* easy = nullptr;
     curl_slist* headers = nullptr;
-    char error[CURL_ERROR_SIZE] = {};
+    std::unique_ptr<char[]> error;  // libcurl's error text, while a request runs
     bool get = false;       // this request is a GET (HEAD comes first)
     int hops = 0;           // redirects followed
     long firstRedirect = 0;  // the status of the first redirect
@@ -444,7 +444,7 @@ struct CHttpChecker::Impl {
         Fail(entry, NoAnswer());
         return;
       case CURLE_PEER_FAILED_VERIFICATION:
-        Fail(entry, CertificateCode(verify, entry->error));
+        Fail(entry, CertificateCode(verify, entry->error.get()));
         return;
       default:
         if (GetMayHelp(result) && !entry->get) {
@@ -580,6 +580,8 @@ struct CHttpChecker::Impl {
     }
     curl_slist_free_all(entry->headers);
     entry->headers = nullptr;
+    entry->error.reset();
+    std::string().swap(entry->body);  // only the outcome stays for the run
     entry->done = true;
     --pending;
     for (DoneFn& fn : entry->waiters) answers.emplace_back(std::move(fn), entry->outcome);
@@ -601,7 +603,8 @@ struct CHttpChecker::Impl {
       curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
       curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
       if (!options.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, options.caFile.c_str());
-      curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, entry->error);
+      entry->error = std::make_unique<char[]>(CURL_ERROR_SIZE);
+      curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, entry->error.get());
       curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::HeaderCallback);
       curl_easy_setopt(easy, CURLOPT_HEADERDATA, entry);
       curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::BodyCallback);
