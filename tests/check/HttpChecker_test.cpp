@@ -265,6 +265,25 @@ TEST(HttpCheckerTest, DeadHostsCostOneLookup) {
   for (const HttpOutcome& outcome : CheckAll(Quick(), flaky, counting(NameAnswer::Temporary)))
     EXPECT_EQ(CheckReasonText(outcome.code), "Temporary Name Lookup Failure");
   EXPECT_EQ(lookups, 1);
+  // A host:port that refused a connection is not asked again in the run,
+  // even once something listens there.
+  const int port = LoopbackServer::UnusedPort();
+  CPollEventLoop loop;
+  CHttpChecker checker(loop, Quick());
+  std::vector<unsigned> codes;
+  std::unique_ptr<HttpTestServer> late;
+  for (const char* path : {"/a", "/b"}) {
+    checker.Check("http://127.0.0.1:" + std::to_string(port) + path,
+                  [&](const HttpOutcome& o) { codes.push_back(o.code); });
+    loop.RunUntil([&] { return checker.Pending() == 0 && !codes.empty(); });
+    if (!late)
+      late = std::make_unique<HttpTestServer>(
+          "127.0.0.1", [](auto&, auto&) { return Answer{200}; }, nullptr, port);
+  }
+  loop.RunUntil([&] { return codes.size() == 2; });
+  EXPECT_EQ(codes, (std::vector<unsigned>{SOCKET_ERROR_CONNECT, SOCKET_ERROR_CONNECT}));
+  EXPECT_EQ(late->Port(), port);
+  EXPECT_EQ(late->Connections(), 0);
   // The system's resolver says .invalid names do not exist.
   EXPECT_EQ(SystemNameLookup("nonexistent.invalid"), NameAnswer::Missing);
 }
