@@ -96,8 +96,6 @@ TEST(HttpCheckerTest, EachHostileBehaviourGetsItsClassAndReason) {
        "Blocked by Bot Protection (HTTP 999)", CheckClass::NotVerified, "HEAD"},
       {"login", [](auto&, int) { return Answer{401}; }, "Login Required (HTTP 401)",
        CheckClass::NotVerified, "HEAD GET"},
-      {"proxy login", [](auto&, int) { return Answer{407}; }, "Login Required (HTTP 407)",
-       CheckClass::NotVerified, "HEAD GET"},
       {"accepted 403", [](auto&, int) { return Answer{403}; }, "", CheckClass::Ok, "HEAD", {403}},
       // Backoff without Retry-After: three retries, four requests, then the verdict.
       {"always 429", [](auto&, int) { return Answer{429}; }, "Rate Limited (HTTP 429)",
@@ -311,6 +309,18 @@ TEST(HttpCheckerTest, RefusedCertificatesNameTheCause) {
   EXPECT_EQ(CheckReasonText(outcomes[2].code), "Certificate Not Trusted");
   EXPECT_EQ(CheckReasonText(outcomes[3].code), "Certificate Expired");
   std::remove(bundle.c_str());
+}
+
+TEST(HttpCheckerTest, VerdictsFollowTheMaskPositionOfWhatTheyCarry) {
+  std::string mask = DEFAULT_FILTER_MASK;
+  for (unsigned code : {401u, 403u, SOCKET_ERROR_TIMEOUT, SOCKET_ERROR_HOST_NOT_FOUND})
+    mask[size_t(OutcomeKind(code))] = '0';
+  for (unsigned hidden : {CHECK_LOGIN_REQUIRED + 401, CHECK_BOT_PROTECTION + 403,
+                          CHECK_NO_ANSWER + 15, CHECK_LOOKUP_FAILED_FOR_NOW})
+    EXPECT_FALSE(CheckReported(mask, hidden)) << hidden;
+  for (unsigned shown : {CHECK_LOGIN_REQUIRED + 407, CHECK_BOT_PROTECTION + 999,
+                         CHECK_RATE_LIMITED + 429, CHECK_CERTIFICATE_EXPIRED})
+    EXPECT_TRUE(CheckReported(mask, shown)) << shown;
 }
 
 }  // namespace
