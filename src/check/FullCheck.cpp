@@ -119,6 +119,7 @@ struct CFullCheck::Impl {
     bool tested = false;
     std::string finalUrl;
     RemoteNotes notes;
+    std::string target;  // the resolved address or path
   };
   struct PageState {
     bool parsed = false;
@@ -254,6 +255,7 @@ PageResult CFullCheck::Impl::ReadPage(
       case LinkKind::Local: {
         const auto& [exists, file] = lookup(r.target);
         v.judge = Judge::Done;
+        v.target = r.target;
         if (!exists) {
           v.code = CHECK_LOCAL_FILE_NOT_FOUND;
         } else if (r.hasFragment) {
@@ -350,6 +352,7 @@ void CFullCheck::Impl::TakePage(PageResult result) {
     LinkVerdict& v = result.verdicts[i];
     if (v.judge == Judge::NotTested) continue;
     page.states[i].tested = true;
+    page.states[i].target = v.target;
     ++page.tested;
     ++page.pending;
     ++found;
@@ -463,6 +466,7 @@ void CFullCheck::Impl::ListFile(size_t index) {
   CResultRows& rows = host.Rows();
   const std::string& mask = host.FilterMask();
   int errors = 0;
+  int unverified = 0;
   for (size_t i = 0; i < page.links.size(); ++i) {
     const LinkState& state = page.states[i];
     if (!state.tested || !CheckReported(mask, state.code)) continue;
@@ -471,15 +475,18 @@ void CFullCheck::Impl::ListFile(size_t index) {
     int row = rows.InsertItem(count, link.written);
     rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
     rows.SetItemText(row, COL_SITE, link.text);
-    RowDetails details{state.code, link.line, state.finalUrl, CheckClass::Broken, {},
-                       state.notes.history, state.notes.archiveUrl};
-    rows.SetItemDetails(row, std::move(details));
+    const CheckClass cls = CheckClassOf(state.code);
+    rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl, cls, state.target,
+                                        state.notes.history, state.notes.archiveUrl});
     rows.SetItemText(row, COL_FILE, file);  // last: a face lists the row when it has its file
     if (count == 0) host.CommandStateChanged();
-    ++errors;
+    ++(cls == CheckClass::NotVerified ? unverified : errors);
   }
-  char line[64];
-  std::snprintf(line, sizeof line, ": URLs tested: %d. URL errors: %d.\r\n", page.tested, errors);
+  char line[96];
+  int n = std::snprintf(line, sizeof line, ": URLs tested: %d. URL errors: %d.", page.tested, errors);
+  if (unverified > 0)
+    n += std::snprintf(line + n, sizeof line - size_t(n), " Not verified: %d.", unverified);
+  std::snprintf(line + n, sizeof line - size_t(n), "\r\n");
   host.AppendLog("Results for " + file + line);
   // Only the names stay, for later fragment checks.
   page = PageState{true, 0, 0, {}, {}};

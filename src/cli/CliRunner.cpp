@@ -211,6 +211,14 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
       }
       frame.ClearLiveLine();
       status = view.Rows().GetItemCount() > 0 ? 1 : 0;
+      if (options.full && status == 1) {
+        // Every listed row Not Verified: the servers told nothing, 5.
+        const CResultRows& rows = view.Rows();
+        bool allUnverified = true;
+        for (int row = 0; row < rows.GetItemCount() && allUnverified; ++row)
+          allUnverified = rows.GetItemDetails(row).cls == CheckClass::NotVerified;
+        if (allUnverified) status = 5;
+      }
       const bool toStdout = options.reportPath == "-";
       bool reportFailed = false;
       // RemoveLine writes its report after the repair; a stopped test has no repair.

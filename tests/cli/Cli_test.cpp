@@ -142,6 +142,8 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
                             Link("http://127.0.0.1:1/x", "Closed");
   const std::string full = Page("full.htm", links + Link(moving.Url("/old"), "Old"));
   const std::string skip = "^file://.*/site/drafts/";
+  LoopbackServer walled(LoopbackServer::Reply("HTTP/1.0 401 No\r\nContent-Length: 0\r\n\r\n"));
+  const std::string login = Page("login.htm", Link(walled.Url(), "L"));
   TempSettings(dir / "config/linkward").Store().SetString("Settings", "SkipLinks", skip);
   // arguments; exit status; found in standard output; found in standard error; the report's start
   // clang-format off
@@ -169,7 +171,10 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
         "--report", report, full}, 1, "Results for " + full + ": URLs tested: 2. URL errors: 2.",
        "All URL repairs completed", "FILE: " + full + "\n/there.htm#gone\tFragment Not Found\t"
        "Gone\tline 1\t"},
-      {{"--yes", "--full", "--group", "target", "--report", report, full}, 1, "", "", "TARGET: "}};
+      {{"--yes", "--full", "--group", "target", "--report", report, full}, 1, "", "", "TARGET: "},
+      // Every row Not Verified: 5.
+      {{"--full", login}, 5, "Results for " + login +
+       ": URLs tested: 1. URL errors: 0. Not verified: 1.", "", ""}};
   // clang-format on
   for (const auto& [args, wantStatus, wantOut, wantErr, start] : runs) {
     const auto begin = std::chrono::steady_clock::now();
