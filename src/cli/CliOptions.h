@@ -18,6 +18,8 @@ struct CliOptions {
   std::string reportPath;
   ExportFormat reportFormat = ExportFormat::Text;
   RepairType repairType = RepairType::None;  // None: no repair pass
+  bool dryRun = false;   // --repair prints its diff and changes nothing
+  bool restore = false;  // put the backups back instead of testing
   bool yes = false;
   bool help = false;
   bool full = false;  // the full check
