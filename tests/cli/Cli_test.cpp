@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -289,6 +290,9 @@ TEST_F(CliTest, DryRunRestoreAndInterruptedRepair) {
   EXPECT_EQ(ScratchDir::ReadFile(a), "<p>\n<!--" + Link(url, "A").substr(0, Link(url, "A").size() - 1) +
                                          "-->\n");
   EXPECT_EQ(ScratchDir::ReadFile(c), Link(url, "C"));
+  // The backups made are not pages to test for a repair.
+  std::tie(status, out, err) = Cli({"--all-files", "--repair", "1", "--dry-run", a});
+  EXPECT_TRUE(Has(out, "Testing: " + c + "\n") && !Has(out, ".rep\n")) << out;
 
   // The backups of a.htm and b.htm go back; c.htm has none; a backup cut
   // short is refused.
@@ -307,6 +311,32 @@ TEST_F(CliTest, DryRunRestoreAndInterruptedRepair) {
   std::tie(status, out, err) = Cli({"--restore", Page("c.htm", "")});
   EXPECT_EQ(status, 2);
   EXPECT_TRUE(Has(err, "no backup was found"));
+}
+
+// A file or a directory of the walk that cannot be read is named (5), not
+// reported clean or left out without a word. Run by a user who cannot read
+// them (the superuser reads everything, so the run drops to "nobody").
+TEST_F(CliTest, UnreadableFilesAndDirectoriesAreNamed) {
+  const std::string page = Page("index.htm", "");
+  const std::string locked = Page("locked.htm", Link("http://127.0.0.1:1/", "x"));
+  ::mkdir((dir / "site/closed").c_str(), 0700);
+  Page("closed/inner.htm", "");
+  for (const char* path : {"", "site", "config", "runtime"}) ::chmod((dir / path).c_str(), 0777);
+  ::chmod(locked.c_str(), 0);
+  ::chmod((dir / "site/closed").c_str(), 0333);  // writable, not readable
+  const pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
+    _exit(std::get<0>(Cli({"--recurse", "--mask", kNoRows, page})));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 5);
+  const std::string out = ScratchDir::ReadFile(dir / "stdout");
+  EXPECT_TRUE(Has(out, "\nCannot read the directory " + dir / "site/closed" + ": Permission denied\n"))
+      << out;
+  EXPECT_TRUE(Has(out, "Testing: " + locked + "\nCannot read " + locked + ": Permission denied\n"))
+      << out;
 }
 
 }  // namespace
