@@ -65,37 +65,46 @@ void SyncDirectoryOf(const std::string& path) {
 // given its name. A copy cut short (a file size limit, a full disk, the
 // program killed) never carries the backup's name.
 bool MakeBackup(int in, const struct stat& info, const std::string& backup,
-                const std::string& page) {
+                const std::string& page, int* error) {
   const std::string temp = backup + ".t~p";
   ::unlink(temp.c_str());
   const int out =
       ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  *error = errno;
   if (out < 0) return false;
+  *error = 0;
+  auto failed = [error] {
+    if (*error == 0) *error = errno != 0 ? errno : EIO;
+    return false;
+  };
   bool ok = true;
   std::vector<char> buf(1 << 16);
   off_t at = 0;
   for (;;) {
+    errno = 0;
     const ssize_t n = ::pread(in, buf.data(), buf.size(), at);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
+    if (n < 0) ok = failed();
     if (n <= 0) break;
     if (!WriteAll(out, buf.data(), static_cast<size_t>(n))) {
-      ok = false;
+      ok = failed();
       break;
     }
     at += n;
   }
   struct stat copy {};
-  ok = ok && at == info.st_size && ::fstat(out, &copy) == 0 && copy.st_size == at;
+  errno = 0;
+  if (ok && (at != info.st_size || ::fstat(out, &copy) != 0 || copy.st_size != at)) ok = failed();
   const std::string mark = BackupMarkText(page, at);
   // The mark is a help, not a need: a file system without user attributes
   // still gets a whole backup.
   if (ok) (void)::fsetxattr(out, REPAIR_BACKUP_MARK, mark.data(), mark.size(), 0);
-  ok = ok && ::fchmod(out, info.st_mode & 0777) == 0 && ::fsync(out) == 0;
-  ok = ::close(out) == 0 && ok;
-  if (ok) {
-    ok = ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) == 0;
-    if (!ok && errno != EEXIST && ::link(temp.c_str(), backup.c_str()) == 0) ok = true;
+  errno = 0;
+  if (ok && (::fchmod(out, info.st_mode & 0777) != 0 || ::fsync(out) != 0)) ok = failed();
+  if (::close(out) != 0 && ok) ok = failed();
+  if (ok && ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) != 0 &&
+      (errno == EEXIST || ::link(temp.c_str(), backup.c_str()) != 0)) {
+    ok = failed();
   }
   ::unlink(temp.c_str());
   if (ok) SyncDirectoryOf(backup);
@@ -405,7 +414,14 @@ bool CRepairFiles::EnsureBackup(int fd, const struct stat& info, const std::stri
     const std::string& backup = names[k];
     struct stat kept {};
     if (::lstat(backup.c_str(), &kept) != 0) {
-      if (errno != ENOENT || !MakeBackup(fd, info, backup, target)) return false;
+      if (errno != ENOENT) return false;
+      int error = 0;
+      if (!MakeBackup(fd, info, backup, target, &error)) {
+        m_frame.MessageBox("The backup\n" + backup + "\ncould not be written whole (" +
+                               std::strerror(error) + "), so\n" + target + "\nwas not repaired.",
+                           BoxStyle::Ok | BoxStyle::IconExclamation);
+        return false;
+      }
       if (k == 1) {
         m_frame.MessageBox(names[0] + "\nis not a backup of\n" + target +
                                "\nIt is kept as it is; the backup is\n" + backup,
