@@ -434,7 +434,14 @@ bool CRepairFiles::EnsureBackup(int fd, const struct stat& info, const std::stri
     long long size = 0;
     if (ReadBackupMark(backup, &page, &size)) {
       // Made by an earlier pass for this page; it must still be whole.
-      if (page == BaseName(target)) return size == kept.st_size;
+      if (page == BaseName(target)) {
+        if (size == kept.st_size) return true;
+        m_frame.MessageBox("The backup\n" + backup + "\nholds " + std::to_string(kept.st_size) +
+                               " bytes, but " + std::to_string(size) + " were backed up, so\n" +
+                               target + "\nwas not repaired.",
+                           BoxStyle::Ok | BoxStyle::IconExclamation);
+        return false;
+      }
       continue;  // another page's
     }
     if (SameContent(fd, info.st_size, backup)) {

@@ -201,11 +201,14 @@ TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {
 // failed scratch copy (5), a link too long to be read (named), a page whose
 // path is too long (5), a log that cannot be written (6).
 TEST_F(CliTest, FailuresAreNamedNotPassedOffAsClean) {
-  const std::string page = Page("index.htm", Link("http://127.0.0.1:1/" + std::string(1000, 'u'), "L"));
+  const std::string page = Page("index.htm", Link("http://127.0.0.1:1/" + std::string(1000, 'u'), "L") +
+                                                 Link("http://127.0.0.1:1/t", std::string(1000, 't')));
   auto [status, out, err] = Cli({"--mask", kNoRows, page});
   EXPECT_EQ(status, 0) << err;
   EXPECT_TRUE(Has(out, "Testing: " + page + "\nNot tested in " + page +
                            ", too long to read: http://127.0.0.1:1/uuuu")) << out;
+  EXPECT_TRUE(Has(out, "...\nNot tested in " + page +
+                           ", too long to read: http://127.0.0.1:1/t\">tttt")) << out;
 
   const std::string scratch = appdirs::RuntimeDir() + "/urltmp~2";
   ASSERT_EQ(::mkdir(scratch.c_str(), 0700), 0);  // no scratch copy can be written there

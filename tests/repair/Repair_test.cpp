@@ -351,6 +351,16 @@ TEST_F(RepairTest, UsesOnlyAWholeBackupOfThePage) {
   EXPECT_EQ(Read(*dir / "page.rep"), source);
   EXPECT_EQ(Read(page), done);
   EXPECT_EQ(Read(*dir / "page.rep.t~p"), "-");
+  // That backup cut short afterwards (its mark stays) is not trusted.
+  ScratchDir::WriteBytes(*dir / "page.rep", source.substr(0, 100));
+  frame.boxes.clear();
+  rows.DeleteAllItems();
+  Row("http://h/1", page);
+  EXPECT_EQ(Run(RepairType::FileName), RepairEnd::Stopped);
+  EXPECT_EQ(Read(page), done);
+  EXPECT_EQ(Boxes(), Texts{"The backup\n" + *dir / "page.rep" + "\nholds 100 bytes, but " +
+                           std::to_string(source.size()) + " were backed up, so\n" + page +
+                           "\nwas not repaired."});
 
   // A page.rep of its own is kept; the backup takes the page's whole name.
   page = pass();
