@@ -9,6 +9,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <set>
+#include <string_view>
 #include <vector>
 
 #include "repair/RepairFiles.h"
@@ -62,6 +64,36 @@ bool EndsWithHtmlClose(const std::string& text) {
     if (std::tolower(static_cast<unsigned char>(text[end - n + i])) != kClose[i]) return false;
   }
   return true;
+}
+
+// Whether before looks like an earlier copy of now, as a repair leaves it:
+// more than half of now's lines are lines of before, or more than half of its
+// bytes are a common start and end (a page of one line).
+bool LooksLikeEarlierCopy(const std::string& now, const std::string& before) {
+  if (now.empty()) return true;
+  std::set<std::string_view> lines;
+  auto each = [](const std::string& text, auto&& fn) {
+    for (size_t at = 0; at < text.size();) {
+      size_t end = text.find('\n', at);
+      end = end == std::string::npos ? text.size() : end + 1;
+      fn(std::string_view(text).substr(at, end - at));
+      at = end;
+    }
+  };
+  each(before, [&](std::string_view line) { lines.insert(line); });
+  size_t total = 0, found = 0;
+  each(now, [&](std::string_view line) {
+    ++total;
+    if (lines.count(line) != 0) ++found;
+  });
+  if (2 * found > total) return true;
+  size_t head = 0;
+  while (head < now.size() && head < before.size() && now[head] == before[head]) ++head;
+  size_t tail = 0;
+  while (tail < now.size() - head && tail < before.size() - head &&
+         now[now.size() - 1 - tail] == before[before.size() - 1 - tail])
+    ++tail;
+  return 2 * (head + tail) > now.size();
 }
 
 // Puts bytes in the place of target in one step; false (target untouched)
@@ -148,6 +180,8 @@ std::string BackupLooksIncomplete(const std::string& page, const std::string& ba
   if (backupBytes.empty() && !pageBytes.empty()) return "it is empty";
   if (EndsWithHtmlClose(pageBytes) && !EndsWithHtmlClose(backupBytes))
     return "it does not end with </html> as the page does";
+  if (!LooksLikeEarlierCopy(pageBytes, backupBytes))
+    return "it carries no backup mark and does not look like an earlier copy of the page";
   return "";
 }
 

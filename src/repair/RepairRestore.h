@@ -19,8 +19,10 @@ std::string FindBackupOf(const std::string& page, bool* marked);
 
 // Why backup does not look like a whole copy of what page was ("" when it
 // does): a marked backup must have the size its mark records; an unmarked
-// one must not be empty when the page is not, and must end with "</html>"
-// when the page does.
+// one must not be empty when the page is not, must end with "</html>" when
+// the page does, and must look like an earlier copy of the page (more than
+// half of its lines, or of its bytes at both ends, the same), not an
+// unrelated file.
 std::string BackupLooksIncomplete(const std::string& page, const std::string& backup, bool marked);
 
 struct RestoreCount {

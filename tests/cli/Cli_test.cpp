@@ -314,6 +314,11 @@ TEST_F(CliTest, DryRunRestoreAndInterruptedRepair) {
   EXPECT_EQ(status, 3);
   EXPECT_EQ(out, "Not restored: " + b + ": its backup " + dir / "site/b.rep" +
                      " looks incomplete (it does not end with </html> as the page does)\n");
+  dir.WriteFile("site/b.rep", "notes of my own\n</html>\n");
+  std::tie(status, out, err) = Cli({"--restore", b});
+  EXPECT_EQ(status, 3);
+  EXPECT_TRUE(Has(out, "(it carries no backup mark and does not look like an earlier copy"));
+  EXPECT_EQ(ScratchDir::ReadFile(b), Link(url, "B") + "</html>\n");
   std::tie(status, out, err) = Cli({"--restore", Page("c.htm", "")});
   EXPECT_EQ(status, 2);
   EXPECT_TRUE(Has(err, "no backup was found"));
