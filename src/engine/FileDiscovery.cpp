@@ -34,7 +34,8 @@ void AppendFiles(StringList& list, const std::string& dir,
 // A walk that cannot list dir says so.
 bool List(const std::string& dir, std::vector<fsys::DirEntry>* entries, StringList* problems) {
   if (fsys::ListDirectory(dir, entries)) return true;
-  if (problems) problems->push_back("Cannot read the directory " + dir + ": " + std::strerror(errno));
+  if (problems)
+    problems->push_back("Cannot read the directory " + dir + ": " + std::strerror(errno));
   return false;
 }
 
@@ -49,8 +50,8 @@ void ReportTooLong(const std::string& dir, bool filter, bool tree, StringList* p
   while (const dirent* entry = ::readdir(listing)) {
     const std::string path = JoinPath(dir, entry->d_name);
     if (path.size() < PATH_MAX || (entry->d_name[0] == '.' && entry->d_type == DT_DIR)) continue;
-    const bool file = entry->d_type == DT_REG || entry->d_type == DT_LNK ||
-                      entry->d_type == DT_UNKNOWN;
+    const bool file =
+        entry->d_type == DT_REG || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
     if ((file && (!filter || PassesExtensionFilter(path))) || (tree && entry->d_type == DT_DIR))
       names.push_back(path);
   }
@@ -95,8 +96,7 @@ void AddDirectoryFiles(StringList& list, const std::string& dir, bool filter,
   ReportTooLong(dir, filter, false, problems);
 }
 
-void AddDirectoryTree(StringList& list, const std::string& dir, bool filter,
-                      StringList* problems) {
+void AddDirectoryTree(StringList& list, const std::string& dir, bool filter, StringList* problems) {
   // Pending directories: the top is walked next, and a directory's
   // sub-directories are pushed in listing order, so the last listed one comes
   // first and its whole tree is done before its siblings (pre-order).

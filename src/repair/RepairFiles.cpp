@@ -64,12 +64,11 @@ void SyncDirectoryOf(const std::string& path) {
 // checked to hold every byte, marked as the backup of page and only then
 // given its name. A copy cut short (a file size limit, a full disk, the
 // program killed) never carries the backup's name.
-bool MakeBackup(int in, const struct stat& info, const std::string& backup,
-                const std::string& page, int* error) {
+bool MakeBackup(int in, const struct stat& info, const std::string& backup, const std::string& page,
+                int* error) {
   const std::string temp = backup + ".t~p";
   ::unlink(temp.c_str());
-  const int out =
-      ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   *error = errno;
   if (out < 0) return false;
   *error = 0;
@@ -213,7 +212,8 @@ std::pair<size_t, size_t> ElementAround(const std::string& text, size_t pos, siz
   }
   const size_t open = pos == 0 ? std::string::npos : text.rfind('<', pos - 1);
   const size_t close = text.find('>', end);
-  return {open == std::string::npos ? 0 : open, close == std::string::npos ? text.size() : close + 1};
+  return {open == std::string::npos ? 0 : open,
+          close == std::string::npos ? text.size() : close + 1};
 }
 
 // text made safe to stand inside a comment: nothing in it can end the comment
@@ -222,10 +222,9 @@ std::string CommentSafe(const std::string& text) {
   std::string safe;
   safe.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
-    const bool gt = text[i] == '>' &&
-                    ((i == 0) || (i == 1 && text[0] == '-') ||
-                     (i >= 2 && text.compare(i - 2, 2, "--") == 0) ||
-                     (i >= 3 && text.compare(i - 3, 3, "--!") == 0));
+    const bool gt = text[i] == '>' && ((i == 0) || (i == 1 && text[0] == '-') ||
+                                       (i >= 2 && text.compare(i - 2, 2, "--") == 0) ||
+                                       (i >= 3 && text.compare(i - 3, 3, "--!") == 0));
     if (gt) {
       safe += "&gt;";
     } else {
@@ -336,8 +335,8 @@ std::string UnifiedDiff(const std::string& label, const std::vector<std::string>
     }
     const long newFrom = static_cast<long>(from) + shift;
     out += "@@ -" + std::to_string(from + 1) + "," + std::to_string(oldCount) + " +" +
-           std::to_string(newCount == 0 ? newFrom : newFrom + 1) + "," +
-           std::to_string(newCount) + " @@\n" + body;
+           std::to_string(newCount == 0 ? newFrom : newFrom + 1) + "," + std::to_string(newCount) +
+           " @@\n" + body;
     shift += static_cast<long>(newCount) - static_cast<long>(oldCount);
     k = last;
   }
@@ -450,7 +449,8 @@ bool CRepairFiles::EnsureBackup(int fd, const struct stat& info, const std::stri
       return true;  // a whole copy of the page as it is
     }
   }
-  m_frame.MessageBox(target + "\nis not repaired: " + names[0] + (names[1] != names[0] ? " and " + names[1] : "") +
+  m_frame.MessageBox(target + "\nis not repaired: " + names[0] +
+                         (names[1] != names[0] ? " and " + names[1] : "") +
                          " exist and are not backups of it.",
                      BoxStyle::Ok | BoxStyle::IconExclamation);
   return false;

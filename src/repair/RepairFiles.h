@@ -143,7 +143,7 @@ class CRepairFiles {
   std::string m_strLineEndOfLine;
   std::vector<Match> m_matches;
   RepairType m_nType = RepairType::Comment;
-  std::string m_strName;  // the source's file name, for RepairType::FileName
+  std::string m_strName;    // the source's file name, for RepairType::FileName
   size_t m_nLineIndex = 0;  // of the current line, from 0
   size_t m_nLinesRead = 0;
   // Dry run: the source's lines (each with its line end), what the rewritten

@@ -173,8 +173,8 @@ RepairPreview PreviewRepair(const CResultRows& rows, RepairType type) {
     }
     Answer DoModal(CRepairFailDlg& dlg) override {
       m_preview.complete = false;
-      m_preview.notes.push_back("The repair would stop at\n" + dlg.m_strFailFile +
-                                "\nnear URL\n" + dlg.m_strFailUrl);
+      m_preview.notes.push_back("The repair would stop at\n" + dlg.m_strFailFile + "\nnear URL\n" +
+                                dlg.m_strFailUrl);
       return Answer::Cancel;
     }
 
