@@ -306,9 +306,9 @@ std::string UnifiedDiff(const std::string& label, const std::vector<std::string>
       ++k;
       continue;
     }
-    // The changes that join this hunk: no more than twice the context apart.
+    // The changes that join this hunk: those whose contexts meet or overlap.
     size_t last = k + 1;
-    while (last < changes.size() && changes[last].first <= changes[last - 1].first + 2 * kContext)
+    while (last < changes.size() && changes[last].first <= changes[last - 1].first + 2 * kContext + 1)
       ++last;
     const size_t from = changes[k].first > kContext ? changes[k].first - kContext : 0;
     const size_t to = std::min(lines.size(), changes[last - 1].first + kContext + 1);

@@ -413,10 +413,12 @@ TEST_F(RepairTest, PreviewIsTheDiffOfThePass) {
   for (int i = 1; i <= 12; ++i) lines += "line " + std::to_string(i) + "\n";
   const std::string a = dir->WriteFile("a.htm", A("http://h/1", "1") + "\n" + lines +
                                                      A("http://h/2", "2") + "\nend\n" + A("http://h/3", "3"));
+  const std::string c = dir->WriteFile("c.htm", A("http://h/4", "4") + "\n" + lines.substr(0, 42) +
+                                                     A("http://h/5", "5") + "\n");
   const std::string b = dir->WriteFile("b.htm", "x\n");
-  Row("http://h/1", a);
-  Row("http://h/2", a);
-  Row("http://h/3", a);
+  for (const char* url : {"http://h/1", "http://h/2", "http://h/3"}) Row(url, a);
+  Row("http://h/4", c);
+  Row("http://h/5", c);
   Row("http://h/9", b);
   const RepairPreview preview = PreviewRepair(rows, RepairType::RemoveLine);
   const std::string name = a.substr(1);
@@ -425,13 +427,16 @@ TEST_F(RepairTest, PreviewIsTheDiffOfThePass) {
                               "\n line 1\n line 2\n line 3\n"
                               "@@ -11,6 +10,4 @@\n line 10\n line 11\n line 12\n-" +
                               A("http://h/2", "2") + "\n end\n-" + A("http://h/3", "3") +
-                              "\n\\ No newline at end of file\n");
+                              "\n\\ No newline at end of file\n--- a/" + c.substr(1) + "\n+++ b/" +
+                              c.substr(1) + "\n@@ -1,8 +1,6 @@\n-" + A("http://h/4", "4") + "\n" +
+                              " line 1\n line 2\n line 3\n line 4\n line 5\n line 6\n-" +
+                              A("http://h/5", "5") + "\n");
   EXPECT_FALSE(preview.complete);
   EXPECT_EQ(preview.notes,
             (Texts{"We looked in file\n" + b + "\nbut could not file the URL\nhttp://h/9",
                    "The repair would stop at\n" + b + "\nnear URL\nhttp://h/9"}));
   EXPECT_EQ(Read(*dir / "a.rep") + Read(*dir / "a.t~p") + Read(*dir / "b.t~p"), "---");
-  EXPECT_EQ(MarksNow(), (Marks{0, 0, 0, 0}));
+  EXPECT_EQ(MarksNow(), (Marks{0, 0, 0, 0, 0, 0}));
 }
 
 }  // namespace
