@@ -327,8 +327,10 @@ class Extractor {
   bool m_bLocated = false;        // m_spans are the tag at hand's
   size_t m_nLinePos = 0;          // LineAt's memory: line m_nLine starts at or before m_nLinePos
   int m_nLine = 1;
+  bool m_bHasCR = false;  // the page holds a CR: lines are counted byte by byte
 };
 
+// Lines end at LF, CR LF or a lone CR (old Mac pages), each counted once.
 int Extractor::LineAt(size_t pos) {
   std::string_view t = m_page.Text();
   if (pos < m_nLinePos) {
@@ -337,6 +339,12 @@ int Extractor::LineAt(size_t pos) {
   }
   const char* p = t.data() + m_nLinePos;
   const char* end = t.data() + pos;
+  if (m_bHasCR) {
+    const char* last = t.data() + t.size();
+    for (; p < end; ++p) {
+      if (*p == '\n' || (*p == '\r' && (p + 1 == last || p[1] != '\n'))) ++m_nLine;
+    }
+  }
   while (p < end) {
     const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
     if (!nl) break;
@@ -647,6 +655,7 @@ void Extractor::Run(ParsedPage* page) {
   static std::once_flag once;
   std::call_once(once, [] { xmlInitParser(); });
   std::string_view text = m_page.Text();
+  m_bHasCR = std::memchr(text.data(), '\r', text.size()) != nullptr;
   // The parser takes an int's worth of bytes; a larger page is read that far.
   int length = static_cast<int>(std::min<size_t>(text.size(), INT_MAX));
   // The parser reads a copy: in libxml2 2.9 a buffer over the caller's
@@ -743,7 +752,63 @@ ParsedPage ParsePage(const char* data, size_t length, bool namesOnly) {
   return page;
 }
 
+FileKind FileKindOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || dot <= nameStart) return FileKind::ByContent;
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = Lower(c);
+  static const char* const kHtml[] = {"html",  "htm",  "xhtml", "xht",
+                                      "shtml", "shtm", "asp",   "aspx"};
+  for (const char* e : kHtml) {
+    if (ext == e) return FileKind::Html;
+  }
+  return FileKind::Other;
+}
+
+bool LooksLikeHtml(const char* data, size_t length) {
+  std::string head(data, std::min<size_t>(length, 1024));
+  // A UTF-16 page is looked at through its low bytes.
+  if (head.size() >= 2 &&
+      (head.compare(0, 2, "\xFF\xFE") == 0 || head.compare(0, 2, "\xFE\xFF") == 0)) {
+    const size_t low = head[0] == '\xFF' ? 2 : 3;
+    std::string narrow;
+    for (size_t i = low; i < head.size(); i += 2) narrow += head[i];
+    head = std::move(narrow);
+  } else if (head.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    head.erase(0, 3);
+  }
+  for (char& c : head) c = Lower(c);
+  size_t i = 0;
+  for (;;) {
+    while (i < head.size() && IsSpace(head[i])) ++i;
+    if (head.compare(i, 4, "<!--") == 0) {
+      i = head.find("-->", i + 4);
+    } else if (head.compare(i, 2, "<?") == 0) {
+      i = head.find('>', i + 2);
+    } else {
+      break;
+    }
+    if (i == std::string::npos) return false;
+    i += head[i] == '>' ? 1 : 3;
+  }
+  for (const char* tag : {"<!doctype html", "<html", "<head", "<body"}) {
+    const size_t n = std::strlen(tag);
+    if (head.compare(i, n, tag) == 0 &&
+        (i + n == head.size() || IsSpace(head[i + n]) || head[i + n] == '>' || head[i + n] == '/'))
+      return true;
+  }
+  return false;
+}
+
 bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly) {
+  const FileKind kind = FileKindOf(path);
+  *page = ParsedPage();
+  if (kind == FileKind::Other) {
+    page->isPage = false;
+    return true;
+  }
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
@@ -762,10 +827,8 @@ bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly) {
   }
   ::close(fd);
   data.resize(got);
-  // An image, archive or other binary file among the files has no links.
-  std::string_view head(data.data(), std::min<size_t>(data.size(), 1024));
-  if (head.find('\0') != std::string_view::npos && head.find('<') == std::string_view::npos) {
-    *page = ParsedPage();
+  if (kind == FileKind::ByContent && !LooksLikeHtml(data.data(), data.size())) {
+    page->isPage = false;
     return true;
   }
   *page = ParsePage(data.data(), data.size(), namesOnly);

@@ -35,6 +35,7 @@ struct PageLink {
 };
 
 struct ParsedPage {
+  bool isPage = true;              // false: a file read as a link target only
   std::vector<PageLink> links;     // in page order
   std::string base;                // the first <base href>, decoded; empty when none
   std::vector<std::string> names;  // ids and <a name>s, sorted, without repeats
@@ -45,9 +46,20 @@ struct ParsedPage {
 // read as a browser reads them). namesOnly skips collecting links.
 ParsedPage ParsePage(const char* data, size_t length, bool namesOnly = false);
 
-// Reads the file at path and parses it. Returns false when it cannot be read.
-// A file that is plainly not a page (a NUL byte and no '<' in its first
-// kilobyte: an image, an archive) is not parsed and has no links.
+// What a file is by its name: a page (HTML by its extension: .html, .htm,
+// .xhtml, .shtml, .asp...), no page (any other extension: JSON, text,
+// images), or to be told by its content (no extension).
+enum class FileKind { Html, Other, ByContent };
+FileKind FileKindOf(const std::string& path);
+
+// Whether bytes without a telling name are HTML: after a byte order mark,
+// white space, an XML declaration and comments, the first tag within the
+// first kilobyte is <!doctype html>, <html>, <head> or <body>.
+bool LooksLikeHtml(const char* data, size_t length);
+
+// Reads the file at path and parses it when it is a page (by FileKindOf,
+// then by LooksLikeHtml); any other file gets isPage false, no links and no
+// names. Returns false when it cannot be read.
 bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly = false);
 
 // Splits a srcset value into its candidates' addresses (descriptors dropped),
