@@ -51,6 +51,62 @@ std::string Trim(std::string_view text) {
   return std::string(text.substr(begin, end - begin));
 }
 
+// An address as a browser's URL parser reads it: leading and trailing
+// controls and spaces stripped, every tab, LF and CR inside removed.
+std::string CleanUrl(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+  std::string out;
+  out.reserve(end - begin);
+  for (size_t i = begin; i < end; ++i) {
+    if (text[i] != '\t' && text[i] != '\n' && text[i] != '\r') out += text[i];
+  }
+  return out;
+}
+
+// The address of a <meta http-equiv=refresh> content value, by the HTML
+// standard's refresh steps ("5; url='x.html'" gives x.html); false when the
+// value names none (a plain reload, or no refresh at all).
+bool RefreshUrl(std::string_view in, std::string* url) {
+  size_t p = 0;
+  const size_t n = in.size();
+  auto skipSpace = [&] {
+    while (p < n && IsSpace(in[p])) ++p;
+  };
+  auto digit = [&](size_t i) { return i < n && in[i] >= '0' && in[i] <= '9'; };
+  skipSpace();
+  if (!digit(p) && !(p < n && in[p] == '.')) return false;
+  while (digit(p) || (p < n && in[p] == '.')) ++p;
+  if (p >= n) return false;
+  if (in[p] != ';' && in[p] != ',' && !IsSpace(in[p])) return false;
+  skipSpace();
+  if (p < n && (in[p] == ';' || in[p] == ',')) ++p;
+  skipSpace();
+  if (p >= n) return false;
+  auto letter = [&](char c) {
+    if (p < n && Lower(in[p]) == c) {
+      ++p;
+      return true;
+    }
+    return false;
+  };
+  if (letter('u') && letter('r') && letter('l')) {
+    skipSpace();
+    if (p < n && in[p] == '=') {
+      ++p;
+      skipSpace();
+    }
+  }
+  char quote = 0;
+  if (p < n && (in[p] == '\'' || in[p] == '"')) quote = in[p++];
+  std::string_view rest = in.substr(p);
+  if (quote) rest = rest.substr(0, rest.find(quote));
+  *url = std::string(rest);
+  return true;
+}
+
 // Collapses runs of white space to one space and trims both ends.
 std::string Collapse(std::string_view text) {
   std::string out;
@@ -261,7 +317,7 @@ class PageText {
 };
 
 // The elements that matter, and the attribute that holds each one's link.
-enum class Tag : uint8_t { Other, A, Area, Link, Object, Img, Source, Src, Base };
+enum class Tag : uint8_t { Other, A, Area, Link, Object, Img, Source, Src, Base, Meta };
 
 // One attribute of a start tag as it stands in the page text.
 struct AttrSpan {
@@ -284,6 +340,7 @@ class Extractor {
     int anchor = -1;       // index of the link whose text this <a> gathers
     int savedAnchor = -1;  // the enclosing <a>'s
     bool hides = false;    // its content is not part of the page
+    bool svg = false;      // an <svg>: its elements link with href or xlink:href
   };
 
   static Extractor& Of(void* ctx) {
@@ -300,6 +357,7 @@ class Extractor {
   void Collect(Tag tag, const char* name, const char** atts, Frame* frame);
   void EndElement();
   void Characters(const char* text, int length);
+  void Misplaced(const char* name);
   bool EndsTag(size_t pos, const char* name) const;
   size_t ScanName(size_t pos) const;
   size_t ScanTag(size_t start, std::vector<AttrSpan>* spans) const;
@@ -309,6 +367,7 @@ class Extractor {
   int LineAt(size_t pos);
   void AddLink(const char* attr, const char* value, std::string text, size_t tagEnd);
   void AddSrcset(const char* value, std::string text, size_t tagEnd);
+  void AddRefresh(const char* content, size_t tagEnd);
 
   const PageText& m_page;
   bool m_bNamesOnly;
@@ -318,8 +377,11 @@ class Extractor {
   std::string m_base;
   bool m_bHaveBase = false;
   std::vector<Frame> m_stack;
-  int m_nHidden = 0;   // open elements whose content a browser does not read as markup
-  int m_nAnchor = -1;  // the innermost open <a> with a link
+  int m_nHidden = 0;       // open elements whose content a browser does not read as markup
+  int m_nSvg = 0;          // open <svg> elements
+  bool m_bHtmlId = false;  // the <html> element has its id
+  bool m_bBodyId = false;  // the <body> element has its id
+  int m_nAnchor = -1;      // the innermost open <a> with a link
   std::string m_anchorText;
   std::string m_anchorAlt;
   size_t m_nLastPos = 0;          // no tag of interest starts before this
@@ -472,7 +534,7 @@ void Extractor::Written(const char* attr, size_t tagEnd, PageLink* link) {
 
 void Extractor::AddLink(const char* attr, const char* value, std::string text, size_t tagEnd) {
   PageLink link;
-  link.url = Trim(value);
+  link.url = CleanUrl(value);
   link.text = std::move(text);
   Written(attr, tagEnd, &link);
   m_links.push_back(std::move(link));
@@ -486,10 +548,20 @@ void Extractor::AddSrcset(const char* value, std::string text, size_t tagEnd) {
   std::vector<std::string> written = SrcsetAddresses(whole.written);
   // A character reference that stands for a comma or a space can split the
   // two differently; then each decoded address is looked up in the page.
+  // An address not in the page as it is (a reference inside it) keeps the
+  // candidate of the same place as written, or the whole value.
   if (written.size() != urls.size()) {
+    std::vector<std::string> split = std::move(written);
     written.clear();
     const size_t end = std::min(tagEnd + 1, m_page.Text().size());
-    for (const std::string& url : urls) written.push_back(m_page.Written(url, m_nLastPos, end));
+    const std::string_view tag = m_page.Text().substr(m_nLastPos, end - m_nLastPos);
+    for (size_t i = 0; i < urls.size(); ++i) {
+      if (tag.find(urls[i]) != std::string_view::npos) {
+        written.push_back(m_page.Written(urls[i], m_nLastPos, end));
+      } else {
+        written.push_back(i < split.size() ? split[i] : whole.written);
+      }
+    }
   }
   for (size_t i = 0; i < urls.size(); ++i) {
     PageLink link;
@@ -501,6 +573,19 @@ void Extractor::AddSrcset(const char* value, std::string text, size_t tagEnd) {
   }
 }
 
+void Extractor::AddRefresh(const char* content, size_t tagEnd) {
+  PageLink link;
+  if (!RefreshUrl(content, &link.url)) return;
+  link.url = CleanUrl(link.url);
+  if (link.url.empty()) return;
+  Written("content", tagEnd, &link);
+  // The address as written: the same steps over the value's own bytes (the
+  // whole value when character references hide its parts from them).
+  std::string written;
+  if (RefreshUrl(link.written, &written)) link.written = Trim(written);
+  m_links.push_back(std::move(link));
+}
+
 Tag TagOf(const char* name) {
   struct Entry {
     const char* name;
@@ -509,7 +594,8 @@ Tag TagOf(const char* name) {
   static const Entry kTags[] = {
       {"a", Tag::A},       {"area", Tag::Area},     {"link", Tag::Link},  {"object", Tag::Object},
       {"img", Tag::Img},   {"source", Tag::Source}, {"script", Tag::Src}, {"iframe", Tag::Src},
-      {"embed", Tag::Src}, {"audio", Tag::Src},     {"video", Tag::Src},  {"base", Tag::Base}};
+      {"embed", Tag::Src}, {"audio", Tag::Src},     {"video", Tag::Src},  {"base", Tag::Base},
+      {"frame", Tag::Src}, {"track", Tag::Src},     {"meta", Tag::Meta}};
   for (const Entry& e : kTags) {
     if (e.name[0] == name[0] && std::strcmp(e.name, name) == 0) return e.tag;
   }
@@ -537,6 +623,10 @@ void Extractor::StartElement(const char* name, const char** atts) {
   if (HidesContent(name)) {
     frame.hides = true;
     ++m_nHidden;
+  }
+  if (name[0] == 's' && std::strcmp(name, "svg") == 0) {
+    frame.svg = true;
+    ++m_nSvg;
   }
   if (!atts) {
     // A tag without attributes, or one the parser implied: only a tag of
@@ -569,18 +659,36 @@ void Extractor::Collect(Tag tag, const char* name, const char** atts, Frame* fra
         (std::strcmp(a[0], "id") == 0 || (tag == Tag::A && std::strcmp(a[0], "name") == 0)))
       m_names.emplace_back(a[1]);
   }
+  const bool isHtml = std::strcmp(name, "html") == 0;
+  if ((isHtml || std::strcmp(name, "body") == 0) && get("id"))
+    (isHtml ? m_bHtmlId : m_bBodyId) = true;
   const char* value = nullptr;
   if (tag == Tag::Base) {
     if (!m_bHaveBase && (value = get("href")) != nullptr) {
-      m_base = Trim(value);
+      m_base = CleanUrl(value);
       m_bHaveBase = true;
     }
     return;
   }
-  if (m_bNamesOnly || tag == Tag::Other) return;
+  if (m_bNamesOnly) return;
+  if (tag == Tag::Meta) {
+    const char* equiv = get("http-equiv");
+    const char* content = get("content");
+    std::string kind = equiv ? Trim(equiv) : std::string();
+    for (char& c : kind) c = Lower(c);
+    if (content && kind == "refresh") {
+      m_bLocated = LocateTag(name, pos);
+      AddRefresh(content, pos);
+    }
+    return;
+  }
+  // In an SVG image every element links with href, or else xlink:href.
+  const bool inSvg = m_nSvg > 0 && (tag == Tag::Other || tag == Tag::A);
+  if (tag == Tag::Other && !inSvg) return;
 
   const char* linkAttr = "src";
-  if (tag == Tag::A || tag == Tag::Area || tag == Tag::Link) linkAttr = "href";
+  if (tag == Tag::A || tag == Tag::Area || tag == Tag::Link || inSvg) linkAttr = "href";
+  if (inSvg && !get("href")) linkAttr = "xlink:href";
   if (tag == Tag::Object) linkAttr = "data";
   std::string text;
   if (tag == Tag::Area || tag == Tag::Img) {
@@ -614,12 +722,35 @@ void Extractor::EndElement() {
   Frame frame = m_stack.back();
   m_stack.pop_back();
   if (frame.hides) --m_nHidden;
+  if (frame.svg) --m_nSvg;
   if (frame.anchor >= 0) {
     std::string text = Collapse(m_anchorText);
     m_links[static_cast<size_t>(frame.anchor)].text = text.empty() ? m_anchorAlt : std::move(text);
     m_nAnchor = frame.savedAnchor;
     m_anchorText.clear();
     m_anchorAlt.clear();
+  }
+}
+
+// A second <html> or <body> tag, which the parser drops: a browser adds its
+// attributes to the element when it does not have them yet, so its id is a
+// place a link can point at.
+void Extractor::Misplaced(const char* name) {
+  bool& has = name[0] == 'h' ? m_bHtmlId : m_bBodyId;
+  const size_t pos = Pos();
+  const size_t lt = m_page.Text().rfind('<', pos);
+  if (has || m_nHidden > 0 || lt == std::string_view::npos || pos - lt != std::strlen(name) + 1)
+    return;
+  std::vector<AttrSpan> spans;
+  const size_t end = ScanTag(lt, &spans);
+  if (At(end) != '>' && At(end) != '/') return;  // cut off by the end of the page
+  for (const AttrSpan& span : spans) {
+    if (span.name != "id") continue;
+    if (span.valueEnd > span.valueBegin) {
+      m_names.emplace_back(m_page.Text().substr(span.valueBegin, span.valueEnd - span.valueBegin));
+      has = true;
+    }
+    break;
   }
 }
 
@@ -694,6 +825,16 @@ void Extractor::Run(ParsedPage* page) {
   sax.processingInstruction = [](void* ctx, const xmlChar*, const xmlChar*) {
     Extractor& e = Of(ctx);
     e.m_nLastPos = std::max(e.m_nLastPos, e.Pos());
+  };
+  // The parser tells of a tag it drops only by an error: a structured error
+  // handler hears of them (the SAX2 mark makes the parser call it).
+  sax.initialized = XML_SAX2_MAGIC;
+  sax.serror = [](void* ctx, xmlErrorPtr error) {
+    if (!ctx || !error || error->code != XML_HTML_STRUCURE_ERROR || !error->str1 ||
+        !error->message || !std::strstr(error->message, "misplaced"))
+      return;
+    const char* name = reinterpret_cast<const char*>(error->str1);
+    if (std::strcmp(name, "body") == 0 || std::strcmp(name, "html") == 0) Of(ctx).Misplaced(name);
   };
   *m_pCtxt->sax = sax;
   m_pCtxt->_private = this;

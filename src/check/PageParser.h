@@ -3,8 +3,12 @@
 // links in page order and the names a #fragment can point at. No document
 // tree is built; memory follows the page's size.
 //
-// Links: a/area href, img/script/iframe/embed/source/audio/video src, img and
-// source srcset (one link per candidate), link href, object data. Tags inside
+// Links: a/area href, img/script/iframe/frame/embed/source/audio/video/track
+// src, img and source srcset (one link per candidate), link href, object
+// data, the address of a <meta http-equiv=refresh>, and href (else
+// xlink:href) of any element inside <svg>. Names: ids, <a name>s, and the id
+// of an <html> or <body> tag the parser drops as a repeat (a browser gives it
+// to the element when that has none). Tags inside
 // <template>, script, style, comments and the elements a browser reads as
 // text (title, textarea, iframe, xmp, noembed, noframes, plaintext) are not
 // links a browser follows and are skipped, as is a tag cut off by the end of
@@ -16,9 +20,10 @@
 //    as they are). This is what the results list shows and what the repair
 //    pass searches for, and the repair pass matches raw page bytes: for
 //    href="a.html?x=1&amp;y=2" it is "a.html?x=1&amp;y=2".
-//  - url: the value a browser uses, character references decoded and
-//    surrounding ASCII white space removed ("a.html?x=1&y=2"). Links are
-//    resolved and judged by this one.
+//  - url: the value a browser uses, character references decoded,
+//    surrounding controls and spaces removed and tab, LF and CR inside
+//    dropped ("a.html?x=1&y=2"). Links are resolved and judged by this one.
+// Lines end at LF, CR LF or a lone CR.
 #pragma once
 
 #include <cstddef>

@@ -113,6 +113,32 @@ TEST(PageParserTest, LinksAsABrowserSeesThem) {
        "<head><base href=\"http://h/d/&amp;/\"><base href=ignored/></head><h1 id=top>T</h1>"
        "<a name=n1></a><p name=not-a-name id=p&#49;></p><div id=top></div><a href=#top>up</a>",
        {"#top|#top|up|1", "base=http://h/d/&/", "name=n1", "name=p1", "name=top"}},
+      {"meta refresh addresses by the standard's steps",
+       "<meta http-equiv=Refresh content=\"5; url=r1.html\"><meta http-equiv=refresh "
+       "content=\"0;URL = 'r2.html?a=1&amp;b=2' x\"><meta http-equiv=refresh content=3>"
+       "<meta http-equiv=refresh content=\"x; url=no.html\"><meta name=refresh "
+       "content=\"0; url=no.html\">\n<meta http-equiv=refresh content=\"1,r3.html\">",
+       {"r1.html|r1.html||1", "r2.html?a=1&amp;b=2|r2.html?a=1&b=2||1", "r3.html|r3.html||2"}},
+      {"frames, tracks and SVG references (href before xlink:href)",
+       "<frameset><frame src=f1.html><frame src=f2.html></frameset>"
+       "<video><track src=t.vtt></video><svg><a xlink:href=s.html>S</a><use href=#i />"
+       "<image xlink:href=p.png href=q.png /></svg><div href=not-a-link></div>",
+       {"f1.html|f1.html||1", "f2.html|f2.html||1", "t.vtt|t.vtt||1", "s.html|s.html|S|1",
+        "#i|#i||1", "q.png|q.png||1"}},
+      {"tab, LF and CR removed inside an address, controls stripped around it",
+       "<a href=\" \x01"
+       "a\tb\nc\r.html \">A</a><a href=\"java\tscript:x()\">J</a>"
+       "<base href=\"ht\ntp://h/\">",
+       {"\x01"
+        "a\tb\nc\r.html|abc.html|A|1",
+        "java\tscript:x()|javascript:x()|J|3", "base=http://h/"}},
+      {"html and body ids of tags the parser drops after an implied body",
+       "<p>x</p><!-- <body id=no1> --><textarea><body id=no2></textarea><body id=b1 class=c>"
+       "<html lang=en id=h1><body id=no3><html id=no4>",
+       {"name=b1", "name=h1"}},
+      {"a body's own id wins over a later one",
+       "<body id=first><p>x</p><body id=second>",
+       {"name=first"}},
       {"a 10 MB single line", big, Texts((10u << 20) / 32, "p.html#x|p.html#x|word|1")},
   };
   for (const auto& c : cases) EXPECT_EQ(Links(c.html), c.links) << c.name;
@@ -126,7 +152,9 @@ TEST(PageParserTest, RandomMarkupNeverBreaksIt) {
   std::vector<std::string> pieces;  // of markup, cut anywhere; '|' separates them
   std::istringstream all(
       "<a href=|\"|'|>|</a>|<img srcset=\"|,| 2x|&amp;|&#x26|&|\0|\xFF|\xC3|<base href=|<!--|-->|"
-      "<table>|<template>|x.html|#f| |\n|<script>|</script>|<![CDATA[|<svg><a href=s>|id=|<a name="s);
+      "<table>|<template>|x.html|#f| |\n|\r|<script>|</script>|<![CDATA[|<svg><a href=s>|id=|<a "
+      "name=|"
+      "<meta http-equiv=refresh content='0;url=|<body id=|<html id=|<use xlink:href="s);
   for (std::string piece; std::getline(all, piece, '|');) pieces.push_back(piece);
   std::mt19937 rng(12);
   for (int round = 0; round < 3000; ++round) {
