@@ -16,6 +16,8 @@
 #include <mutex>
 #include <string_view>
 
+#include "check/PageEncoding.h"
+
 namespace linkward {
 
 namespace {
@@ -155,40 +157,6 @@ size_t Utf8Length(const unsigned char* p, size_t n, size_t* bad) {
   return 0;
 }
 
-// The character set a page declares in its first 1024 bytes (a BOM, <meta
-// charset=...>, a content type's charset=, or an XML declaration's
-// encoding=), in lower case; "" when it declares none.
-std::string DeclaredCharset(const char* data, size_t length) {
-  if (length >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) return "utf-8";
-  std::string head(data, std::min<size_t>(length, 1024));
-  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const char* key : {"charset", "encoding"}) {
-    for (size_t at = head.find(key); at != std::string::npos; at = head.find(key, at + 1)) {
-      size_t i = at + std::strlen(key);
-      while (i < head.size() && IsSpace(head[i])) ++i;
-      if (i >= head.size() || head[i] != '=') continue;
-      ++i;
-      while (i < head.size() && (IsSpace(head[i]) || head[i] == '"' || head[i] == '\'')) ++i;
-      size_t end = i;
-      while (end < head.size() && (std::isalnum(static_cast<unsigned char>(head[end])) ||
-                                   std::strchr("-_:.", head[end]) != nullptr))
-        ++end;
-      if (end > i) return head.substr(i, end - i);
-    }
-  }
-  return {};
-}
-
-// Whether a declared charset is one that browsers read as windows-1252 (the
-// Latin-1 family and plain ASCII).
-bool IsWindows1252(const std::string& charset) {
-  static const char* const kLabels[] = {"iso-8859-1", "iso8859-1",    "iso_8859-1", "latin1",
-                                        "l1",         "windows-1252", "cp1252",     "x-cp1252",
-                                        "us-ascii",   "ascii",        "iso-ir-100", "cp819"};
-  return std::any_of(std::begin(kLabels), std::end(kLabels),
-                     [&](const char* label) { return charset == label; });
-}
-
 // Windows-1252's characters for the bytes 0x80 to 0x9F (the bytes from 0xA0
 // on are their own code points).
 constexpr uint16_t kWindows1252High[32] = {
@@ -209,24 +177,42 @@ void AppendWindows1252(unsigned char c, std::string* out) {
 }
 
 // The page as the parser reads it: valid UTF-8 without NUL bytes, with the
-// way back to the page's own bytes. A page read as UTF-8 has each NUL and
-// each invalid sequence replaced by U+FFFD, as a browser decodes them; a page
-// that declares the Latin-1 family, or declares nothing and is not valid
-// UTF-8, is read as windows-1252, as browsers read such pages.
+// way back to the page's own bytes. The encoding is the one the page
+// declares (PageEncoding); a page read as UTF-8 has each NUL and each invalid
+// sequence replaced by U+FFFD, as a browser decodes them; a page that
+// declares nothing is read as UTF-8 when it is valid UTF-8, else as
+// windows-1252, as browsers read such pages. A UTF-16 page has no bytes the
+// results could show: its decoded text stands for them.
 class PageText {
  public:
   PageText(const char* data, size_t length) : m_pRaw(data) {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
+    size_t bom = 0;
+    const std::string encoding = PageEncoding(data, length, &bom);
+    const bool utf8 = encoding.empty() || encoding == "UTF-8";
+    m_bLatin = encoding == "windows-1252";
+    // Plain ASCII reads the same in every encoding but UTF-16, ISO-2022-JP
+    // and the replacement encoding.
+    const bool asciiSame = utf8 || m_bLatin ||
+                           (encoding.compare(0, 6, "UTF-16") != 0 && encoding != "ISO-2022-JP" &&
+                            encoding != "replacement");
     size_t i = FirstUnusual(p, 0, length);
-    if (i == length) {
+    if (i == length && asciiSame) {
       m_view = std::string_view(data, length);
       return;
     }
-    const std::string charset = DeclaredCharset(data, length);
-    m_bLatin = IsWindows1252(charset);
+    if (!utf8 && !m_bLatin) {
+      m_bRawIsText = encoding.compare(0, 6, "UTF-16") == 0;
+      if (DecodeToUtf8(data + bom, length - bom, encoding, &m_text,
+                       m_bRawIsText ? nullptr : &m_map)) {
+        m_view = m_text;
+        return;
+      }
+      m_bRawIsText = false;  // an encoding iconv lacks: read as an undeclared page
+    }
     // An undeclared page is read as UTF-8 until an invalid sequence shows it
     // is not; then it is read again as windows-1252.
-    if (!Mend(data, length, i, charset.empty())) {
+    if (!Mend(data, length, i, encoding.empty())) {
       m_bLatin = true;
       Mend(data, length, i, false);
     }
@@ -255,6 +241,7 @@ class PageText {
   }
 
   std::string_view Raw(size_t begin, size_t end) const {
+    if (m_bRawIsText) return m_view.substr(begin, end - begin);
     size_t b = RawOffset(begin);
     return std::string_view(m_pRaw + b, RawOffset(end) - b);
   }
@@ -311,7 +298,8 @@ class PageText {
   const char* m_pRaw;
   std::string m_text;  // when the page needed mending
   std::string_view m_view;
-  bool m_bLatin = false;  // read as windows-1252
+  bool m_bLatin = false;      // read as windows-1252
+  bool m_bRawIsText = false;  // UTF-16: the decoded text stands for the page's bytes
   // (end in text, end in page) of each replaced sequence
   std::vector<std::pair<size_t, size_t>> m_map;
 };

@@ -12,7 +12,7 @@
 // <template>, script, style, comments and the elements a browser reads as
 // text (title, textarea, iframe, xmp, noembed, noframes, plaintext) are not
 // links a browser follows and are skipped, as is a tag cut off by the end of
-// the page. A page is read as UTF-8 whatever it declares.
+// the page. The page's encoding is found and decoded as PageEncoding.h says.
 //
 // Each link carries its address twice:
 //  - written: the bytes of the attribute value as they stand in the page
