@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string_view>
 
+#include "check/MarkdownPage.h"
 #include "check/PageEncoding.h"
 
 namespace linkward {
@@ -893,6 +894,7 @@ FileKind FileKindOf(const std::string& path) {
   for (const char* e : kHtml) {
     if (ext == e) return FileKind::Html;
   }
+  if (ext == "md" || ext == "markdown") return FileKind::Markdown;
   return FileKind::Other;
 }
 
@@ -960,7 +962,8 @@ bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly) {
     page->isPage = false;
     return true;
   }
-  *page = ParsePage(data.data(), data.size(), namesOnly);
+  *page = kind == FileKind::Markdown ? ParseMarkdown(data.data(), data.size(), namesOnly)
+                                     : ParsePage(data.data(), data.size(), namesOnly);
   return true;
 }
 

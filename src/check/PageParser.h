@@ -52,9 +52,10 @@ struct ParsedPage {
 ParsedPage ParsePage(const char* data, size_t length, bool namesOnly = false);
 
 // What a file is by its name: a page (HTML by its extension: .html, .htm,
-// .xhtml, .shtml, .asp...), no page (any other extension: JSON, text,
-// images), or to be told by its content (no extension).
-enum class FileKind { Html, Other, ByContent };
+// .xhtml, .shtml, .asp...; Markdown: .md, .markdown), no page (any other
+// extension: JSON, text, images), or to be told by its content (no
+// extension).
+enum class FileKind { Html, Markdown, Other, ByContent };
 FileKind FileKindOf(const std::string& path);
 
 // Whether bytes without a telling name are HTML: after a byte order mark,
@@ -63,8 +64,8 @@ FileKind FileKindOf(const std::string& path);
 bool LooksLikeHtml(const char* data, size_t length);
 
 // Reads the file at path and parses it when it is a page (by FileKindOf,
-// then by LooksLikeHtml); any other file gets isPage false, no links and no
-// names. Returns false when it cannot be read.
+// then by LooksLikeHtml; Markdown as MarkdownPage.h says); any other file gets isPage false, no
+// links and no names. Returns false when it cannot be read.
 bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly = false);
 
 // Splits a srcset value into its candidates' addresses (descriptors dropped),

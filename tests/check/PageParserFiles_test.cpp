@@ -1,5 +1,5 @@
-// Which files the full check reads as pages: HTML by name, or by content
-// when the name has no extension; every other file is a link target only,
+// Which files the full check reads as pages: HTML and Markdown by name, or
+// HTML by content when the name has no extension; every other file is a link target only,
 // with no log lines, no rows and no fragment check of its own. And the line
 // of each link whatever the page's line ends.
 #include "check/PageParser.h"
@@ -44,10 +44,13 @@ TEST_F(PageParserFullCheck, OnlyPagesAreReadAndLinesEndAtCrLfOrCr) {
   const std::string cr = Page("cr.htm",
                               "<p>\r<a href=c1.html>1</a>\r\r<a href=c2.html>2</a>\r\n"
                               "<a href=c3.html>3</a>\n\r\n<a\rhref=c4.html>4</a>");
+  const std::string guide =
+      Page("guide.md", "# Install it\n\n[self](#install-it) [bad](#nope) ![img](pic.png)\n");
   const std::string index =
       Page("index.html",
            "<a href=glossary.json#k>j</a><a href=pic.png#x>p</a><a href=noext#there>n</a>"
-           "<a href=noext#missing>m</a><a href=plain#x>t</a><a href=notes.txt#y>y</a>");
+           "<a href=noext#missing>m</a><a href=plain#x>t</a><a href=notes.txt#y>y</a>"
+           "<a href=guide.md#install-it>g</a><a href=guide.md#missing>g2</a>");
   FullCheckOptions full;
   full.enabled = true;
   View().StartTest(index, {false, true, false}, full);
@@ -55,12 +58,13 @@ TEST_F(PageParserFullCheck, OnlyPagesAreReadAndLinesEndAtCrLfOrCr) {
   EXPECT_EQ(Rows(),
             (Texts{"c1.html|Local File Not Found|1", "c2.html|Local File Not Found|2",
                    "c3.html|Local File Not Found|3", "c4.html|Local File Not Found|4",
-                   "noext#missing|Fragment Not Found|m", "gone.html|Local File Not Found|G"}));
+                   "#nope|Fragment Not Found|bad", "noext#missing|Fragment Not Found|m",
+                   "guide.md#missing|Fragment Not Found|g2", "gone.html|Local File Not Found|G"}));
   std::vector<int> lines;
   for (int row = 0; row < 4; ++row) lines.push_back(View().Rows().GetItemDetails(row).line);
   EXPECT_EQ(lines, (std::vector<int>{2, 4, 5, 8}));
-  EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(cr, 4, 4) + FileLog(index, 6, 1) +
-                       FileLog(noext, 1, 1) + "End of test: <date>\r\n");
+  EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + FileLog(cr, 4, 4) + FileLog(guide, 3, 1) +
+                       FileLog(index, 8, 2) + FileLog(noext, 1, 1) + "End of test: <date>\r\n");
 }
 
 }  // namespace
