@@ -947,21 +947,31 @@ bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly) {
     ::close(fd);
     return false;
   }
-  std::string data;
-  data.resize(static_cast<size_t>(st.st_size));
+  const auto size = static_cast<size_t>(st.st_size);
+  // A file told by its content is read past its first kilobyte only when
+  // that shows a page.
+  size_t want = kind == FileKind::ByContent ? std::min<size_t>(size, 1024) : size;
+  std::string data(want, '\0');
   size_t got = 0;
-  while (got < data.size()) {
-    ssize_t n = ::read(fd, data.data() + got, data.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
+  for (bool sniffed = false;;) {
+    while (got < want) {
+      ssize_t n = ::read(fd, data.data() + got, want - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    if (sniffed || kind != FileKind::ByContent) break;
+    sniffed = true;
+    if (!LooksLikeHtml(data.data(), got)) {
+      ::close(fd);
+      page->isPage = false;
+      return true;
+    }
+    want = size;
+    data.resize(size);
   }
   ::close(fd);
   data.resize(got);
-  if (kind == FileKind::ByContent && !LooksLikeHtml(data.data(), data.size())) {
-    page->isPage = false;
-    return true;
-  }
   *page = kind == FileKind::Markdown ? ParseMarkdown(data.data(), data.size(), namesOnly)
                                      : ParsePage(data.data(), data.size(), namesOnly);
   return true;
