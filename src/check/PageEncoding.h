@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -37,5 +38,9 @@ std::string EncodingOfLabel(std::string_view label);
 // in order. False when iconv does not know the encoding.
 bool DecodeToUtf8(const char* data, size_t length, const std::string& encoding, std::string* text,
                   std::vector<std::pair<size_t, size_t>>* ends);
+
+// Appends code point cp as UTF-8; NUL, surrogates and values past U+10FFFF
+// as U+FFFD.
+void AppendUtf8(uint32_t cp, std::string* out);
 
 }  // namespace linkward

@@ -177,6 +177,94 @@ void AppendWindows1252(unsigned char c, std::string* out) {
   *out += static_cast<char>(0x80 | (cp & 0x3F));
 }
 
+// The names a browser reads without their ';' (HTML's legacy references).
+bool IsLegacyName(std::string_view name) {
+  static const char* const kNames[] = {
+      "AElig",  "AMP",    "Aacute", "Acirc",  "Agrave", "Aring",  "Atilde", "Auml",   "COPY",
+      "Ccedil", "ETH",    "Eacute", "Ecirc",  "Egrave", "Euml",   "GT",     "Iacute", "Icirc",
+      "Igrave", "Iuml",   "LT",     "Ntilde", "Oacute", "Ocirc",  "Ograve", "Oslash", "Otilde",
+      "Ouml",   "QUOT",   "REG",    "THORN",  "Uacute", "Ucirc",  "Ugrave", "Uuml",   "Yacute",
+      "aacute", "acirc",  "acute",  "aelig",  "agrave", "amp",    "aring",  "atilde", "auml",
+      "brvbar", "ccedil", "cedil",  "cent",   "copy",   "curren", "deg",    "divide", "eacute",
+      "ecirc",  "egrave", "eth",    "euml",   "frac12", "frac14", "frac34", "gt",     "iacute",
+      "icirc",  "iexcl",  "igrave", "iquest", "iuml",   "laquo",  "lt",     "macr",   "micro",
+      "middot", "nbsp",   "not",    "ntilde", "oacute", "ocirc",  "ograve", "ordf",   "ordm",
+      "oslash", "otilde", "ouml",   "para",   "plusmn", "pound",  "quot",   "raquo",  "reg",
+      "sect",   "shy",    "sup1",   "sup2",   "sup3",   "szlig",  "thorn",  "times",  "uacute",
+      "ucirc",  "ugrave", "uml",    "uuml",   "yacute", "yen",    "yuml"};
+  return std::any_of(std::begin(kNames), std::end(kNames),
+                     [&](const char* n) { return name == n; });
+}
+
+// The character a named reference stands for, 0 when none (the parser's
+// table; the upper-case legacy names as their lower-case ones).
+uint32_t NamedReference(std::string_view name) {
+  std::string key(name);
+  if (key == "AMP" || key == "COPY" || key == "GT" || key == "LT" || key == "QUOT" || key == "REG")
+    for (char& c : key) c = Lower(c);
+  const htmlEntityDesc* desc = htmlEntityLookup(reinterpret_cast<const xmlChar*>(key.c_str()));
+  return desc ? desc->value : 0;
+}
+
+// An attribute value with its character references decoded as the HTML
+// standard says: numeric ones by its table (0, surrogates and values past
+// U+10FFFF as U+FFFD, 0x80 to 0x9F as windows-1252), named ones without ';'
+// only when legacy and not followed by '=' or a letter or digit.
+std::string DecodeAttribute(std::string_view v) {
+  auto alnum = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+  std::string out;
+  out.reserve(v.size());
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (v[i] != '&') {
+      out += v[i];
+      continue;
+    }
+    size_t p = i + 1;
+    if (p < v.size() && v[p] == '#') {
+      const bool hex = p + 1 < v.size() && (v[p + 1] == 'x' || v[p + 1] == 'X');
+      size_t d = p + (hex ? 2 : 1), e = d;
+      uint64_t cp = 0;
+      while (e < v.size() && (hex ? std::isxdigit(static_cast<unsigned char>(v[e]))
+                                  : std::isdigit(static_cast<unsigned char>(v[e])))) {
+        const int digit =
+            std::isdigit(static_cast<unsigned char>(v[e])) ? v[e] - '0' : (Lower(v[e]) - 'a') + 10;
+        cp = std::min<uint64_t>(cp * (hex ? 16 : 10) + static_cast<uint64_t>(digit), 0x110000);
+        ++e;
+      }
+      if (e == d) {
+        out += '&';
+        continue;
+      }
+      if (cp >= 0x80 && cp <= 0x9F && kWindows1252High[cp - 0x80] > 0x9F) {
+        cp = kWindows1252High[cp - 0x80];
+      }
+      AppendUtf8(static_cast<uint32_t>(cp), &out);
+      i = e < v.size() && v[e] == ';' ? e : e - 1;
+      continue;
+    }
+    size_t e = p;
+    while (e < v.size() && alnum(v[e])) ++e;
+    if (e < v.size() && v[e] == ';' && e > p) {
+      if (const uint32_t cp = NamedReference(v.substr(p, e - p))) {
+        AppendUtf8(cp, &out);
+        i = e;
+        continue;
+      }
+    }
+    // The longest legacy name the run begins with.
+    size_t len = std::min<size_t>(e - p, 6);
+    while (len > 0 && !IsLegacyName(v.substr(p, len))) --len;
+    const size_t after = p + len;
+    if (len == 0 || (after < v.size() && (v[after] == '=' || alnum(v[after])))) {
+      out += '&';
+      continue;
+    }
+    AppendUtf8(NamedReference(v.substr(p, len)), &out);
+    i = after - 1;
+  }
+  return out;
+}
+
 // The page as the parser reads it: valid UTF-8 without NUL bytes, with the
 // way back to the page's own bytes. The encoding is the one the page
 // declares (PageEncoding); a page read as UTF-8 has each NUL and each invalid
@@ -353,6 +441,7 @@ class Extractor {
   bool LocateTag(const char* name, size_t end);
   void Written(const char* attr, size_t tagEnd, PageLink* link);
   const AttrSpan* FindSpan(const char* name) const;
+  std::string Value(const char* attr, const char* parsed) const;
   int LineAt(size_t pos);
   void AddLink(const char* attr, const char* value, std::string text, size_t tagEnd);
   void AddSrcset(const char* value, std::string text, size_t tagEnd);
@@ -521,9 +610,19 @@ void Extractor::Written(const char* attr, size_t tagEnd, PageLink* link) {
   link->line = LineAt(span->valueEnd > span->valueBegin ? span->valueBegin : span->nameBegin);
 }
 
+// The attribute's value as a browser decodes it: the parser's, unless the
+// attribute is found in the page and holds a reference.
+std::string Extractor::Value(const char* attr, const char* parsed) const {
+  const AttrSpan* span = m_bLocated ? FindSpan(attr) : nullptr;
+  if (!span) return parsed;
+  const std::string_view raw =
+      m_page.Text().substr(span->valueBegin, span->valueEnd - span->valueBegin);
+  return raw.find('&') == std::string_view::npos ? std::string(parsed) : DecodeAttribute(raw);
+}
+
 void Extractor::AddLink(const char* attr, const char* value, std::string text, size_t tagEnd) {
   PageLink link;
-  link.url = CleanUrl(value);
+  link.url = CleanUrl(Value(attr, value));
   link.text = std::move(text);
   Written(attr, tagEnd, &link);
   m_links.push_back(std::move(link));
@@ -531,7 +630,7 @@ void Extractor::AddLink(const char* attr, const char* value, std::string text, s
 
 void Extractor::AddSrcset(const char* value, std::string text, size_t tagEnd) {
   PageLink whole;
-  whole.url = value;
+  whole.url = Value("srcset", value);
   Written("srcset", tagEnd, &whole);
   std::vector<std::string> urls = SrcsetAddresses(whole.url);
   std::vector<std::string> written = SrcsetAddresses(whole.written);
@@ -564,7 +663,7 @@ void Extractor::AddSrcset(const char* value, std::string text, size_t tagEnd) {
 
 void Extractor::AddRefresh(const char* content, size_t tagEnd) {
   PageLink link;
-  if (!RefreshUrl(content, &link.url)) return;
+  if (!RefreshUrl(Value("content", content), &link.url)) return;
   link.url = CleanUrl(link.url);
   if (link.url.empty()) return;
   Written("content", tagEnd, &link);

@@ -63,6 +63,10 @@ TEST(PageParserTest, LinksAsABrowserSeesThem) {
       {"character references decoded, written form kept",
        "<a href=\"a.html?x=1&amp;y=2\">T&eacute;st</a><a href='b&#46;html'>B</a>",
        {"a.html?x=1&amp;y=2|a.html?x=1&y=2|T\xC3\xA9st|1", "b&#46;html|b.html|B|1"}},
+      {"references by the standard: numeric table, legacy names, no cut at &#0;",
+       "<a href=\"a&#128;b&#x9F;c&#0;d&#xD800;e&#1114112;f&#65g&notit;h&AMP;i&copy=j&lt\">R</a>",
+       {"a&#128;b&#x9F;c&#0;d&#xD800;e&#1114112;f&#65g&notit;h&AMP;i&copy=j&lt|a€bŸc\uFFFDd"
+        "\uFFFDe\uFFFDfAg&notit;h&i&copy=j<|R|1"}},
       {"white space around the address and in the text",
        "<a href=\"  a b.html \n\">  Two\n\twords </a>",
        {"a b.html|a b.html|Two words|1"}},
