@@ -15,20 +15,16 @@ TEST(PageParserFiles, ContentTellsAPageWithoutExtension) {
   const std::pair<std::string, bool> cases[] = {
       {"\xEF\xBB\xBF <!-- a --><!DOCTYPE HTML PUBLIC \"x\">", true},
       {"<?xml version=\"1.0\"?>\n<html xmlns=\"x\">", true},
-      {"\n<HEAD>", true},
-      {"<body/>", true},
       {std::string("\xFF\xFE<\0h\0t\0m\0l\0>\0", 14), true},
       {"<htmlx>", false},
       {"<p>text <html>", false},
       {"{\"k\": \"<html>\"}", false},
-      {"<!-- never closed <html>", false},
       {std::string(1100, ' ') + "<html>", false},
   };
   for (const auto& [bytes, html] : cases)
     EXPECT_EQ(LooksLikeHtml(bytes.data(), bytes.size()), html) << bytes;
   EXPECT_EQ(FileKindOf("/d/a.XHTML"), FileKind::Html);
   EXPECT_EQ(FileKindOf("/d.html/glossary.json"), FileKind::Other);
-  EXPECT_EQ(FileKindOf("/d.x/README"), FileKind::ByContent);
   EXPECT_EQ(FileKindOf(".htaccess"), FileKind::ByContent);
 }
 
