@@ -28,6 +28,12 @@ struct CliOptions {
   std::string caFile;
   bool version = false;
   std::vector<std::string> excludes;  // skip patterns added to the stored ones
+  // Full check of an http(s) address: the crawl's choices.
+  std::string scope;       // empty: the start's origin and directory
+  int depth = -1;          // -1: no limit
+  int maxPages = 10000;
+  bool ignoreRobots = false;
+  bool crawlChoices = false;  // one of them was given
   std::string file;
 };
 

@@ -119,6 +119,11 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     }
   }
 
+  if (options.full && IsCrawlAddress(options.file) && options.repairType != RepairType::None) {
+    std::fprintf(err, "linkward-cli: %s\n", CRAWL_REPAIR_TEXT);
+    return 2;
+  }
+
   CLinkwardApp app;
   app.InitSettings();
   int status = 0;
@@ -141,6 +146,12 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
                                options.excludes.end());
       view.SetFullCheckOptions(full);
       view.SetReportGroup(options.reportGroup);
+      CrawlOptions crawl;
+      crawl.scope = options.scope;
+      crawl.maxDepth = options.depth;
+      crawl.maxPages = options.maxPages;
+      crawl.ignoreRobots = options.ignoreRobots;
+      view.SetCrawlOptions(crawl);
     }
 
     InterruptGuard guard;

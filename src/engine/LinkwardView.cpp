@@ -93,6 +93,7 @@ CLinkwardView::CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop
 
 CLinkwardView::~CLinkwardView() {
   m_pFullCheck.reset();
+  m_pSiteCrawl.reset();
   KillTimers();
   ResetRun(false);
   m_repair.CloseAll();
@@ -207,11 +208,13 @@ void CLinkwardView::OnSelectFiles() {
   // Only a regular file that opens for reading is a file to test. A
   // directory, a fifo or a device is refused before it is opened: opening a
   // fifo would wait for a writer.
+  // The full check of an http(s) address crawls the site instead.
+  const bool crawl = dlg.m_bFullCheck && IsCrawlAddress(dlg.m_strPath);
   struct stat st;
   bool isFile = ::stat(dlg.m_strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   std::FILE* f = isFile ? std::fopen(dlg.m_strPath.c_str(), "rb") : nullptr;
   if (f) std::fclose(f);
-  if (!f) {
+  if (!f && !crawl) {
     m_frame.MessageBox("The chosen file does not exist", BoxStyle::Ok);
     return;
   }
@@ -230,9 +233,10 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices) {
 }
 
 void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullCheckOptions& full) {
+  const bool crawl = full.enabled && IsCrawlAddress(path);
   StringList files;
-  BuildFileList(files, path, choices);
-  m_nFileCount = static_cast<int>(files.size());
+  if (!crawl) BuildFileList(files, path, choices);
+  m_nFileCount = crawl ? 1 : static_cast<int>(files.size());
   if (m_nFileCount == 0) {
     m_frame.MessageBox("No files found.\n\nWas your filter option set correctly?", BoxStyle::Ok);
     return;
@@ -279,6 +283,7 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
   AppendLog("Start of test " + NowLongDateTime() + "\r\n");
 
   m_pFullCheck.reset();  // the reports tell which test the rows come from
+  m_pSiteCrawl.reset();
   if (full.enabled) {
     HttpCheckOptions http;
     http.timeoutMs = m_nWaitMs;
@@ -292,6 +297,10 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
     std::unique_ptr<IRemoteChecker> remote = m_remoteFactory
                                                  ? m_remoteFactory(m_loop, http)
                                                  : std::make_unique<CHttpChecker>(m_loop, http);
+    if (crawl) {
+      StartCrawl(path, http, std::move(remote), std::move(skip));
+      return;
+    }
     std::string root = full.root.empty() ? DirectoryOfPath(path) : full.root;
     m_pFullCheck = std::make_unique<CFullCheck>(*m_pFullCheckHost, m_loop, std::move(m_files), root,
                                                 std::move(remote));
@@ -416,6 +425,7 @@ void CLinkwardView::OnFullCheckEnded() {
 
 void CLinkwardView::OnStopTest() {
   if (m_pFullCheck) m_pFullCheck->Stop();
+  if (m_pSiteCrawl) m_pSiteCrawl->Stop();
   KillTimers();
   ResetRun(true);
   AppendLog("Testing Stopped by User");
@@ -424,6 +434,7 @@ void CLinkwardView::OnStopTest() {
 
 void CLinkwardView::ResetRun(bool withStatusTexts) {
   if (m_pFullCheck && m_pFullCheck->Running()) m_pFullCheck->Stop();
+  if (m_pSiteCrawl && m_pSiteCrawl->Running()) m_pSiteCrawl->Stop();
   if (m_pSocket) {
     m_pSocket->Close();
     m_pSocket.reset();
