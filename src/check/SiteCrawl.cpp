@@ -417,6 +417,16 @@ struct CSiteCrawl::Impl {
       v.target = std::move(r.target);
       UrlParts parts = Split(v.target);
       if (!parts.ok || !InScope(parts)) continue;
+      if (!options.ignoreRobots) {
+        // An address within scope that robots.txt keeps the crawler from is
+        // not requested at all, even beyond the limits.
+        auto known = robots.find(parts.origin);
+        if (known != robots.end() && known->second.ready &&
+            !known->second.rules.Allowed(parts.path)) {
+          v.kind = Kind::NotTested;
+          continue;
+        }
+      }
       size_t hash = link.url.find('#');
       if (hash != std::string::npos) v.fragment = link.url.substr(hash + 1);
       long slot = SlotFor(parts, depth);  // may grow slots
