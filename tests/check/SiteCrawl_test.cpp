@@ -37,6 +37,7 @@ const std::map<std::string, std::string> kPages = {
     {"/docs/deep/d1.html", Anchor("d2.html#deepest", "D2")},
     {"/docs/deep/d2.html", "<p id=other>"},
     {"/outside.html", Anchor("never-crawled.html", "N")},
+    {"/stop/index.html", Anchor("silent.html", "Silent") + Anchor("other.html", "Other")},
 };
 
 Answer Serve(const std::string&, const std::string& path) {
@@ -46,6 +47,7 @@ Answer Serve(const std::string&, const std::string& path) {
             "User-agent: *\nDisallow: /\n\nUser-agent: Linkward\n"
             "Disallow: /docs/hidden\nAllow: /docs/hidden/open.html\n"};
   }
+  if (path == "/stop/silent.html") return {200, "", "", 0, true};
   if (path == "/docs/img.png") return {200, "Content-Type: image/png\r\n", std::string(5000, 'x')};
   auto page = kPages.find(path);
   if (page == kPages.end()) return {404, kHtml, "<a href=/never>never</a>"};
@@ -145,6 +147,20 @@ TEST_F(SiteCrawlTest, CrawlsTheSiteWithinScopeAndListsEachPagesRows) {
   EXPECT_TRUE(Rows().empty());
   EXPECT_NE(Log().find("Not crawled: robots.txt does not allow " + site.Url("/docs/hidden/x.html")),
             std::string::npos);
+}
+
+TEST_F(SiteCrawlTest, StopDropsEveryRequest) {
+  FullCheckOptions full;
+  full.enabled = true;
+  View().StartTest(site.Url("/stop/index.html"), {}, full);
+  loop.RunUntil([&] { return site.RequestCount("/stop/silent.html") == 1; });
+  View().OnStopTest();
+  EXPECT_FALSE(View().IsTestRunning());
+  EXPECT_EQ(loop.WatchCount(), 0);
+  EXPECT_FALSE(loop.HasTimer(210));
+  EXPECT_EQ(Log(), "Start of test <date>\r\n\r\nTesting: " + site.Url("/stop/index.html") +
+                       "\r\nTesting Stopped by User\r\n");
+  ExpectIdle();
 }
 
 TEST(RobotsRules, GroupsAndLongestMatch) {
