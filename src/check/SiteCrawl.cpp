@@ -97,6 +97,16 @@ std::string ResolveAgainst(const std::string& base, const std::string& target) {
   return out;
 }
 
+// The default scope of a start: its origin and directory ("http://h/docs/").
+std::string ScopePrefix(const UrlParts& start) {
+  size_t slash = start.url.find('/', start.origin.size());
+  size_t last = start.url.rfind('/', start.url.find('?', start.origin.size()));
+  if (slash == std::string::npos || last == std::string::npos || last < slash) {
+    return start.origin + "/";
+  }
+  return start.url.substr(0, last + 1);
+}
+
 }  // namespace
 
 bool IsCrawlAddress(const std::string& text) {
@@ -292,6 +302,8 @@ struct CSiteCrawl::Impl {
                                                           : static_cast<unsigned>(result.status);
     if (redirected) s.finalUrl = result.effectiveUrl;
     UrlParts final = Split(result.effectiveUrl);
+    // A start that moves ("/docs" to "/docs/", http to https) takes its scope along.
+    if (index == 0 && redirected && final.ok && !hasScope) scopePrefix = ScopePrefix(final);
     // A page without a type is taken for html when its body looks like one.
     bool html = IsHtmlType(result.contentType) ||
                 (result.contentType.empty() && result.body.find('<') != std::string::npos);
@@ -631,11 +643,7 @@ bool CSiteCrawl::Start() {
       return false;
     }
   }
-  size_t slash = start.url.find('/', start.origin.size());
-  size_t last = start.url.rfind('/', start.url.find_first_of("?", start.origin.size()));
-  d.scopePrefix = slash == std::string::npos || last == std::string::npos || last < slash
-                      ? start.origin + "/"
-                      : start.url.substr(0, last + 1);
+  d.scopePrefix = ScopePrefix(start);
   d.fetcher = std::make_unique<CPageFetcher>(d.loop, d.http, d.options.bodyLimit);
   d.running = true;
   d.host.AppendLog("Testing: " + start.url);

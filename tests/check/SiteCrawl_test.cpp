@@ -48,6 +48,7 @@ Answer Serve(const std::string&, const std::string& path) {
             "Disallow: /docs/hidden\nAllow: /docs/hidden/open.html\n"};
   }
   if (path == "/stop/silent.html") return {200, "", "", 0, true};
+  if (path == "/docs") return {301, "Location: /docs/index.html\r\n"};
   if (path == "/docs/img.png") return {200, "Content-Type: image/png\r\n", std::string(5000, 'x')};
   auto page = kPages.find(path);
   if (page == kPages.end()) return {404, kHtml, "<a href=/never>never</a>"};
@@ -138,6 +139,10 @@ TEST_F(SiteCrawlTest, CrawlsTheSiteWithinScopeAndListsEachPagesRows) {
   Crawl(start, scoped);
   EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + page("/docs/index.html", 11, 3) +
                        page("/docs/a.html", 2, 0) + "End of test: <date>\r\n");
+
+  // A start that moves takes its scope along.
+  Crawl(site.Url("/docs"), {});
+  EXPECT_EQ(View().SiteCrawl()->PagesListed(), 6);
 
   // A start that is missing is its own row; one robots.txt keeps out is logged.
   Crawl(site.Url("/docs/none.html"), {});
