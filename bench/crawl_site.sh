@@ -4,9 +4,9 @@
 # each page with 10 links to other pages of the site (some with fragments,
 # one in 40 missing, one in 40 a fragment that is not there), an image and
 # one link out of scope. Times the real linkward-cli --full URL and prints
-# the pages it listed, the rows and the peak memory, then, as the server's
-# own floor, the time of one curl process fetching every page once, one
-# after another.
+# the pages it listed, its processor time, its peak memory and the rows;
+# then, as the server's own floor, the time of one curl process fetching
+# every page once, one after another.
 #
 #   PER_HOST=N bench/crawl_site.sh [PAGES ...]   (default: 2000 pages; --per-host 2)
 set -uo pipefail
@@ -22,7 +22,8 @@ trap '[ -n "$server" ] && kill "$server" 2>/dev/null; [ -n "${KEEP:-}" ] || rm -
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-printf '%8s %8s %10s %10s %8s %12s\n' pages listed "time s" "peak MB" rows "curl floor s"
+printf '%8s %8s %10s %10s %10s %8s %12s\n' pages listed "time s" "cpu s" "peak MB" rows \
+  "curl floor s"
 for pages in "${sizes[@]}"; do
   site=$work/site$pages
   rm -rf "$site"
@@ -67,7 +68,7 @@ PY
     sleep 0.1
   done
   start=$(date +%s.%N)
-  /usr/bin/time -f '%M' -o "$work/mem" "$cli" --full --per-host "${PER_HOST:-2}" \
+  /usr/bin/time -f '%U %S %M' -o "$work/mem" "$cli" --full --per-host "${PER_HOST:-2}" \
     "http://127.0.0.1:$port/docs/index.html" >"$work/out" 2>&1
   end=$(date +%s.%N)
   (cd "$site" && find docs -name '*.html' |
@@ -80,8 +81,9 @@ PY
   server=
   listed=$(grep -c '^Results for ' "$work/out")
   rows=$(grep -c '^  ' "$work/out")
-  mem=$(tail -1 "$work/mem")
-  printf '%8d %8d %10.2f %10.1f %8d %12.2f\n' "$pages" "$listed" \
-    "$(python3 -c "print($end - $start)")" "$(python3 -c "print($mem / 1024)")" "$rows" \
+  read -r user sys mem < <(tail -1 "$work/mem")
+  printf '%8d %8d %10.2f %10.2f %10.1f %8d %12.2f\n' "$pages" "$listed" \
+    "$(python3 -c "print($end - $start)")" "$(python3 -c "print($user + $sys)")" \
+    "$(python3 -c "print($mem / 1024)")" "$rows" \
     "$(python3 -c "print($floorEnd - $floorStart)")"
 done
