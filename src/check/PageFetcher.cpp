@@ -16,6 +16,10 @@ namespace linkward {
 namespace {
 
 constexpr int kCurlTimerId = 210;
+constexpr int kPauseTimerId = 211;
+// Tries of one address that a host may answer with 429 or 503 before the
+// answer stands.
+constexpr int kMaxTries = 4;
 
 void InitCurlOnce() {
   static const bool done = [] {
@@ -58,10 +62,12 @@ struct CPageFetcher::Impl {
     bool keep = false;
     size_t limit = 0;      // the most body bytes kept
     bool stopped = false;  // the transfer was ended on purpose (body not wanted, or full)
+    int tries = 0;
   };
   struct Host {
     int running = 0;
     int limit = 2;
+    int64_t pausedUntil = 0;  // after a 429 or 503: no request before (loop time)
     std::deque<Entry*> waiting;
   };
 
@@ -225,11 +231,29 @@ struct CPageFetcher::Impl {
       r.contentType = kind;
     }
     r.answered = r.status > 0 && (code == CURLE_OK || (code == CURLE_WRITE_ERROR && entry->stopped));
+    curl_off_t retryAfter = -1;
+    curl_easy_getinfo(easy, CURLINFO_RETRY_AFTER, &retryAfter);
     curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);
     entry->easy = nullptr;
     --entry->host->running;
     --running;
+    if (r.answered && (r.status == 429 || r.status == 503) && ++entry->tries < kMaxTries) {
+      // The host asks for less: one request at a time, after its Retry-After
+      // or a backoff (1, 2, 4 s with jitter), when the wait fits in the limit.
+      int64_t wait = retryAfter >= 0 ? int64_t(retryAfter) * 1000
+                                     : (int64_t(1000) << (entry->tries - 1)) + std::rand() % 250;
+      if (wait <= options.maxWaitMs) {
+        Host& host = *entry->host;
+        host.limit = 1;
+        host.pausedUntil = std::max(host.pausedUntil, loop.NowMs() + wait);
+        entry->result = FetchResult();
+        entry->decided = entry->keep = entry->stopped = false;
+        if (host.waiting.empty()) turns.push_back(&host);
+        host.waiting.push_front(entry);
+        return;
+      }
+    }
     std::unique_ptr<Entry> owned = std::move(entries[entry]);
     entries.erase(entry);
     if (owned->done) owned->done(std::move(owned->result));
@@ -265,10 +289,15 @@ struct CPageFetcher::Impl {
   // Starts waiting entries while there is room, the hosts taking turns.
   void StartQueued() {
     size_t idle = 0;  // hosts passed over in a row because they are full
+    const int64_t now = loop.NowMs();
+    int64_t wake = 0;  // the end of the first pause that holds a host back
     while (running < options.maxTransfers && !turns.empty() && idle < turns.size()) {
       Host* host = turns.front();
       turns.pop_front();
-      if (host->running >= host->limit) {
+      if (host->pausedUntil > now) {
+        wake = wake == 0 ? host->pausedUntil : std::min(wake, host->pausedUntil);
+      }
+      if (host->running >= host->limit || host->pausedUntil > now) {
         turns.push_back(host);
         ++idle;
         continue;
@@ -278,6 +307,12 @@ struct CPageFetcher::Impl {
       host->waiting.pop_front();
       if (!host->waiting.empty()) turns.push_back(host);
       Start(entry);
+    }
+    if (wake > 0) {
+      loop.SetTimer(kPauseTimerId, int(std::max<int64_t>(wake - now, 1)), [this](int id) {
+        loop.KillTimer(id);  // one shot
+        StartQueued();
+      });
     }
   }
 
@@ -293,6 +328,7 @@ struct CPageFetcher::Impl {
     hosts.clear();
     turns.clear();
     running = 0;
+    loop.KillTimer(kPauseTimerId);
   }
 };
 

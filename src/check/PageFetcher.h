@@ -7,13 +7,16 @@
 // are verified; the wait limit bounds each request. At most maxTransfers
 // requests run at once and at most maxPerHost per "host:port" (a host rule's
 // own limit where one is set), each host's requests in the order asked, the
-// hosts taking turns. A body is read only when the caller wants it for the
+// hosts taking turns. A host that answers 429 or 503 is asked one request
+// at a time from then on, after its Retry-After (or a backoff of 1, 2, 4 s)
+// when that fits in the longest wait; an address is asked at most 4 times.
+// A body is read only when the caller wants it for the
 // answer's content type (else the transfer ends once the headers are in),
 // and at most bodyLimit bytes of it.
 //
 // Threading: the loop's thread only. done callbacks run from the loop, never
-// from within Fetch. The fetcher uses the loop's timer id 210 and readiness
-// watches on libcurl's sockets.
+// from within Fetch. The fetcher uses the loop's timer ids 210 (libcurl's)
+// and 211 (pauses), and readiness watches on libcurl's sockets.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,9 @@
 // CSiteCrawl: the full check of a live site from its address. Pages within
 // scope are fetched (GET, body capped) and parsed with the page parser,
 // breadth first from the start address, to a depth and a number of pages;
-// robots.txt is honoured unless told otherwise. Each link of a crawled page
+// robots.txt is honoured unless told otherwise. The pages are fetched at
+// most the per-host limit at a time, and a host answering 429 or 503 is
+// waited for (see CPageFetcher). Each link of a crawled page
 // is judged as the full check judges it: an address within scope by the
 // page fetch itself (its fragment looked up among the fetched page's ids and
 // a-names), every other address once by the remote checker. A fetch that is

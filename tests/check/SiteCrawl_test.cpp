@@ -4,7 +4,9 @@
 // sound fragments, addresses out of scope by the remote check, non-html
 // answers as targets only), robots.txt (the crawler's own group, Allow
 // against Disallow, --ignore-robots), the depth and page limits, a scope
-// pattern, a start that is no page, and the refused repair.
+// pattern, a start that moves or is no page, a host that asks for a wait,
+// the refused repair, and Stop.
+#include <atomic>
 #include <map>
 
 #include "check/CheckOutcome.h"
@@ -37,6 +39,8 @@ const std::map<std::string, std::string> kPages = {
     {"/docs/deep/d1.html", Anchor("d2.html#deepest", "D2")},
     {"/docs/deep/d2.html", "<p id=other>"},
     {"/outside.html", Anchor("never-crawled.html", "N")},
+    {"/busy/index.html", Anchor("page.html", "Busy")},
+    {"/busy/page.html", Anchor("gone.html", "Gone")},
     {"/stop/index.html", Anchor("silent.html", "Silent") + Anchor("other.html", "Other")},
 };
 
@@ -47,6 +51,8 @@ Answer Serve(const std::string&, const std::string& path) {
             "User-agent: *\nDisallow: /\n\nUser-agent: Linkward\n"
             "Disallow: /docs/hidden\nAllow: /docs/hidden/open.html\n"};
   }
+  static std::atomic<int> busy{0};
+  if (path == "/busy/page.html" && busy++ == 0) return {429, "Retry-After: 1\r\n"};
   if (path == "/stop/silent.html") return {200, "", "", 0, true};
   if (path == "/docs") return {301, "Location: /docs/index.html\r\n"};
   if (path == "/docs/img.png") return {200, "Content-Type: image/png\r\n", std::string(5000, 'x')};
@@ -143,6 +149,11 @@ TEST_F(SiteCrawlTest, CrawlsTheSiteWithinScopeAndListsEachPagesRows) {
   // A start that moves takes its scope along.
   Crawl(site.Url("/docs"), {});
   EXPECT_EQ(View().SiteCrawl()->PagesListed(), 6);
+
+  // A page first answered 429 is asked again after the wait, and crawled.
+  Crawl(site.Url("/busy/index.html"), {});
+  EXPECT_EQ(PageRows(), Texts{"/busy/page.html:1 gone.html|" + CheckReasonText(404) + "|Gone"});
+  EXPECT_EQ(site.RequestCount("/busy/page.html"), 2);
 
   // A start that is missing is its own row; one robots.txt keeps out is logged.
   Crawl(site.Url("/docs/none.html"), {});
