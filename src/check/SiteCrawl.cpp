@@ -8,6 +8,7 @@
 #include <cstring>
 #include <regex>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "check/CheckOutcome.h"
@@ -148,6 +149,7 @@ struct CSiteCrawl::Impl {
   struct Slot {
     std::string url;
     int depth = 0;
+    bool crawl = true;      // read for links when it is a page; else a link target only
     bool fetched = false;   // the fetch ended: whether it is a page is known
     bool page = false;
     bool known = false;     // its verdict is known
@@ -177,6 +179,8 @@ struct CSiteCrawl::Impl {
   std::unordered_map<std::string, size_t> slotIndex;
   std::unordered_map<std::string, RemoteState> remoteStates;
   std::unordered_map<std::string, Robots> robots;
+  std::unordered_set<std::string> crawlOrigins;  // where pages are fetched from
+  size_t crawlSlots = 0;
   size_t expandCursor = 0;
   size_t listCursor = 0;
   int listed = 0;
@@ -200,7 +204,7 @@ struct CSiteCrawl::Impl {
     auto it = slotIndex.find(parts.url);
     if (it != slotIndex.end()) return static_cast<long>(it->second);
     if ((options.maxDepth >= 0 && depth > options.maxDepth) ||
-        slots.size() >= static_cast<size_t>(std::max(options.maxPages, 0))) {
+        crawlSlots >= static_cast<size_t>(std::max(options.maxPages, 0))) {
       return -1;
     }
     size_t index = slots.size();
@@ -208,8 +212,25 @@ struct CSiteCrawl::Impl {
     slots.back().url = parts.url;
     slots.back().depth = depth;
     slotIndex.emplace(parts.url, index);
+    ++crawlSlots;
+    crawlOrigins.insert(parts.origin);
     StartSlot(index, parts);
     return static_cast<long>(index);
+  }
+
+  // The slot of an address on a host pages are fetched from that is not to
+  // be read: its answer is its verdict, and it waits its turn with the
+  // pages, so that the host sees the per-host limit in all.
+  size_t TargetSlotFor(const UrlParts& parts) {
+    auto it = slotIndex.find(parts.url);
+    if (it != slotIndex.end()) return it->second;
+    size_t index = slots.size();
+    slots.emplace_back();
+    slots.back().url = parts.url;
+    slots.back().crawl = false;
+    slotIndex.emplace(parts.url, index);
+    FetchSlot(index);
+    return index;
   }
 
   void StartSlot(size_t index, const UrlParts& parts) {
@@ -270,7 +291,7 @@ struct CSiteCrawl::Impl {
     fetcher->Fetch(
         slots[index].url,
         [this, index](const std::string& type, const std::string& url) {
-          if (!IsHtmlType(type) && !type.empty()) return false;
+          if (!slots[index].crawl || (!IsHtmlType(type) && !type.empty())) return false;
           UrlParts p = Split(url);
           return p.ok && (index == 0 || InScope(p));
         },
@@ -308,7 +329,7 @@ struct CSiteCrawl::Impl {
     bool html = IsHtmlType(result.contentType) ||
                 (result.contentType.empty() && result.body.find('<') != std::string::npos);
     // The start is read whatever the scope says.
-    if (html && final.ok && (index == 0 || InScope(final)) && !result.body.empty()) {
+    if (html && s.crawl && final.ok && (index == 0 || InScope(final)) && !result.body.empty()) {
       ParsedPage parsed = ParsePage(result.body.data(), result.body.size());
       s.page = true;
       s.links = std::move(parsed.links);
@@ -428,7 +449,17 @@ struct CSiteCrawl::Impl {
       v.kind = Kind::Remote;
       v.target = std::move(r.target);
       UrlParts parts = Split(v.target);
-      if (!parts.ok || !InScope(parts)) continue;
+      if (!parts.ok) continue;
+      // Not to be crawled: a target only, fetched with the pages when its host is theirs.
+      auto target = [&] {
+        if (!crawlOrigins.count(parts.origin)) return;
+        v.kind = Kind::Slot;
+        v.slot = static_cast<long>(TargetSlotFor(parts));
+      };
+      if (!InScope(parts)) {
+        target();
+        continue;
+      }
       if (!options.ignoreRobots) {
         // An address within scope that robots.txt keeps the crawler from is
         // not requested at all, even beyond the limits.
@@ -442,7 +473,10 @@ struct CSiteCrawl::Impl {
       size_t hash = link.url.find('#');
       if (hash != std::string::npos) v.fragment = link.url.substr(hash + 1);
       long slot = SlotFor(parts, depth);  // may grow slots
-      if (slot < 0) continue;
+      if (slot < 0) {
+        target();
+        continue;
+      }
       v.kind = Kind::Slot;
       v.slot = slot;
     }
@@ -484,7 +518,8 @@ struct CSiteCrawl::Impl {
   // in the same order whatever order the answers come in), lists the pages
   // that are ready, and ends the crawl when nothing is left.
   void Advance() {
-    while (running && expandCursor < slots.size() && slots[expandCursor].fetched) {
+    while (running && expandCursor < slots.size() &&
+           (slots[expandCursor].fetched || !slots[expandCursor].crawl)) {
       if (slots[expandCursor].page) Expand(expandCursor);
       ++expandCursor;
     }
@@ -582,10 +617,10 @@ struct CSiteCrawl::Impl {
     progressDirty = false;
     size_t shown = std::min(listCursor, slots.size() - 1);
     dlg->m_strCurrentFile = slots[shown].url;
-    dlg->m_strFileIndex = std::to_string(shown + 1);
-    dlg->m_strFileTotal = std::to_string(slots.size());
-    dlg->m_wndFileBar.SetRange(0, static_cast<int>(slots.size()));
-    dlg->m_wndFileBar.SetPos(static_cast<int>(listCursor));
+    dlg->m_strFileIndex = std::to_string(listed + 1);
+    dlg->m_strFileTotal = std::to_string(crawlSlots);
+    dlg->m_wndFileBar.SetRange(0, static_cast<int>(crawlSlots));
+    dlg->m_wndFileBar.SetPos(listed);
     dlg->m_wndLinkBar.SetRange(0, static_cast<int>(std::max<int64_t>(found, 1)));
     dlg->m_wndLinkBar.SetPos(static_cast<int>(judged));
     dlg->m_strCurrentUrl = lastUrl;
@@ -654,6 +689,8 @@ bool CSiteCrawl::Start() {
   d.slots.back().url = start.url;
   d.slots.back().logged = true;
   d.slotIndex.emplace(start.url, 0);
+  d.crawlSlots = 1;
+  d.crawlOrigins.insert(start.origin);
   d.StartSlot(0, start);
   return true;
 }

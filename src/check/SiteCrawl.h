@@ -6,9 +6,11 @@
 // waited for (see CPageFetcher). Each link of a crawled page
 // is judged as the full check judges it: an address within scope by the
 // page fetch itself (its fragment looked up among the fetched page's ids and
-// a-names), every other address once by the remote checker. A fetch that is
-// not answered with a success is judged by the remote checker too, so that
-// its verdict is the remote check's. The rows, log lines ("Testing:",
+// a-names), any other address on a host pages come from by a fetch of its
+// own that ends with the headers (so that the host sees the per-host limit
+// for all of them), every other address once by the remote checker. A
+// fetch that is not answered with a success is judged by the remote checker
+// too, so that its verdict is the remote check's. The rows, log lines ("Testing:",
 // "Results for ..."), panes and progress window are the full check's, the
 // page's address standing where a file's path stands; pages are listed in
 // the order they were found.
