@@ -281,8 +281,7 @@ struct CSiteCrawl::Impl {
     s.fetched = true;
     s.excluded = true;
     if (index == 0) {
-      host.AppendLog("Not crawled: robots.txt does not allow " + s.url +
-                     " (--ignore-robots crawls it)");
+      host.AppendLog("Not crawled: the site's robots.txt does not allow " + s.url);
     }
     SlotKnown(index);
   }

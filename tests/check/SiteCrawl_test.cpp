@@ -161,7 +161,7 @@ TEST_F(SiteCrawlTest, CrawlsTheSiteWithinScopeAndListsEachPagesRows) {
                               CheckReasonText(404) + "|"});
   Crawl(site.Url("/docs/hidden/x.html"), {});
   EXPECT_TRUE(Rows().empty());
-  EXPECT_NE(Log().find("Not crawled: robots.txt does not allow " + site.Url("/docs/hidden/x.html")),
+  EXPECT_NE(Log().find("Not crawled: the site's robots.txt does not allow " + site.Url("/docs/hidden/x.html")),
             std::string::npos);
 }
 
