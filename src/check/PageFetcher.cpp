@@ -83,6 +83,7 @@ struct CPageFetcher::Impl {
   uint64_t epoch = 0;
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
   std::string userAgent;
+  curl_slist* headers = nullptr;  // what a browser asks for
 
   Impl(IEventLoop& l, const HttpCheckOptions& o, size_t limit)
       : loop(l), options(o), bodyLimit(limit) {
@@ -96,6 +97,9 @@ struct CPageFetcher::Impl {
     }
     userAgent = options.userAgent.empty() ? std::string("Linkward/" LINKWARD_VERSION)
                                           : options.userAgent;
+    headers = curl_slist_append(
+        headers, "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8");
+    headers = curl_slist_append(headers, "Accept-Language: en;q=0.9,*;q=0.5");
     multi = curl_multi_init();
     curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &Impl::SocketCallback);
     curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
@@ -109,6 +113,7 @@ struct CPageFetcher::Impl {
     *alive = false;
     DropAll();
     curl_multi_cleanup(multi);
+    curl_slist_free_all(headers);
     for (int fd : watched) loop.UnwatchSocket(fd);
     loop.KillTimer(kCurlTimerId);
   }
@@ -271,6 +276,7 @@ struct CPageFetcher::Impl {
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 20L);
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, long(options.timeoutMs));
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(options.timeoutMs));
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);

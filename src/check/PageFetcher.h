@@ -3,8 +3,10 @@
 // port, as the remote checker is: socket watches and one timer, no thread
 // per request.
 //
-// Redirects are followed (at most 20, to http and https only); certificates
-// are verified; the wait limit bounds each request. At most maxTransfers
+// Requests carry the headers a browser sends (User-Agent naming Linkward,
+// Accept, Accept-Language, Accept-Encoding, decoded by libcurl). Redirects
+// are followed (at most 20, to http and https only); certificates are
+// verified; the wait limit bounds each request. At most maxTransfers
 // requests run at once and at most maxPerHost per "host:port" (a host rule's
 // own limit where one is set), each host's requests in the order asked, the
 // hosts taking turns. A host that answers 429 or 503 is asked one request

@@ -111,6 +111,8 @@ TEST_F(SiteCrawlTest, CrawlsTheSiteWithinScopeAndListsEachPagesRows) {
     EXPECT_EQ(site.Requests(path)[0].rfind("GET ", 0), 0u) << path;
   }
   EXPECT_EQ(site.RequestCount("/docs/hidden/x.html"), 0);
+  EXPECT_NE(site.Requests("/docs/a.html")[0].find("\nUser-Agent: Linkward/" LINKWARD_VERSION "\r"),
+            std::string::npos);
   EXPECT_EQ(site.RequestCount("/outside.html"), 1);
   EXPECT_EQ(site.RequestCount("/never-crawled.html") + site.RequestCount("/never"), 0);
   EXPECT_EQ(View().SiteCrawl()->PagesListed(), 6);
