@@ -9,6 +9,7 @@
 # every page once, one after another.
 #
 #   PER_HOST=N bench/crawl_site.sh [PAGES ...]   (default: 2000 pages; --per-host 2)
+# KEEP=1 keeps the work directory (the site and the output) for a look.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${BUILD:-build}
