@@ -6,6 +6,7 @@
 #include <iterator>
 #include <utility>
 
+#include "check/SiteCrawl.h"
 #include "check/SkipList.h"
 #include "settings/PreferencesDlg.h"
 
@@ -42,7 +43,8 @@ const char* const CLI_USAGE =
     "                     with --all-files or --recurse those of every file of\n"
     "                     the walk; each file restored is named\n"
     "  --full             full check: also https://, relative, file: and #fragment\n"
-    "                     links, many at a time\n"
+    "                     links, many at a time; with an http(s) URL as FILE, the\n"
+    "                     site's pages are crawled from it and checked\n"
     "  --jobs N           full check: at most N remote checks at once (1 to 256;\n"
     "                     default: the stored Preferences, 128 at first)\n"
     "  --per-host N       full check: at most N at once to one host (1 to 16;\n"
@@ -77,6 +79,14 @@ const char* const CLI_USAGE =
     "  --archive-endpoint URL\n"
     "                     the availability service --suggest-archive asks (default:\n"
     "                     the stored one, else https://archive.org/wayback/available)\n"
+    "  --scope REGEX      full check of an http(s) URL given as FILE: crawl the\n"
+    "                     pages in whose address REGEX is found (default: the\n"
+    "                     URL's origin and directory, and below)\n"
+    "  --depth N          crawl: follow links at most N pages away from the URL\n"
+    "                     (0 to 1000000; default: no limit)\n"
+    "  --max-pages N      crawl: fetch at most N addresses within scope (1 to\n"
+    "                     10000000; default 10000)\n"
+    "  --ignore-robots    crawl: do not honour the site's robots.txt\n"
     "  --yes              answer Yes to questions (such as replacing a report)\n"
     "  --help             show this text\n"
     "  --version          show the version of Linkward\n"
@@ -249,6 +259,30 @@ bool ReadCliArgs(int argc, const char* const* argv, int first, CliOptions* optio
         *error = "--archive-endpoint needs an http:// or https:// address";
         return false;
       }
+    } else if (!endOfOptions && (arg == "--depth" || arg == "--max-pages")) {
+      bool depth = arg == "--depth";
+      const char* v = value(depth ? "--depth" : "--max-pages");
+      long number = 0;
+      if (!v) return false;
+      if (!ParseNumber(v, depth ? 0 : 1, depth ? 1000000 : 10000000, &number)) {
+        *error = depth ? "--depth needs a number from 0 to 1000000"
+                       : "--max-pages needs a number from 1 to 10000000";
+        return false;
+      }
+      (depth ? o.depth : o.maxPages) = static_cast<int>(number);
+      o.crawlChoices = true;
+    } else if (!endOfOptions && arg == "--scope") {
+      const char* v = value("--scope");
+      if (!v) return false;
+      if (*v == '\0' || !CSkipList().Compile({v})) {
+        *error = "--scope needs a regular expression; \"" + std::string(v) + "\" is not one";
+        return false;
+      }
+      o.scope = v;
+      o.crawlChoices = true;
+    } else if (!endOfOptions && arg == "--ignore-robots") {
+      o.ignoreRobots = true;
+      o.crawlChoices = true;
     } else if (!endOfOptions && arg == "--version") {
       o.version = true;
     } else if (!endOfOptions && arg == "--exclude") {
@@ -352,6 +386,10 @@ bool CheckCliOptions(const CliOptions& o, std::string* error) {
   if (!o.full && (o.jobs != 0 || o.perHost != 0 || !o.root.empty() || !o.caFile.empty() ||
                   !o.excludes.empty())) {
     *error = "--jobs, --per-host, --root, --ca-file and --exclude need --full";
+    return false;
+  }
+  if (o.crawlChoices && !(o.full && IsCrawlAddress(o.file))) {
+    *error = "--scope, --depth, --max-pages and --ignore-robots need --full and an http(s) URL";
     return false;
   }
   if (o.reportGroup == ReportGroup::Target) {

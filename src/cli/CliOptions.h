@@ -34,6 +34,12 @@ struct CliOptions {
   bool noCache = false;               // --no-cache
   bool suggestArchive = false;        // --suggest-archive
   std::string archiveEndpoint;        // --archive-endpoint; empty: the stored one
+  // Full check of an http(s) address: the crawl's choices.
+  std::string scope;       // empty: the start's origin and directory
+  int depth = -1;          // -1: no limit
+  int maxPages = 10000;
+  bool ignoreRobots = false;
+  bool crawlChoices = false;  // one of them was given
   std::string file;
   std::string configPath;     // --config: the project file
   int maxWaitSeconds = -1;    // -1: the default (60 s)

@@ -207,6 +207,11 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     }
   }
 
+  if (options.full && IsCrawlAddress(options.file) && options.repairType != RepairType::None) {
+    std::fprintf(err, "linkward-cli: %s\n", CRAWL_REPAIR_TEXT);
+    return 2;
+  }
+
   CLinkwardApp app;
   app.m_settingsNotice = [err](const std::string& text) {
     std::fprintf(err, "linkward-cli: %s\n", EscapeControls(text).c_str());
@@ -240,6 +245,12 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
       if (!options.archiveEndpoint.empty()) full.archiveEndpoint = options.archiveEndpoint;
       view.SetFullCheckOptions(full);
       view.SetReportGroup(options.reportGroup);
+      CrawlOptions crawl;
+      crawl.scope = options.scope;
+      crawl.maxDepth = options.depth;
+      crawl.maxPages = options.maxPages;
+      crawl.ignoreRobots = options.ignoreRobots;
+      view.SetCrawlOptions(crawl);
     }
 
     InterruptGuard guard;

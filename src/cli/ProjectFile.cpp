@@ -46,6 +46,8 @@ const KeyRule kKeyRules[] = {
     {"group", "--group", Kind::Value},        {"max-age", "--max-age", Kind::Value},
     {"no-cache", "--no-cache", Kind::Flag},   {"suggest-archive", "--suggest-archive", Kind::Flag},
     {"archive-endpoint", "--archive-endpoint", Kind::Value}, {"dry-run", "--dry-run", Kind::Flag},
+    {"scope", "--scope", Kind::Value},        {"depth", "--depth", Kind::Value},
+    {"max-pages", "--max-pages", Kind::Value}, {"ignore-robots", "--ignore-robots", Kind::Flag},
 };
 
 class Fault {

@@ -96,6 +96,7 @@ CLinkwardView::CLinkwardView(CSettingsStore& settings, IFrame& frame, IEventLoop
 
 CLinkwardView::~CLinkwardView() {
   m_pFullCheck.reset();
+  m_pSiteCrawl.reset();
   KillTimers();
   ResetRun(false);
   m_repair.CloseAll();
@@ -214,11 +215,13 @@ void CLinkwardView::OnSelectFiles() {
   // Only a regular file that opens for reading is a file to test. A
   // directory, a fifo or a device is refused before it is opened: opening a
   // fifo would wait for a writer.
+  // The full check of an http(s) address crawls the site instead.
+  const bool crawl = dlg.m_bFullCheck && IsCrawlAddress(dlg.m_strPath);
   struct stat st;
   bool isFile = ::stat(dlg.m_strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   std::FILE* f = isFile ? std::fopen(dlg.m_strPath.c_str(), "rb") : nullptr;
   if (f) std::fclose(f);
-  if (!f) {
+  if (!f && !crawl) {
     m_frame.MessageBox("The chosen file does not exist", BoxStyle::Ok);
     return;
   }
@@ -237,11 +240,14 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices) {
 }
 
 void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullCheckOptions& full) {
+  const bool crawl = full.enabled && IsCrawlAddress(path);
   StringList files;
   StringList problems;  // directories and paths the walk could not take: logged below
-  BuildFileList(files, path, choices, &problems);
-  if (m_bLeaveOutByproducts) std::erase_if(files, IsRepairByproduct);
-  m_nFileCount = static_cast<int>(files.size());
+  if (!crawl) {
+    BuildFileList(files, path, choices, &problems);
+    if (m_bLeaveOutByproducts) std::erase_if(files, IsRepairByproduct);
+  }
+  m_nFileCount = crawl ? 1 : static_cast<int>(files.size());
   if (m_nFileCount == 0) {
     m_frame.MessageBox("No files found.\n\nWas your filter option set correctly?", BoxStyle::Ok);
     return;
@@ -290,6 +296,7 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
   for (const std::string& problem : problems) AppendLog(problem);
 
   m_pFullCheck.reset();  // the reports tell which test the rows come from
+  m_pSiteCrawl.reset();
   if (full.enabled) {
     HttpCheckOptions http;
     http.timeoutMs = m_nWaitMs;
@@ -307,6 +314,10 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
     remote = AddRemoteLayers(
         m_loop, std::move(remote), full, m_nWaitMs,
         [this](const std::string& text) { AppendLog(text); }, &notes);
+    if (crawl) {
+      StartCrawl(path, http, std::move(remote), std::move(skip));
+      return;
+    }
     std::string root = full.root.empty() ? DirectoryOfPath(path) : full.root;
     m_pFullCheck = std::make_unique<CFullCheck>(*m_pFullCheckHost, m_loop, std::move(m_files), root,
                                                 std::move(remote));
@@ -433,6 +444,7 @@ void CLinkwardView::OnFullCheckEnded() {
 
 void CLinkwardView::OnStopTest() {
   if (m_pFullCheck) m_pFullCheck->Stop();
+  if (m_pSiteCrawl) m_pSiteCrawl->Stop();
   KillTimers();
   ResetRun(true);
   AppendLog("Testing Stopped by User");
@@ -441,6 +453,7 @@ void CLinkwardView::OnStopTest() {
 
 void CLinkwardView::ResetRun(bool withStatusTexts) {
   if (m_pFullCheck && m_pFullCheck->Running()) m_pFullCheck->Stop();
+  if (m_pSiteCrawl && m_pSiteCrawl->Running()) m_pSiteCrawl->Stop();
   if (m_pSocket) {
     m_pSocket->Close();
     m_pSocket.reset();

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "check/FullCheck.h"
+#include "check/SiteCrawl.h"
 #include "engine/FileDiscovery.h"
 #include "engine/Frame.h"
 #include "engine/UrlSplit.h"
@@ -48,6 +49,10 @@ constexpr const char* NO_SCRATCH_DIR_TEXT =
     "The test cannot start: no private scratch directory could be made for the copies of "
     "the pages.\n\nCheck that XDG_RUNTIME_DIR, XDG_CACHE_HOME or your home directory "
     "can be written to.";
+
+constexpr const char* CRAWL_REPAIR_TEXT =
+    "Crawled pages cannot be repaired: they are served by a web server, not read from files "
+    "here. Check a local copy of the site to repair its links.";
 
 // The three calls of AddResultText that make one result row.
 enum class RowStep : int {
@@ -85,6 +90,8 @@ class CLinkwardView {
   void StartTest(std::string path, TestChoices choices, const FullCheckOptions& full);
   void SetFullCheckOptions(FullCheckOptions options) { m_fullOptions = std::move(options); }
   const FullCheckOptions& GetFullCheckOptions() const { return m_fullOptions; }
+  // The full check of an http(s) address crawls the site with these choices.
+  void SetCrawlOptions(CrawlOptions options) { m_crawlOptions = std::move(options); }
   // What judges the full check's remote links; by default a CHttpChecker.
   void SetRemoteCheckerFactory(RemoteCheckerFactory factory) {
     m_remoteFactory = std::move(factory);
@@ -129,7 +136,11 @@ class CLinkwardView {
   void SetLeaveOutRepairByproducts(bool leaveOut) { m_bLeaveOutByproducts = leaveOut; }
 
   // State, for faces and tests.
-  bool IsTestRunning() const { return m_bTickTimer || (m_pFullCheck && m_pFullCheck->Running()); }
+  bool IsTestRunning() const {
+    return m_bTickTimer || (m_pFullCheck && m_pFullCheck->Running()) ||
+           (m_pSiteCrawl && m_pSiteCrawl->Running());
+  }
+  const CSiteCrawl* SiteCrawl() const { return m_pSiteCrawl.get(); }
   const CFullCheck* FullCheck() const { return m_pFullCheck.get(); }
   bool UnclassifiedCode() const { return m_bUnclassified; }
   const CProgressDlg* ProgressWindow() const { return m_pProgress.get(); }
@@ -228,6 +239,10 @@ class CLinkwardView {
   RemoteCheckerFactory m_remoteFactory;
   std::unique_ptr<IFullCheckHost> m_pFullCheckHost;  // outlives m_pFullCheck
   std::unique_ptr<CFullCheck> m_pFullCheck;
+  CrawlOptions m_crawlOptions;
+  std::unique_ptr<CSiteCrawl> m_pSiteCrawl;  // the full check of a site's address
+  void StartCrawl(const std::string& url, const HttpCheckOptions& http,
+                  std::unique_ptr<IRemoteChecker> remote, CSkipList skip);
 };
 
 }  // namespace linkward

@@ -113,10 +113,19 @@ ReportContext CLinkwardView::RunReportContext() const {
     context.totals = ReportTotals{m_pFullCheck->LinksJudged(), m_nFileCount};
     context.group = m_reportGroup;
   }
+  if (m_pSiteCrawl) {
+    context.fullCheck = true;
+    context.totals = ReportTotals{m_pSiteCrawl->LinksJudged(), m_pSiteCrawl->PagesListed()};
+    context.group = m_reportGroup;
+  }
   return context;
 }
 
 void CLinkwardView::OnRepair() {
+  if (m_pSiteCrawl) {
+    m_frame.MessageBox(CRAWL_REPAIR_TEXT, BoxStyle::Ok | BoxStyle::IconExclamation);
+    return;
+  }
   if (m_bUnclassified &&
       m_frame.MessageBox("The testing found at least one URL\nwith an UNKNOWN ERROR!\n(See the "
                          "window text.)\n\nAre you sure you want to repair now?",

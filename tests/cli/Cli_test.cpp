@@ -98,6 +98,11 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
       {{"--full", "--repair", "4", "x.htm"}, "--repair 4 needs --suggest-archive"},
       {{"--full", "--suggest-archive", "--archive-endpoint", "a/", "x.htm"}, "needs an http://"},
       {{dir / "site/none.htm"}, "The chosen file does not exist"},
+      {{"--depth", "1", "x.htm"}, "need --full and an http(s) URL"},
+      {{"--full", "--ignore-robots", page}, "need --full and an http(s) URL"},
+      {{"--full", "--max-pages", "0", "http://127.0.0.1:1/"}, usage},
+      {{"--full", "--scope", "a(b", "http://127.0.0.1:1/"}, "\"a(b\" is not one"},
+      {{"--full", "--repair", "1", "http://127.0.0.1:1/"}, "Crawled pages cannot be repaired: "},
       {{"--all-files", "--filter", Page("notes.txt", "")}, "No files found.\n"},
       // Type 2 removes lines: it starts only when their list can be written.
       {{"--repair", "2", "--report", dir / "no/such/bad.txt", page},

@@ -1,0 +1,378 @@
+#include "check/PageFetcher.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace linkward {
+
+namespace {
+
+constexpr int kCurlTimerId = 210;
+constexpr int kPauseTimerId = 211;
+// Tries of one address that a host may answer with 429 or 503 before the
+// answer stands.
+constexpr int kMaxTries = 4;
+
+void InitCurlOnce() {
+  static const bool done = [] {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    return true;
+  }();
+  (void)done;
+}
+
+// "host:port" of url, lower case; "" when it cannot be parsed.
+std::string HostKey(const std::string& url) {
+  CURLU* h = curl_url();
+  std::string key;
+  char* host = nullptr;
+  char* port = nullptr;
+  if (h && curl_url_set(h, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+      curl_url_get(h, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+      curl_url_get(h, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+    key = std::string(host) + ":" + port;
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  curl_free(host);
+  curl_free(port);
+  if (h) curl_url_cleanup(h);
+  return key;
+}
+
+}  // namespace
+
+struct CPageFetcher::Impl {
+  struct Host;
+  struct Entry {
+    std::string url;
+    WantBodyFn wantBody;
+    DoneFn done;
+    Host* host = nullptr;
+    CURL* easy = nullptr;
+    FetchResult result;
+    bool decided = false;  // whether the body is wanted has been asked
+    bool keep = false;
+    size_t limit = 0;      // the most body bytes kept
+    bool stopped = false;  // the transfer was ended on purpose (body not wanted, or full)
+    int tries = 0;
+  };
+  struct Host {
+    int running = 0;
+    int limit = 2;
+    int64_t pausedUntil = 0;  // after a 429 or 503: no request before (loop time)
+    std::deque<Entry*> waiting;
+  };
+
+  IEventLoop& loop;
+  HttpCheckOptions options;
+  size_t bodyLimit;
+  CURLM* multi = nullptr;
+  std::unordered_map<std::string, Host> hosts;
+  std::deque<Host*> turns;  // hosts with waiting entries, in turn order
+  std::unordered_map<Entry*, std::unique_ptr<Entry>> entries;
+  std::vector<int> watched;
+  int running = 0;
+  uint64_t epoch = 0;
+  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+  std::string userAgent;
+  curl_slist* headers = nullptr;  // what a browser asks for
+
+  Impl(IEventLoop& l, const HttpCheckOptions& o, size_t limit)
+      : loop(l), options(o), bodyLimit(limit) {
+    InitCurlOnce();
+    options.maxTransfers = std::clamp(options.maxTransfers, 1, 256);
+    options.maxPerHost = std::clamp(options.maxPerHost, 1, 16);
+    options.timeoutMs = std::max(options.timeoutMs, 1);
+    if (options.caFile.empty()) {
+      const char* env = std::getenv("SSL_CERT_FILE");
+      if (env && *env) options.caFile = env;
+    }
+    userAgent = options.userAgent.empty() ? std::string("Linkward/" LINKWARD_VERSION)
+                                          : options.userAgent;
+    headers = curl_slist_append(
+        headers, "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8");
+    headers = curl_slist_append(headers, "Accept-Language: en;q=0.9,*;q=0.5");
+    multi = curl_multi_init();
+    curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &Impl::SocketCallback);
+    curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &Impl::TimerCallback);
+    curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
+    curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, long(options.maxTransfers));
+    curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, long(options.maxPerHost));
+  }
+
+  ~Impl() {
+    *alive = false;
+    DropAll();
+    curl_multi_cleanup(multi);
+    curl_slist_free_all(headers);
+    for (int fd : watched) loop.UnwatchSocket(fd);
+    loop.KillTimer(kCurlTimerId);
+  }
+
+  static int SocketCallback(CURL*, curl_socket_t fd, int what, void* userp, void*) {
+    auto* self = static_cast<Impl*>(userp);
+    if (what == CURL_POLL_REMOVE) {
+      self->loop.UnwatchSocket(fd);
+      self->watched.erase(std::remove(self->watched.begin(), self->watched.end(), fd),
+                          self->watched.end());
+      return 0;
+    }
+    int events = 0;
+    if (what == CURL_POLL_IN || what == CURL_POLL_INOUT) events |= SocketEvent::Readable;
+    if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT) events |= SocketEvent::Writable;
+    if (std::find(self->watched.begin(), self->watched.end(), fd) == self->watched.end()) {
+      self->watched.push_back(fd);
+    }
+    self->loop.WatchReadiness(fd, events, [self](int s, int event, int) {
+      int mask = 0;
+      if (event & SocketEvent::Readable) mask |= CURL_CSELECT_IN;
+      if (event & SocketEvent::Writable) mask |= CURL_CSELECT_OUT;
+      if (event & SocketEvent::Error) mask |= CURL_CSELECT_ERR;
+      self->Drive(s, mask);
+    });
+    return 0;
+  }
+
+  static int TimerCallback(CURLM*, long ms, void* userp) {
+    auto* self = static_cast<Impl*>(userp);
+    if (ms < 0) {
+      self->loop.KillTimer(kCurlTimerId);
+    } else {
+      self->loop.SetTimer(kCurlTimerId, int(std::min<long>(ms, 1 << 30)), [self](int id) {
+        self->loop.KillTimer(id);  // one shot
+        self->Drive(CURL_SOCKET_TIMEOUT, 0);
+      });
+    }
+    return 0;
+  }
+
+  static size_t HeaderCallback(char* data, size_t size, size_t count, void* userp) {
+    auto* entry = static_cast<Entry*>(userp);
+    const size_t n = size * count;
+    if (entry->result.firstStatus == 0 && n > 12 && std::string_view(data, 5) == "HTTP/") {
+      std::string_view line(data, n);
+      size_t space = line.find(' ');
+      if (space != std::string_view::npos) {
+        entry->result.firstStatus =
+            std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
+      }
+    }
+    return n;
+  }
+
+  static size_t BodyCallback(char* data, size_t size, size_t count, void* userp) {
+    auto* entry = static_cast<Entry*>(userp);
+    const size_t n = size * count;
+    if (!entry->decided) {
+      entry->decided = true;
+      char* type = nullptr;
+      char* url = nullptr;
+      curl_easy_getinfo(entry->easy, CURLINFO_CONTENT_TYPE, &type);
+      curl_easy_getinfo(entry->easy, CURLINFO_EFFECTIVE_URL, &url);
+      std::string kind = type ? type : "";
+      kind = kind.substr(0, kind.find(';'));
+      while (!kind.empty() && kind.back() == ' ') kind.pop_back();
+      for (char& c : kind) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      entry->result.contentType = kind;
+      entry->keep = entry->wantBody && entry->wantBody(kind, url ? url : "");
+    }
+    if (!entry->keep) {
+      entry->stopped = true;
+      return 0;
+    }
+    size_t room = std::min(n, entry->limit - std::min(entry->limit, entry->result.body.size()));
+    entry->result.body.append(data, room);
+    if (room < n) {
+      entry->result.truncated = true;
+      entry->stopped = true;
+      return 0;
+    }
+    return n;
+  }
+
+  void Drive(curl_socket_t fd, int mask) {
+    std::shared_ptr<bool> living = alive;
+    int still = 0;
+    curl_multi_socket_action(multi, fd, mask, &still);
+    std::vector<std::pair<Entry*, CURLcode>> finished;
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
+      if (msg->msg != CURLMSG_DONE) continue;
+      Entry* entry = nullptr;
+      curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &entry);
+      finished.emplace_back(entry, msg->data.result);
+    }
+    const uint64_t at = epoch;
+    for (auto& [entry, result] : finished) {
+      if (!*living || epoch != at) return;
+      Finished(entry, result);
+    }
+    if (*living && epoch == at) StartQueued();
+  }
+
+  void Finished(Entry* entry, CURLcode code) {
+    CURL* easy = entry->easy;
+    FetchResult& r = entry->result;
+    char* effective = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &r.status);
+    curl_easy_getinfo(easy, CURLINFO_REDIRECT_COUNT, &r.redirects);
+    curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
+    if (effective) r.effectiveUrl = effective;
+    if (r.contentType.empty() && !entry->decided) {
+      char* type = nullptr;
+      curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &type);
+      std::string kind = type ? type : "";
+      kind = kind.substr(0, kind.find(';'));
+      for (char& c : kind) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      r.contentType = kind;
+    }
+    r.answered = r.status > 0 && (code == CURLE_OK || (code == CURLE_WRITE_ERROR && entry->stopped));
+    curl_off_t retryAfter = -1;
+    curl_easy_getinfo(easy, CURLINFO_RETRY_AFTER, &retryAfter);
+    curl_multi_remove_handle(multi, easy);
+    curl_easy_cleanup(easy);
+    entry->easy = nullptr;
+    --entry->host->running;
+    --running;
+    if (r.answered && (r.status == 429 || r.status == 503) && ++entry->tries < kMaxTries) {
+      // The host asks for less: one request at a time, after its Retry-After
+      // or a backoff (1, 2, 4 s with jitter), when the wait fits in the limit.
+      int64_t wait = retryAfter >= 0 ? int64_t(retryAfter) * 1000
+                                     : (int64_t(1000) << (entry->tries - 1)) + std::rand() % 250;
+      if (wait <= options.maxWaitMs) {
+        Host& host = *entry->host;
+        host.limit = 1;
+        host.pausedUntil = std::max(host.pausedUntil, loop.NowMs() + wait);
+        entry->result = FetchResult();
+        entry->decided = entry->keep = entry->stopped = false;
+        if (host.waiting.empty()) turns.push_back(&host);
+        host.waiting.push_front(entry);
+        return;
+      }
+    }
+    std::unique_ptr<Entry> owned = std::move(entries[entry]);
+    entries.erase(entry);
+    if (owned->done) owned->done(std::move(owned->result));
+  }
+
+  void Start(Entry* entry) {
+    CURL* easy = curl_easy_init();
+    entry->easy = easy;
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, entry);
+    curl_easy_setopt(easy, CURLOPT_URL, entry->url.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 20L);
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, long(options.timeoutMs));
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(options.timeoutMs));
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!options.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, options.caFile.c_str());
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::HeaderCallback);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, entry);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::BodyCallback);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, entry);
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    ++entry->host->running;
+    ++running;
+    curl_multi_add_handle(multi, easy);
+  }
+
+  // Starts waiting entries while there is room, the hosts taking turns.
+  void StartQueued() {
+    size_t idle = 0;  // hosts passed over in a row because they are full
+    const int64_t now = loop.NowMs();
+    int64_t wake = 0;  // the end of the first pause that holds a host back
+    while (running < options.maxTransfers && !turns.empty() && idle < turns.size()) {
+      Host* host = turns.front();
+      turns.pop_front();
+      if (host->pausedUntil > now) {
+        wake = wake == 0 ? host->pausedUntil : std::min(wake, host->pausedUntil);
+      }
+      if (host->running >= host->limit || host->pausedUntil > now) {
+        turns.push_back(host);
+        ++idle;
+        continue;
+      }
+      idle = 0;
+      Entry* entry = host->waiting.front();
+      host->waiting.pop_front();
+      if (!host->waiting.empty()) turns.push_back(host);
+      Start(entry);
+    }
+    if (wake > 0) {
+      loop.SetTimer(kPauseTimerId, int(std::max<int64_t>(wake - now, 1)), [this](int id) {
+        loop.KillTimer(id);  // one shot
+        StartQueued();
+      });
+    }
+  }
+
+  void DropAll() {
+    ++epoch;
+    for (auto& [raw, entry] : entries) {
+      if (entry->easy) {
+        curl_multi_remove_handle(multi, entry->easy);
+        curl_easy_cleanup(entry->easy);
+      }
+    }
+    entries.clear();
+    hosts.clear();
+    turns.clear();
+    running = 0;
+    loop.KillTimer(kPauseTimerId);
+  }
+};
+
+CPageFetcher::CPageFetcher(IEventLoop& loop, const HttpCheckOptions& options, size_t bodyLimit)
+    : m_pImpl(std::make_unique<Impl>(loop, options, bodyLimit)) {}
+
+CPageFetcher::~CPageFetcher() = default;
+
+void CPageFetcher::Fetch(const std::string& url, WantBodyFn wantBody, DoneFn done) {
+  Impl& d = *m_pImpl;
+  auto entry = std::make_unique<Impl::Entry>();
+  entry->url = url;
+  entry->limit = d.bodyLimit;
+  entry->wantBody = std::move(wantBody);
+  entry->done = std::move(done);
+  std::string key = HostKey(url);
+  auto [it, inserted] = d.hosts.try_emplace(key);
+  Impl::Host& host = it->second;
+  if (inserted) {
+    host.limit = d.options.maxPerHost;
+    std::string name = key.substr(0, key.rfind(':'));
+    for (const HostRule& rule : d.options.hostRules) {
+      if (rule.host == name && rule.maxPerHost > 0) host.limit = std::clamp(rule.maxPerHost, 1, 16);
+    }
+  }
+  entry->host = &host;
+  if (host.waiting.empty()) d.turns.push_back(&host);
+  host.waiting.push_back(entry.get());
+  d.entries.emplace(entry.get(), std::move(entry));
+  d.StartQueued();
+}
+
+void CPageFetcher::CancelAll() {
+  m_pImpl->DropAll();
+}
+
+size_t CPageFetcher::Pending() const {
+  return m_pImpl->entries.size();
+}
+
+}  // namespace linkward
