@@ -23,6 +23,14 @@ constexpr unsigned CHECK_REMOTE_FILE_NOT_FOUND = 10011;  // ftp: no such file
 // A link judged sound that has no status of its own (an ftp file, a local
 // file or fragment found). Never reported.
 constexpr unsigned CHECK_FOUND = 0;
+// Remote #fragments that the page as read cannot confirm (Not Verified): one
+// made by the page's scripts, one not in the part read, a page not read.
+constexpr unsigned CHECK_FRAGMENT_MADE_BY_SCRIPT = 10020;
+constexpr unsigned CHECK_FRAGMENT_PAST_LIMIT = 10021;
+constexpr unsigned CHECK_FRAGMENT_PAGE_NOT_READ = 10022;
+inline bool IsFragmentNotVerified(unsigned code) {
+  return code >= CHECK_FRAGMENT_MADE_BY_SCRIPT && code <= CHECK_FRAGMENT_PAGE_NOT_READ;
+}
 
 // The user's text for code.
 std::string CheckReasonText(unsigned code);

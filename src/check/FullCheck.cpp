@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -20,6 +22,7 @@
 #include "check/CheckOutcome.h"
 #include "check/LinkResolver.h"
 #include "check/PageParser.h"
+#include "check/SiteMap.h"
 #include "results/ProgressDlg.h"
 #include "results/ResultRows.h"
 
@@ -103,6 +106,11 @@ struct CFullCheck::Impl {
   bool stop = false;
   int wake[2] = {-1, -1};  // [0] watched by the loop, [1] written by workers
   std::vector<std::thread> workers;
+  // The site choices, constant after Start.
+  std::unique_ptr<CSiteMap> siteMap;
+  bool cleanUrls = false;
+  std::vector<std::string> indexNames{"index.html", "index.htm"};
+  bool remoteFragments = false;
 
   // --- the loop's thread only ---
   IFullCheckHost& host;
@@ -148,6 +156,20 @@ struct CFullCheck::Impl {
   std::string lastText;
   bool progressDirty = false;
   size_t shownPending = static_cast<size_t>(-1);
+  // Remote #fragments: the links whose page must be read once its address
+  // is judged sound, and each page read (fragment removed) with its waiters.
+  struct FetchState {
+    bool done = false;
+    FetchedPage page;
+    std::vector<std::tuple<size_t, size_t, std::string, HttpOutcome>> waiters;
+  };
+  std::unique_ptr<CPageFetcher> fetcher;
+  std::map<std::pair<size_t, size_t>, std::string> fragmentOf;
+  std::unordered_map<std::string, FetchState> fetches;
+  void RemoteJudged(size_t page, size_t link, const std::string& url, const HttpOutcome& outcome);
+  void FragmentJudged(size_t page, size_t link, const std::string& url,
+                      const std::string& fragment, const HttpOutcome& outcome,
+                      const FetchedPage& fetched);
 
   Impl(IFullCheckHost& h, IEventLoop& l) : host(h), loop(l) {}
 
@@ -215,7 +237,7 @@ PageResult CFullCheck::Impl::ReadPage(
     if (::stat(target.c_str(), &st) == 0) {
       if (S_ISDIR(st.st_mode)) {
         std::string dir = target.back() == '/' ? target : target + "/";
-        for (const char* index : {"index.html", "index.htm"}) {
+        for (const std::string& index : indexNames) {
           if (IsRegularFile(dir + index)) {
             entry = {true, AbsolutePath(dir + index)};
             break;
@@ -224,6 +246,8 @@ PageResult CFullCheck::Impl::ReadPage(
       } else {
         entry = {true, target};
       }
+    } else if (cleanUrls && target.back() != '/' && IsRegularFile(target + ".html")) {
+      entry = {true, target + ".html"};  // "/about" served as about.html
     }
     return cache.emplace(target, std::move(entry)).first->second;
   };
@@ -237,6 +261,7 @@ PageResult CFullCheck::Impl::ReadPage(
         skip.Matches(parsed.links[i].written, ResolvedForm(r))) {
       continue;  // skipped: not tested
     }
+    if (siteMap) siteMap->Map(&r);  // the site's own pages are the local files
     switch (r.kind) {
       case LinkKind::NotTested:
         break;
@@ -247,6 +272,7 @@ PageResult CFullCheck::Impl::ReadPage(
       case LinkKind::Remote:
         v.judge = Judge::Remote;
         v.target = std::move(r.target);
+        if (remoteFragments && r.hasFragment) v.fragment = std::move(r.fragment);
         break;
       case LinkKind::Local: {
         const auto& [exists, file] = lookup(r.target);
@@ -364,6 +390,7 @@ void CFullCheck::Impl::TakePage(PageResult result) {
         JudgeFragment(index, i, v.target, v.fragment);
         break;
       case Judge::Remote:
+        if (!v.fragment.empty()) fragmentOf[{index, i}] = std::move(v.fragment);
         JudgeRemote(index, i, v.target);
         break;
     }
@@ -399,7 +426,7 @@ void CFullCheck::Impl::JudgeRemote(size_t page, size_t link, const std::string& 
   auto [it, inserted] = remoteStates.try_emplace(url);
   RemoteState& state = it->second;
   if (state.done) {
-    Judged(page, link, state.outcome.code, state.outcome.finalUrl);
+    RemoteJudged(page, link, url, state.outcome);
     return;
   }
   state.waiters.emplace_back(page, link);
@@ -411,10 +438,67 @@ void CFullCheck::Impl::JudgeRemote(size_t page, size_t link, const std::string& 
     found->second.outcome = outcome;
     auto waiters = std::move(found->second.waiters);
     found->second.waiters.clear();
-    for (const auto& [p, l] : waiters) Judged(p, l, outcome.code, outcome.finalUrl);
+    for (const auto& [p, l] : waiters) RemoteJudged(p, l, url, outcome);
     ListReadyFiles();
     if (running) ShowProgress();
   });
+}
+
+void CFullCheck::Impl::RemoteJudged(size_t page, size_t link, const std::string& url,
+                                    const HttpOutcome& outcome) {
+  auto it = fragmentOf.find({page, link});
+  if (it == fragmentOf.end()) return Judged(page, link, outcome.code, outcome.finalUrl);
+  const std::string fragment = std::move(it->second);
+  fragmentOf.erase(it);
+  // Only a page that is there is read: an answer from 2xx, or a move to one.
+  const unsigned end = outcome.finalCode != 0 ? outcome.finalCode : outcome.code;
+  const bool moved = outcome.code >= 301 && outcome.code <= 308 && outcome.code != 304;
+  const std::string decoded = PercentDecode(fragment);
+  if (end < 200 || end > 299 || (outcome.code >= 300 && !moved) || url.compare(0, 4, "http") != 0 ||
+      EqualsNoCase(decoded, "top")) {
+    return Judged(page, link, outcome.code, outcome.finalUrl);
+  }
+  if (IsScriptFragment(decoded)) {
+    return Judged(page, link, CHECK_FRAGMENT_MADE_BY_SCRIPT, outcome.finalUrl);
+  }
+  auto [entry, inserted] = fetches.try_emplace(url);
+  if (entry->second.done) return FragmentJudged(page, link, url, fragment, outcome, entry->second.page);
+  entry->second.waiters.emplace_back(page, link, fragment, outcome);
+  if (!inserted) return;
+  fetcher->Fetch(outcome.finalUrl.empty() ? url : outcome.finalUrl,
+                 [this, url](const FetchedPage& fetched) {
+                   auto found = fetches.find(url);
+                   if (!running || found == fetches.end()) return;
+                   found->second.done = true;
+                   found->second.page = fetched;
+                   auto waiters = std::move(found->second.waiters);
+                   found->second.waiters.clear();
+                   for (const auto& [p, l, f, o] : waiters) FragmentJudged(p, l, url, f, o, fetched);
+                   ListReadyFiles();
+                   if (running) ShowProgress();
+                 });
+}
+
+void CFullCheck::Impl::FragmentJudged(size_t page, size_t link, const std::string& url,
+                                      const std::string& fragment, const HttpOutcome& outcome,
+                                      const FetchedPage& fetched) {
+  unsigned code = outcome.code;
+  if (!fetched.read) {
+    code = CHECK_FRAGMENT_PAGE_NOT_READ;
+  } else if (fetched.html) {
+    const auto& list = fetched.names;
+    auto has = [&](const std::string& name) {
+      return std::binary_search(list.begin(), list.end(), name);
+    };
+    const std::string decoded = PercentDecode(fragment);
+    const bool scripted = IsScriptedHost(outcome.finalUrl.empty() ? url : outcome.finalUrl);
+    if (!has(decoded) && !has(fragment) && !(scripted && has("user-content-" + decoded))) {
+      code = scripted      ? CHECK_FRAGMENT_MADE_BY_SCRIPT
+             : fetched.cut ? CHECK_FRAGMENT_PAST_LIMIT
+                           : CHECK_FRAGMENT_NOT_FOUND;
+    }
+  }  // any other answer has no names: the fragment is not looked for, as in local files
+  Judged(page, link, code, outcome.finalUrl);
 }
 
 void CFullCheck::Impl::Judged(size_t page, size_t link, unsigned code,
@@ -464,7 +548,9 @@ void CFullCheck::Impl::ListFile(size_t index) {
     rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
     rows.SetItemText(row, COL_SITE, link.text);
     rows.SetItemText(row, COL_FILE, file);
-    rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl, CheckClass::Broken, {}});
+    const CheckClass cls =
+        IsFragmentNotVerified(state.code) ? CheckClass::NotVerified : CheckClass::Broken;
+    rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl, cls, {}, {}, {}});
     if (count == 0) host.CommandStateChanged();
     ++errors;
   }
@@ -517,6 +603,7 @@ void CFullCheck::Impl::Finish() {
   running = false;
   StopWorkers();
   if (remote) remote->CancelAll();
+  if (fetcher) fetcher->CancelAll();
   host.OnFullCheckEnded();
 }
 
@@ -556,6 +643,19 @@ void CFullCheck::SetSkipList(CSkipList skip) {
   if (!m_pImpl->running) m_pImpl->skip = std::move(skip);
 }
 
+bool CFullCheck::SetSite(const FullCheckOptions& options, std::unique_ptr<CPageFetcher> fetcher) {
+  Impl& d = *m_pImpl;
+  if (d.running) return false;
+  auto map = std::make_unique<CSiteMap>(options.siteUrl, d.root);
+  if (!options.siteUrl.empty() && !map->Valid()) return false;
+  d.siteMap = options.siteUrl.empty() ? nullptr : std::move(map);
+  d.cleanUrls = options.cleanUrls;
+  d.indexNames = options.indexNames;
+  d.fetcher = std::move(fetcher);
+  d.remoteFragments = d.fetcher != nullptr;
+  return true;
+}
+
 bool CFullCheck::Start() {
   Impl& d = *m_pImpl;
   if (d.files.empty()) return false;
@@ -580,6 +680,7 @@ void CFullCheck::Stop() {
   d.running = false;
   d.StopWorkers();
   if (d.remote) d.remote->CancelAll();
+  if (d.fetcher) d.fetcher->CancelAll();
 }
 
 bool CFullCheck::Running() const {

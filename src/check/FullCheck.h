@@ -18,6 +18,7 @@
 
 #include "check/FullCheckHost.h"
 #include "check/HttpChecker.h"
+#include "check/PageFetcher.h"
 #include "check/SkipList.h"
 #include "platform/StringList.h"
 
@@ -35,6 +36,11 @@ struct FullCheckOptions {
   int maxWaitMs = 60000;
   std::vector<unsigned> acceptCodes;
   std::vector<HostRule> hostRules;
+  // A site checked before it is published (see CSiteMap, CPageFetcher):
+  std::string siteUrl;  // links into it are judged as the files under root; empty: none
+  bool cleanUrls = false;  // a missing "/about" is found as "about.html"
+  std::vector<std::string> indexNames{"index.html", "index.htm"};  // a directory's page
+  bool checkFragments = false;  // #fragments of remote pages are looked for in them
 };
 
 using RemoteCheckerFactory =
@@ -51,6 +57,11 @@ class CFullCheck {
 
   // The links not to test; set before Start.
   void SetSkipList(CSkipList skip);
+  // The site choices of options (site URL, clean URLs, index names), and what
+  // reads remote pages for their fragments (null: remote fragments are not
+  // looked for); set before Start. False when the site URL is not an http or
+  // https address (nothing is set then).
+  bool SetSite(const FullCheckOptions& options, std::unique_ptr<CPageFetcher> fetcher);
   // Logs the first file and starts the workers; false when no file is
   // given or the workers cannot be woken (nothing started then). When the
   // last file is listed, the host's OnFullCheckEnded runs (from the loop).

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "check/SiteMap.h"
 #include "check/SkipList.h"
 
 namespace linkward {
@@ -46,6 +47,16 @@ const char* const CLI_USAGE =
     "                     (default: FILE's directory)\n"
     "  --ca-file FILE     full check: trust the certificates of FILE instead of\n"
     "                     the system's (default: $SSL_CERT_FILE when set)\n"
+    "  --site-url URL     full check: links into the site at URL (http or https\n"
+    "                     alike) are judged as the files under the root, with no\n"
+    "                     request to the site\n"
+    "  --clean-urls       full check: a local link \"/about\" is also found as\n"
+    "                     about.html, as static hosts serve it\n"
+    "  --index-names LIST full check: a directory's page, the first of the names of\n"
+    "                     LIST found (default: index.html,index.htm)\n"
+    "  --check-fragments  full check: #fragments of remote pages are looked for in\n"
+    "                     the page (its first 2 MB); ones pages make with scripts\n"
+    "                     are Not Verified\n"
     "  --yes              answer Yes to questions (such as replacing a report)\n"
     "  --help             show this text\n"
     "  --version          show the version of Linkward\n"
@@ -144,6 +155,31 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
         return false;
       }
       (root ? o.root : o.caFile) = v;
+    } else if (!endOfOptions && arg == "--site-url") {
+      const char* v = value("--site-url");
+      if (!v) return false;
+      if (!CSiteMap(v, "/").Valid()) {
+        *error = "--site-url needs an http or https address";
+        return false;
+      }
+      o.siteUrl = v;
+    } else if (!endOfOptions && arg == "--index-names") {
+      const char* v = value("--index-names");
+      if (!v) return false;
+      o.indexNames.clear();
+      for (std::string rest = v;;) {
+        const size_t comma = rest.find(',');
+        const std::string name = rest.substr(0, comma);
+        if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+          *error = "--index-names needs file names separated by commas";
+          return false;
+        }
+        o.indexNames.push_back(name);
+        if (comma == std::string::npos) break;
+        rest.erase(0, comma + 1);
+      }
+    } else if (!endOfOptions && (arg == "--clean-urls" || arg == "--check-fragments")) {
+      (arg == "--clean-urls" ? o.cleanUrls : o.checkFragments) = true;
     } else if (!endOfOptions && arg == "--version") {
       o.version = true;
     } else if (!endOfOptions && arg == "--exclude") {
@@ -212,6 +248,10 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
   if (!o.full && (o.jobs != 0 || o.perHost != 0 || !o.root.empty() || !o.caFile.empty() ||
                   !o.excludes.empty())) {
     *error = "--jobs, --per-host, --root, --ca-file and --exclude need --full";
+    return false;
+  }
+  if (!o.full && (!o.siteUrl.empty() || o.cleanUrls || !o.indexNames.empty() || o.checkFragments)) {
+    *error = "--site-url, --clean-urls, --index-names and --check-fragments need --full";
     return false;
   }
   if (o.reportGroup == ReportGroup::Target) {

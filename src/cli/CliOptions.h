@@ -28,6 +28,10 @@ struct CliOptions {
   std::string caFile;
   bool version = false;
   std::vector<std::string> excludes;  // skip patterns added to the stored ones
+  std::string siteUrl;                 // see FullCheckOptions
+  bool cleanUrls = false;
+  std::vector<std::string> indexNames;  // empty: the default ones
+  bool checkFragments = false;
   std::string file;
 };
 

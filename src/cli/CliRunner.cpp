@@ -139,6 +139,10 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
       full.caFile = options.caFile;
       full.skipPatterns.insert(full.skipPatterns.end(), options.excludes.begin(),
                                options.excludes.end());
+      full.siteUrl = options.siteUrl;
+      full.cleanUrls = options.cleanUrls;
+      if (!options.indexNames.empty()) full.indexNames = options.indexNames;
+      full.checkFragments = options.checkFragments;
       view.SetFullCheckOptions(full);
       view.SetReportGroup(options.reportGroup);
     }
