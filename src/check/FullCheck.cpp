@@ -167,6 +167,7 @@ struct CFullCheck::Impl {
   std::map<std::pair<size_t, size_t>, std::string> fragmentOf;
   std::unordered_map<std::string, FetchState> fetches;
   void RemoteJudged(size_t page, size_t link, const std::string& url, const HttpOutcome& outcome);
+  // url: the address read (where the link's address led).
   void FragmentJudged(size_t page, size_t link, const std::string& url,
                       const std::string& fragment, const HttpOutcome& outcome,
                       const FetchedPage& fetched);
@@ -461,19 +462,20 @@ void CFullCheck::Impl::RemoteJudged(size_t page, size_t link, const std::string&
   if (IsScriptFragment(decoded)) {
     return Judged(page, link, CHECK_FRAGMENT_MADE_BY_SCRIPT, outcome.finalUrl);
   }
-  auto [entry, inserted] = fetches.try_emplace(url);
-  if (entry->second.done) return FragmentJudged(page, link, url, fragment, outcome, entry->second.page);
+  // Read where the address led, once for all the links that lead there.
+  const std::string read = outcome.finalUrl.empty() ? url : outcome.finalUrl;
+  auto [entry, inserted] = fetches.try_emplace(read);
+  if (entry->second.done) return FragmentJudged(page, link, read, fragment, outcome, entry->second.page);
   entry->second.waiters.emplace_back(page, link, fragment, outcome);
   if (!inserted) return;
-  fetcher->Fetch(outcome.finalUrl.empty() ? url : outcome.finalUrl,
-                 [this, url](const FetchedPage& fetched) {
-                   auto found = fetches.find(url);
+  fetcher->Fetch(read, [this, read](const FetchedPage& fetched) {
+                   auto found = fetches.find(read);
                    if (!running || found == fetches.end()) return;
                    found->second.done = true;
                    found->second.page = fetched;
                    auto waiters = std::move(found->second.waiters);
                    found->second.waiters.clear();
-                   for (const auto& [p, l, f, o] : waiters) FragmentJudged(p, l, url, f, o, fetched);
+                   for (const auto& [p, l, f, o] : waiters) FragmentJudged(p, l, read, f, o, fetched);
                    ListReadyFiles();
                    if (running) ShowProgress();
                  });
@@ -491,7 +493,7 @@ void CFullCheck::Impl::FragmentJudged(size_t page, size_t link, const std::strin
       return std::binary_search(list.begin(), list.end(), name);
     };
     const std::string decoded = PercentDecode(fragment);
-    const bool scripted = IsScriptedHost(outcome.finalUrl.empty() ? url : outcome.finalUrl);
+    const bool scripted = IsScriptedHost(url);
     if (!has(decoded) && !has(fragment) && !(scripted && has("user-content-" + decoded))) {
       code = scripted      ? CHECK_FRAGMENT_MADE_BY_SCRIPT
              : fetched.cut ? CHECK_FRAGMENT_PAST_LIMIT
