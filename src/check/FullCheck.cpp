@@ -168,9 +168,8 @@ struct CFullCheck::Impl {
   std::unordered_map<std::string, FetchState> fetches;
   void RemoteJudged(size_t page, size_t link, const std::string& url, const HttpOutcome& outcome);
   // url: the address read (where the link's address led).
-  void FragmentJudged(size_t page, size_t link, const std::string& url,
-                      const std::string& fragment, const HttpOutcome& outcome,
-                      const FetchedPage& fetched);
+  void FragmentJudged(size_t page, size_t link, const std::string& url, const std::string& fragment,
+                      const HttpOutcome& outcome, const FetchedPage& fetched);
 
   Impl(IFullCheckHost& h, IEventLoop& l) : host(h), loop(l) {}
 
@@ -465,20 +464,21 @@ void CFullCheck::Impl::RemoteJudged(size_t page, size_t link, const std::string&
   // Read where the address led, once for all the links that lead there.
   const std::string read = outcome.finalUrl.empty() ? url : outcome.finalUrl;
   auto [entry, inserted] = fetches.try_emplace(read);
-  if (entry->second.done) return FragmentJudged(page, link, read, fragment, outcome, entry->second.page);
+  if (entry->second.done)
+    return FragmentJudged(page, link, read, fragment, outcome, entry->second.page);
   entry->second.waiters.emplace_back(page, link, fragment, outcome);
   if (!inserted) return;
   fetcher->Fetch(read, [this, read](const FetchedPage& fetched) {
-                   auto found = fetches.find(read);
-                   if (!running || found == fetches.end()) return;
-                   found->second.done = true;
-                   found->second.page = fetched;
-                   auto waiters = std::move(found->second.waiters);
-                   found->second.waiters.clear();
-                   for (const auto& [p, l, f, o] : waiters) FragmentJudged(p, l, read, f, o, fetched);
-                   ListReadyFiles();
-                   if (running) ShowProgress();
-                 });
+    auto found = fetches.find(read);
+    if (!running || found == fetches.end()) return;
+    found->second.done = true;
+    found->second.page = fetched;
+    auto waiters = std::move(found->second.waiters);
+    found->second.waiters.clear();
+    for (const auto& [p, l, f, o] : waiters) FragmentJudged(p, l, read, f, o, fetched);
+    ListReadyFiles();
+    if (running) ShowProgress();
+  });
 }
 
 void CFullCheck::Impl::FragmentJudged(size_t page, size_t link, const std::string& url,

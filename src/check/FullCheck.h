@@ -37,7 +37,7 @@ struct FullCheckOptions {
   std::vector<unsigned> acceptCodes;
   std::vector<HostRule> hostRules;
   // A site checked before it is published (see CSiteMap, CPageFetcher):
-  std::string siteUrl;  // links into it are judged as the files under root; empty: none
+  std::string siteUrl;     // links into it are judged as the files under root; empty: none
   bool cleanUrls = false;  // a missing "/about" is found as "about.html"
   std::vector<std::string> indexNames{"index.html", "index.htm"};  // a directory's page
   bool checkFragments = false;  // #fragments of remote pages are looked for in them

@@ -23,9 +23,9 @@
 namespace linkward {
 
 struct FetchedPage {
-  bool read = false;  // a 2xx answer came (the body may be cut at the limit)
-  bool html = false;  // its type is text/html or application/xhtml+xml (or not given)
-  bool cut = false;   // the body went on past the limit: names are of its first part
+  bool read = false;               // a 2xx answer came (the body may be cut at the limit)
+  bool html = false;               // its type is text/html or application/xhtml+xml (or not given)
+  bool cut = false;                // the body went on past the limit: names are of its first part
   std::vector<std::string> names;  // sorted, as ParsedPage::names
 };
 

@@ -28,7 +28,7 @@ struct CliOptions {
   std::string caFile;
   bool version = false;
   std::vector<std::string> excludes;  // skip patterns added to the stored ones
-  std::string siteUrl;                 // see FullCheckOptions
+  std::string siteUrl;                // see FullCheckOptions
   bool cleanUrls = false;
   std::vector<std::string> indexNames;  // empty: the default ones
   bool checkFragments = false;

@@ -75,7 +75,7 @@ TEST_F(RemoteFragmentsTest, FragmentsAreLookedForInTheAnswerOnce) {
   };
   EXPECT_EQ(gets("/page"), 1);  // also the page /moved led to
   EXPECT_EQ(gets("/big"), 1);
-  EXPECT_EQ(gets("/code"), 0);  // line marks are not looked for
+  EXPECT_EQ(gets("/code"), 0);     // line marks are not looked for
   EXPECT_EQ(gets("/missing"), 1);  // the address check's own GET after HEAD's 404
   ExpectIdle();
 
