@@ -160,16 +160,16 @@ struct CFullCheck::Impl {
   // is judged sound, and each page read (fragment removed) with its waiters.
   struct FetchState {
     bool done = false;
-    FetchedPage page;
+    PageNames page;
     std::vector<std::tuple<size_t, size_t, std::string, HttpOutcome>> waiters;
   };
-  std::unique_ptr<CPageFetcher> fetcher;
+  std::unique_ptr<CFragmentReader> fetcher;
   std::map<std::pair<size_t, size_t>, std::string> fragmentOf;
   std::unordered_map<std::string, FetchState> fetches;
   void RemoteJudged(size_t page, size_t link, const std::string& url, const HttpOutcome& outcome);
   // url: the address read (where the link's address led).
   void FragmentJudged(size_t page, size_t link, const std::string& url, const std::string& fragment,
-                      const HttpOutcome& outcome, const FetchedPage& fetched);
+                      const HttpOutcome& outcome, const PageNames& fetched);
 
   Impl(IFullCheckHost& h, IEventLoop& l) : host(h), loop(l) {}
 
@@ -468,7 +468,7 @@ void CFullCheck::Impl::RemoteJudged(size_t page, size_t link, const std::string&
     return FragmentJudged(page, link, read, fragment, outcome, entry->second.page);
   entry->second.waiters.emplace_back(page, link, fragment, outcome);
   if (!inserted) return;
-  fetcher->Fetch(read, [this, read](const FetchedPage& fetched) {
+  fetcher->Fetch(read, [this, read](const PageNames& fetched) {
     auto found = fetches.find(read);
     if (!running || found == fetches.end()) return;
     found->second.done = true;
@@ -483,7 +483,7 @@ void CFullCheck::Impl::RemoteJudged(size_t page, size_t link, const std::string&
 
 void CFullCheck::Impl::FragmentJudged(size_t page, size_t link, const std::string& url,
                                       const std::string& fragment, const HttpOutcome& outcome,
-                                      const FetchedPage& fetched) {
+                                      const PageNames& fetched) {
   unsigned code = outcome.code;
   if (!fetched.read) {
     code = CHECK_FRAGMENT_PAGE_NOT_READ;
@@ -645,7 +645,8 @@ void CFullCheck::SetSkipList(CSkipList skip) {
   if (!m_pImpl->running) m_pImpl->skip = std::move(skip);
 }
 
-bool CFullCheck::SetSite(const FullCheckOptions& options, std::unique_ptr<CPageFetcher> fetcher) {
+bool CFullCheck::SetSite(const FullCheckOptions& options,
+                         std::unique_ptr<CFragmentReader> fetcher) {
   Impl& d = *m_pImpl;
   if (d.running) return false;
   auto map = std::make_unique<CSiteMap>(options.siteUrl, d.root);

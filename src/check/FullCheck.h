@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "check/FragmentReader.h"
 #include "check/FullCheckHost.h"
 #include "check/HttpChecker.h"
-#include "check/PageFetcher.h"
 #include "check/SkipList.h"
 #include "platform/StringList.h"
 
@@ -36,7 +36,7 @@ struct FullCheckOptions {
   int maxWaitMs = 60000;
   std::vector<unsigned> acceptCodes;
   std::vector<HostRule> hostRules;
-  // A site checked before it is published (see CSiteMap, CPageFetcher):
+  // A site checked before it is published (see CSiteMap, CFragmentReader):
   std::string siteUrl;     // links into it are judged as the files under root; empty: none
   bool cleanUrls = false;  // a missing "/about" is found as "about.html"
   std::vector<std::string> indexNames{"index.html", "index.htm"};  // a directory's page
@@ -61,7 +61,7 @@ class CFullCheck {
   // reads remote pages for their fragments (null: remote fragments are not
   // looked for); set before Start. False when the site URL is not an http or
   // https address (nothing is set then).
-  bool SetSite(const FullCheckOptions& options, std::unique_ptr<CPageFetcher> fetcher);
+  bool SetSite(const FullCheckOptions& options, std::unique_ptr<CFragmentReader> fetcher);
   // Logs the first file and starts the workers; false when no file is
   // given or the workers cannot be woken (nothing started then). When the
   // last file is listed, the host's OnFullCheckEnded runs (from the loop).

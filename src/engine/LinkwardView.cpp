@@ -297,7 +297,7 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
                                                 std::move(remote));
     m_files.clear();
     m_pFullCheck->SetSkipList(std::move(skip));
-    auto fetcher = full.checkFragments ? std::make_unique<CPageFetcher>(m_loop, http) : nullptr;
+    auto fetcher = full.checkFragments ? std::make_unique<CFragmentReader>(m_loop, http) : nullptr;
     if (!m_pFullCheck->SetSite(full, std::move(fetcher)) || !m_pFullCheck->Start()) {
       m_pFullCheck.reset();
       ResetRun(true);

@@ -1,4 +1,4 @@
-#include "check/PageFetcher.h"
+#include "check/FragmentReader.h"
 
 #include <curl/curl.h>
 
@@ -13,8 +13,8 @@ namespace linkward {
 
 namespace {
 
-constexpr int kCurlTimerId = 210;
-constexpr int kAnswerTimerId = 211;
+constexpr int kCurlTimerId = 212;
+constexpr int kAnswerTimerId = 213;
 
 bool IsHtmlType(const char* type) {
   if (!type) return true;  // not told: read it as a browser would, as a page
@@ -25,13 +25,13 @@ bool IsHtmlType(const char* type) {
 
 }  // namespace
 
-struct CPageFetcher::Impl {
+struct CFragmentReader::Impl {
   struct Transfer {
     Impl* owner = nullptr;
     CURL* easy = nullptr;
     std::string body;
     bool checked = false;  // the status and type were looked at
-    FetchedPage page;
+    PageNames page;
     DoneFn done;
   };
 
@@ -165,7 +165,7 @@ struct CPageFetcher::Impl {
         t->page.read = status >= 200 && status < 300;
         t->page.html = false;
       } else if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && t->checked)) {
-        t->page = FetchedPage{};  // no answer that tells
+        t->page = PageNames{};  // no answer that tells
       }
       if (t->page.html) {
         t->page.names = ParsePage(t->body.data(), t->body.size(), true).names;
@@ -223,20 +223,21 @@ struct CPageFetcher::Impl {
   }
 };
 
-CPageFetcher::CPageFetcher(IEventLoop& loop, const HttpCheckOptions& options, size_t limitBytes)
+CFragmentReader::CFragmentReader(IEventLoop& loop, const HttpCheckOptions& options,
+                                 size_t limitBytes)
     : m_pImpl(std::make_unique<Impl>(loop, options, limitBytes)) {}
 
-CPageFetcher::~CPageFetcher() = default;
+CFragmentReader::~CFragmentReader() = default;
 
-void CPageFetcher::Fetch(const std::string& url, DoneFn done) {
+void CFragmentReader::Fetch(const std::string& url, DoneFn done) {
   m_pImpl->Fetch(url, std::move(done));
 }
 
-void CPageFetcher::CancelAll() {
+void CFragmentReader::CancelAll() {
   m_pImpl->DropAll();
 }
 
-size_t CPageFetcher::Pending() const {
+size_t CFragmentReader::Pending() const {
   return m_pImpl->running.size() + m_pImpl->failed.size();
 }
 

@@ -1,4 +1,4 @@
-// CPageFetcher: reads remote pages for the names their #fragments can point
+// CFragmentReader: reads remote pages for the names their #fragments can point
 // at, for the full check's remote fragment checks. A GET (redirects
 // followed, up to 20, http and https only; certificates verified; the wait
 // limit bounds each transfer) whose answer is read up to a size limit and
@@ -7,8 +7,8 @@
 // loop port, at most maxTransfers at once and maxPerHost per host.
 //
 // Threading: the loop's thread only. done callbacks run from the loop, never
-// from within Fetch. The fetcher uses the loop's timer ids 210 (libcurl's
-// timer) and 211 (answers that need no transfer), and readiness watches on
+// from within Fetch. The reader uses the loop's timer ids 212 (libcurl's
+// timer) and 213 (answers that need no transfer), and readiness watches on
 // libcurl's sockets.
 #pragma once
 
@@ -22,25 +22,25 @@
 
 namespace linkward {
 
-struct FetchedPage {
+struct PageNames {
   bool read = false;               // a 2xx answer came (the body may be cut at the limit)
   bool html = false;               // its type is text/html or application/xhtml+xml (or not given)
   bool cut = false;                // the body went on past the limit: names are of its first part
   std::vector<std::string> names;  // sorted, as ParsedPage::names
 };
 
-class CPageFetcher {
+class CFragmentReader {
  public:
-  using DoneFn = std::function<void(const FetchedPage&)>;
+  using DoneFn = std::function<void(const PageNames&)>;
   static constexpr size_t kDefaultLimit = 2 * 1024 * 1024;
 
   // Of options, the wait limit, the limits at once, the CA file and the
   // User-Agent apply.
-  CPageFetcher(IEventLoop& loop, const HttpCheckOptions& options,
-               size_t limitBytes = kDefaultLimit);
-  ~CPageFetcher();  // cancels everything; removes its watches and timers
-  CPageFetcher(const CPageFetcher&) = delete;
-  CPageFetcher& operator=(const CPageFetcher&) = delete;
+  CFragmentReader(IEventLoop& loop, const HttpCheckOptions& options,
+                  size_t limitBytes = kDefaultLimit);
+  ~CFragmentReader();  // cancels everything; removes its watches and timers
+  CFragmentReader(const CFragmentReader&) = delete;
+  CFragmentReader& operator=(const CFragmentReader&) = delete;
 
   // REQUIRES: url is an absolute http or https address without a fragment.
   void Fetch(const std::string& url, DoneFn done);
