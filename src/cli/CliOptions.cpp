@@ -43,10 +43,6 @@ const char* const CLI_USAGE =
     "  --exclude REGEX    full check: do not test links in which the ECMAScript\n"
     "                     regular expression REGEX is found (as written or\n"
     "                     resolved); repeatable, added to the stored skip list\n"
-    "  --root DIR         full check: where root-relative links (\"/x.html\") start\n"
-    "                     (default: FILE's directory)\n"
-    "  --ca-file FILE     full check: trust the certificates of FILE instead of\n"
-    "                     the system's (default: $SSL_CERT_FILE when set)\n"
     "  --site-url URL     full check: links into the site at URL (http or https\n"
     "                     alike) are judged as the files under the root, with no\n"
     "                     request to the site\n"
@@ -57,6 +53,10 @@ const char* const CLI_USAGE =
     "  --check-fragments  full check: #fragments of remote pages are looked for in\n"
     "                     the page (its first 2 MB); ones pages make with scripts\n"
     "                     are Not Verified\n"
+    "  --root DIR         full check: where root-relative links (\"/x.html\") start\n"
+    "                     (default: FILE's directory)\n"
+    "  --ca-file FILE     full check: trust the certificates of FILE instead of\n"
+    "                     the system's (default: $SSL_CERT_FILE when set)\n"
     "  --yes              answer Yes to questions (such as replacing a report)\n"
     "  --help             show this text\n"
     "  --version          show the version of Linkward\n"
@@ -155,6 +155,17 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
         return false;
       }
       (root ? o.root : o.caFile) = v;
+    } else if (!endOfOptions && arg == "--version") {
+      o.version = true;
+    } else if (!endOfOptions && arg == "--exclude") {
+      const char* v = value("--exclude");
+      if (!v) return false;
+      std::string bad;
+      if (*v == '\0' || !CSkipList().Compile({v}, &bad)) {
+        *error = "--exclude needs a regular expression; \"" + std::string(v) + "\" is not one";
+        return false;
+      }
+      o.excludes.push_back(v);
     } else if (!endOfOptions && arg == "--site-url") {
       const char* v = value("--site-url");
       if (!v) return false;
@@ -180,17 +191,6 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       }
     } else if (!endOfOptions && (arg == "--clean-urls" || arg == "--check-fragments")) {
       (arg == "--clean-urls" ? o.cleanUrls : o.checkFragments) = true;
-    } else if (!endOfOptions && arg == "--version") {
-      o.version = true;
-    } else if (!endOfOptions && arg == "--exclude") {
-      const char* v = value("--exclude");
-      if (!v) return false;
-      std::string bad;
-      if (*v == '\0' || !CSkipList().Compile({v}, &bad)) {
-        *error = "--exclude needs a regular expression; \"" + std::string(v) + "\" is not one";
-        return false;
-      }
-      o.excludes.push_back(v);
     } else if (!endOfOptions && arg == "--mask") {
       const char* v = value("--mask");
       if (!v) return false;
@@ -245,13 +245,13 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
     *error = "no FILE given";
     return false;
   }
+  if (!o.full && (!o.siteUrl.empty() || o.cleanUrls || !o.indexNames.empty() || o.checkFragments)) {
+    *error = "--site-url, --clean-urls, --index-names and --check-fragments need --full";
+    return false;
+  }
   if (!o.full && (o.jobs != 0 || o.perHost != 0 || !o.root.empty() || !o.caFile.empty() ||
                   !o.excludes.empty())) {
     *error = "--jobs, --per-host, --root, --ca-file and --exclude need --full";
-    return false;
-  }
-  if (!o.full && (!o.siteUrl.empty() || o.cleanUrls || !o.indexNames.empty() || o.checkFragments)) {
-    *error = "--site-url, --clean-urls, --index-names and --check-fragments need --full";
     return false;
   }
   if (o.reportGroup == ReportGroup::Target) {
