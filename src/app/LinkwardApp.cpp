@@ -1,5 +1,6 @@
 #include "app/LinkwardApp.h"
 
+#include <cstdio>
 #include <utility>
 
 #include "platform/AppDirs.h"
@@ -18,7 +19,10 @@ CLinkwardApp::~CLinkwardApp() {
 void CLinkwardApp::InitSettings() {
   delete m_pSettings;
   m_pSettings = nullptr;
-  m_pKeys = std::make_unique<CSqliteKeyStore>(m_strKeyStorePath);
+  CSqliteKeyStore::NoticeFn notice = m_settingsNotice;
+  if (!notice)
+    notice = [](const std::string& text) { std::fprintf(stderr, "linkward: %s\n", text.c_str()); };
+  m_pKeys = std::make_unique<CSqliteKeyStore>(m_strKeyStorePath, std::move(notice));
   m_pSettings = new CSettingsStore(*m_pKeys, m_strIniDir);
 
   std::string keyPath = std::string(APP_KEY_PREFIX) + APP_NAME;

@@ -22,12 +22,15 @@ class CLinkwardApp {
   virtual ~CLinkwardApp();
 
   // Steps 1 to 3 of start-up: create the settings store, open or create the
-  // application key, import the INI file when the key is new. Failures are
-  // silent; reads then return their defaults.
+  // application key, import the INI file when the key is new. Failures leave
+  // reads returning their defaults; trouble with the store's file (locked,
+  // damaged, unreadable) is told through m_settingsNotice.
   void InitSettings();
   int ExitInstance();
 
   CSettingsStore* m_pSettings = nullptr;
+  // Set before InitSettings; by default the text goes to standard error.
+  CSqliteKeyStore::NoticeFn m_settingsNotice;
   bool m_bAboutLink1Visited = false;
   bool m_bAboutLink2Visited = false;
 

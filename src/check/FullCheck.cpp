@@ -117,6 +117,7 @@ struct CFullCheck::Impl {
   IEventLoop& loop;
   StringList files;
   std::unique_ptr<IRemoteChecker> remote;
+  std::function<RemoteNotes(const std::string&)> remoteNotes;
   int threadCount;
   bool running = false;
   bool watching = false;
@@ -125,6 +126,7 @@ struct CFullCheck::Impl {
     unsigned code = CHECK_FOUND;
     bool tested = false;
     std::string finalUrl;
+    RemoteNotes notes;
   };
   struct PageState {
     bool parsed = false;
@@ -141,6 +143,7 @@ struct CFullCheck::Impl {
   struct RemoteState {
     bool done = false;
     HttpOutcome outcome;
+    RemoteNotes notes;
     std::vector<std::pair<size_t, size_t>> waiters;
   };
   std::vector<PageState> pages;
@@ -427,6 +430,7 @@ void CFullCheck::Impl::JudgeRemote(size_t page, size_t link, const std::string& 
   RemoteState& state = it->second;
   if (state.done) {
     RemoteJudged(page, link, url, state.outcome);
+    pages[page].states[link].notes = state.notes;
     return;
   }
   state.waiters.emplace_back(page, link);
@@ -436,9 +440,13 @@ void CFullCheck::Impl::JudgeRemote(size_t page, size_t link, const std::string& 
     if (!running || found == remoteStates.end()) return;
     found->second.done = true;
     found->second.outcome = outcome;
+    if (remoteNotes) found->second.notes = remoteNotes(url);
     auto waiters = std::move(found->second.waiters);
     found->second.waiters.clear();
-    for (const auto& [p, l] : waiters) RemoteJudged(p, l, url, outcome);
+    for (const auto& [p, l] : waiters) {
+      RemoteJudged(p, l, url, outcome);
+      pages[p].states[l].notes = found->second.notes;
+    }
     ListReadyFiles();
     if (running) ShowProgress();
   });
@@ -549,10 +557,12 @@ void CFullCheck::Impl::ListFile(size_t index) {
     int row = rows.InsertItem(count, link.written);
     rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
     rows.SetItemText(row, COL_SITE, link.text);
-    rows.SetItemText(row, COL_FILE, file);
     const CheckClass cls =
         IsFragmentNotVerified(state.code) ? CheckClass::NotVerified : CheckClass::Broken;
-    rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl, cls, {}, {}, {}});
+    RowDetails details{state.code,         link.line, state.finalUrl, cls, {},
+                       state.notes.history, state.notes.archiveUrl};
+    rows.SetItemDetails(row, std::move(details));
+    rows.SetItemText(row, COL_FILE, file);  // last: a face lists the row when it has its file
     if (count == 0) host.CommandStateChanged();
     ++errors;
   }
@@ -657,6 +667,10 @@ bool CFullCheck::SetSite(const FullCheckOptions& options,
   d.fetcher = std::move(fetcher);
   d.remoteFragments = d.fetcher != nullptr;
   return true;
+}
+
+void CFullCheck::SetRemoteNotes(std::function<RemoteNotes(const std::string& url)> notes) {
+  if (!m_pImpl->running) m_pImpl->remoteNotes = std::move(notes);
 }
 
 bool CFullCheck::Start() {

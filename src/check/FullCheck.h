@@ -41,6 +41,21 @@ struct FullCheckOptions {
   bool cleanUrls = false;  // a missing "/about" is found as "about.html"
   std::vector<std::string> indexNames{"index.html", "index.htm"};  // a directory's page
   bool checkFragments = false;  // #fragments of remote pages are looked for in them
+  // The check history (see check/CheckHistory.h): kept when useHistory;
+  // readHistory false (--no-cache) reuses and reads nothing but still records.
+  bool useHistory = false;
+  bool readHistory = true;
+  std::string historyPath;  // empty: the default place
+  int64_t maxAgeSeconds = 86400;
+  // Archived copies of broken remote links (see check/ArchiveChecker.h).
+  bool suggestArchive = false;
+  std::string archiveEndpoint;  // empty: the Wayback Machine's
+};
+
+// What the rows of a remote address are told besides its outcome.
+struct RemoteNotes {
+  std::string history;     // what the check history says
+  std::string archiveUrl;  // an archived copy of a broken address
 };
 
 using RemoteCheckerFactory =
@@ -62,6 +77,10 @@ class CFullCheck {
   // looked for); set before Start. False when the site URL is not an http or
   // https address (nothing is set then).
   bool SetSite(const FullCheckOptions& options, std::unique_ptr<CFragmentReader> fetcher);
+  // What is known of a remote address once it is judged, beyond its outcome
+  // (see CHistoryChecker::Note, CArchiveChecker::ArchiveUrl), for the rows;
+  // set before Start.
+  void SetRemoteNotes(std::function<RemoteNotes(const std::string& url)> notes);
   // Logs the first file and starts the workers; false when no file is
   // given or the workers cannot be woken (nothing started then). When the
   // last file is listed, the host's OnFullCheckEnded runs (from the loop).

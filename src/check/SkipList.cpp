@@ -1,31 +1,31 @@
 #include "check/SkipList.h"
 
+#include <re2/re2.h>
+
 namespace linkward {
 
 bool CSkipList::Compile(const std::vector<std::string>& patterns, std::string* bad) {
-  std::vector<std::regex> compiled;
+  RE2::Options options;
+  options.set_encoding(RE2::Options::EncodingLatin1);  // byte by byte, as links are stored
+  options.set_log_errors(false);
+  std::vector<std::shared_ptr<const RE2>> compiled;
   compiled.reserve(patterns.size());
   for (const std::string& pattern : patterns) {
-    try {
-      compiled.emplace_back(pattern, std::regex::ECMAScript | std::regex::optimize);
-    } catch (const std::regex_error&) {
+    auto re = std::make_shared<const RE2>(pattern, options);
+    if (!re->ok()) {
       if (bad) *bad = pattern;
       return false;
     }
+    compiled.push_back(std::move(re));
   }
   m_regexes = std::move(compiled);
   return true;
 }
 
 bool CSkipList::Matches(const std::string& written, const std::string& resolved) const {
-  for (const std::regex& re : m_regexes) {
-    try {
-      if (std::regex_search(written, re)) return true;
-      if (!resolved.empty() && resolved != written && std::regex_search(resolved, re)) return true;
-    } catch (const std::regex_error&) {
-      // A pattern too complex for this text (error_complexity, error_stack)
-      // does not match it.
-    }
+  for (const auto& re : m_regexes) {
+    if (RE2::PartialMatch(written, *re)) return true;
+    if (!resolved.empty() && resolved != written && RE2::PartialMatch(resolved, *re)) return true;
   }
   return false;
 }

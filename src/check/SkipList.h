@@ -1,5 +1,10 @@
-// The links the user chooses not to test in a full check: ECMAScript regular
-// expressions, one per line of the "Skip links matching" list. A link is
+// The links the user chooses not to test in a full check: regular
+// expressions, one per line of the "Skip links matching" list, in the common
+// syntax (RE2's: what ECMAScript and POSIX share, with \d, \w, \s, \b,
+// (?:...), lazy repeats; no back-references or look-around, which count as
+// patterns that do not compile). Patterns and links are taken byte by byte.
+// Matching runs in time linear in the link and needs no deep recursion, so a
+// link of any length is safe. A link is
 // skipped when any pattern is found anywhere in the link as written in the
 // page or in its resolved form (the absolute address, or "file://" and the
 // absolute path of a local file). A skipped link is neither tested nor
@@ -8,9 +13,13 @@
 // Matches may run on several threads at once: they only read.
 #pragma once
 
-#include <regex>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace re2 {
+class RE2;
+}
 
 namespace linkward {
 
@@ -24,7 +33,7 @@ class CSkipList {
   bool Matches(const std::string& written, const std::string& resolved) const;
 
  private:
-  std::vector<std::regex> m_regexes;
+  std::vector<std::shared_ptr<const re2::RE2>> m_regexes;
 };
 
 // The patterns of a list held as text, one per line: lines end with "\n" or

@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "check/SiteMap.h"
 #include "check/SkipList.h"
+#include "settings/PreferencesDlg.h"
 
 namespace linkward {
 
@@ -40,9 +42,10 @@ const char* const CLI_USAGE =
     "                     default: the stored Preferences, 128 at first)\n"
     "  --per-host N       full check: at most N at once to one host (1 to 16;\n"
     "                     default: the stored Preferences, 2 at first)\n"
-    "  --exclude REGEX    full check: do not test links in which the ECMAScript\n"
-    "                     regular expression REGEX is found (as written or\n"
-    "                     resolved); repeatable, added to the stored skip list\n"
+    "  --exclude REGEX    full check: do not test links in which the regular\n"
+    "                     expression REGEX is found (as written or resolved;\n"
+    "                     no back-references or look-around); repeatable, added\n"
+    "                     to the stored skip list\n"
     "  --site-url URL     full check: links into the site at URL (http or https\n"
     "                     alike) are judged as the files under the root, with no\n"
     "                     request to the site\n"
@@ -57,12 +60,35 @@ const char* const CLI_USAGE =
     "                     (default: FILE's directory)\n"
     "  --ca-file FILE     full check: trust the certificates of FILE instead of\n"
     "                     the system's (default: $SSL_CERT_FILE when set)\n"
+    "  --max-wait SECONDS full check: the longest wait asked by a busy server\n"
+    "                     (Retry-After) or backing off from one (0 to 3600;\n"
+    "                     default 60); a longer one ends as Not Verified\n"
+    "  --user-agent TEXT  full check: the User-Agent sent (default: the stored\n"
+    "                     Preferences, else Linkward's own)\n"
+    "  --accept LIST      full check: statuses judged OK, as 403,200-299\n"
+    "  --config FILE      the project file (default: linkward.toml beside FILE\n"
+    "                     when there is one); its keys are these options'\n"
+    "                     names; options given here win over it; a fault in\n"
+    "                     it stops with exit status 2\n"
+    "  --max-age AGE      full check: reuse the OK and Moved verdicts of the check\n"
+    "                     history ($XDG_CACHE_HOME/linkward/history.db) younger\n"
+    "                     than AGE (seconds, or with s, m, h or d; default 1d);\n"
+    "                     Broken and Not Verified links are always checked again\n"
+    "  --no-cache         full check: check every link again, reusing nothing from\n"
+    "                     the check history (the new verdicts are still kept)\n"
+    "  --suggest-archive  full check: look up an archived copy of each broken remote\n"
+    "                     link in the Wayback Machine (sends those addresses to it);\n"
+    "                     reports carry it as archiveUrl\n"
+    "  --archive-endpoint URL\n"
+    "                     the availability service --suggest-archive asks (default:\n"
+    "                     the stored one, else https://archive.org/wayback/available)\n"
     "  --yes              answer Yes to questions (such as replacing a report)\n"
     "  --help             show this text\n"
     "  --version          show the version of Linkward\n"
     "\n"
     "Each listed row is shown under its file's \"Testing:\" line as\n"
     "  URL - Reason - Site Name\n"
+    "(the full check adds what the check history says: \"[broken since DATE]\").\n"
     "Without --mask and --timeout the stored Preferences apply. Ctrl-C stops the\n"
     "test; the rows found so far are still reported.\n"
     "Exit status: 0 no row listed, 1 rows listed, 2 usage error or no file to\n"
@@ -84,11 +110,57 @@ bool ParseNumber(const char* text, long low, long high, long* value) {
 
 }  // namespace
 
+bool ParseStatusList(const std::string& text, std::vector<unsigned>* codes) {
+  std::vector<unsigned> out;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = std::min(text.find(',', start), text.size());
+    std::string item = text.substr(start, end - start);
+    size_t dash = item.find('-');
+    long low = 0, high = 0;
+    if (!ParseNumber(item.substr(0, dash).c_str(), 100, 999, &low) ||
+        !ParseNumber(dash == std::string::npos ? item.c_str() : item.c_str() + dash + 1, low, 999,
+                     &high))
+      return false;
+    for (long code = low; code <= high; ++code) out.push_back(static_cast<unsigned>(code));
+    start = end + 1;
+  }
+  *codes = std::move(out);
+  return true;
+}
+
+long long ParseDuration(const std::string& text) {
+  static const std::pair<char, long long> kUnits[] = {
+      {'s', 1}, {'m', 60}, {'h', 3600}, {'d', 86400}};
+  std::string digits = text;
+  long long unit = 1;
+  for (const auto& [suffix, seconds] : kUnits) {
+    if (!digits.empty() && digits.back() == suffix) {
+      digits.pop_back();
+      unit = seconds;
+      break;
+    }
+  }
+  constexpr long long kLongest = 3650LL * 86400;
+  if (digits.empty() || digits.size() > 12 ||
+      digits.find_first_not_of("0123456789") != std::string::npos)
+    return -1;
+  long long value = std::stoll(digits);
+  return value > kLongest / unit ? -1 : value * unit;
+}
+
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std::string* error) {
   CliOptions o;
+  if (!ReadCliArgs(argc, argv, 1, &o, error) || !CheckCliOptions(o, error)) return false;
+  *options = std::move(o);
+  return true;
+}
+
+bool ReadCliArgs(int argc, const char* const* argv, int first, CliOptions* options,
+                 std::string* error) {
+  CliOptions& o = *options;
   bool endOfOptions = false;
-  const char* formatOption = nullptr;  // the option that chose the format, if one did
-  for (int i = 1; i < argc; ++i) {
+  for (int i = first; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&](const char* name) -> const char* {
       if (i + 1 >= argc) {
@@ -108,7 +180,7 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       o.choices.filter = true;
     } else if (!endOfOptions && arg == "--html") {
       o.reportFormat = ExportFormat::Html;
-      formatOption = "--html";
+      o.formatOption = "--html";
     } else if (!endOfOptions && arg == "--format") {
       const char* v = value("--format");
       if (!v) return false;
@@ -120,7 +192,7 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
         return false;
       }
       o.reportFormat = static_cast<ExportFormat>(name - std::begin(kFormatNames));
-      formatOption = "--format";
+      o.formatOption = "--format";
     } else if (!endOfOptions && arg == "--group") {
       const char* v = value("--group");
       if (!v) return false;
@@ -155,6 +227,27 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
         return false;
       }
       (root ? o.root : o.caFile) = v;
+    } else if (!endOfOptions && arg == "--max-age") {
+      const char* v = value("--max-age");
+      if (!v) return false;
+      o.maxAgeSeconds = ParseDuration(v);
+      if (o.maxAgeSeconds < 0) {
+        *error = "--max-age needs a duration such as 3600, 90m, 12h or 7d";
+        return false;
+      }
+    } else if (!endOfOptions && arg == "--no-cache") {
+      o.noCache = true;
+    } else if (!endOfOptions && arg == "--suggest-archive") {
+      o.suggestArchive = true;
+    } else if (!endOfOptions && arg == "--archive-endpoint") {
+      const char* v = value("--archive-endpoint");
+      if (!v) return false;
+      o.archiveEndpoint = v;
+      if (o.archiveEndpoint.rfind("http://", 0) != 0 &&
+          o.archiveEndpoint.rfind("https://", 0) != 0) {
+        *error = "--archive-endpoint needs an http:// or https:// address";
+        return false;
+      }
     } else if (!endOfOptions && arg == "--version") {
       o.version = true;
     } else if (!endOfOptions && arg == "--exclude") {
@@ -227,6 +320,40 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
         return false;
       }
       o.repairType = static_cast<RepairType>(type);
+    } else if (!endOfOptions && arg == "--max-wait") {
+      const char* v = value("--max-wait");
+      long seconds = 0;
+      if (!v) return false;
+      if (!ParseNumber(v, 0, 3600, &seconds)) {
+        *error = "--max-wait needs a number of seconds from 0 to 3600";
+        return false;
+      }
+      o.maxWaitSeconds = static_cast<int>(seconds);
+    } else if (!endOfOptions && arg == "--user-agent") {
+      const char* v = value("--user-agent");
+      if (!v) return false;
+      if (!CPreferencesDlg::UserAgentAllowed(v)) {
+        *error = "--user-agent needs a text of at most 255 bytes without control characters";
+        return false;
+      }
+      o.userAgent = v;
+      o.hasUserAgent = true;
+    } else if (!endOfOptions && arg == "--accept") {
+      const char* v = value("--accept");
+      if (!v) return false;
+      if (!ParseStatusList(v, &o.acceptCodes)) {
+        *error = "--accept needs statuses from 100 to 999 or ranges, as 403,200-299";
+        return false;
+      }
+      o.hasAccept = true;
+    } else if (!endOfOptions && arg == "--config") {
+      const char* v = value("--config");
+      if (!v) return false;
+      o.configPath = v;
+      if (o.configPath.empty()) {
+        *error = "--config needs a file name";
+        return false;
+      }
     } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option " + arg;
       return false;
@@ -237,10 +364,11 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       return false;
     }
   }
-  if (o.help || o.version) {
-    *options = o;
-    return true;
-  }
+  return true;
+}
+
+bool CheckCliOptions(const CliOptions& o, std::string* error) {
+  if (o.help || o.version) return true;
   if (o.file.empty()) {
     *error = "no FILE given";
     return false;
@@ -264,15 +392,26 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions* options, std
       return false;
     }
   }
-  if (formatOption && o.reportPath.empty()) {
-    *error = std::string(formatOption) + " needs --report FILE";
+  if (!o.full && (o.maxWaitSeconds >= 0 || o.hasUserAgent || o.hasAccept)) {
+    *error = "--max-wait, --user-agent and --accept need --full";
+    return false;
+  }
+  if (!o.full && (o.maxAgeSeconds >= 0 || o.noCache || o.suggestArchive)) {
+    *error = "--max-age, --no-cache and --suggest-archive need --full";
+    return false;
+  }
+  if (!o.archiveEndpoint.empty() && !o.suggestArchive) {
+    *error = "--archive-endpoint needs --suggest-archive";
+    return false;
+  }
+  if (!o.formatOption.empty() && o.reportPath.empty()) {
+    *error = o.formatOption + " needs --report FILE";
     return false;
   }
   if (o.repairType == RepairType::RemoveLine && o.reportPath.empty()) {
     *error = "--repair 2 needs --report FILE for the list of bad URLs";
     return false;
   }
-  *options = o;
   return true;
 }
 

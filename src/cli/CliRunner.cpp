@@ -7,8 +7,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "CliOptions.h"
+#include "ProjectFile.h"
 #include "TerminalFrame.h"
 #include "app/LinkwardApp.h"
 #include "engine/LinkwardView.h"
@@ -94,15 +96,55 @@ bool WriteReportTo(CLinkwardView& view, const CliOptions& options, std::FILE* ou
   return std::fflush(out) == 0 && !std::ferror(out);
 }
 
+// The options of the command line on top of those of the project file.
+// Returns 0, or the exit status of a fault (told on err).
+int ReadOptions(int argc, const char* const* argv, CliOptions* options,
+                std::vector<HostRule>* hostRules, std::FILE* err) {
+  std::string error;
+  CliOptions given;
+  std::string path;  // the project file, if there is one
+  if (ReadCliArgs(argc, argv, 1, &given, &error) && !given.help && !given.version) {
+    path = FindProjectFile(given);
+    ProjectFile project;
+    if (!path.empty() && !LoadProjectFile(path, &project, &error)) {
+      std::fprintf(err, "linkward-cli: %s\n", EscapeControls(error).c_str());
+      return 2;
+    }
+    // A file that came with the pages, not one the user named, may not
+    // change files on its own: a downloaded tree must not repair itself.
+    if (!path.empty() && given.configPath.empty()) {
+      for (const std::string& arg : project.args) {
+        if (arg == "--repair" || arg == "--yes") {
+          std::fprintf(err,
+                       "linkward-cli: %s: \"%s\" is taken only from a file named with --config\n",
+                       EscapeControls(path).c_str(), arg.c_str() + 2);
+          return 2;
+        }
+      }
+    }
+    std::vector<const char*> args{argv[0]};
+    for (const std::string& arg : project.args) args.push_back(arg.c_str());
+    args.insert(args.end(), argv + 1, argv + argc);
+    given = CliOptions();
+    if (ReadCliArgs(static_cast<int>(args.size()), args.data(), 1, &given, &error))
+      *hostRules = std::move(project.hostRules);
+  }
+  if (error.empty() && !CheckCliOptions(given, &error) && !path.empty())
+    error += " (the options of " + path + " included)";
+  if (!error.empty()) {
+    std::fprintf(err, "linkward-cli: %s\n\n%s", EscapeControls(error).c_str(), CLI_USAGE);
+    return 2;
+  }
+  *options = std::move(given);
+  return 0;
+}
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   CliOptions options;
-  std::string error;
-  if (!ParseCliOptions(argc, argv, &options, &error)) {
-    std::fprintf(err, "linkward-cli: %s\n\n%s", error.c_str(), CLI_USAGE);
-    return 2;
-  }
+  std::vector<HostRule> hostRules;
+  if (int status = ReadOptions(argc, argv, &options, &hostRules, err)) return status;
   if (options.help || options.version) {
     std::fputs("linkward-cli, Linkward Version " LINKWARD_VERSION "\n", out);
     if (options.help) std::fprintf(out, "\n%s", CLI_USAGE);
@@ -120,6 +162,9 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   }
 
   CLinkwardApp app;
+  app.m_settingsNotice = [err](const std::string& text) {
+    std::fprintf(err, "linkward-cli: %s\n", EscapeControls(text).c_str());
+  };
   app.InitSettings();
   int status = 0;
   {
@@ -143,6 +188,14 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
       full.cleanUrls = options.cleanUrls;
       if (!options.indexNames.empty()) full.indexNames = options.indexNames;
       full.checkFragments = options.checkFragments;
+      if (options.hasUserAgent) full.userAgent = options.userAgent;
+      if (options.maxWaitSeconds >= 0) full.maxWaitMs = options.maxWaitSeconds * 1000;
+      if (options.hasAccept) full.acceptCodes = options.acceptCodes;
+      full.hostRules = hostRules;
+      if (options.maxAgeSeconds >= 0) full.maxAgeSeconds = options.maxAgeSeconds;
+      full.readHistory = !options.noCache;
+      full.suggestArchive = options.suggestArchive;
+      if (!options.archiveEndpoint.empty()) full.archiveEndpoint = options.archiveEndpoint;
       view.SetFullCheckOptions(full);
       view.SetReportGroup(options.reportGroup);
     }

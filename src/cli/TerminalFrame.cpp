@@ -98,6 +98,8 @@ void TerminalFrame::RowChanged(int row) {
     std::string line = "  " + m_pRows->GetItemText(m_nListed, COL_URL) + " - " +
                        m_pRows->GetItemText(m_nListed, COL_REASON) + " - " +
                        m_pRows->GetItemText(m_nListed, COL_SITE);
+    const std::string& history = m_pRows->GetItemDetails(m_nListed).history;
+    if (!history.empty()) line += " [" + history + "]";
     std::fprintf(m_out, "%s\n", EscapeControls(line).c_str());
     ++m_nListed;
     listed = true;

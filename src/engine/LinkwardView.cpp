@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "check/RemoteLayers.h"
 #include "engine/LinkExtractor.h"
 #include "engine/UrlSplit.h"
 #include "net/SocketWnd.h"
@@ -145,6 +146,10 @@ void CLinkwardView::LoadFullCheckOptions() {
              CPreferencesDlg::DEFAULT_PER_HOST);
   m_fullOptions.skipPatterns =
       SplitPatternLines(m_settings.GetLongString("Settings", "SkipLinks", ""));
+  m_fullOptions.userAgent = m_settings.GetString("Settings", "UserAgent", "");
+  if (!CPreferencesDlg::UserAgentAllowed(m_fullOptions.userAgent)) m_fullOptions.userAgent.clear();
+  m_fullOptions.useHistory = true;
+  m_fullOptions.archiveEndpoint = m_settings.GetString("Settings", "ArchiveEndpoint", "");
 }
 
 void CLinkwardView::SetWaitLimit(int seconds) {
@@ -292,11 +297,16 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
     std::unique_ptr<IRemoteChecker> remote = m_remoteFactory
                                                  ? m_remoteFactory(m_loop, http)
                                                  : std::make_unique<CHttpChecker>(m_loop, http);
+    std::function<RemoteNotes(const std::string&)> notes;
+    remote = AddRemoteLayers(
+        m_loop, std::move(remote), full, m_nWaitMs,
+        [this](const std::string& text) { AppendLog(text); }, &notes);
     std::string root = full.root.empty() ? DirectoryOfPath(path) : full.root;
     m_pFullCheck = std::make_unique<CFullCheck>(*m_pFullCheckHost, m_loop, std::move(m_files), root,
                                                 std::move(remote));
     m_files.clear();
     m_pFullCheck->SetSkipList(std::move(skip));
+    if (notes) m_pFullCheck->SetRemoteNotes(std::move(notes));
     auto fetcher = full.checkFragments ? std::make_unique<CFragmentReader>(m_loop, http) : nullptr;
     if (!m_pFullCheck->SetSite(full, std::move(fetcher)) || !m_pFullCheck->Start()) {
       m_pFullCheck.reset();
@@ -508,7 +518,8 @@ void CLinkwardView::EndHeadLink(bool classify, unsigned code) {
       AddResultText(m_links.front(), RowStep::Url);
       AddResultText(ReasonText(code), RowStep::Reason);
       AddResultText(m_anchors.front(), RowStep::Site);
-      m_rows.SetItemDetails(m_rows.GetItemCount() - 1, RowDetails{code, 0, {}, CheckClass::Broken, {}});
+      m_rows.SetItemDetails(m_rows.GetItemCount() - 1,
+                            RowDetails{code, 0, {}, CheckClass::Broken, {}, {}, {}});
       ++m_nErrorCount;
     }
     m_links.pop_front();

@@ -161,7 +161,7 @@ class CLinkwardView {
   // outside MIN_WAIT_SECONDS..MAX_WAIT_SECONDS.
   void LoadWaitLimit();
   // The full check's stored choices ("Settings": "FullTransfers",
-  // "FullPerHost", "SkipLinks") into m_fullOptions; numbers out of range
+  // "FullPerHost", "SkipLinks", "UserAgent") into m_fullOptions; values out of range
   // read as their defaults.
   void LoadFullCheckOptions();
   void LogFileSummary();

@@ -18,17 +18,22 @@ void CLinkwardView::OnPreferences() {
   dlg.m_nTransfers = m_fullOptions.maxTransfers;
   dlg.m_nPerHost = m_fullOptions.maxPerHost;
   dlg.m_skipPatterns = m_fullOptions.skipPatterns;
+  dlg.m_strUserAgent = m_fullOptions.userAgent;
   if (m_frame.DoModal(dlg) != Answer::Ok) return;
   m_settings.SetInt("Settings", "Timeout", dlg.m_nTimeout);
   m_settings.SetString("Settings", "Filter", m_strFilterMask);
   m_settings.SetInt("Settings", "FullTransfers", dlg.m_nTransfers);
   m_settings.SetInt("Settings", "FullPerHost", dlg.m_nPerHost);
   m_settings.SetString("Settings", "SkipLinks", JoinPatternLines(dlg.m_skipPatterns));
+  if (CPreferencesDlg::UserAgentAllowed(dlg.m_strUserAgent))
+    m_settings.SetString("Settings", "UserAgent", dlg.m_strUserAgent);
   SetWaitLimit(dlg.m_nTimeout);
   // A running full check keeps the choices it started with.
   m_fullOptions.maxTransfers = dlg.m_nTransfers;
   m_fullOptions.maxPerHost = dlg.m_nPerHost;
   m_fullOptions.skipPatterns = dlg.m_skipPatterns;
+  if (CPreferencesDlg::UserAgentAllowed(dlg.m_strUserAgent))
+    m_fullOptions.userAgent = dlg.m_strUserAgent;
 }
 
 void CLinkwardView::OnExport() {

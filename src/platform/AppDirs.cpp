@@ -48,6 +48,15 @@ std::string KeyStorePath() {
   return ConfigDir() + "/registry.db";
 }
 
+std::string CacheDir() {
+  std::string base = XdgDir("XDG_CACHE_HOME");
+  if (base.empty()) {
+    std::string home = HomeDir();
+    base = (home.empty() ? std::string("/tmp") : home) + "/.cache";
+  }
+  return base + "/linkward";
+}
+
 std::string RuntimeDir() {
   std::lock_guard<std::mutex> lock(g_runtimeMutex);
   // A child made by fork gets a directory of its own.

@@ -14,6 +14,8 @@ namespace linkward::appdirs {
 
 std::string ConfigDir();
 std::string KeyStorePath();  // ConfigDir() + "/registry.db"
+// Cache directory: $XDG_CACHE_HOME/linkward, else ~/.cache/linkward (not made here).
+std::string CacheDir();
 // Creates the directory on first use. Returns "" when none can be created.
 std::string RuntimeDir();
 // Removes the runtime directory of this process if it is empty (called at exit).

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace linkward {
@@ -39,10 +40,22 @@ class IKeyStore {
 };
 
 // The store on SQLite. The database file and its directory are created on the
-// first write; a missing or unreadable file reads as an empty store.
+// first write; a missing file reads as an empty store.
+//
+// Trouble with the file is told through notice (once per kind of trouble,
+// the text names the file) and the calls go on as well as they can:
+// - another program holds a lock: a call waits at most busyTimeoutMs, then
+//   fails; later calls do not wait until one succeeds again;
+// - the file is not a database or is damaged (checked on first use): it is
+//   renamed to "<file>.bad-YYYYMMDD-HHMMSS" (never deleted) and the store
+//   starts again empty;
+// - the file cannot be read (permissions, not a regular file): calls fail.
 class CSqliteKeyStore : public IKeyStore {
  public:
-  explicit CSqliteKeyStore(std::string dbPath);
+  using NoticeFn = std::function<void(const std::string& text)>;
+  static constexpr int kBusyTimeoutMs = 3000;
+  explicit CSqliteKeyStore(std::string dbPath, NoticeFn notice = {},
+                           int busyTimeoutMs = kBusyTimeoutMs);
   bool CreateKey(const std::string& path, Key* key, bool* created) override;
   bool OpenKey(const std::string& path, Key* key) override;
   bool QueryValue(const Key& key, const std::string& name, char* buf, size_t size) override;
@@ -50,7 +63,20 @@ class CSqliteKeyStore : public IKeyStore {
   void CloseKey(Key* key) override;
 
  private:
+  enum class Trouble { None, Busy, Damaged, Unreadable };
+  class Db;
+  // Opens the database (for writing: creates it and begins a transaction),
+  // runs work and deals with what went wrong.
+  bool Run(bool write, const std::function<bool(Db&)>& work);
+  void SetAside();
+  void Tell(bool* told, const std::string& text);
+
   std::string m_strDbPath;
+  NoticeFn m_notice;
+  int m_busyTimeoutMs;
+  bool m_bVerified = false;   // the file passed its check (or did not exist)
+  bool m_bLockedOut = false;  // the last call gave up waiting for a lock
+  bool m_bToldBusy = false, m_bToldDamaged = false, m_bToldUnreadable = false;
 };
 
 }  // namespace linkward

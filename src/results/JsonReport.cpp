@@ -5,7 +5,8 @@
 //     ...
 //   ]}
 //
-// "code", "line" and "finalUrl" appear only where the row knows them. Strings
+// "code", "line", "finalUrl", "history" (what the check history says) and
+// "archiveUrl" appear only where the row knows them. Strings
 // are UTF-8 with '"', '\' and the control characters escaped.
 //
 // A full check's row adds "class" ("OK", "Moved", "Broken", "Not Verified")

@@ -60,6 +60,13 @@ bool CPreferencesDlg::OnOK(const std::string& timeoutText) {
   return true;
 }
 
+bool CPreferencesDlg::UserAgentAllowed(const std::string& text) {
+  if (text.size() > 255) return false;
+  for (unsigned char c : text)
+    if (c < 0x20 || c == 0x7f) return false;
+  return true;
+}
+
 const std::string& CPreferencesDlg::RowText(int i) const {
   return m_rowTexts[i];
 }

@@ -44,6 +44,11 @@ class CPreferencesDlg {
   int m_nTransfers = DEFAULT_TRANSFERS;
   int m_nPerHost = DEFAULT_PER_HOST;
   std::vector<std::string> m_skipPatterns;
+  // The User-Agent the full check sends; empty: Linkward's own.
+  std::string m_strUserAgent;
+  // A User-Agent that can be sent and stored: at most 255 bytes, no control
+  // characters (a line break would start another header).
+  static bool UserAgentAllowed(const std::string& text);
   // Check state of each row: character i of the mask minus '0'.
   std::array<int, ROWS> m_nChecks{};
 
@@ -60,8 +65,8 @@ class CPreferencesDlg {
   enum class FullField { None, Transfers, PerHost, SkipList };
   // None: the three members hold the new values. Otherwise the first box
   // refused, with the message to show in *message; the face keeps the dialog
-  // open and puts the focus on that box. skipText holds one ECMAScript
-  // regular expression per line; empty lines are dropped.
+  // open and puts the focus on that box. skipText holds one
+  // regular expression (see CSkipList) per line; empty lines are dropped.
   FullField ValidateFullCheck(const std::string& transfersText, const std::string& perHostText,
                               const std::string& skipText, std::string* message);
   // The text of row i: the outcome text of kind i.

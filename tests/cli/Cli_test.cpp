@@ -5,12 +5,17 @@
 #include <pthread.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <csignal>
+#include <ctime>
 #include <thread>
 #include <tuple>
 
+#include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
+#include "cli/ProjectFile.h"
 #include "support/LoopbackServer.h"
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
@@ -77,6 +82,13 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
       {{"--full", "--group", "target", "--format", "csv", "--report", "r", "x.htm"},
        "--group target is for the text and html formats only"},
       {{"--group", "target", "--report", "r", "x.htm"}, "--group target needs --full"},
+      {{"--full", "--max-wait", "3601", "x.htm"}, usage}, {{"--max-wait", "5", "x.htm"}, usage},
+      {{"--full", "--accept", "200-99", "x.htm"}, usage}, {{"--full", "--accept", "", "x.htm"}, usage},
+      {{"--full", "--user-agent", "a\r\nX-Injected: 1", "x.htm"}, "without control characters"},
+      {{"--full", "--max-age", "1w", "x.htm"}, "--max-age needs a duration"},
+      {{"--no-cache", "x.htm"}, "need --full"}, {{"--suggest-archive", "x.htm"}, "need --full"},
+      {{"--full", "--archive-endpoint", "http://a/", "x.htm"}, "needs --suggest-archive"},
+      {{"--full", "--suggest-archive", "--archive-endpoint", "a/", "x.htm"}, "needs an http://"},
       {{dir / "site/none.htm"}, "The chosen file does not exist"},
       {{"--all-files", "--filter", Page("notes.txt", "")}, "No files found.\n"},
       // Type 2 removes lines: it starts only when their list can be written.
@@ -92,6 +104,16 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
     EXPECT_EQ(out, "");
   }
   EXPECT_EQ(ScratchDir::ReadFile(taken), "old list");
+}
+
+TEST(CliDuration, SecondsOrOneSuffixUpToTenYears) {
+  const std::pair<const char*, long long> cases[] = {
+      {"3600", 3600},       {"90m", 5400}, {"12h", 43200},
+      {"7d", 604800},       {"0", 0},      {"45s", 45},
+      {"3650d", 315360000}, {"", -1},      {"d", -1},
+      {"1w", -1},           {"-1", -1},    {"1.5h", -1},
+      {"3651d", -1},        {"1 d", -1},   {"999999999999999", -1}};
+  for (const auto& [text, seconds] : cases) EXPECT_EQ(ParseDuration(text), seconds) << text;
 }
 
 TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
@@ -142,9 +164,9 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
       {{"--yes", "--format", "junit", "--report", report, page}, 1, "", "", "<?xml"},
       {{"--yes", "--timeout", "1", "--report", report, slow}, 1, "", "", "FILE: " + slow + "\n" +
        silent.Url() + "\tHost Took Too Long to Respond\tS\n"},
-      {{"--yes", "--full", "--root", dir / "site/root", "--exclude", "never", "--exclude",
-        "^http://127\\.0\\.0\\.1:1/", "--mask", std::string(21, '1'), "--repair", "3", "--report",
-        report, full}, 1, "Results for " + full + ": URLs tested: 2. URL errors: 2.",
+      {{"--yes", "--full", "--max-age", "90m", "--root", dir / "site/root", "--exclude", "never",
+        "--exclude", "^http://127\\.0\\.0\\.1:1/", "--mask", std::string(21, '1'), "--repair", "3",
+        "--report", report, full}, 1, "Results for " + full + ": URLs tested: 2. URL errors: 2.",
        "All URL repairs completed", "FILE: " + full + "\n/there.htm#gone\tFragment Not Found\t"
        "Gone\tline 1\t"},
       {{"--yes", "--full", "--group", "target", "--report", report, full}, 1, "", "", "TARGET: "}};
@@ -169,6 +191,100 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
   EXPECT_EQ(status, 1) << err;
   const size_t end = out.find('\n', out.find("\nEnd of test: ") + 1);
   EXPECT_EQ(out.substr(end + 1), textReport) << out;
+}
+
+// A project file beside the page (or named with --config) holds options by
+// their long names, the command line winning, with paths from its own
+// directory; a fault in it names the file and line and stops the run with 2.
+TEST_F(CliTest, ProjectFileGivesOptionsAndItsFaultsStopTheRun) {
+  ::mkdir((dir / "site/proj").c_str(), 0700);
+  const std::string page =
+      Page("proj/index.htm", Link("http://127.0.0.1:1/a", "A") + Link("gone.htm", "G"));
+  const std::string toml = dir / "site/proj/linkward.toml";
+  const std::string report = dir / "site/proj/out.json";
+  ScratchDir::WriteBytes(toml,
+                         "full = true\nformat = \"json\"\nreport = \"out.json\"\n"
+                         "skip = [\"^http://127\\\\.0\\\\.0\\\\.1:1/\"]\naccept = [403, \"200-299\"]\n"
+                         "[hosts.\"Example.com\"]\n"
+                         "headers = { Authorization = \"token ${LW_TEST_TOKEN}\" }\nlimit = 1\n");
+  {
+    ScopedEnv token{"LW_TEST_TOKEN", "abc"};
+    auto [status, out, err] = Cli({page});
+    EXPECT_EQ(status, 1) << err;
+    EXPECT_TRUE(Has(out, "URLs tested: 1. URL errors: 1.")) << out;  // the remote link skipped
+    EXPECT_EQ(ScratchDir::ReadFile(report).substr(0, 11), "{\"rows\": [\n");
+    std::tie(status, out, err) = Cli({"--yes", "--format", "csv", page});
+    EXPECT_EQ(status, 1) << err;
+    EXPECT_EQ(ScratchDir::ReadFile(report).substr(0, 4), "URL,");
+  }
+  // clang-format off
+  const std::pair<std::string, std::string> faults[] = {
+      {"full = true\njobs = 300\n", toml + ", line 2: --jobs needs a number from 1 to 256"},
+      {"full = true\n[hosts.\"a.test\"]\nheaders = { X = \"${LW_UNSET_NAME}\" }\n",
+       toml + ", line 3: the environment variable LW_UNSET_NAME is not set"},
+      {"full = true\n[hosts.\"a.test\"]\nheaders = { \"X\\nY\" = \"1\" }\n",
+       toml + ", line 3: \"X\\x0aY\" is not a header name"},
+      {"full = true\nmask = \"01\n", toml + ", line 2: "},
+      {"ful = true\n", toml + ", line 1: unknown key \"ful\""},
+      {"full = true\nrepair = 2\n", toml + ": \"repair\" is taken only from a file named with --config"},
+      {"jobs = 4\n", "need --full (the options of " + toml + " included)"}};
+  // clang-format on
+  for (const auto& [text, message] : faults) {
+    ScratchDir::WriteBytes(toml, text);
+    const auto [status, out, err] = Cli({page});
+    EXPECT_EQ(status, 2) << text;
+    EXPECT_TRUE(Has(err, message)) << err;
+    EXPECT_EQ(out, "");
+  }
+  const auto [status, out, err] = Cli({"--config", dir / "none.toml", page});
+  EXPECT_EQ(status, 2);
+  EXPECT_TRUE(Has(err, "the project file " + dir / "none.toml" + " cannot be read")) << err;
+  // Every option of the usage text has its key, but for the three that
+  // only make sense on a command line.
+  std::vector<std::string> keys = ProjectFileKeys();
+  keys.insert(keys.end(), {"help", "version", "config"});
+  for (const char* at = CLI_USAGE; (at = std::strstr(at, "\n  --")); ++at) {
+    const std::string name(at + 5, std::strcspn(at + 5, " \n"));
+    EXPECT_NE(std::find(keys.begin(), keys.end(), name), keys.end()) << name;
+  }
+}
+
+// A damaged settings file is told, kept aside, and the run goes on.
+TEST_F(CliTest, ADamagedSettingsFileIsToldAndKept) {
+  ::mkdir((dir / "config/linkward").c_str(), 0700);
+  const std::string db = dir.WriteFile("config/linkward/registry.db", std::string(3000, 'x'));
+  const auto [status, out, err] = Cli({"--mask", kNoRows, Page("p.htm", "")});
+  EXPECT_EQ(status, 0) << err;
+  EXPECT_TRUE(Has(err, "linkward-cli: the settings file " + db + " is damaged; it is kept as " +
+                           db + ".bad-"))
+      << err;
+  const std::string kept = err.substr(err.find(" as ") + 4, err.find(" and ") - err.find(" as ") - 4);
+  EXPECT_EQ(ScratchDir::ReadFile(kept), std::string(3000, 'x'));
+}
+
+TEST_F(CliTest, TheFullCheckRemembersBrokenLinksBetweenRuns) {
+  ScopedEnv cache("XDG_CACHE_HOME", (dir / "cache").c_str());
+  LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 404 Not Found\r\n\r\n"));
+  LoopbackServer sound(LoopbackServer::Reply("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"));
+  const std::string page =
+      Page("index.htm", Link(server.Url("/gone"), "G") + Link(sound.Url("/fine"), "F"));
+  char today[16];
+  const std::time_t now = std::time(nullptr);
+  std::strftime(today, sizeof today, "%Y-%m-%d", std::localtime(&now));
+  const std::string row = "  " + server.Url("/gone") + " - HTTP Code 404 Not Found - G";
+  const std::pair<std::vector<std::string>, std::string> runs[] = {
+      {{"--full", page}, row + "\n"},
+      {{"--full", page}, row + " [broken since " + today + "]\n"},
+      {{"--full", "--no-cache", page}, row + "\n"}};
+  for (const auto& [args, listed] : runs) {
+    const auto [status, out, err] = Cli(args);
+    EXPECT_EQ(status, 1) << err;
+    EXPECT_TRUE(Has(out, listed)) << out;
+  }
+  // The sound link is asked in the first run and with --no-cache only; the
+  // broken one (HEAD, then GET) in every run.
+  EXPECT_EQ(sound.Requests().size(), 2u);
+  EXPECT_EQ(server.Requests().size(), 6u);
 }
 
 TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {

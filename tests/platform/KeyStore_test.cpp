@@ -1,6 +1,8 @@
 #include "platform/KeyStore.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,21 +68,54 @@ TEST_F(KeyStoreTest, NamesIgnoreAsciiCaseAndTextKeepsAnyBytes) {
   EXPECT_EQ(Read(m_store, APP, "raw"), bytes);
 }
 
-// A corrupt database: every call fails, nothing throws, and the file is left
-// as it was. (A file where the directory belongs: the application's test.)
-TEST_F(KeyStoreTest, CorruptDatabaseFailsQuietly) {
+// Trouble with the file is told once, naming the file, and costs nothing:
+// a damaged file is kept aside (never deleted) and the store starts empty; a
+// lock held by another connection is waited for a bounded time only, after
+// which the calls fail without waiting until the lock is gone; a directory
+// in the file's place is left alone.
+TEST_F(KeyStoreTest, DamagedLockedAndUnreadableFilesAreToldOnceAndNothingIsLost) {
+  std::vector<std::string> notices;
+  const auto tell = [&notices](const std::string& text) { notices.push_back(text); };
   ASSERT_TRUE(Write(m_store, APP, "x", "1"));
   const std::string garbage(4096, 'x');
   m_dir.WriteFile("cfg/linkward/registry.db", garbage);
-  IKeyStore::Key key;
-  bool created = false;
-  char buf[260];
-  // open, create, set, query
-  EXPECT_EQ((std::vector<bool>{m_store.OpenKey(APP, &key), m_store.CreateKey(APP, &key, &created),
-                               m_store.SetValue({APP, true}, "x", "1"),
-                               m_store.QueryValue({APP, true}, "x", buf, sizeof buf)}),
-            std::vector<bool>(4, false));
-  EXPECT_EQ(ScratchDir::ReadFile(m_dbPath), garbage);
+  {
+    CSqliteKeyStore store(m_dbPath, tell);
+    EXPECT_EQ(Read(store, APP, "x"), "<missing>");
+    EXPECT_TRUE(Write(store, APP, "x", "2"));
+    EXPECT_EQ(Read(store, APP, "x"), "2");
+  }
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find(m_dbPath + " is damaged; it is kept as " + m_dbPath + ".bad-"),
+            std::string::npos);
+  const std::string rest = notices[0].substr(notices[0].find(" as ") + 4);
+  const std::string bad = rest.substr(0, rest.find(' '));
+  EXPECT_EQ(ScratchDir::ReadFile(bad), garbage);
+
+  notices.clear();
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(m_dbPath.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  CSqliteKeyStore store(m_dbPath, tell, 50);
+  EXPECT_FALSE(Write(store, APP, "x", "3"));
+  EXPECT_EQ(Read(store, APP, "x"), "<missing>");
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find(m_dbPath + " is locked by another program"), std::string::npos);
+  ASSERT_EQ(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(other);
+  EXPECT_TRUE(Write(store, APP, "x", "3"));
+  EXPECT_EQ(Read(store, APP, "x"), "3");
+
+  notices.clear();
+  const std::string dirPath = m_dir / "cfg/linkward/folder.db";
+  ASSERT_EQ(::mkdir(dirPath.c_str(), 0700), 0);
+  CSqliteKeyStore folder(dirPath, tell);
+  EXPECT_EQ(Read(folder, APP, "x"), "<missing>");
+  EXPECT_FALSE(Write(folder, APP, "x", "1"));
+  EXPECT_EQ(notices, std::vector<std::string>{"the settings file " + dirPath +
+                                              " cannot be read (it is not a regular file); the "
+                                              "defaults are used and changes are not saved"});
+  EXPECT_TRUE(fs::is_directory(dirPath));
 }
 
 TEST_F(KeyStoreTest, TwoProcessesWritingAtOnceLoseNothing) {

@@ -171,6 +171,7 @@ TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
     std::string message;
     EXPECT_EQ(dlg.ValidateFullCheck("64", "4", list + "\n", &message),
               CPreferencesDlg::FullField::None);
+    dlg.m_strUserAgent = "Probe/1.0";
     return dlg.OnOK("15") ? Answer::Ok : Answer::Cancel;
   };
   view->OnPreferences();
@@ -178,6 +179,7 @@ TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
   view = NewView();
   EXPECT_EQ(Numbers(*view), 64 * 100 + 4);
   EXPECT_EQ(view->GetFullCheckOptions().skipPatterns, patterns);
+  EXPECT_EQ(view->GetFullCheckOptions().userAgent, "Probe/1.0");
 
   // Cancel stores nothing; stored numbers out of range read as the defaults.
   m_frame.onPreferences = [&](CPreferencesDlg& dlg) {
@@ -190,7 +192,9 @@ TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
   EXPECT_EQ(Numbers(*NewView()), 64 * 100 + 4);
   m_settings.SetInt("Settings", "FullTransfers", 0);
   m_settings.SetInt("Settings", "FullPerHost", 17);
+  m_settings.SetString("Settings", "UserAgent", "A\r\nX-Injected: 1");  // would add a header
   EXPECT_EQ(Numbers(*NewView()), 128 * 100 + 2);
+  EXPECT_EQ(NewView()->GetFullCheckOptions().userAgent, "");
 }
 
 }  // namespace
