@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kCurlTimerId = 212;
 constexpr int kAnswerTimerId = 213;
+constexpr int kMaxAtOnce = 16;
 
 bool IsHtmlType(const char* type) {
   if (!type) return true;  // not told: read it as a browser would, as a page
@@ -56,8 +57,9 @@ struct CFragmentReader::Impl {
     curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
     curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &Impl::TimerCallback);
     curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
+    // Each read holds up to the limit in memory: a few at once are enough.
     curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS,
-                      long(std::clamp(options.maxTransfers, 1, 256)));
+                      long(std::clamp(options.maxTransfers, 1, kMaxAtOnce)));
     curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS,
                       long(std::clamp(options.maxPerHost, 1, 16)));
   }

@@ -4,7 +4,7 @@
 // limit bounds each transfer) whose answer is read up to a size limit and
 // parsed for its ids and a-names only when it is HTML; any other answer is
 // dropped at its first byte. libcurl's multi interface driven by the event
-// loop port, at most maxTransfers at once and maxPerHost per host.
+// loop port, at most maxTransfers (and 16) at once and maxPerHost per host.
 //
 // Threading: the loop's thread only. done callbacks run from the loop, never
 // from within Fetch. The reader uses the loop's timer ids 212 (libcurl's
