@@ -24,6 +24,21 @@ bool IsHtmlType(const char* type) {
   return t.compare(0, 9, "text/html") == 0 || t.compare(0, 21, "application/xhtml+xml") == 0;
 }
 
+// The lower-case host of url; empty when it has none.
+std::string HostOf(const std::string& url) {
+  CURLU* h = curl_url();
+  char* host = nullptr;
+  std::string out;
+  if (h && curl_url_set(h, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+      curl_url_get(h, CURLUPART_HOST, &host, 0) == CURLUE_OK) {
+    out = host;
+    curl_free(host);
+  }
+  curl_url_cleanup(h);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
 }  // namespace
 
 struct CFragmentReader::Impl {
@@ -34,6 +49,8 @@ struct CFragmentReader::Impl {
     bool checked = false;  // the status and type were looked at
     PageNames page;
     DoneFn done;
+    curl_slist* headers = nullptr;  // the host rule's
+    ~Transfer() { curl_slist_free_all(headers); }
   };
 
   IEventLoop& loop;
@@ -207,7 +224,17 @@ struct CFragmentReader::Impl {
     curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str());  // libcurl keeps a copy
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    // A host rule's headers go to that host only: its answer is taken as it
+    // comes, without following a redirect elsewhere (the address read is
+    // already where the link's chain ended).
+    const std::string host = HostOf(url);
+    for (const HostRule& rule : options.hostRules) {
+      if (rule.host != host) continue;
+      for (const std::string& header : rule.headers)
+        t->headers = curl_slist_append(t->headers, header.c_str());
+    }
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, t->headers);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, t->headers ? 0L : 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 20L);
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, wait);

@@ -34,8 +34,9 @@ class CFragmentReader {
   using DoneFn = std::function<void(const PageNames&)>;
   static constexpr size_t kDefaultLimit = 2 * 1024 * 1024;
 
-  // Of options, the wait limit, the limits at once, the CA file and the
-  // User-Agent apply.
+  // Of options, the wait limit, the limits at once, the CA file, the
+  // User-Agent and the host rules' headers apply (a read with headers
+  // follows no redirect).
   CFragmentReader(IEventLoop& loop, const HttpCheckOptions& options,
                   size_t limitBytes = kDefaultLimit);
   ~CFragmentReader();  // cancels everything; removes its watches and timers

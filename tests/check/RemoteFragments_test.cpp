@@ -1,8 +1,8 @@
 // Remote #fragments in whole full checks against a loopback site: looked
 // for in the html answer (each page read once, whatever its links' number),
 // a missing one Broken, script-made ones and ones past the read limit Not
-// Verified, other answers and broken addresses as without the option,
-// nothing read without it, and Stop drops the reading.
+// Verified, other answers and broken addresses as without the option, the
+// host's headers sent, nothing read without it, and Stop drops the reading.
 #include "check/CheckOutcome.h"
 #include "engine/ViewFixture.h"
 
@@ -62,6 +62,7 @@ TEST_F(RemoteFragmentsTest, FragmentsAreLookedForInTheAnswerOnce) {
   full.enabled = true;
   full.maxPerHost = 4;
   full.checkFragments = true;
+  full.hostRules = {{"127.0.0.2", {"X-Token: t"}, 0}};
   View().StartTest(page, {}, full);
   RunToEnd();
   EXPECT_EQ(Rows(), expected);
@@ -74,6 +75,9 @@ TEST_F(RemoteFragmentsTest, FragmentsAreLookedForInTheAnswerOnce) {
     return n;
   };
   EXPECT_EQ(gets("/page"), 1);  // also the page /moved led to
+  for (const std::string& request : site.Requests("/page")) {
+    if (request.rfind("GET ", 0) == 0) EXPECT_NE(request.find("\r\nX-Token: t"), std::string::npos);
+  }
   EXPECT_EQ(gets("/big"), 1);
   EXPECT_EQ(gets("/code"), 0);     // line marks are not looked for
   EXPECT_EQ(gets("/missing"), 1);  // the address check's own GET after HEAD's 404
