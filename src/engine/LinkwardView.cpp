@@ -148,6 +148,9 @@ void CLinkwardView::LoadFullCheckOptions() {
       SplitPatternLines(m_settings.GetLongString("Settings", "SkipLinks", ""));
   m_fullOptions.userAgent = m_settings.GetString("Settings", "UserAgent", "");
   if (!CPreferencesDlg::UserAgentAllowed(m_fullOptions.userAgent)) m_fullOptions.userAgent.clear();
+  m_fullOptions.siteUrl = m_settings.GetString("Settings", "SiteUrl", "");
+  if (!CPreferencesDlg::SiteUrlAllowed(m_fullOptions.siteUrl)) m_fullOptions.siteUrl.clear();
+  m_fullOptions.checkFragments = m_settings.GetInt("Settings", "CheckFragments", 0) != 0;
   m_fullOptions.useHistory = true;
   m_fullOptions.archiveEndpoint = m_settings.GetString("Settings", "ArchiveEndpoint", "");
 }
