@@ -37,7 +37,9 @@ std::string ReportPath() {
 void BM_Report(benchmark::State& state) {
   const CResultRows& rows = Rows();
   const IReportFormat& format = ReportFormat(static_cast<ExportFormat>(state.range(0)));
-  const ReportContext context{ReportOwnerName(), "Sunday, December 6, 2026, 22:26:25"};
+  ReportContext context;
+  context.owner = ReportOwnerName();
+  context.dateText = "Sunday, December 6, 2026, 22:26:25";
   long bytes = 0;
   for (auto _ : state) {
     std::FILE* file = std::fopen(ReportPath().c_str(), "w");

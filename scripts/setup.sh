@@ -3,7 +3,7 @@
 
 LINKWARD_PACKAGES=(g++ cmake ninja-build pkg-config libsqlite3-dev libgtest-dev libgmock-dev poppler-utils
   libbenchmark-dev qt6-base-dev libgl-dev python3 libxml2-dev libcurl4-openssl-dev libssl-dev libqt6svg6
-  libre2-dev libtomlplusplus-dev nlohmann-json3-dev)
+  libre2-dev libtomlplusplus-dev nlohmann-json3-dev libmd4c-dev)
 # What .ci/run needs besides: the checks of the installed files and the Debian
 # package (dpkg-shlibdeps computes the package's dependencies).
 LINKWARD_CI_PACKAGES=(desktop-file-utils appstream man-db dpkg-dev)

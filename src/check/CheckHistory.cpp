@@ -22,10 +22,6 @@ constexpr int64_t kForgetAfterSeconds = 180 * 86400;
 // The checker's timer: answers taken from the history, given from the loop.
 constexpr int kHistoryAnswerTimerId = 203;
 
-bool IsRedirect(unsigned code) {
-  return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
-}
-
 bool Accepted(unsigned code, const std::vector<unsigned>& accept) {
   return std::find(accept.begin(), accept.end(), code) != accept.end();
 }
@@ -48,16 +44,8 @@ std::string LocalDate(int64_t when) {
 }  // namespace
 
 CheckClass ClassifyRemote(const HttpOutcome& outcome, const std::vector<unsigned>& accept) {
-  const unsigned code = outcome.code;
-  if (code == CHECK_FOUND || Accepted(code, accept)) return CheckClass::Ok;
-  if (IsRedirect(code) && !outcome.finalUrl.empty()) {
-    return outcome.finalCode < 400 || Accepted(outcome.finalCode, accept) ? CheckClass::Moved
-                                                                          : CheckClass::Broken;
-  }
-  if (code < 400) return CheckClass::Ok;
-  if (code == 401 || code == 407 || code == 429 || code == 999 || code == SOCKET_ERROR_TIMEOUT)
-    return CheckClass::NotVerified;
-  return CheckClass::Broken;
+  if (Accepted(outcome.code, accept)) return CheckClass::Ok;
+  return CheckClassOf(outcome.code);
 }
 
 std::string DefaultHistoryPath() {

@@ -33,6 +33,25 @@ constexpr Phrase kPhrases[] = {
     {510, "Not Extended"}, {511, "Network Authentication Required"},
 };
 
+// The family base of code, or 0 when code carries no number.
+unsigned FamilyOf(unsigned code) {
+  for (unsigned base : {CHECK_BOT_PROTECTION, CHECK_RATE_LIMITED, CHECK_LOGIN_REQUIRED,
+                        CHECK_NO_ANSWER}) {
+    if (code > base && code < base + CHECK_FAMILY_SPAN) return base;
+  }
+  return 0;
+}
+
+// The code whose mask position decides for code.
+unsigned MaskedAs(unsigned code) {
+  if (code == 303 || code == 307) return 302;
+  if (code == 308) return 301;
+  if (code == CHECK_LOOKUP_FAILED_FOR_NOW) return SOCKET_ERROR_HOST_NOT_FOUND;
+  const unsigned family = FamilyOf(code);
+  if (family == CHECK_NO_ANSWER) return SOCKET_ERROR_TIMEOUT;
+  return family ? code - family : code;
+}
+
 }  // namespace
 
 const char* HttpReasonPhrase(unsigned status) {
@@ -55,6 +74,19 @@ std::string CheckReasonText(unsigned code) {
     case CHECK_TOO_MANY_REDIRECTS: return "Too Many Redirects";
     case CHECK_REDIRECT_REFUSED: return "Redirect Refused";
     case CHECK_REMOTE_FILE_NOT_FOUND: return "Remote File Not Found";
+    case CHECK_LOOKUP_FAILED_FOR_NOW: return "Temporary Name Lookup Failure";
+    case CHECK_CERTIFICATE_EXPIRED: return "Certificate Expired";
+    case CHECK_CERTIFICATE_NOT_TRUSTED: return "Certificate Not Trusted";
+    case CHECK_CERTIFICATE_NAME_MISMATCH: return "Certificate Name Mismatch";
+    default: break;
+  }
+  const unsigned family = FamilyOf(code);
+  const std::string number = std::to_string(code - family);
+  switch (family) {
+    case CHECK_BOT_PROTECTION: return "Blocked by Bot Protection (HTTP " + number + ")";
+    case CHECK_RATE_LIMITED: return "Rate Limited (HTTP " + number + ")";
+    case CHECK_LOGIN_REQUIRED: return "Login Required (HTTP " + number + ")";
+    case CHECK_NO_ANSWER: return "No Answer in " + number + " s";
     default: break;
   }
   std::string text = "HTTP Code " + std::to_string(code);
@@ -63,11 +95,18 @@ std::string CheckReasonText(unsigned code) {
   return text;
 }
 
+CheckClass CheckClassOf(unsigned code) {
+  if (code == 301 || code == 302 || code == 303 || code == 307 || code == 308)
+    return CheckClass::Moved;
+  if (code < 400) return CheckClass::Ok;
+  if (code == CHECK_LOOKUP_FAILED_FOR_NOW || FamilyOf(code) != 0 || IsFragmentNotVerified(code))
+    return CheckClass::NotVerified;
+  return CheckClass::Broken;
+}
+
 bool CheckReported(const std::string& mask, unsigned code) {
   if (code == CHECK_FOUND) return false;
-  unsigned tabled = code;
-  if (code == 303 || code == 307) tabled = 302;
-  if (code == 308) tabled = 301;
+  const unsigned tabled = MaskedAs(code);
   if (OutcomeKind(tabled) >= 0) return MaskSelects(mask, tabled);
   return code >= 300;
 }

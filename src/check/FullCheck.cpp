@@ -47,8 +47,9 @@ struct LinkVerdict {
 };
 
 struct PageResult {
-  long page = -1;    // index in the file list; -1 for a names-only read
-  std::string path;  // absolute
+  long page = -1;      // index in the file list; -1 for a names-only read
+  std::string path;    // absolute
+  bool isPage = true;  // false: a link target only, read for nothing
   std::vector<PageLink> links;
   std::vector<LinkVerdict> verdicts;
   std::vector<std::string> names;
@@ -61,15 +62,6 @@ bool EqualsNoCase(const std::string& a, const char* b) {
     if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
   }
   return true;
-}
-
-bool HasHtmlExtension(const std::string& path) {
-  size_t slash = path.rfind('/');
-  size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-  std::string ext = path.substr(dot + 1);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext == "html" || ext == "htm" || ext == "xhtml" || ext == "shtml" || ext == "shtm";
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -95,10 +87,9 @@ struct CFullCheck::Impl {
   // --- shared with the workers (under mu) ---
   std::mutex mu;
   std::condition_variable cv;
-  std::vector<std::string> absFiles;        // constant after construction
-  std::unordered_set<std::string> fileSet;  // constant after construction
-  std::string root;                         // constant after construction
-  CSkipList skip;                           // constant after Start
+  std::vector<std::string> absFiles;  // constant after construction
+  std::string root;                   // constant after construction
+  CSkipList skip;                     // constant after Start
   size_t nextPage = 0;
   size_t parseLimit = kParseAhead;
   std::deque<std::string> nameJobs;
@@ -127,6 +118,7 @@ struct CFullCheck::Impl {
     bool tested = false;
     std::string finalUrl;
     RemoteNotes notes;
+    std::string target;  // the resolved address or path
   };
   struct PageState {
     bool parsed = false;
@@ -134,6 +126,7 @@ struct CFullCheck::Impl {
     int tested = 0;
     std::vector<PageLink> links;
     std::vector<LinkState> states;
+    bool isPage = true;
   };
   struct Waiter {
     size_t page;
@@ -149,10 +142,12 @@ struct CFullCheck::Impl {
   std::vector<PageState> pages;
   std::unordered_map<std::string, size_t> pageIndex;
   std::unordered_map<std::string, std::vector<std::string>> names;
+  std::unordered_set<std::string> notPages;  // read for names: no page, any fragment is found
   std::unordered_map<std::string, std::vector<Waiter>> nameWaiters;
   std::unordered_set<std::string> nameJobsAsked;
   std::unordered_map<std::string, RemoteState> remoteStates;
   size_t cursor = 0;
+  size_t announced = static_cast<size_t>(-1);  // the file whose "Testing:" line is out
   int64_t found = 0;
   int64_t judged = 0;
   std::string lastUrl;
@@ -186,7 +181,7 @@ struct CFullCheck::Impl {
   // Loop side.
   void OnWake();
   void TakePage(PageResult result);
-  void TakeNames(const std::string& path, std::vector<std::string> list);
+  void TakeNames(const std::string& path, std::vector<std::string> list, bool isPage);
   void JudgeFragment(size_t page, size_t link, const std::string& target,
                      const std::string& fragment);
   void JudgeRemote(size_t page, size_t link, const std::string& url);
@@ -228,8 +223,9 @@ PageResult CFullCheck::Impl::ReadPage(
   result.path = path;
   ParsedPage parsed;
   if (!ParsePageFile(path, &parsed, page < 0)) return result;
+  result.isPage = parsed.isPage;
   result.names = std::move(parsed.names);
-  if (page < 0) return result;
+  if (page < 0 || !parsed.isPage) return result;
 
   // Where a local path leads: the file, or a directory's index page.
   auto lookup = [&](const std::string& target) -> const std::pair<bool, std::string>& {
@@ -280,14 +276,16 @@ PageResult CFullCheck::Impl::ReadPage(
       case LinkKind::Local: {
         const auto& [exists, file] = lookup(r.target);
         v.judge = Judge::Done;
+        v.target = r.target;
         if (!exists) {
           v.code = CHECK_LOCAL_FILE_NOT_FOUND;
         } else if (r.hasFragment) {
           // An empty fragment and "top" lead to the top of any page; other
-          // fragments are looked for in pages only.
+          // fragments are looked for in pages only (a file without an
+          // extension is told by its content when it is read for names).
           std::string decoded = PercentDecode(r.fragment);
           if (!decoded.empty() && !EqualsNoCase(decoded, "top") &&
-              (HasHtmlExtension(file) || fileSet.count(file) != 0)) {
+              FileKindOf(file) != FileKind::Other) {
             v.judge = Judge::Fragment;
             v.target = file;
             v.fragment = std::move(r.fragment);
@@ -344,7 +342,7 @@ void CFullCheck::Impl::OnWake() {
     }
     budget -= static_cast<int>(result.links.size()) + 1;
     if (result.page < 0) {
-      TakeNames(result.path, std::move(result.names));
+      TakeNames(result.path, std::move(result.names), result.isPage);
     } else {
       TakePage(std::move(result));
     }
@@ -354,9 +352,11 @@ void CFullCheck::Impl::OnWake() {
   if (running) ShowProgress();
 }
 
-void CFullCheck::Impl::TakeNames(const std::string& path, std::vector<std::string> list) {
+void CFullCheck::Impl::TakeNames(const std::string& path, std::vector<std::string> list,
+                                 bool isPage) {
   auto& stored = names[path];
   stored = std::move(list);
+  if (!isPage) notPages.insert(path);
   auto it = nameWaiters.find(path);
   if (it == nameWaiters.end()) return;
   std::vector<Waiter> waiters = std::move(it->second);
@@ -368,14 +368,16 @@ void CFullCheck::Impl::TakePage(PageResult result) {
   size_t index = static_cast<size_t>(result.page);
   PageState& page = pages[index];
   page.parsed = true;
+  page.isPage = result.isPage;
   page.links = std::move(result.links);
   page.states.resize(page.links.size());
   // Its names first: the page's own fragment links look there.
-  TakeNames(result.path, std::move(result.names));
+  TakeNames(result.path, std::move(result.names), result.isPage);
   for (size_t i = 0; i < page.links.size(); ++i) {
     LinkVerdict& v = result.verdicts[i];
     if (v.judge == Judge::NotTested) continue;
     page.states[i].tested = true;
+    page.states[i].target = v.target;
     ++page.tested;
     ++page.pending;
     ++found;
@@ -403,6 +405,10 @@ void CFullCheck::Impl::TakePage(PageResult result) {
 void CFullCheck::Impl::JudgeFragment(size_t page, size_t link, const std::string& target,
                                      const std::string& fragment) {
   auto known = names.find(target);
+  if (known != names.end() && notPages.count(target) != 0) {
+    Judged(page, link, CHECK_FOUND);
+    return;
+  }
   if (known != names.end()) {
     const auto& list = known->second;
     auto has = [&](const std::string& name) {
@@ -526,11 +532,16 @@ void CFullCheck::Impl::Judged(size_t page, size_t link, unsigned code,
 
 void CFullCheck::Impl::ListReadyFiles() {
   bool moved = false;
-  while (running && cursor < files.size() && pages[cursor].parsed && pages[cursor].pending == 0) {
-    ListFile(cursor);
+  // Only pages have a "Testing:" line and a summary; other files are targets.
+  while (running && cursor < files.size() && pages[cursor].parsed) {
+    if (pages[cursor].isPage && announced != cursor) {
+      announced = cursor;
+      host.AppendLog("Testing: " + files[cursor]);
+    }
+    if (pages[cursor].pending != 0) break;
+    if (pages[cursor].isPage) ListFile(cursor);
     ++cursor;
     moved = true;
-    if (cursor < files.size()) host.AppendLog("Testing: " + files[cursor]);
   }
   if (moved) {
     {
@@ -549,6 +560,7 @@ void CFullCheck::Impl::ListFile(size_t index) {
   CResultRows& rows = host.Rows();
   const std::string& mask = host.FilterMask();
   int errors = 0;
+  int unverified = 0;
   for (size_t i = 0; i < page.links.size(); ++i) {
     const LinkState& state = page.states[i];
     if (!state.tested || !CheckReported(mask, state.code)) continue;
@@ -557,17 +569,18 @@ void CFullCheck::Impl::ListFile(size_t index) {
     int row = rows.InsertItem(count, link.written);
     rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
     rows.SetItemText(row, COL_SITE, link.text);
-    const CheckClass cls =
-        IsFragmentNotVerified(state.code) ? CheckClass::NotVerified : CheckClass::Broken;
-    RowDetails details{state.code,         link.line, state.finalUrl, cls, {},
-                       state.notes.history, state.notes.archiveUrl};
-    rows.SetItemDetails(row, std::move(details));
+    const CheckClass cls = CheckClassOf(state.code);
+    rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl, cls, state.target,
+                                        state.notes.history, state.notes.archiveUrl});
     rows.SetItemText(row, COL_FILE, file);  // last: a face lists the row when it has its file
     if (count == 0) host.CommandStateChanged();
-    ++errors;
+    ++(cls == CheckClass::NotVerified ? unverified : errors);
   }
-  char line[64];
-  std::snprintf(line, sizeof line, ": URLs tested: %d. URL errors: %d.\r\n", page.tested, errors);
+  char line[96];
+  int n = std::snprintf(line, sizeof line, ": URLs tested: %d. URL errors: %d.", page.tested, errors);
+  if (unverified > 0)
+    n += std::snprintf(line + n, sizeof line - size_t(n), " Not verified: %d.", unverified);
+  std::snprintf(line + n, sizeof line - size_t(n), "\r\n");
   host.AppendLog("Results for " + file + line);
   // Only the names stay, for later fragment checks.
   page = PageState{true, 0, 0, {}, {}};
@@ -633,7 +646,6 @@ CFullCheck::CFullCheck(IFullCheckHost& host, IEventLoop& loop, StringList files,
   d.absFiles.reserve(d.files.size());
   for (size_t i = 0; i < d.files.size(); ++i) {
     d.absFiles.push_back(AbsolutePath(d.files[i]));
-    d.fileSet.insert(d.absFiles.back());
     d.pageIndex.emplace(d.absFiles.back(), i);
   }
   int hardware = static_cast<int>(std::thread::hardware_concurrency());
@@ -681,7 +693,6 @@ bool CFullCheck::Start() {
     return false;
   }
   d.running = true;
-  d.host.AppendLog("Testing: " + d.files.front());
   d.host.SetPaneText(1, "Checking links");
   d.host.SetPaneText(2, "");
   d.loop.WatchSocket(d.wake[0], [&d](int, int event, int) {

@@ -2,25 +2,45 @@
 // many at a time, with libcurl's multi interface driven by the event loop
 // port (socket watches and one timer; no thread per link).
 //
-// HEAD first, GET when HEAD is answered with an error status or fails;
-// redirects followed (at most 10, to http, https and ftp only); certificates
-// verified; the wait limit bounds each request; 429 and 503 with a
-// Retry-After that fits in the wait limit are retried once. Each distinct URL
-// is requested once for the checker's lifetime: a later Check of the same URL
-// is answered from the first outcome.
+// It asks like a browser: HEAD first, with a third of the wait limit; GET
+// (with the whole wait limit) when HEAD is answered with anything but 2xx or
+// 3xx, fails the way servers that mishandle HEAD fail, or does not answer in
+// time. A host that answered HEAD with 405 or 501, or let it hang, gets GET
+// for the rest of the run. Requests carry a browser's headers (User-Agent,
+// Accept, Accept-Language, Accept-Encoding; bodies decoded by libcurl) and
+// the headers of the host's rule. Redirects are followed by the checker
+// itself, at most 20, to http and https only ("Redirect Refused" for any
+// other scheme); each hop is a request to its own host, with that host's
+// headers and limits only. A GET reads at most 16 KB of the body.
 //
-// Each request is a HEAD, then a GET when the HEAD is answered with a status
-// from 400 up or fails the way servers that mishandle HEAD fail (no answer,
-// a broken one); a GET reads at most a few KB of the body. A HEAD that timed
-// out, could not connect or failed its TLS handshake is not asked again.
-// At most maxTransfers requests run at once and at most maxPerHost per
-// "host:port" (a HEAD and its GET hold one slot; libcurl holds a redirect to a
-// busy host); each host's URLs start in the order asked, the hosts taking turns.
+// Verdicts (see check/CheckOutcome.h): bot protection (999; 403, 429 or 503
+// with a challenge header or page), login required (401, 407), rate limited
+// (429, or 503 with Retry-After, once the retries are spent or the wait asked
+// for is longer than maxWaitMs), no answer (a wait limit run out after its
+// retry) and a temporary lookup failure are Not Verified; acceptCodes
+// statuses are OK; certificate failures name their cause.
 //
-// Threading: the loop's thread only. done callbacks run from the loop, never
-// from within Check. The checker uses the loop's timer ids 200 (libcurl's
-// timer), 201 (Retry-After waits) and 202 (answers already known), and
-// readiness watches on libcurl's sockets.
+// Politeness: 429 and 503 make the host go one request at a time; 429 (and
+// 503 with Retry-After) wait the Retry-After (seconds or HTTP date) or 1, 2,
+// 4 retryPauseMs with jitter, the whole host paused meanwhile: at most 3
+// retries, never more than 4 requests for one address. 5xx, a reset
+// connection and a timeout get one retry after retryPauseMs.
+//
+// Dead hosts cost one lookup: a name libcurl cannot resolve is looked up once
+// more by a CNameProbe; a missing name, and a host:port that refuses
+// connections, give every later address there its verdict at once. A name
+// that failed for a time gets one retry per address, then Not Verified.
+//
+// Each distinct URL is judged once for the checker's lifetime: a later Check
+// of the same URL is answered from the first outcome. At most maxTransfers
+// requests run at once and at most maxPerHost (or the host rule's limit) per
+// "host:port"; each host's URLs start in the order asked, the hosts taking
+// turns.
+//
+// Threading: the loop's thread only. done callbacks run from the loop (timer
+// 202), never from within Check. The checker uses the loop's timer ids 200
+// (libcurl's timer), 201 (retry waits), 202 (answers) and 205 (see
+// CNameProbe), and readiness watches on libcurl's sockets.
 #pragma once
 
 #include <functional>
@@ -28,6 +48,7 @@
 #include <string>
 #include <vector>
 
+#include "check/NameProbe.h"
 #include "platform/EventLoop.h"
 
 namespace linkward {
@@ -42,7 +63,7 @@ struct HostRule {
 };
 
 struct HttpCheckOptions {
-  int timeoutMs = 15000;  // bounds each request, redirects included
+  int timeoutMs = 15000;  // the wait limit: bounds each request (a HEAD gets a third of it)
   int maxTransfers = 128;  // 1..256
   int maxPerHost = 2;      // 1..16
   std::string caFile;      // empty: $SSL_CERT_FILE, else the system store
@@ -50,6 +71,7 @@ struct HttpCheckOptions {
   int maxWaitMs = 60000;   // the longest wait for a Retry-After or a backoff
   std::vector<unsigned> acceptCodes;  // statuses judged OK besides 2xx
   std::vector<HostRule> hostRules;
+  int retryPauseMs = 1000;  // the pause before a one-off retry, and the first backoff step
 };
 
 struct HttpOutcome {
@@ -57,7 +79,7 @@ struct HttpOutcome {
   // status of the first redirect (301, 302, 303, 307, 308); otherwise the
   // final status or a failure code (see check/CheckOutcome.h). ftp success
   // gives CHECK_FOUND.
-  unsigned code = 0;
+  unsigned code = 0;  // its class: CheckClassOf(code)
   unsigned finalCode = 0;  // the status at the end of the chain (0 when none)
   std::string finalUrl;    // where the chain ended; empty without a redirect
 };
@@ -79,7 +101,9 @@ class IRemoteChecker {
 
 class CHttpChecker : public IRemoteChecker {
  public:
-  CHttpChecker(IEventLoop& loop, HttpCheckOptions options);
+  // lookup: how a name libcurl could not resolve is looked up again (null:
+  // the system's resolver).
+  CHttpChecker(IEventLoop& loop, HttpCheckOptions options, NameLookupFn lookup = nullptr);
   ~CHttpChecker() override;  // cancels everything; removes its watches and timers
   CHttpChecker(const CHttpChecker&) = delete;
   CHttpChecker& operator=(const CHttpChecker&) = delete;

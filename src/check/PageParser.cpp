@@ -16,6 +16,9 @@
 #include <mutex>
 #include <string_view>
 
+#include "check/MarkdownPage.h"
+#include "check/PageEncoding.h"
+
 namespace linkward {
 
 namespace {
@@ -49,6 +52,62 @@ std::string Trim(std::string_view text) {
   while (begin < end && IsSpace(text[begin])) ++begin;
   while (end > begin && IsSpace(text[end - 1])) --end;
   return std::string(text.substr(begin, end - begin));
+}
+
+// An address as a browser's URL parser reads it: leading and trailing
+// controls and spaces stripped, every tab, LF and CR inside removed.
+std::string CleanUrl(std::string_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+  std::string out;
+  out.reserve(end - begin);
+  for (size_t i = begin; i < end; ++i) {
+    if (text[i] != '\t' && text[i] != '\n' && text[i] != '\r') out += text[i];
+  }
+  return out;
+}
+
+// The address of a <meta http-equiv=refresh> content value, by the HTML
+// standard's refresh steps ("5; url='x.html'" gives x.html); false when the
+// value names none (a plain reload, or no refresh at all).
+bool RefreshUrl(std::string_view in, std::string* url) {
+  size_t p = 0;
+  const size_t n = in.size();
+  auto skipSpace = [&] {
+    while (p < n && IsSpace(in[p])) ++p;
+  };
+  auto digit = [&](size_t i) { return i < n && in[i] >= '0' && in[i] <= '9'; };
+  skipSpace();
+  if (!digit(p) && !(p < n && in[p] == '.')) return false;
+  while (digit(p) || (p < n && in[p] == '.')) ++p;
+  if (p >= n) return false;
+  if (in[p] != ';' && in[p] != ',' && !IsSpace(in[p])) return false;
+  skipSpace();
+  if (p < n && (in[p] == ';' || in[p] == ',')) ++p;
+  skipSpace();
+  if (p >= n) return false;
+  auto letter = [&](char c) {
+    if (p < n && Lower(in[p]) == c) {
+      ++p;
+      return true;
+    }
+    return false;
+  };
+  if (letter('u') && letter('r') && letter('l')) {
+    skipSpace();
+    if (p < n && in[p] == '=') {
+      ++p;
+      skipSpace();
+    }
+  }
+  char quote = 0;
+  if (p < n && (in[p] == '\'' || in[p] == '"')) quote = in[p++];
+  std::string_view rest = in.substr(p);
+  if (quote) rest = rest.substr(0, rest.find(quote));
+  *url = std::string(rest);
+  return true;
 }
 
 // Collapses runs of white space to one space and trims both ends.
@@ -99,40 +158,6 @@ size_t Utf8Length(const unsigned char* p, size_t n, size_t* bad) {
   return 0;
 }
 
-// The character set a page declares in its first 1024 bytes (a BOM, <meta
-// charset=...>, a content type's charset=, or an XML declaration's
-// encoding=), in lower case; "" when it declares none.
-std::string DeclaredCharset(const char* data, size_t length) {
-  if (length >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) return "utf-8";
-  std::string head(data, std::min<size_t>(length, 1024));
-  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const char* key : {"charset", "encoding"}) {
-    for (size_t at = head.find(key); at != std::string::npos; at = head.find(key, at + 1)) {
-      size_t i = at + std::strlen(key);
-      while (i < head.size() && IsSpace(head[i])) ++i;
-      if (i >= head.size() || head[i] != '=') continue;
-      ++i;
-      while (i < head.size() && (IsSpace(head[i]) || head[i] == '"' || head[i] == '\'')) ++i;
-      size_t end = i;
-      while (end < head.size() && (std::isalnum(static_cast<unsigned char>(head[end])) ||
-                                   std::strchr("-_:.", head[end]) != nullptr))
-        ++end;
-      if (end > i) return head.substr(i, end - i);
-    }
-  }
-  return {};
-}
-
-// Whether a declared charset is one that browsers read as windows-1252 (the
-// Latin-1 family and plain ASCII).
-bool IsWindows1252(const std::string& charset) {
-  static const char* const kLabels[] = {"iso-8859-1", "iso8859-1",    "iso_8859-1", "latin1",
-                                        "l1",         "windows-1252", "cp1252",     "x-cp1252",
-                                        "us-ascii",   "ascii",        "iso-ir-100", "cp819"};
-  return std::any_of(std::begin(kLabels), std::end(kLabels),
-                     [&](const char* label) { return charset == label; });
-}
-
 // Windows-1252's characters for the bytes 0x80 to 0x9F (the bytes from 0xA0
 // on are their own code points).
 constexpr uint16_t kWindows1252High[32] = {
@@ -152,25 +177,131 @@ void AppendWindows1252(unsigned char c, std::string* out) {
   *out += static_cast<char>(0x80 | (cp & 0x3F));
 }
 
+// The names a browser reads without their ';' (HTML's legacy references).
+bool IsLegacyName(std::string_view name) {
+  static const char* const kNames[] = {
+      "AElig",  "AMP",    "Aacute", "Acirc",  "Agrave", "Aring",  "Atilde", "Auml",   "COPY",
+      "Ccedil", "ETH",    "Eacute", "Ecirc",  "Egrave", "Euml",   "GT",     "Iacute", "Icirc",
+      "Igrave", "Iuml",   "LT",     "Ntilde", "Oacute", "Ocirc",  "Ograve", "Oslash", "Otilde",
+      "Ouml",   "QUOT",   "REG",    "THORN",  "Uacute", "Ucirc",  "Ugrave", "Uuml",   "Yacute",
+      "aacute", "acirc",  "acute",  "aelig",  "agrave", "amp",    "aring",  "atilde", "auml",
+      "brvbar", "ccedil", "cedil",  "cent",   "copy",   "curren", "deg",    "divide", "eacute",
+      "ecirc",  "egrave", "eth",    "euml",   "frac12", "frac14", "frac34", "gt",     "iacute",
+      "icirc",  "iexcl",  "igrave", "iquest", "iuml",   "laquo",  "lt",     "macr",   "micro",
+      "middot", "nbsp",   "not",    "ntilde", "oacute", "ocirc",  "ograve", "ordf",   "ordm",
+      "oslash", "otilde", "ouml",   "para",   "plusmn", "pound",  "quot",   "raquo",  "reg",
+      "sect",   "shy",    "sup1",   "sup2",   "sup3",   "szlig",  "thorn",  "times",  "uacute",
+      "ucirc",  "ugrave", "uml",    "uuml",   "yacute", "yen",    "yuml"};
+  return std::any_of(std::begin(kNames), std::end(kNames),
+                     [&](const char* n) { return name == n; });
+}
+
+// The character a named reference stands for, 0 when none (the parser's
+// table; the upper-case legacy names as their lower-case ones).
+uint32_t NamedReference(std::string_view name) {
+  std::string key(name);
+  if (key == "AMP" || key == "COPY" || key == "GT" || key == "LT" || key == "QUOT" || key == "REG")
+    for (char& c : key) c = Lower(c);
+  const htmlEntityDesc* desc = htmlEntityLookup(reinterpret_cast<const xmlChar*>(key.c_str()));
+  return desc ? desc->value : 0;
+}
+
+// An attribute value with its character references decoded as the HTML
+// standard says: numeric ones by its table (0, surrogates and values past
+// U+10FFFF as U+FFFD, 0x80 to 0x9F as windows-1252), named ones without ';'
+// only when legacy and not followed by '=' or a letter or digit.
+std::string DecodeAttribute(std::string_view v) {
+  auto alnum = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+  std::string out;
+  out.reserve(v.size());
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (v[i] != '&') {
+      out += v[i];
+      continue;
+    }
+    size_t p = i + 1;
+    if (p < v.size() && v[p] == '#') {
+      const bool hex = p + 1 < v.size() && (v[p + 1] == 'x' || v[p + 1] == 'X');
+      size_t d = p + (hex ? 2 : 1), e = d;
+      uint64_t cp = 0;
+      while (e < v.size() && (hex ? std::isxdigit(static_cast<unsigned char>(v[e]))
+                                  : std::isdigit(static_cast<unsigned char>(v[e])))) {
+        const int digit =
+            std::isdigit(static_cast<unsigned char>(v[e])) ? v[e] - '0' : (Lower(v[e]) - 'a') + 10;
+        cp = std::min<uint64_t>(cp * (hex ? 16 : 10) + static_cast<uint64_t>(digit), 0x110000);
+        ++e;
+      }
+      if (e == d) {
+        out += '&';
+        continue;
+      }
+      if (cp >= 0x80 && cp <= 0x9F && kWindows1252High[cp - 0x80] > 0x9F) {
+        cp = kWindows1252High[cp - 0x80];
+      }
+      AppendUtf8(static_cast<uint32_t>(cp), &out);
+      i = e < v.size() && v[e] == ';' ? e : e - 1;
+      continue;
+    }
+    size_t e = p;
+    while (e < v.size() && alnum(v[e])) ++e;
+    if (e < v.size() && v[e] == ';' && e > p) {
+      if (const uint32_t cp = NamedReference(v.substr(p, e - p))) {
+        AppendUtf8(cp, &out);
+        i = e;
+        continue;
+      }
+    }
+    // The longest legacy name the run begins with.
+    size_t len = std::min<size_t>(e - p, 6);
+    while (len > 0 && !IsLegacyName(v.substr(p, len))) --len;
+    const size_t after = p + len;
+    if (len == 0 || (after < v.size() && (v[after] == '=' || alnum(v[after])))) {
+      out += '&';
+      continue;
+    }
+    AppendUtf8(NamedReference(v.substr(p, len)), &out);
+    i = after - 1;
+  }
+  return out;
+}
+
 // The page as the parser reads it: valid UTF-8 without NUL bytes, with the
-// way back to the page's own bytes. A page read as UTF-8 has each NUL and
-// each invalid sequence replaced by U+FFFD, as a browser decodes them; a page
-// that declares the Latin-1 family, or declares nothing and is not valid
-// UTF-8, is read as windows-1252, as browsers read such pages.
+// way back to the page's own bytes. The encoding is the one the page
+// declares (PageEncoding); a page read as UTF-8 has each NUL and each invalid
+// sequence replaced by U+FFFD, as a browser decodes them; a page that
+// declares nothing is read as UTF-8 when it is valid UTF-8, else as
+// windows-1252, as browsers read such pages. A UTF-16 page has no bytes the
+// results could show: its decoded text stands for them.
 class PageText {
  public:
   PageText(const char* data, size_t length) : m_pRaw(data) {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
+    size_t bom = 0;
+    const std::string encoding = PageEncoding(data, length, &bom);
+    const bool utf8 = encoding.empty() || encoding == "UTF-8";
+    m_bLatin = encoding == "windows-1252";
+    // Plain ASCII reads the same in every encoding but UTF-16, ISO-2022-JP
+    // and the replacement encoding.
+    const bool asciiSame = utf8 || m_bLatin ||
+                           (encoding.compare(0, 6, "UTF-16") != 0 && encoding != "ISO-2022-JP" &&
+                            encoding != "replacement");
     size_t i = FirstUnusual(p, 0, length);
-    if (i == length) {
+    if (i == length && asciiSame) {
       m_view = std::string_view(data, length);
       return;
     }
-    const std::string charset = DeclaredCharset(data, length);
-    m_bLatin = IsWindows1252(charset);
+    if (!utf8 && !m_bLatin) {
+      m_bRawIsText = encoding.compare(0, 6, "UTF-16") == 0;
+      if (DecodeToUtf8(data + bom, length - bom, encoding, &m_text,
+                       m_bRawIsText ? nullptr : &m_map)) {
+        m_view = m_text;
+        return;
+      }
+      m_bRawIsText = false;  // an encoding iconv lacks: read as an undeclared page
+    }
     // An undeclared page is read as UTF-8 until an invalid sequence shows it
     // is not; then it is read again as windows-1252.
-    if (!Mend(data, length, i, charset.empty())) {
+    if (!Mend(data, length, i, encoding.empty())) {
       m_bLatin = true;
       Mend(data, length, i, false);
     }
@@ -199,6 +330,7 @@ class PageText {
   }
 
   std::string_view Raw(size_t begin, size_t end) const {
+    if (m_bRawIsText) return m_view.substr(begin, end - begin);
     size_t b = RawOffset(begin);
     return std::string_view(m_pRaw + b, RawOffset(end) - b);
   }
@@ -255,13 +387,14 @@ class PageText {
   const char* m_pRaw;
   std::string m_text;  // when the page needed mending
   std::string_view m_view;
-  bool m_bLatin = false;  // read as windows-1252
+  bool m_bLatin = false;      // read as windows-1252
+  bool m_bRawIsText = false;  // UTF-16: the decoded text stands for the page's bytes
   // (end in text, end in page) of each replaced sequence
   std::vector<std::pair<size_t, size_t>> m_map;
 };
 
 // The elements that matter, and the attribute that holds each one's link.
-enum class Tag : uint8_t { Other, A, Area, Link, Object, Img, Source, Src, Base };
+enum class Tag : uint8_t { Other, A, Area, Link, Object, Img, Source, Src, Base, Meta };
 
 // One attribute of a start tag as it stands in the page text.
 struct AttrSpan {
@@ -284,6 +417,7 @@ class Extractor {
     int anchor = -1;       // index of the link whose text this <a> gathers
     int savedAnchor = -1;  // the enclosing <a>'s
     bool hides = false;    // its content is not part of the page
+    bool svg = false;      // an <svg>: its elements link with href or xlink:href
   };
 
   static Extractor& Of(void* ctx) {
@@ -300,15 +434,18 @@ class Extractor {
   void Collect(Tag tag, const char* name, const char** atts, Frame* frame);
   void EndElement();
   void Characters(const char* text, int length);
+  void Misplaced(const char* name);
   bool EndsTag(size_t pos, const char* name) const;
   size_t ScanName(size_t pos) const;
   size_t ScanTag(size_t start, std::vector<AttrSpan>* spans) const;
   bool LocateTag(const char* name, size_t end);
   void Written(const char* attr, size_t tagEnd, PageLink* link);
   const AttrSpan* FindSpan(const char* name) const;
+  std::string Value(const char* attr, const char* parsed) const;
   int LineAt(size_t pos);
   void AddLink(const char* attr, const char* value, std::string text, size_t tagEnd);
   void AddSrcset(const char* value, std::string text, size_t tagEnd);
+  void AddRefresh(const char* content, size_t tagEnd);
 
   const PageText& m_page;
   bool m_bNamesOnly;
@@ -318,8 +455,11 @@ class Extractor {
   std::string m_base;
   bool m_bHaveBase = false;
   std::vector<Frame> m_stack;
-  int m_nHidden = 0;   // open elements whose content a browser does not read as markup
-  int m_nAnchor = -1;  // the innermost open <a> with a link
+  int m_nHidden = 0;       // open elements whose content a browser does not read as markup
+  int m_nSvg = 0;          // open <svg> elements
+  bool m_bHtmlId = false;  // the <html> element has its id
+  bool m_bBodyId = false;  // the <body> element has its id
+  int m_nAnchor = -1;      // the innermost open <a> with a link
   std::string m_anchorText;
   std::string m_anchorAlt;
   size_t m_nLastPos = 0;          // no tag of interest starts before this
@@ -327,8 +467,10 @@ class Extractor {
   bool m_bLocated = false;        // m_spans are the tag at hand's
   size_t m_nLinePos = 0;          // LineAt's memory: line m_nLine starts at or before m_nLinePos
   int m_nLine = 1;
+  bool m_bHasCR = false;  // the page holds a CR: lines are counted byte by byte
 };
 
+// Lines end at LF, CR LF or a lone CR (old Mac pages), each counted once.
 int Extractor::LineAt(size_t pos) {
   std::string_view t = m_page.Text();
   if (pos < m_nLinePos) {
@@ -337,6 +479,12 @@ int Extractor::LineAt(size_t pos) {
   }
   const char* p = t.data() + m_nLinePos;
   const char* end = t.data() + pos;
+  if (m_bHasCR) {
+    const char* last = t.data() + t.size();
+    for (; p < end; ++p) {
+      if (*p == '\n' || (*p == '\r' && (p + 1 == last || p[1] != '\n'))) ++m_nLine;
+    }
+  }
   while (p < end) {
     const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
     if (!nl) break;
@@ -462,9 +610,19 @@ void Extractor::Written(const char* attr, size_t tagEnd, PageLink* link) {
   link->line = LineAt(span->valueEnd > span->valueBegin ? span->valueBegin : span->nameBegin);
 }
 
+// The attribute's value as a browser decodes it: the parser's, unless the
+// attribute is found in the page and holds a reference.
+std::string Extractor::Value(const char* attr, const char* parsed) const {
+  const AttrSpan* span = m_bLocated ? FindSpan(attr) : nullptr;
+  if (!span) return parsed;
+  const std::string_view raw =
+      m_page.Text().substr(span->valueBegin, span->valueEnd - span->valueBegin);
+  return raw.find('&') == std::string_view::npos ? std::string(parsed) : DecodeAttribute(raw);
+}
+
 void Extractor::AddLink(const char* attr, const char* value, std::string text, size_t tagEnd) {
   PageLink link;
-  link.url = Trim(value);
+  link.url = CleanUrl(Value(attr, value));
   link.text = std::move(text);
   Written(attr, tagEnd, &link);
   m_links.push_back(std::move(link));
@@ -472,16 +630,26 @@ void Extractor::AddLink(const char* attr, const char* value, std::string text, s
 
 void Extractor::AddSrcset(const char* value, std::string text, size_t tagEnd) {
   PageLink whole;
-  whole.url = value;
+  whole.url = Value("srcset", value);
   Written("srcset", tagEnd, &whole);
   std::vector<std::string> urls = SrcsetAddresses(whole.url);
   std::vector<std::string> written = SrcsetAddresses(whole.written);
   // A character reference that stands for a comma or a space can split the
   // two differently; then each decoded address is looked up in the page.
+  // An address not in the page as it is (a reference inside it) keeps the
+  // candidate of the same place as written, or the whole value.
   if (written.size() != urls.size()) {
+    std::vector<std::string> split = std::move(written);
     written.clear();
     const size_t end = std::min(tagEnd + 1, m_page.Text().size());
-    for (const std::string& url : urls) written.push_back(m_page.Written(url, m_nLastPos, end));
+    const std::string_view tag = m_page.Text().substr(m_nLastPos, end - m_nLastPos);
+    for (size_t i = 0; i < urls.size(); ++i) {
+      if (tag.find(urls[i]) != std::string_view::npos) {
+        written.push_back(m_page.Written(urls[i], m_nLastPos, end));
+      } else {
+        written.push_back(i < split.size() ? split[i] : whole.written);
+      }
+    }
   }
   for (size_t i = 0; i < urls.size(); ++i) {
     PageLink link;
@@ -493,6 +661,19 @@ void Extractor::AddSrcset(const char* value, std::string text, size_t tagEnd) {
   }
 }
 
+void Extractor::AddRefresh(const char* content, size_t tagEnd) {
+  PageLink link;
+  if (!RefreshUrl(Value("content", content), &link.url)) return;
+  link.url = CleanUrl(link.url);
+  if (link.url.empty()) return;
+  Written("content", tagEnd, &link);
+  // The address as written: the same steps over the value's own bytes (the
+  // whole value when character references hide its parts from them).
+  std::string written;
+  if (RefreshUrl(link.written, &written)) link.written = Trim(written);
+  m_links.push_back(std::move(link));
+}
+
 Tag TagOf(const char* name) {
   struct Entry {
     const char* name;
@@ -501,7 +682,8 @@ Tag TagOf(const char* name) {
   static const Entry kTags[] = {
       {"a", Tag::A},       {"area", Tag::Area},     {"link", Tag::Link},  {"object", Tag::Object},
       {"img", Tag::Img},   {"source", Tag::Source}, {"script", Tag::Src}, {"iframe", Tag::Src},
-      {"embed", Tag::Src}, {"audio", Tag::Src},     {"video", Tag::Src},  {"base", Tag::Base}};
+      {"embed", Tag::Src}, {"audio", Tag::Src},     {"video", Tag::Src},  {"base", Tag::Base},
+      {"frame", Tag::Src}, {"track", Tag::Src},     {"meta", Tag::Meta}};
   for (const Entry& e : kTags) {
     if (e.name[0] == name[0] && std::strcmp(e.name, name) == 0) return e.tag;
   }
@@ -529,6 +711,10 @@ void Extractor::StartElement(const char* name, const char** atts) {
   if (HidesContent(name)) {
     frame.hides = true;
     ++m_nHidden;
+  }
+  if (name[0] == 's' && std::strcmp(name, "svg") == 0) {
+    frame.svg = true;
+    ++m_nSvg;
   }
   if (!atts) {
     // A tag without attributes, or one the parser implied: only a tag of
@@ -561,18 +747,36 @@ void Extractor::Collect(Tag tag, const char* name, const char** atts, Frame* fra
         (std::strcmp(a[0], "id") == 0 || (tag == Tag::A && std::strcmp(a[0], "name") == 0)))
       m_names.emplace_back(a[1]);
   }
+  const bool isHtml = std::strcmp(name, "html") == 0;
+  if ((isHtml || std::strcmp(name, "body") == 0) && get("id"))
+    (isHtml ? m_bHtmlId : m_bBodyId) = true;
   const char* value = nullptr;
   if (tag == Tag::Base) {
     if (!m_bHaveBase && (value = get("href")) != nullptr) {
-      m_base = Trim(value);
+      m_base = CleanUrl(value);
       m_bHaveBase = true;
     }
     return;
   }
-  if (m_bNamesOnly || tag == Tag::Other) return;
+  if (m_bNamesOnly) return;
+  if (tag == Tag::Meta) {
+    const char* equiv = get("http-equiv");
+    const char* content = get("content");
+    std::string kind = equiv ? Trim(equiv) : std::string();
+    for (char& c : kind) c = Lower(c);
+    if (content && kind == "refresh") {
+      m_bLocated = LocateTag(name, pos);
+      AddRefresh(content, pos);
+    }
+    return;
+  }
+  // In an SVG image every element links with href, or else xlink:href.
+  const bool inSvg = m_nSvg > 0 && (tag == Tag::Other || tag == Tag::A);
+  if (tag == Tag::Other && !inSvg) return;
 
   const char* linkAttr = "src";
-  if (tag == Tag::A || tag == Tag::Area || tag == Tag::Link) linkAttr = "href";
+  if (tag == Tag::A || tag == Tag::Area || tag == Tag::Link || inSvg) linkAttr = "href";
+  if (inSvg && !get("href")) linkAttr = "xlink:href";
   if (tag == Tag::Object) linkAttr = "data";
   std::string text;
   if (tag == Tag::Area || tag == Tag::Img) {
@@ -606,12 +810,35 @@ void Extractor::EndElement() {
   Frame frame = m_stack.back();
   m_stack.pop_back();
   if (frame.hides) --m_nHidden;
+  if (frame.svg) --m_nSvg;
   if (frame.anchor >= 0) {
     std::string text = Collapse(m_anchorText);
     m_links[static_cast<size_t>(frame.anchor)].text = text.empty() ? m_anchorAlt : std::move(text);
     m_nAnchor = frame.savedAnchor;
     m_anchorText.clear();
     m_anchorAlt.clear();
+  }
+}
+
+// A second <html> or <body> tag, which the parser drops: a browser adds its
+// attributes to the element when it does not have them yet, so its id is a
+// place a link can point at.
+void Extractor::Misplaced(const char* name) {
+  bool& has = name[0] == 'h' ? m_bHtmlId : m_bBodyId;
+  const size_t pos = Pos();
+  const size_t lt = m_page.Text().rfind('<', pos);
+  if (has || m_nHidden > 0 || lt == std::string_view::npos || pos - lt != std::strlen(name) + 1)
+    return;
+  std::vector<AttrSpan> spans;
+  const size_t end = ScanTag(lt, &spans);
+  if (At(end) != '>' && At(end) != '/') return;  // cut off by the end of the page
+  for (const AttrSpan& span : spans) {
+    if (span.name != "id") continue;
+    if (span.valueEnd > span.valueBegin) {
+      m_names.emplace_back(m_page.Text().substr(span.valueBegin, span.valueEnd - span.valueBegin));
+      has = true;
+    }
+    break;
   }
 }
 
@@ -647,6 +874,7 @@ void Extractor::Run(ParsedPage* page) {
   static std::once_flag once;
   std::call_once(once, [] { xmlInitParser(); });
   std::string_view text = m_page.Text();
+  m_bHasCR = std::memchr(text.data(), '\r', text.size()) != nullptr;
   // The parser takes an int's worth of bytes; a larger page is read that far.
   int length = static_cast<int>(std::min<size_t>(text.size(), INT_MAX));
   // The parser reads a copy: in libxml2 2.9 a buffer over the caller's
@@ -685,6 +913,16 @@ void Extractor::Run(ParsedPage* page) {
   sax.processingInstruction = [](void* ctx, const xmlChar*, const xmlChar*) {
     Extractor& e = Of(ctx);
     e.m_nLastPos = std::max(e.m_nLastPos, e.Pos());
+  };
+  // The parser tells of a tag it drops only by an error: a structured error
+  // handler hears of them (the SAX2 mark makes the parser call it).
+  sax.initialized = XML_SAX2_MAGIC;
+  sax.serror = [](void* ctx, xmlErrorPtr error) {
+    if (!ctx || !error || error->code != XML_HTML_STRUCURE_ERROR || !error->str1 ||
+        !error->message || !std::strstr(error->message, "misplaced"))
+      return;
+    const char* name = reinterpret_cast<const char*>(error->str1);
+    if (std::strcmp(name, "body") == 0 || std::strcmp(name, "html") == 0) Of(ctx).Misplaced(name);
   };
   *m_pCtxt->sax = sax;
   m_pCtxt->_private = this;
@@ -743,7 +981,64 @@ ParsedPage ParsePage(const char* data, size_t length, bool namesOnly) {
   return page;
 }
 
+FileKind FileKindOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || dot <= nameStart) return FileKind::ByContent;
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = Lower(c);
+  static const char* const kHtml[] = {"html",  "htm",  "xhtml", "xht",
+                                      "shtml", "shtm", "asp",   "aspx"};
+  for (const char* e : kHtml) {
+    if (ext == e) return FileKind::Html;
+  }
+  if (ext == "md" || ext == "markdown") return FileKind::Markdown;
+  return FileKind::Other;
+}
+
+bool LooksLikeHtml(const char* data, size_t length) {
+  std::string head(data, std::min<size_t>(length, 1024));
+  // A UTF-16 page is looked at through its low bytes.
+  if (head.size() >= 2 &&
+      (head.compare(0, 2, "\xFF\xFE") == 0 || head.compare(0, 2, "\xFE\xFF") == 0)) {
+    const size_t low = head[0] == '\xFF' ? 2 : 3;
+    std::string narrow;
+    for (size_t i = low; i < head.size(); i += 2) narrow += head[i];
+    head = std::move(narrow);
+  } else if (head.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    head.erase(0, 3);
+  }
+  for (char& c : head) c = Lower(c);
+  size_t i = 0;
+  for (;;) {
+    while (i < head.size() && IsSpace(head[i])) ++i;
+    if (head.compare(i, 4, "<!--") == 0) {
+      i = head.find("-->", i + 4);
+    } else if (head.compare(i, 2, "<?") == 0) {
+      i = head.find('>', i + 2);
+    } else {
+      break;
+    }
+    if (i == std::string::npos) return false;
+    i += head[i] == '>' ? 1 : 3;
+  }
+  for (const char* tag : {"<!doctype html", "<html", "<head", "<body"}) {
+    const size_t n = std::strlen(tag);
+    if (head.compare(i, n, tag) == 0 &&
+        (i + n == head.size() || IsSpace(head[i + n]) || head[i + n] == '>' || head[i + n] == '/'))
+      return true;
+  }
+  return false;
+}
+
 bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly) {
+  const FileKind kind = FileKindOf(path);
+  *page = ParsedPage();
+  if (kind == FileKind::Other) {
+    page->isPage = false;
+    return true;
+  }
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
@@ -751,24 +1046,33 @@ bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly) {
     ::close(fd);
     return false;
   }
-  std::string data;
-  data.resize(static_cast<size_t>(st.st_size));
+  const auto size = static_cast<size_t>(st.st_size);
+  // A file told by its content is read past its first kilobyte only when
+  // that shows a page.
+  size_t want = kind == FileKind::ByContent ? std::min<size_t>(size, 1024) : size;
+  std::string data(want, '\0');
   size_t got = 0;
-  while (got < data.size()) {
-    ssize_t n = ::read(fd, data.data() + got, data.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
+  for (bool sniffed = false;;) {
+    while (got < want) {
+      ssize_t n = ::read(fd, data.data() + got, want - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<size_t>(n);
+    }
+    if (sniffed || kind != FileKind::ByContent) break;
+    sniffed = true;
+    if (!LooksLikeHtml(data.data(), got)) {
+      ::close(fd);
+      page->isPage = false;
+      return true;
+    }
+    want = size;
+    data.resize(size);
   }
   ::close(fd);
   data.resize(got);
-  // An image, archive or other binary file among the files has no links.
-  std::string_view head(data.data(), std::min<size_t>(data.size(), 1024));
-  if (head.find('\0') != std::string_view::npos && head.find('<') == std::string_view::npos) {
-    *page = ParsedPage();
-    return true;
-  }
-  *page = ParsePage(data.data(), data.size(), namesOnly);
+  *page = kind == FileKind::Markdown ? ParseMarkdown(data.data(), data.size(), namesOnly)
+                                     : ParsePage(data.data(), data.size(), namesOnly);
   return true;
 }
 

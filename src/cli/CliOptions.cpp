@@ -36,6 +36,11 @@ const char* const CLI_USAGE =
     "                     (checked before any file is touched), 3 point links\n"
     "                     that moved permanently (301, 308) at their new address\n"
     "                     (the full check finds where they went)\n"
+    "  --dry-run          with --repair: print the unified diff the repair would\n"
+    "                     make to standard output and change no file\n"
+    "  --restore          test nothing: put the backups (.rep) of FILE back, and\n"
+    "                     with --all-files or --recurse those of every file of\n"
+    "                     the walk; each file restored is named\n"
     "  --full             full check: also https://, relative, file: and #fragment\n"
     "                     links, many at a time\n"
     "  --jobs N           full check: at most N remote checks at once (1 to 256;\n"
@@ -92,8 +97,10 @@ const char* const CLI_USAGE =
     "Without --mask and --timeout the stored Preferences apply. Ctrl-C stops the\n"
     "test; the rows found so far are still reported.\n"
     "Exit status: 0 no row listed, 1 rows listed, 2 usage error or no file to\n"
-    "test, 3 the repair stopped, 4 the report was not written, 130 stopped by\n"
-    "Ctrl-C.\n";
+    "test, 3 the repair stopped, 4 the report was not written, 5 --full: every\n"
+    "listed row is Not Verified, 6 a file or directory could not be tested\n"
+    "(named in the log), 7 the log could not be written, 130 stopped by Ctrl-C.\n"
+    "--restore: 0 done, 2 no backup found, 3 a backup was not put back.\n";
 
 namespace {
 
@@ -201,6 +208,10 @@ bool ReadCliArgs(int argc, const char* const* argv, int first, CliOptions* optio
         return false;
       }
       o.reportGroup = ReportGroup::Target;
+    } else if (!endOfOptions && arg == "--dry-run") {
+      o.dryRun = true;
+    } else if (!endOfOptions && arg == "--restore") {
+      o.restore = true;
     } else if (!endOfOptions && arg == "--yes") {
       o.yes = true;
     } else if (!endOfOptions && (arg == "--help" || arg == "-h")) {
@@ -408,7 +419,15 @@ bool CheckCliOptions(const CliOptions& o, std::string* error) {
     *error = o.formatOption + " needs --report FILE";
     return false;
   }
-  if (o.repairType == RepairType::RemoveLine && o.reportPath.empty()) {
+  if (o.dryRun && o.repairType == RepairType::None) {
+    *error = "--dry-run needs --repair TYPE";
+    return false;
+  }
+  if (o.restore && (o.repairType != RepairType::None || o.full || !o.reportPath.empty())) {
+    *error = "--restore tests nothing: it takes no --repair, --full or --report";
+    return false;
+  }
+  if (o.repairType == RepairType::RemoveLine && o.reportPath.empty() && !o.dryRun) {
     *error = "--repair 2 needs --report FILE for the list of bad URLs";
     return false;
   }

@@ -19,6 +19,8 @@ struct CliOptions {
   ExportFormat reportFormat = ExportFormat::Text;
   ReportGroup reportGroup = ReportGroup::Page;  // --group target: by resolved target
   RepairType repairType = RepairType::None;  // None: no repair pass
+  bool dryRun = false;   // --repair prints its diff and changes nothing
+  bool restore = false;  // put the backups back instead of testing
   bool yes = false;
   bool help = false;
   bool full = false;  // the full check

@@ -17,6 +17,8 @@
 #include "net/SocketWnd.h"
 #include "platform/AppDirs.h"
 #include "platform/PollEventLoop.h"
+#include "repair/RepairPass.h"
+#include "repair/RepairRestore.h"
 
 namespace linkward {
 
@@ -139,6 +141,47 @@ int ReadOptions(int argc, const char* const* argv, CliOptions* options,
   return 0;
 }
 
+// --restore: the backups of the walk put back, each page named.
+int RunRestore(const CliOptions& options, std::FILE* out, std::FILE* err) {
+  struct stat st;
+  if (IsRepairByproduct(options.file)) {
+    std::fprintf(err, "linkward-cli: give the page, not its backup or copy: %s\n",
+                 EscapeControls(options.file).c_str());
+    return 2;
+  }
+  if (::stat(options.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::fputs("The chosen file does not exist\n", err);
+    return 2;
+  }
+  StringList files, problems;
+  BuildFileList(files, options.file, options.choices, &problems);
+  for (const std::string& problem : problems)
+    std::fprintf(err, "%s\n", EscapeControls(problem).c_str());
+  const RestoreCount count = RestoreBackups(files, [&](const std::string& line) {
+    std::fprintf(out, "%s\n", EscapeControls(line).c_str());
+  });
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    std::fprintf(err, "linkward-cli: the list of restored files could not be written\n");
+    return 7;
+  }
+  if (count.restored + count.unchanged + count.refused == 0) {
+    std::fputs("linkward-cli: no backup was found\n", err);
+    return 2;
+  }
+  return count.refused > 0 ? 3 : 0;
+}
+
+// The files of rows' groups, and how many of them the repair has done.
+std::pair<int, int> FilesDone(const CResultRows& rows) {
+  int files = 0, done = 0;
+  for (int i = 0; i < rows.GetItemCount(); ++i) {
+    if (i > 0 && rows.GetItemText(i, COL_FILE) == rows.GetItemText(i - 1, COL_FILE)) continue;
+    ++files;
+    if (FileDoneMark(rows.GetItemData(i)) == 1) ++done;
+  }
+  return {files, done};
+}
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
@@ -151,7 +194,10 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     return 0;
   }
 
-  if (options.repairType == RepairType::RemoveLine && options.reportPath != "-") {
+  if (options.restore) return RunRestore(options, out, err);
+
+  if (options.repairType == RepairType::RemoveLine && !options.dryRun &&
+      options.reportPath != "-" && !options.reportPath.empty()) {
     // RemoveLine (type 2) removes lines from the pages; their list must be writable first.
     std::string why;
     if (!ReportWritable(options.reportPath, options.yes, &why)) {
@@ -203,6 +249,8 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     InterruptGuard guard;
     CSocketWnd::SetInterruptCheck(Interrupted);
     view.SetCancelCheck(Interrupted);  // a repair stops before the next file
+    // The repair's backups and copies are not pages to test.
+    view.SetLeaveOutRepairByproducts(options.repairType != RepairType::None);
     view.OnSelectFiles();
     if (!view.IsTestRunning()) {
       status = 2;  // the chosen file does not exist, no file was found, or no scratch directory
@@ -215,11 +263,20 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
       }
       frame.ClearLiveLine();
       status = view.Rows().GetItemCount() > 0 ? 1 : 0;
+      if (options.full && status == 1) {
+        // Every listed row Not Verified: the servers told nothing, 5.
+        const CResultRows& rows = view.Rows();
+        bool allUnverified = true;
+        for (int row = 0; row < rows.GetItemCount() && allUnverified; ++row)
+          allUnverified = rows.GetItemDetails(row).cls == CheckClass::NotVerified;
+        if (allUnverified) status = 5;
+      }
       const bool toStdout = options.reportPath == "-";
       bool reportFailed = false;
       // RemoveLine writes its report after the repair; a stopped test has no repair.
+      const bool repairs = !options.dryRun && options.repairType != RepairType::None;
       if (!options.reportPath.empty() &&
-          (options.repairType != RepairType::RemoveLine || stopped)) {
+          (options.repairType != RepairType::RemoveLine || stopped || !repairs)) {
         if (toStdout) {
           reportFailed = !WriteReportTo(view, options, out);
         } else {
@@ -227,10 +284,27 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
           reportFailed = !view.ReportWritten();
         }
       }
-      if (!stopped && options.repairType != RepairType::None) {
+      if (!stopped && options.dryRun) {
+        const RepairPreview preview = PreviewRepair(view.Rows(), options.repairType);
+        for (const std::string& note : preview.notes)
+          std::fprintf(err, "%s\n", EscapeControls(note, "\n").c_str());
+        const std::string diff = ::isatty(::fileno(out)) ? EscapeControls(preview.diff, "\n\t")
+                                                          : preview.diff;
+        std::fwrite(diff.data(), 1, diff.size(), out);
+        if (!preview.complete) status = 3;
+      }
+      if (!stopped && repairs) {
         if (view.UnclassifiedCode()) frame.AnswerNextQuestionYes();
         view.OnRepair();
         if (frame.RepairStopped()) status = 3;
+        if (view.LastRepairEnd() == RepairEnd::Cancelled) {
+          const auto [files, done] = FilesDone(view.Rows());
+          std::fprintf(err,
+                       "linkward-cli: the repair was interrupted by Ctrl-C: %d of %d files were "
+                       "repaired, the others are unchanged\n",
+                       done, files);
+          stopped = true;
+        }
         if (options.repairType == RepairType::RemoveLine) {
           if (toStdout) {
             reportFailed = !WriteReportTo(view, options, out);
@@ -244,7 +318,17 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
                      EscapeControls(options.reportPath).c_str());
         status = 4;
       }
+      if (status <= 1 && view.NotTestedCount() > 0) {
+        std::fprintf(err, "linkward-cli: %d file(s) or directories could not be tested; the log "
+                          "names them\n", view.NotTestedCount());
+        status = 6;
+      }
       if (stopped) status = 130;
+    }
+    // A log lost to a full disk or a closed pipe is not passed off as written.
+    if ((std::fflush(out) != 0 || std::ferror(out)) && status != 2) {
+      std::fprintf(err, "linkward-cli: the log could not be written to standard output\n");
+      status = 7;
     }
   }
   app.ExitInstance();

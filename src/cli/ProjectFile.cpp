@@ -45,7 +45,7 @@ const KeyRule kKeyRules[] = {
     {"accept", "--accept", Kind::Codes},      {"yes", "--yes", Kind::Flag},
     {"group", "--group", Kind::Value},        {"max-age", "--max-age", Kind::Value},
     {"no-cache", "--no-cache", Kind::Flag},   {"suggest-archive", "--suggest-archive", Kind::Flag},
-    {"archive-endpoint", "--archive-endpoint", Kind::Value},
+    {"archive-endpoint", "--archive-endpoint", Kind::Value}, {"dry-run", "--dry-run", Kind::Flag},
     {"site-url", "--site-url", Kind::Value},  {"clean-urls", "--clean-urls", Kind::Flag},
     {"index-names", "--index-names", Kind::Value},
     {"check-fragments", "--check-fragments", Kind::Flag},

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <memory>
 
@@ -112,7 +113,7 @@ void TrimLeft(std::string& text) {
 
 // Pass 2: reads the scratch copy as text ("\r\n" is one line end, kept as
 // "\n") in lines of at most kLineLimit characters, the newline included.
-void ReadAnchorLines(int scratchFd, StringList& links, StringList& anchors) {
+void ReadAnchorLines(int scratchFd, StringList& links, StringList& anchors, StringList* skipped) {
   std::unique_ptr<unsigned char[]> in(new unsigned char[kBlockSize]);
   std::string line;
   line.reserve(kLineLimit + 1);
@@ -121,6 +122,13 @@ void ReadAnchorLines(int scratchFd, StringList& links, StringList& anchors) {
     if (!line.empty() && LinkFromLine(line, &url, &anchor)) {
       links.push_back(url);
       anchors.push_back(anchor);
+    } else if (skipped && line.size() == kLineLimit && line.back() != '\n') {
+      // Cut by the limit: a link in it lost its quote, its ">" or its end mark.
+      std::string upper = line;
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      size_t start = upper.find("HTTP://");
+      if (start == std::string::npos) start = upper.find("FTP://");
+      if (start != std::string::npos) skipped->push_back(line.substr(start, 60));
     }
     line.clear();
   };
@@ -208,30 +216,34 @@ bool LinkFromLine(const std::string& line, std::string* url, std::string* anchor
   return true;
 }
 
-void ExtractLinksToLists(const std::string& htmlPath, const std::string& scratchPath,
-                         StringList& links, StringList& anchors) {
+bool ExtractLinksToLists(const std::string& htmlPath, const std::string& scratchPath,
+                         StringList& links, StringList& anchors, StringList* skipped) {
   // Non-blocking open, then only regular files: a fifo or a device such as
   // /dev/zero would otherwise block or never end.
   FileDescriptor html(::open(htmlPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!html.valid()) return;
+  if (!html.valid()) return false;
   struct stat htmlStat, scratchStat;
-  if (::fstat(html.get(), &htmlStat) != 0 || !S_ISREG(htmlStat.st_mode)) return;
+  if (::fstat(html.get(), &htmlStat) != 0) return false;
+  if (!S_ISREG(htmlStat.st_mode)) return true;
   // Never let the scratch copy truncate the file being read.
   if (::stat(scratchPath.c_str(), &scratchStat) == 0 && htmlStat.st_dev == scratchStat.st_dev &&
       htmlStat.st_ino == scratchStat.st_ino) {
-    return;
+    errno = EINVAL;
+    return false;
   }
 
   FileDescriptor scratch(
       ::open(scratchPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-  if (!scratch.valid()) return;
+  if (!scratch.valid()) return false;
   bool written = WriteAnchorLines(html.get(), scratch.get());
-  if (!scratch.Close() || !written) return;
+  if (!written) return false;
+  if (!scratch.Close()) return false;
   html.Close();
 
   FileDescriptor copy(::open(scratchPath.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!copy.valid()) return;
-  ReadAnchorLines(copy.get(), links, anchors);
+  if (!copy.valid()) return false;
+  ReadAnchorLines(copy.get(), links, anchors, skipped);
+  return true;
 }
 
 }  // namespace linkward

@@ -1,10 +1,12 @@
 #include "engine/LinkwardView.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -239,7 +241,9 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices) {
 
 void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullCheckOptions& full) {
   StringList files;
-  BuildFileList(files, path, choices);
+  StringList problems;  // directories and paths the walk could not take: logged below
+  BuildFileList(files, path, choices, &problems);
+  if (m_bLeaveOutByproducts) std::erase_if(files, IsRepairByproduct);
   m_nFileCount = static_cast<int>(files.size());
   if (m_nFileCount == 0) {
     m_frame.MessageBox("No files found.\n\nWas your filter option set correctly?", BoxStyle::Ok);
@@ -285,6 +289,8 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
   m_frame.LogClear();
   m_rows.DeleteAllItems();
   AppendLog("Start of test " + NowLongDateTime() + "\r\n");
+  m_nNotTested = static_cast<int>(problems.size());
+  for (const std::string& problem : problems) AppendLog(problem);
 
   m_pFullCheck.reset();  // the reports tell which test the rows come from
   if (full.enabled) {
@@ -385,6 +391,7 @@ void CLinkwardView::Advance() {
     m_nErrorCount = 0;
     ExtractLinks(m_strCurrentFile);
     AppendLog("Testing: " + m_strCurrentFile);
+    for (const std::string& note : m_extractNotes) AppendLog(note);
     m_files.pop_front();
     if (!m_links.empty()) {
       if (m_pProgress) {
@@ -469,7 +476,26 @@ void CLinkwardView::AddDirectoryTree(const std::string& directory, bool filter) 
 }
 
 void CLinkwardView::ExtractLinks(const std::string& path) {
-  ExtractLinksToLists(path, ScratchPath(2), m_links, m_anchors);
+  // A file that cannot be read, or whose scratch copy fails, is not passed
+  // off as a file without bad links; nor is a link too long to be read.
+  m_extractNotes.clear();
+  StringList skipped;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno != ENOENT) {  // a file gone meanwhile has nothing left to test
+      m_extractNotes.push_back("Cannot read " + path + ": " + std::strerror(errno));
+      ++m_nNotTested;
+    }
+  } else {
+    ::close(fd);
+    if (!ExtractLinksToLists(path, ScratchPath(2), m_links, m_anchors, &skipped)) {
+      m_extractNotes.push_back("The links of " + path + " were not tested: its scratch copy " +
+                               "failed (" + std::strerror(errno) + ")");
+      ++m_nNotTested;
+    }
+  }
+  for (const std::string& start : skipped)
+    m_extractNotes.push_back("Not tested in " + path + ", too long to read: " + start + "...");
   m_nLinkCount = static_cast<int>(m_links.size());
 }
 

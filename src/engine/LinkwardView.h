@@ -20,6 +20,7 @@
 #include "engine/UrlSplit.h"
 #include "platform/EventLoop.h"
 #include "repair/RepairFiles.h"
+#include "repair/RepairPass.h"
 #include "results/OutcomeTable.h"
 #include "results/ProgressDlg.h"
 #include "results/ReportWriter.h"
@@ -119,6 +120,13 @@ class CLinkwardView {
   // fn is asked before each file of a repair pass; when it answers true the
   // pass finishes the file in hand and stops (Ctrl-C in the terminal face).
   void SetCancelCheck(std::function<bool()> fn) { m_fnCancelCheck = std::move(fn); }
+  // How the last repair pass ended.
+  RepairEnd LastRepairEnd() const { return m_nLastRepairEnd; }
+  // Files of the walk named in the log as not tested (unreadable, a path
+  // too long, a failed scratch copy) in the last test.
+  int NotTestedCount() const { return m_nNotTested; }
+  // Leaves the repair's backups and copies (".rep", ".t~p") out of the walk.
+  void SetLeaveOutRepairByproducts(bool leaveOut) { m_bLeaveOutByproducts = leaveOut; }
 
   // State, for faces and tests.
   bool IsTestRunning() const { return m_bTickTimer || (m_pFullCheck && m_pFullCheck->Running()); }
@@ -193,6 +201,10 @@ class CLinkwardView {
   std::string m_strCurrentFile;
   CRepairFiles m_repair;
   std::function<bool()> m_fnCancelCheck;
+  RepairEnd m_nLastRepairEnd = RepairEnd::Completed;
+  int m_nNotTested = 0;
+  StringList m_extractNotes;  // for the log, after the file's "Testing:" line
+  bool m_bLeaveOutByproducts = false;
   std::array<char, REPLY_BUFFER_SIZE> m_replyBuffer{};
   int m_nErrorCount = -1;
   bool m_bTestEnded = false;

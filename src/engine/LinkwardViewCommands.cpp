@@ -142,7 +142,7 @@ void CLinkwardView::RepairLinks() {
   m_settings.SetInt("Repair", "Type", static_cast<int>(dlg.m_nRepairType));
   const RepairType type = dlg.m_nRepairType;
 
-  RunRepairPass(m_rows, m_frame, m_frame, m_repair, type, m_fnCancelCheck);
+  m_nLastRepairEnd = RunRepairPass(m_rows, m_frame, m_frame, m_repair, type, m_fnCancelCheck);
 
   // The bad URLs are saved even after a stop: the lines already removed
   // leave no other trace of them.

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -45,30 +46,85 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
-// Copies the open file in to a new file backup (never replacing one) and
-// flushes it to disk. An incomplete backup is removed.
-bool MakeBackup(int in, mode_t mode, const std::string& backup) {
-  const int out =
-      ::open(backup.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void SyncDirectoryOf(const std::string& path) {
+  const int dir = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    (void)::fsync(dir);
+    ::close(dir);
+  }
+}
+
+// Copies the open file in (st_size bytes) to a new file backup, never
+// replacing one: the copy is written under a temporary name, flushed to disk,
+// checked to hold every byte, marked as the backup of page and only then
+// given its name. A copy cut short (a file size limit, a full disk, the
+// program killed) never carries the backup's name.
+bool MakeBackup(int in, const struct stat& info, const std::string& backup, const std::string& page,
+                int* error) {
+  const std::string temp = backup + ".t~p";
+  ::unlink(temp.c_str());
+  const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  *error = errno;
   if (out < 0) return false;
+  *error = 0;
+  auto failed = [error] {
+    if (*error == 0) *error = errno != 0 ? errno : EIO;
+    return false;
+  };
   bool ok = true;
   std::vector<char> buf(1 << 16);
   off_t at = 0;
   for (;;) {
+    errno = 0;
     const ssize_t n = ::pread(in, buf.data(), buf.size(), at);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
+    if (n < 0) ok = failed();
     if (n <= 0) break;
     if (!WriteAll(out, buf.data(), static_cast<size_t>(n))) {
-      ok = false;
+      ok = failed();
       break;
     }
     at += n;
   }
-  ok = ok && ::fchmod(out, mode & 0777) == 0 && ::fsync(out) == 0;
-  ok = ::close(out) == 0 && ok;
-  if (!ok) ::unlink(backup.c_str());
+  struct stat copy {};
+  errno = 0;
+  if (ok && (at != info.st_size || ::fstat(out, &copy) != 0 || copy.st_size != at)) ok = failed();
+  const std::string mark = BackupMarkText(page, at);
+  // The mark is a help, not a need: a file system without user attributes
+  // still gets a whole backup.
+  if (ok) (void)::fsetxattr(out, REPAIR_BACKUP_MARK, mark.data(), mark.size(), 0);
+  errno = 0;
+  if (ok && (::fchmod(out, info.st_mode & 0777) != 0 || ::fsync(out) != 0)) ok = failed();
+  if (::close(out) != 0 && ok) ok = failed();
+  if (ok && ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) != 0 &&
+      (errno == EEXIST || ::link(temp.c_str(), backup.c_str()) != 0)) {
+    ok = failed();
+  }
+  ::unlink(temp.c_str());
+  if (ok) SyncDirectoryOf(backup);
   return ok;
+}
+
+// True when the file at path holds exactly the size bytes of the open file in.
+bool SameContent(int in, off_t size, const std::string& path) {
+  const int other = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (other < 0) return false;
+  struct stat info {};
+  bool same = ::fstat(other, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == size;
+  std::vector<char> a(1 << 16), b(1 << 16);
+  for (off_t at = 0; same && at < size;) {
+    const ssize_t n = ::pread(in, a.data(), a.size(), at);
+    const ssize_t m = n > 0 ? ::pread(other, b.data(), static_cast<size_t>(n), at) : -1;
+    same = n > 0 && m == n && std::memcmp(a.data(), b.data(), static_cast<size_t>(n)) == 0;
+    at += n;
+  }
+  ::close(other);
+  return same;
 }
 
 bool IsBlank(char c) {
@@ -126,25 +182,165 @@ size_t CountAnchors(const std::string& text) {
   return count;
 }
 
+// The end of the first "</a>" at or after from; npos when there is none.
+size_t AnchorEndAfter(const std::string& text, size_t from) {
+  for (size_t i = text.find("</", from); i != std::string::npos; i = text.find("</", i + 1)) {
+    if (i + 4 <= text.size() && (text[i + 2] == 'a' || text[i + 2] == 'A') && text[i + 3] == '>')
+      return i + 4;
+  }
+  return std::string::npos;
+}
+
 // The anchor element around [pos, end): from the last "<a" at or before pos
-// (the line start when there is none) to the end of the first "</a>" at or
-// after end (the line end when there is none).
+// to the end of the first "</a>" at or after end (the line end when there is
+// none). A URL outside any anchor (an image's source, say) gets the tag that
+// holds it, from its "<" to its ">".
 std::pair<size_t, size_t> ElementAround(const std::string& text, size_t pos, size_t end) {
-  size_t start = 0;
+  size_t start = std::string::npos;
   for (size_t i = pos + 1; i-- > 0;) {
     if (AnchorStartAt(text, i)) {
       start = i;
       break;
     }
   }
-  size_t stop = text.size();
-  for (size_t i = text.find("</", end); i != std::string::npos; i = text.find("</", i + 1)) {
-    if (i + 4 <= text.size() && (text[i + 2] == 'a' || text[i + 2] == 'A') && text[i + 3] == '>') {
-      stop = i + 4;
-      break;
+  if (start != std::string::npos) {
+    const size_t close = AnchorEndAfter(text, start);
+    if (close == std::string::npos || close > pos) {
+      const size_t stop = AnchorEndAfter(text, end);
+      return {start, stop == std::string::npos ? text.size() : stop};
     }
   }
-  return {start, stop};
+  const size_t open = pos == 0 ? std::string::npos : text.rfind('<', pos - 1);
+  const size_t close = text.find('>', end);
+  return {open == std::string::npos ? 0 : open,
+          close == std::string::npos ? text.size() : close + 1};
+}
+
+// text made safe to stand inside a comment: nothing in it can end the comment
+// early ("-->", "--!>", a leading ">" or "->" become "&gt;").
+std::string CommentSafe(const std::string& text) {
+  std::string safe;
+  safe.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool gt = text[i] == '>' && ((i == 0) || (i == 1 && text[0] == '-') ||
+                                       (i >= 2 && text.compare(i - 2, 2, "--") == 0) ||
+                                       (i >= 3 && text.compare(i - 3, 3, "--!") == 0));
+    if (gt) {
+      safe += "&gt;";
+    } else {
+      safe += text[i];
+    }
+  }
+  return safe;
+}
+
+bool AllBlank(const std::string& text, size_t from, size_t to) {
+  for (size_t i = from; i < to; ++i) {
+    if (!IsBlank(text[i])) return false;
+  }
+  return true;
+}
+
+// text put out of the page's markup: every run outside the comments it
+// already holds goes inside a comment of its own (made safe); its comments
+// stay as they are, and so does a comment that it opens and does not close.
+std::string CommentedOut(const std::string& text) {
+  std::string out;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t open = text.find("<!--", at);
+    const size_t runEnd = open == std::string::npos ? text.size() : open;
+    if (runEnd > at && (open == std::string::npos || at == 0 || !AllBlank(text, at, runEnd))) {
+      out += "<!--" + CommentSafe(text.substr(at, runEnd - at)) + "-->";
+    } else {
+      out.append(text, at, runEnd - at);
+    }
+    if (open == std::string::npos) break;
+    const size_t close = text.find("-->", open + 4);
+    if (close == std::string::npos) {
+      out.append(text, open, std::string::npos);
+      break;
+    }
+    out.append(text, open, close + 3 - open);
+    at = close + 3;
+  }
+  return out;
+}
+
+// A file name as the value of a double-quoted attribute.
+std::string QuotedName(const std::string& name) {
+  std::string quoted;
+  for (char c : name) {
+    if (c == '"') {
+      quoted += "&quot;";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted;
+}
+
+// One line of a diff: its mark, its text, and the note a line without a
+// line end needs.
+void DiffLine(std::string& out, char mark, const std::string& line) {
+  out += mark;
+  out += line;
+  if (line.empty() || line.back() != '\n') out += "\n\\ No newline at end of file\n";
+}
+
+// The unified diff (context 3) of lines after the changes (line index, its
+// new text: none, one line, or one line without its end).
+std::string UnifiedDiff(const std::string& label, const std::vector<std::string>& lines,
+                        const std::vector<std::pair<size_t, std::string>>& changes) {
+  constexpr size_t kContext = 3;
+  std::string out;
+  bool any = false;
+  for (const auto& change : changes) any = any || change.second != lines[change.first];
+  if (!any) return out;
+  std::string name = label;
+  while (!name.empty() && name.front() == '/') name.erase(0, 1);
+  out += "--- a/" + name + "\n+++ b/" + name + "\n";
+  long shift = 0;  // new line number minus old line number, before the hunk
+  for (size_t k = 0; k < changes.size();) {
+    if (changes[k].second == lines[changes[k].first]) {
+      ++k;
+      continue;
+    }
+    // The changes that join this hunk: those whose contexts meet or overlap.
+    size_t last = k + 1;
+    while (last < changes.size() && changes[last].first <= changes[last - 1].first + 2 * kContext + 1)
+      ++last;
+    const size_t from = changes[k].first > kContext ? changes[k].first - kContext : 0;
+    const size_t to = std::min(lines.size(), changes[last - 1].first + kContext + 1);
+    std::string body;
+    size_t oldCount = to - from, newCount = 0;
+    size_t c = k;
+    for (size_t i = from; i < to; ++i) {
+      if (c < last && changes[c].first == i) {
+        if (changes[c].second != lines[i]) {
+          DiffLine(body, '-', lines[i]);
+          if (!changes[c].second.empty()) {
+            DiffLine(body, '+', changes[c].second);
+            ++newCount;
+          }
+        } else {
+          DiffLine(body, ' ', lines[i]);
+          ++newCount;
+        }
+        ++c;
+      } else {
+        DiffLine(body, ' ', lines[i]);
+        ++newCount;
+      }
+    }
+    const long newFrom = static_cast<long>(from) + shift;
+    out += "@@ -" + std::to_string(from + 1) + "," + std::to_string(oldCount) + " +" +
+           std::to_string(newCount == 0 ? newFrom : newFrom + 1) + "," + std::to_string(newCount) +
+           " @@\n" + body;
+    shift += static_cast<long>(newCount) - static_cast<long>(oldCount);
+    k = last;
+  }
+  return out;
 }
 
 }  // namespace
@@ -161,6 +357,25 @@ std::string RepairSiblingName(const std::string& path, const std::string& ext) {
 
 bool IsRepairByproduct(const std::string& path) {
   return EndsWith(path, ".rep") || EndsWith(path, ".t~p");
+}
+
+std::string BackupMarkText(const std::string& page, long long size) {
+  return BaseName(page) + "\n" + std::to_string(size);
+}
+
+bool ReadBackupMark(const std::string& backup, std::string* page, long long* size) {
+  char text[4096];
+  const ssize_t n = ::lgetxattr(backup.c_str(), REPAIR_BACKUP_MARK, text, sizeof text);
+  if (n <= 0) return false;
+  const std::string mark(text, static_cast<size_t>(n));
+  const size_t nl = mark.rfind('\n');
+  if (nl == std::string::npos || nl == 0) return false;
+  char* end = nullptr;
+  const long long value = std::strtoll(mark.c_str() + nl + 1, &end, 10);
+  if (end != mark.c_str() + mark.size() || value < 0) return false;
+  *page = mark.substr(0, nl);
+  *size = value;
+  return true;
 }
 
 std::string RepairBackupName(const std::string& path) {
@@ -190,6 +405,57 @@ std::string RepairBackupName(const std::string& path) {
   return taken ? path + ".rep" : shared;
 }
 
+bool CRepairFiles::EnsureBackup(int fd, const struct stat& info, const std::string& target) {
+  // The usual name first; when a file that is not this page's backup holds
+  // it, that file is kept as it is and the page's whole name is used.
+  const std::string names[2] = {RepairBackupName(target), target + ".rep"};
+  for (int k = 0; k < 2 && (k == 0 || names[1] != names[0]); ++k) {
+    const std::string& backup = names[k];
+    struct stat kept {};
+    if (::lstat(backup.c_str(), &kept) != 0) {
+      if (errno != ENOENT) return false;
+      int error = 0;
+      if (!MakeBackup(fd, info, backup, target, &error)) {
+        m_frame.MessageBox("The backup\n" + backup + "\ncould not be written whole (" +
+                               std::strerror(error) + "), so\n" + target + "\nwas not repaired.",
+                           BoxStyle::Ok | BoxStyle::IconExclamation);
+        return false;
+      }
+      if (k == 1) {
+        m_frame.MessageBox(names[0] + "\nis not a backup of\n" + target +
+                               "\nIt is kept as it is; the backup is\n" + backup,
+                           BoxStyle::Ok | BoxStyle::IconInformation);
+      }
+      return true;
+    }
+    if (!S_ISREG(kept.st_mode)) return false;
+    std::string page;
+    long long size = 0;
+    if (ReadBackupMark(backup, &page, &size)) {
+      // Made by an earlier pass for this page; it must still be whole.
+      if (page == BaseName(target)) {
+        if (size == kept.st_size) return true;
+        m_frame.MessageBox("The backup\n" + backup + "\nholds " + std::to_string(kept.st_size) +
+                               " bytes, but " + std::to_string(size) + " were backed up, so\n" +
+                               target + "\nwas not repaired.",
+                           BoxStyle::Ok | BoxStyle::IconExclamation);
+        return false;
+      }
+      continue;  // another page's
+    }
+    if (SameContent(fd, info.st_size, backup)) {
+      const std::string mark = BackupMarkText(target, info.st_size);
+      (void)::lsetxattr(backup.c_str(), REPAIR_BACKUP_MARK, mark.data(), mark.size(), 0);
+      return true;  // a whole copy of the page as it is
+    }
+  }
+  m_frame.MessageBox(target + "\nis not repaired: " + names[0] +
+                         (names[1] != names[0] ? " and " + names[1] : "") +
+                         " exist and are not backups of it.",
+                     BoxStyle::Ok | BoxStyle::IconExclamation);
+  return false;
+}
+
 int CRepairFiles::BeginFileRepair(const std::string& path) {
   CloseAll();
   if (IsRepairByproduct(path)) return 0;
@@ -207,17 +473,27 @@ int CRepairFiles::BeginFileRepair(const std::string& path) {
     ::close(fd);
     return 0;
   }
-  const std::string backup = RepairBackupName(target);
-  struct stat kept {};
-  const bool backedUp = ::lstat(backup.c_str(), &kept) == 0
-                            ? S_ISREG(kept.st_mode)  // from an earlier pass
-                            : MakeBackup(fd, info.st_mode, backup);
+  const bool backedUp = m_bDryRun || EnsureBackup(fd, info, target);
   std::FILE* in = backedUp ? ::fdopen(fd, "rb") : nullptr;
   if (!in) {
     ::close(fd);
     return 0;
   }
 
+  m_strLabel = path;
+  m_nLineIndex = m_nLinesRead = 0;
+  m_srcLines.clear();
+  m_changes.clear();
+  if (m_bDryRun) {
+    m_pRepairIn = in;
+    m_strTarget = target;
+    m_strLineEnd = "\n";
+    m_bLineEndKnown = false;
+    m_bCopyFailed = false;
+    m_bLineHeld = false;
+    m_matches.clear();
+    return 1;
+  }
   const std::string temp = TempName(target);
   ::unlink(temp.c_str());
   // Readable by us alone until EndFileRepair gives it the source's bits.
@@ -271,6 +547,15 @@ int CRepairFiles::EndFileRepair(const std::string& path) {
   (void)path;  // the file opened by BeginFileRepair, through any link
   if (!m_pRepairIn) return 0;
   FlushLine();
+  if (m_bDryRun) {
+    while (ReadLine()) FlushLine();
+    const bool read = !m_bCopyFailed;
+    if (read) m_strDiff += UnifiedDiff(m_strLabel, m_srcLines, m_changes);
+    m_srcLines.clear();
+    m_changes.clear();
+    CloseAll();
+    return read ? 1 : 0;
+  }
   std::vector<char> buf(1 << 16);
   for (;;) {
     const size_t got = std::fread(buf.data(), 1, buf.size(), m_pRepairIn);
@@ -309,10 +594,14 @@ int CRepairFiles::EndFileRepair(const std::string& path) {
   }
   if (::chmod(temp.c_str(), source.st_mode & 07777) != 0) return 0;
   if (std::rename(temp.c_str(), m_strTarget.c_str()) != 0) return 0;
-  const int dir = ::open(DirectoryOf(m_strTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    (void)::fsync(dir);
-    ::close(dir);
+  SyncDirectoryOf(m_strTarget);
+  // Renaming keeps the page whole at every moment, but a hard-linked page
+  // parts from its other names: they keep the original, and the user is told.
+  if (source.st_nlink > 1) {
+    m_frame.MessageBox(m_strTarget + "\nhad " + std::to_string(source.st_nlink - 1) +
+                           " other name(s) (hard links). They keep the file as it was before "
+                           "this repair; only this name holds the repaired copy.",
+                       BoxStyle::Ok | BoxStyle::IconInformation);
   }
   return 1;
 }
@@ -352,6 +641,7 @@ bool CRepairFiles::ReadLine() {
     }
   }
   m_strLine.assign(m_pReadBuf, text);
+  m_nLineIndex = m_nLinesRead++;
   m_bLineHeld = true;
   m_matches.clear();
   return true;
@@ -380,7 +670,14 @@ bool CRepairFiles::FindInLine(const std::string& url, const std::string& replace
 void CRepairFiles::FlushLine() {
   if (!m_bLineHeld) return;
   m_bLineHeld = false;
-  if (m_matches.empty()) {
+  if (m_bDryRun) {
+    m_srcLines.push_back(m_strLine + m_strLineEndOfLine);
+    if (!m_matches.empty()) {
+      m_strPending.clear();
+      WriteRewritten();
+      m_changes.emplace_back(m_nLineIndex, std::move(m_strPending));
+    }
+  } else if (m_matches.empty()) {
     Write(m_strLine);
     Write(m_strLineEndOfLine);
   } else {
@@ -407,31 +704,32 @@ void CRepairFiles::WriteRewritten() {
   // Rewrites text[from, to) by type, holding the matches [first, last).
   auto rewrite = [&](size_t from, size_t to, size_t first, size_t last) {
     if (m_nType == RepairType::Comment) {
-      Write("<!--", 4);
-      Write(m_strLine.data() + from, to - from);
-      Write("-->", 3);
+      Write(CommentedOut(m_strLine.substr(from, to - from)));
     } else if (m_nType == RepairType::FileName) {
       size_t at = from;
       for (size_t k = first; k < last; ++k) {
         Write(m_strLine.data() + at, m_matches[k].pos - at);
-        Write(m_strName);
+        Write(QuotedName(m_strName));
         at = m_matches[k].pos + m_matches[k].url.size();
       }
       Write(m_strLine.data() + at, to - at);
-      for (size_t k = first; k < last; ++k) Write("<!--" + m_matches[k].url + "-->");
+      for (size_t k = first; k < last; ++k) Write("<!--" + CommentSafe(m_matches[k].url) + "-->");
     }
   };
 
-  if (CountAnchors(m_strLine) <= 1) {
+  // A line with one anchor is rewritten whole, unless it is not a line of a
+  // page but the page itself (its only line, or lines split by lone "\r").
+  if (CountAnchors(m_strLine) <= 1 && m_strLine.find('\r') == std::string::npos && !OnlyLine()) {
     if (m_nType != RepairType::Comment && m_nType != RepairType::FileName)
       return;  // the whole line is left out
     rewrite(0, m_strLine.size(), 0, m_matches.size());
     Write(eol);
     return;
   }
-  // Several anchors: each element that holds a match is rewritten alone;
+  // Element by element: each element that holds a match is rewritten alone;
   // elements that overlap are taken together.
   size_t at = 0;
+  size_t kept = 0;  // bytes of the line written as they stand
   for (size_t k = 0; k < m_matches.size();) {
     auto [from, to] =
         ElementAround(m_strLine, m_matches[k].pos, m_matches[k].pos + m_matches[k].url.size());
@@ -443,15 +741,30 @@ void CRepairFiles::WriteRewritten() {
       ++last;
     }
     Write(m_strLine.data() + at, from - at);
+    kept += from - at;
     rewrite(from, to, k, last);
     at = to;
     k = last;
   }
   Write(m_strLine.data() + at, m_strLine.size() - at);
-  Write(eol);
+  kept += m_strLine.size() - at;
+  // A line of nothing but the elements left out is left out whole.
+  if (m_nType == RepairType::Comment || m_nType == RepairType::FileName || kept > 0) Write(eol);
+}
+
+bool CRepairFiles::OnlyLine() {
+  if (m_nLineIndex != 0) return false;
+  const int next = std::getc(m_pRepairIn);
+  if (next == EOF) return true;
+  std::ungetc(next, m_pRepairIn);
+  return false;
 }
 
 void CRepairFiles::Write(const char* data, size_t size) {
+  if (m_bDryRun) {
+    m_strPending.append(data, size);
+    return;
+  }
   if (size > 0 && std::fwrite(data, 1, size, m_pRepairOut) != size) m_bCopyFailed = true;
 }
 

@@ -25,12 +25,14 @@
 // double, single or no quotes, or a whole candidate of a srcset list.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "repair/RepairType.h"
@@ -54,6 +56,16 @@ bool IsRepairByproduct(const std::string& path);
 // sibling (page.htm before page.html); then path followed by ".rep".
 std::string RepairBackupName(const std::string& path);
 
+// Every backup a pass makes carries this extended attribute: the page's file
+// name, "\n", the backup's size. A backup without it (a file system without
+// user attributes, an older backup) is taken as the page's backup only when
+// it holds the page as it is.
+constexpr const char* REPAIR_BACKUP_MARK = "user.linkward.backup";
+std::string BackupMarkText(const std::string& page, long long size);
+// The page's file name and the size written in backup's mark; false when it
+// has none.
+bool ReadBackupMark(const std::string& backup, std::string* page, long long* size);
+
 class CRepairFiles {
  public:
   explicit CRepairFiles(IHostUi& frame) : m_frame(frame) {}
@@ -63,7 +75,9 @@ class CRepairFiles {
 
   // Refuses repair byproducts and files without write permission. Follows a
   // symbolic link to the file it points at, makes sure that file's backup
-  // exists (made now, complete and on disk, or kept from an earlier pass),
+  // exists (made now, complete and on disk, or kept from an earlier pass; a
+  // file of the backup's name that is neither is kept as it is, and the
+  // page's whole name followed by ".rep" is used instead),
   // opens the file and creates its ".t~p" sibling (O_EXCL, O_NOFOLLOW).
   // Returns 1 on success, 0 on failure (nothing open, the source untouched).
   int BeginFileRepair(const std::string& path);
@@ -84,6 +98,15 @@ class CRepairFiles {
   int EndFileRepair(const std::string& path);
   // Closes what is open; a copy left unfinished is removed.
   void CloseAll();
+  // A dry run touches nothing: no backup, no copy, no replacement. Each
+  // EndFileRepair adds to DiffText() the unified diff (context 3, labels
+  // "a/" and "b/" before the path as given) of what the file would become.
+  void SetDryRun(bool dryRun) {
+    m_bDryRun = dryRun;
+    m_strDiff.clear();
+  }
+  bool DryRun() const { return m_bDryRun; }
+  const std::string& DiffText() const { return m_strDiff; }
   bool SourceOpen() const { return m_pRepairIn != nullptr; }
 
  private:
@@ -92,7 +115,9 @@ class CRepairFiles {
     std::string url;
     std::string replacement;  // RepairType::Moved: the link's new text
   };
+  bool EnsureBackup(int fd, const struct stat& info, const std::string& target);
   bool ReadLine();
+  bool OnlyLine();  // the current line is the file's only line
   bool FindInLine(const std::string& url, const std::string& replacement);
   void FlushLine();
   void WriteRewritten();
@@ -100,6 +125,7 @@ class CRepairFiles {
   void Write(const std::string& text) { Write(text.data(), text.size()); }
 
   IHostUi& m_frame;
+  bool m_bDryRun = false;
   std::FILE* m_pRepairOut = nullptr;
   std::FILE* m_pRepairIn = nullptr;
   std::string m_strTarget;  // the file rewritten: the source, through any link
@@ -117,7 +143,16 @@ class CRepairFiles {
   std::string m_strLineEndOfLine;
   std::vector<Match> m_matches;
   RepairType m_nType = RepairType::Comment;
-  std::string m_strName;  // the source's file name, for RepairType::FileName
+  std::string m_strName;    // the source's file name, for RepairType::FileName
+  size_t m_nLineIndex = 0;  // of the current line, from 0
+  size_t m_nLinesRead = 0;
+  // Dry run: the source's lines (each with its line end), what the rewritten
+  // ones become, the rewrite in hand, the path as given, the diffs so far.
+  std::vector<std::string> m_srcLines;
+  std::vector<std::pair<size_t, std::string>> m_changes;
+  std::string m_strPending;
+  std::string m_strLabel;
+  std::string m_strDiff;
   char* m_pReadBuf = nullptr;
   size_t m_nReadCap = 0;
 };

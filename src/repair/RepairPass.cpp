@@ -97,6 +97,8 @@ RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepair
     return false;
   };
 
+  bool byproduct = false;  // the current file is a backup or a copy of the repair
+  int byproductFiles = 0;
   int i = 0;
   for (; i < rows.GetItemCount(); ++i) {
     const std::string& file = rows.GetItemText(i, COL_FILE);
@@ -110,12 +112,15 @@ RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepair
       groupStart = i;
       currentPath = file;
       skipped = false;
-      if (FileDoneMark(rows.GetItemData(i)) != 1 && hasWork(i)) {
+      // Backups and copies of the repair are not pages: their rows are left.
+      byproduct = IsRepairByproduct(file);
+      if (byproduct) ++byproductFiles;
+      if (!byproduct && FileDoneMark(rows.GetItemData(i)) != 1 && hasWork(i)) {
         ok = files.BeginFileRepair(currentPath) != 0;
         if (!ok) break;
       }
     }
-    if (RepairedMark(rows.GetItemData(i)) == 1) continue;
+    if (RepairedMark(rows.GetItemData(i)) == 1 || byproduct) continue;
     if (moved && !MovedPermanently(rows.GetItemDetails(i))) {
       skipped = true;  // left as it is, and unmarked
       continue;
@@ -146,8 +151,50 @@ RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepair
     return RepairEnd::Stopped;
   }
   if (stop) return RepairEnd::Cancelled;
+  if (byproductFiles > 0) {
+    host.MessageBox(std::to_string(byproductFiles) +
+                        " file(s) ending in .rep or .t~p were left as they are: they are "
+                        "backups and copies of the repair, not pages.",
+                    BoxStyle::Ok | BoxStyle::IconInformation);
+  }
+  if (files.DryRun()) return RepairEnd::Completed;
   host.MessageBox("All URL repairs completed", BoxStyle::Ok | BoxStyle::IconInformation);
   return RepairEnd::Completed;
+}
+
+RepairPreview PreviewRepair(const CResultRows& rows, RepairType type) {
+  // Records what the pass says instead of showing it.
+  class Recorder final : public IHostUi, public IRepairUi {
+   public:
+    explicit Recorder(RepairPreview& preview) : m_preview(preview) {}
+    Answer MessageBox(const std::string& text, BoxStyle style) override {
+      m_preview.notes.push_back(text);
+      return IHostUi::MessageBox(text, style);
+    }
+    Answer DoModal(CRepairFailDlg& dlg) override {
+      m_preview.complete = false;
+      m_preview.notes.push_back("The repair would stop at\n" + dlg.m_strFailFile + "\nnear URL\n" +
+                                dlg.m_strFailUrl);
+      return Answer::Cancel;
+    }
+
+   private:
+    RepairPreview& m_preview;
+  };
+  RepairPreview preview;
+  Recorder recorder(preview);
+  CResultRows copy;
+  for (int i = 0; i < rows.GetItemCount(); ++i) {
+    const int row = copy.InsertItem(i, rows.GetItemText(i, COL_URL));
+    for (int col = 1; col < 4; ++col) copy.SetItemText(row, col, rows.GetItemText(i, col));
+    copy.SetItemData(row, rows.GetItemData(i));
+    copy.SetItemDetails(row, rows.GetItemDetails(i));
+  }
+  CRepairFiles files(recorder);
+  files.SetDryRun(true);
+  RunRepairPass(copy, recorder, recorder, files, type, {});
+  preview.diff = files.DiffText();
+  return preview;
 }
 
 }  // namespace linkward

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/HostUi.h"
 #include "repair/RepairType.h"
@@ -45,7 +46,18 @@ enum class RepairEnd {
 // Runs the pass of type over every row of rows. cancelled (may be empty) is
 // asked before each file; when it answers true the file in hand is finished
 // and the pass stops before the next one.
+// With files in a dry run nothing is marked and nothing is shown at the end.
 RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepairFiles& files,
                         RepairType type, const std::function<bool()>& cancelled);
+
+// What a pass of type over rows would do, touching no file and no row: the
+// unified diff of every page it would change, and what it would tell the
+// user (messages, and where it would stop) in notes.
+struct RepairPreview {
+  std::string diff;
+  std::vector<std::string> notes;
+  bool complete = true;  // the pass would handle every row
+};
+RepairPreview PreviewRepair(const CResultRows& rows, RepairType type);
 
 }  // namespace linkward

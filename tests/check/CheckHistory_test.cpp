@@ -101,9 +101,9 @@ TEST_F(CheckHistoryTest, ReusesYoungSoundVerdictsAndChecksEverythingElseAgain) {
             {"http://h/moved", {301, 200, "http://h/new"}},
             {"ftp://h/file", {CHECK_FOUND, 0, ""}},
             {"http://h/gone", {404, 404, ""}},
-            {"http://h/tomissing", {302, 404, "http://h/missing"}},  // a chain that ends broken
-            {"http://h/login", {401, 401, ""}},
-            {"http://h/slow", {SOCKET_ERROR_TIMEOUT, 0, ""}}};
+            {"http://h/tomissing", {404, 404, "http://h/missing"}},  // a chain that ends broken
+            {"http://h/login", {CHECK_LOGIN_REQUIRED + 401, 401, ""}},
+            {"http://h/slow", {CHECK_NO_ANSWER + 15, 0, ""}}};
   std::vector<std::string> urls;
   for (const auto& [url, outcome] : script) urls.push_back(url);
   std::map<std::string, std::string> notes;

@@ -39,7 +39,7 @@ TEST_F(RemoteFragmentsTest, FragmentsAreLookedForInTheAnswerOnce) {
       {"/page#named", ""},
       {"/page#top", ""},
       {"/page#nosuch", "Fragment Not Found"},
-      {"/moved#sec", "HTTP Code 301 Moved Permanently", CheckClass::Broken},
+      {"/moved#sec", "HTTP Code 301 Moved Permanently", CheckClass::Moved},
       {"/moved#gone", "Fragment Not Found"},
       {"/big#late", "Fragment Not in the First 2 MB", CheckClass::NotVerified},
       {"/data.txt#x", ""},

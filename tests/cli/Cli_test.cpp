@@ -3,7 +3,10 @@
 // and its exit status.
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,6 +19,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 #include "cli/ProjectFile.h"
+#include "platform/AppDirs.h"
 #include "support/LoopbackServer.h"
 #include "support/ScratchDir.h"
 #include "support/TempSettings.h"
@@ -76,6 +80,9 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
       {{"--html", "x.htm"}, usage}, {{"--repair", "2", "x.htm"}, usage}, {{"--format"}, usage},
       {{"--repair", "4", "x.htm"}, usage}, {{"--format", "xml", "--report", "r", "x.htm"}, usage},
       {{"--format", "json", "x.htm"}, "--format needs --report FILE"},
+      {{"--dry-run", "x.htm"}, "--dry-run needs --repair TYPE"},
+      {{"--restore", "--repair", "0", "x.htm"}, "--restore tests nothing"},
+      {{"--restore", dir / "site/none.htm"}, "The chosen file does not exist"},
       {{"--full", "--jobs", "0", "x.htm"}, usage}, {{"--full", "--per-host", "17", "x.htm"}, usage},
       {{"--root", dir.Path(), "x.htm"}, usage}, {{"--exclude", "x", "x.htm"}, usage},
       {{"--full", "--exclude", "a(b", "x.htm"}, "\"a(b\" is not one"},
@@ -142,6 +149,8 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
                             Link("http://127.0.0.1:1/x", "Closed");
   const std::string full = Page("full.htm", links + Link(moving.Url("/old"), "Old"));
   const std::string skip = "^file://.*/site/drafts/";
+  LoopbackServer walled(LoopbackServer::Reply("HTTP/1.0 401 No\r\nContent-Length: 0\r\n\r\n"));
+  const std::string login = Page("login.htm", Link(walled.Url(), "L"));
   TempSettings(dir / "config/linkward").Store().SetString("Settings", "SkipLinks", skip);
   // arguments; exit status; found in standard output; found in standard error; the report's start
   // clang-format off
@@ -169,7 +178,10 @@ TEST_F(CliTest, RowsReportsAndExitStatusFollowTheOptionsOfTheRun) {
         "--report", report, full}, 1, "Results for " + full + ": URLs tested: 2. URL errors: 2.",
        "All URL repairs completed", "FILE: " + full + "\n/there.htm#gone\tFragment Not Found\t"
        "Gone\tline 1\t"},
-      {{"--yes", "--full", "--group", "target", "--report", report, full}, 1, "", "", "TARGET: "}};
+      {{"--yes", "--full", "--group", "target", "--report", report, full}, 1, "", "", "TARGET: "},
+      // Every row Not Verified: 5.
+      {{"--full", login}, 5, "Results for " + login +
+       ": URLs tested: 1. URL errors: 0. Not verified: 1.", "", ""}};
   // clang-format on
   for (const auto& [args, wantStatus, wantOut, wantErr, start] : runs) {
     const auto begin = std::chrono::steady_clock::now();
@@ -239,10 +251,10 @@ TEST_F(CliTest, ProjectFileGivesOptionsAndItsFaultsStopTheRun) {
   const auto [status, out, err] = Cli({"--config", dir / "none.toml", page});
   EXPECT_EQ(status, 2);
   EXPECT_TRUE(Has(err, "the project file " + dir / "none.toml" + " cannot be read")) << err;
-  // Every option of the usage text has its key, but for the three that
+  // Every option of the usage text has its key, but for the four that
   // only make sense on a command line.
   std::vector<std::string> keys = ProjectFileKeys();
-  keys.insert(keys.end(), {"help", "version", "config"});
+  keys.insert(keys.end(), {"help", "version", "config", "restore"});
   for (const char* at = CLI_USAGE; (at = std::strstr(at, "\n  --")); ++at) {
     const std::string name(at + 5, std::strcspn(at + 5, " \n"));
     EXPECT_NE(std::find(keys.begin(), keys.end(), name), keys.end()) << name;
@@ -308,6 +320,159 @@ TEST_F(CliTest, InterruptStopsTheTestAndStillReports) {
   EXPECT_EQ(ScratchDir::ReadFile(dir / "partial.txt"),
             "FILE: " + page + "\n" + fast.Url("/a") + "\tHTTP Code 404 Not Found\tA\n");
   EXPECT_EQ(ScratchDir::ReadFile(page), links);
+}
+
+// What the run could not do is said, and the exit status says it too: a
+// failed scratch copy (5), a link too long to be read (named), a page whose
+// path is too long (5), a log that cannot be written (6).
+TEST_F(CliTest, FailuresAreNamedNotPassedOffAsClean) {
+  const std::string page = Page("index.htm", Link("http://127.0.0.1:1/" + std::string(1000, 'u'), "L") +
+                                                 Link("http://127.0.0.1:1/t", std::string(1000, 't')));
+  auto [status, out, err] = Cli({"--mask", kNoRows, page});
+  EXPECT_EQ(status, 0) << err;
+  EXPECT_TRUE(Has(out, "Testing: " + page + "\nNot tested in " + page +
+                           ", too long to read: http://127.0.0.1:1/uuuu")) << out;
+  EXPECT_TRUE(Has(out, "...\nNot tested in " + page +
+                           ", too long to read: http://127.0.0.1:1/t\">tttt")) << out;
+
+  const std::string scratch = appdirs::RuntimeDir() + "/urltmp~2";
+  ASSERT_EQ(::mkdir(scratch.c_str(), 0700), 0);  // no scratch copy can be written there
+  std::tie(status, out, err) = Cli({"--mask", kNoRows, page});
+  ::rmdir(scratch.c_str());
+  EXPECT_EQ(status, 6);
+  EXPECT_TRUE(Has(out, "The links of " + page + " were not tested: its scratch copy failed (Is a "
+                       "directory)\nResults for " + page + ": URLs tested: 0.")) << out;
+  EXPECT_TRUE(Has(err, "1 file(s) or directories could not be tested")) << err;
+
+  // site/deep/ddd.../ddd.../page.htm, its path past PATH_MAX.
+  int fd = ::open((dir / "site").c_str(), O_RDONLY | O_DIRECTORY);
+  std::string deep = dir / "site";
+  for (int i = 0; i < 18; ++i) {
+    const std::string name(240, static_cast<char>('a' + i));
+    ASSERT_EQ(::mkdirat(fd, name.c_str(), 0700), 0);
+    const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    fd = next;
+    deep += "/" + name;
+  }
+  ::close(::openat(fd, "page.htm", O_WRONLY | O_CREAT, 0600));
+  ::close(fd);
+  std::tie(status, out, err) = Cli({"--recurse", "--mask", kNoRows, page});
+  EXPECT_EQ(status, 6);
+  EXPECT_TRUE(Has(out, "\nLeft out, its path is longer than 4095 bytes: " + deep.substr(0, 4090)))
+      << out.substr(0, 300);
+  // The tree is taken apart from the inside, where every path is short.
+  ASSERT_EQ(::chdir((dir / "site").c_str()), 0);
+  for (int i = 0; i < 18; ++i) ASSERT_EQ(::chdir(std::string(240, 'a' + i).c_str()), 0);
+  ::unlink("page.htm");
+  for (int i = 17; i >= 0; --i) {
+    ASSERT_EQ(::chdir(".."), 0);
+    ::rmdir(std::string(240, 'a' + i).c_str());
+  }
+  ASSERT_EQ(::chdir("/"), 0);
+
+  const std::vector<const char*> argv = {"linkward-cli", "--mask", kNoRows.c_str(), page.c_str()};
+  std::FILE* full = std::fopen("/dev/full", "w");
+  std::FILE* errors = std::fopen((dir / "stderr").c_str(), "w");
+  EXPECT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), full, errors), 7);
+  std::fclose(full);
+  std::fclose(errors);
+  EXPECT_TRUE(Has(ScratchDir::ReadFile(dir / "stderr"), "the log could not be written"));
+}
+
+// --dry-run prints the diff and changes nothing; --restore puts the backups
+// of the walk back; Ctrl-C in the pass stops before the next file with 130.
+TEST_F(CliTest, DryRunRestoreAndInterruptedRepair) {
+  LoopbackServer server(LoopbackServer::Reply("HTTP/1.0 404 Not Found\r\n\r\n"));
+  const std::string url = server.Url("/gone");
+  const std::string a = Page("a.htm", "<p>\n" + Link(url, "A"));
+  const std::string b = Page("b.htm", Link(url, "B") + "</html>\n");
+  auto [status, out, err] = Cli({"--all-files", "--repair", "2", "--dry-run", a});
+  const std::string c = Page("c.htm", Link(url, "C"));
+  EXPECT_EQ(status, 1) << err;
+  const std::string name = a.substr(1), bName = b.substr(1);
+  EXPECT_TRUE(Has(out, "End of test: ")) << out;
+  EXPECT_TRUE(Has(out, "--- a/" + name + "\n+++ b/" + name + "\n@@ -1,2 +1,1 @@\n <p>\n-" +
+                           Link(url, "A") + "--- a/" + bName + "\n+++ b/" + bName +
+                           "\n@@ -1,2 +1,1 @@\n-" + Link(url, "B") + " </html>\n")) << out;
+  EXPECT_EQ(ScratchDir::ReadFile(a) + ScratchDir::ReadFile(b),
+            "<p>\n" + Link(url, "A") + Link(url, "B") + "</html>\n");
+  EXPECT_NE(::access((dir / "site/a.rep").c_str(), F_OK), 0);
+
+  // a.htm has another name outside the walk: the pass tells of it (as it
+  // goes on to b.htm), and a Ctrl-C then stops the pass before c.htm.
+  ASSERT_EQ(::link(a.c_str(), (dir / "a-link").c_str()), 0);
+  cookie_io_functions_t interrupting{};
+  interrupting.write = [](void* text, const char* data, size_t size) -> ssize_t {
+    static_cast<std::string*>(text)->append(data, size);
+    if (Has(std::string(data, size), "hard links")) ::raise(SIGINT);
+    return static_cast<ssize_t>(size);
+  };
+  std::string errText;
+  const std::vector<const char*> argv = {"linkward-cli", "--all-files", "--repair", "0", a.c_str()};
+  std::FILE* output = std::fopen((dir / "stdout").c_str(), "w");
+  std::FILE* errors = ::fopencookie(&errText, "w", interrupting);
+  std::setvbuf(errors, nullptr, _IONBF, 0);
+  EXPECT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), output, errors), 130);
+  std::fclose(output);
+  std::fclose(errors);
+  EXPECT_TRUE(Has(errText, "the repair was interrupted by Ctrl-C: 2 of 3 files were repaired"))
+      << errText;
+  EXPECT_EQ(ScratchDir::ReadFile(a), "<p>\n<!--" + Link(url, "A").substr(0, Link(url, "A").size() - 1) +
+                                         "-->\n");
+  EXPECT_EQ(ScratchDir::ReadFile(c), Link(url, "C"));
+  // The backups made are not pages to test for a repair.
+  std::tie(status, out, err) = Cli({"--all-files", "--repair", "1", "--dry-run", a});
+  EXPECT_TRUE(Has(out, "Testing: " + c + "\n") && !Has(out, ".rep\n")) << out;
+
+  // The backups of a.htm and b.htm go back; c.htm has none; a backup cut
+  // short is refused.
+  std::tie(status, out, err) = Cli({"--all-files", "--restore", a});
+  EXPECT_EQ(status, 0) << err;
+  EXPECT_EQ(out, "Restored: " + a + " from " + dir / "site/a.rep" + "\nRestored: " + b +
+                     " from " + dir / "site/b.rep" + "\n");
+  EXPECT_EQ(ScratchDir::ReadFile(a) + ScratchDir::ReadFile(b),
+            "<p>\n" + Link(url, "A") + Link(url, "B") + "</html>\n");
+  ::unlink((dir / "site/b.rep").c_str());
+  dir.WriteFile("site/b.rep", Link(url, "B"));
+  std::tie(status, out, err) = Cli({"--restore", b});
+  EXPECT_EQ(status, 3);
+  EXPECT_EQ(out, "Not restored: " + b + ": its backup " + dir / "site/b.rep" +
+                     " looks incomplete (it does not end with </html> as the page does)\n");
+  dir.WriteFile("site/b.rep", "notes of my own\n</html>\n");
+  std::tie(status, out, err) = Cli({"--restore", b});
+  EXPECT_EQ(status, 3);
+  EXPECT_TRUE(Has(out, "(it carries no backup mark and does not look like an earlier copy"));
+  EXPECT_EQ(ScratchDir::ReadFile(b), Link(url, "B") + "</html>\n");
+  std::tie(status, out, err) = Cli({"--restore", Page("c.htm", "")});
+  EXPECT_EQ(status, 2);
+  EXPECT_TRUE(Has(err, "no backup was found"));
+}
+
+// A file or a directory of the walk that cannot be read is named (5), not
+// reported clean or left out without a word. Run by a user who cannot read
+// them (the superuser reads everything, so the run drops to "nobody").
+TEST_F(CliTest, UnreadableFilesAndDirectoriesAreNamed) {
+  const std::string page = Page("index.htm", "");
+  const std::string locked = Page("locked.htm", Link("http://127.0.0.1:1/", "x"));
+  ::mkdir((dir / "site/closed").c_str(), 0700);
+  Page("closed/inner.htm", "");
+  for (const char* path : {"", "site", "config", "runtime"}) ::chmod((dir / path).c_str(), 0777);
+  ::chmod(locked.c_str(), 0);
+  ::chmod((dir / "site/closed").c_str(), 0333);  // writable, not readable
+  const pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
+    _exit(std::get<0>(Cli({"--recurse", "--mask", kNoRows, page})));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 6);
+  const std::string out = ScratchDir::ReadFile(dir / "stdout");
+  EXPECT_TRUE(Has(out, "\nCannot read the directory " + dir / "site/closed" + ": Permission denied\n"))
+      << out;
+  EXPECT_TRUE(Has(out, "Testing: " + locked + "\nCannot read " + locked + ": Permission denied\n"))
+      << out;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -102,8 +103,8 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
   const std::string wide = std::string(600, 'x') + A("http://h/1", "One") + std::string(600, 'y');
   const std::string h1 = "http://h/1", h2 = "http://h/2", h3 = "http://h/3", h4 = "http://h/4";
   const std::string n1 = "https://new/1", n2 = "https://new/2", amp = "http://h/3?a=1&amp;b=2";
-  const auto moved = [](std::string to, unsigned code = 301) { return RowDetails{code, 1, to, CheckClass::Broken, {}}; };
-  const RowDetails gone{404, 1, "http://new/gone", CheckClass::Broken, {}};  // moved to a missing page
+  const auto moved = [](std::string to, unsigned code = 301) { return RowDetails{code, 1, to, CheckClass::Broken, {}, {}, {}}; };
+  const RowDetails gone{404, 1, "http://new/gone", CheckClass::Broken, {}, {}, {}};  // moved to a missing page
   struct Case {
     const char* name;
     std::string source;
@@ -112,7 +113,9 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
     std::string expected;
     std::vector<RowDetails> details = {};  // type 3: what the full check found
     Marks marks = {};                      // {}: every row repaired, the file done
+    std::string file = "index.htm";
   };
+  const std::string arrow = "http://h/x-->y";
   // clang-format off
   const Case cases[] = {
       {"last line without end", "a\r\n" + A(bad, "Old"), {bad}, RepairType::Comment, "a\r\n<!--" + A(bad, "Old") + "-->\r\n"},
@@ -128,6 +131,18 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
       {"other lines byte for byte", std::string("a\0b\r\n", 5) + wide + "\nlone\rcr\n" + A(bad, "x") + "\r\nno end", {bad}, RepairType::RemoveLine,
        std::string("a\0b\r\n", 5) + wide + "\nlone\rcr\nno end"},
       {"long line with one anchor", wide + "\nz\n", {h1}, RepairType::Comment, "<!--" + wide + "-->\nz\n"},
+      // A page that is one line, or whose lines end in a lone CR, loses only the anchor.
+      {"one-line page, type 2", "<p>Hi " + A(bad, "B") + " there</p>", {bad}, RepairType::RemoveLine, "<p>Hi  there</p>\n"},
+      {"one-line page, type 0", "<p>" + A(bad, "B") + "</p>\n", {bad}, RepairType::Comment, "<p><!--" + A(bad, "B") + "--></p>\n"},
+      {"lone-CR page, type 2", "<p>a\r" + A(bad, "B") + "\rb</p>\nz\n", {bad}, RepairType::RemoveLine, "<p>a\r\rb</p>\nz\n"},
+      {"page of one anchor, type 2", A(bad, "B") + "\n", {bad}, RepairType::RemoveLine, ""},
+      // Nothing in the line or the URL can end the comment early, nor a file name the attribute.
+      {"a comment on the line, type 0", "<!-- menu --> " + A(bad, "B") + "\nz\n", {bad}, RepairType::Comment,
+       "<!-- menu --><!-- " + A(bad, "B") + "-->\nz\n"},
+      {"a URL holding -->, type 0", A(arrow, "X") + "\nz\n", {arrow}, RepairType::Comment,
+       "<!--" + A("http://h/x--&gt;y", "X") + "-->\nz\n"},
+      {"a URL holding -->, type 1", A(arrow, "X") + "\nz\n", {arrow}, RepairType::FileName,
+       A("in&quot;dex.htm", "X") + "<!--http://h/x--&gt;y-->\nz\n", {}, {}, "in\"dex.htm"},
       {"type 3 changes only the moved links", "<p>\r\n" + A(good, "G") + " " + A(bad, "B") + " <A HREF='" + h1 +
        "'>1</A> <a href=" + h2 + ">2</a>\r\n", {bad, h1, h2}, RepairType::Moved, "<p>\r\n" + A(good, "G") + " " + A(n1, "B") +
        " <A HREF='" + n2 + "'>1</A> <a href=" + n1 + "#x>2</a>\r\n", {moved(n1), moved(n2), moved(n1 + "#x")}},
@@ -146,18 +161,18 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Reset();
-    const std::string path = dir->WriteFile("index.htm", c.source);
+    const std::string path = dir->WriteFile(c.file, c.source);
     for (size_t i = 0; i < c.urls.size(); ++i)
       Row(c.urls[i], path, i < c.details.size() ? c.details[i] : RowDetails{});
     EXPECT_EQ(Run(c.type), RepairEnd::Completed);
     EXPECT_EQ(Run(c.type), RepairEnd::Completed);
     EXPECT_EQ(Read(path), c.expected);
-    EXPECT_EQ(Read(*dir / "index.rep"), c.expected == c.source ? "-" : c.source);
+    EXPECT_EQ(Read(RepairSiblingName(path, ".rep")), c.expected == c.source ? "-" : c.source);
     EXPECT_EQ(Boxes(), (Texts{kDone, kDone}));
     Marks done(c.urls.size(), 1);
     done[0] = 0x10001;
     EXPECT_EQ(MarksNow(), c.marks.empty() ? done : c.marks);
-    EXPECT_EQ(Read(*dir / "index.t~p"), "-");
+    EXPECT_EQ(Read(RepairSiblingName(path, ".t~p")), "-");
   }
 }
 
@@ -187,17 +202,14 @@ TEST_F(RepairTest, RewritesOnlyWithAWholeCopyOfTheOriginalAndNeverLosesAFile) {
     rlim_t sizeLimit = RLIM_INFINITY;
     std::function<void()> beforeSecondFile = {};
     std::string after = "";  // the listed file after a stop ("": as it was; "-": gone)
+    std::string told = "";   // a message before the failure dialog; "@" stands for the directory
   };
   // clang-format off
   const Case cases[] = {
-      {"a backup is never rewritten", "site/page.rep", {}, "", "site/page.rep", source},
-      {"a temporary file is never rewritten", "site/page.t~p", {}, "", "site/page.t~p", source, "site/page.t~p"},
       {"a second file with a shared backup name", "site/page.html", [&] { dir->WriteFile("site/page.htm", "1\n"); },
        nullptr, "site/page.html.rep", source},
       {"a later file beside one without ending", "site/page.htm", [&] { dir->WriteFile("site/page", "1\n"); },
        nullptr, "site/page.htm.rep", source},
-      {"an earlier backup is kept", "site/page.htm", [&] { dir->WriteFile("site/page.rep", "1\n"); }, nullptr,
-       "site/page.rep", "1\n"},
       {"no backup can be made", "site/page.htm", [&] { fs::create_directory(*dir / "site/page.rep"); }, "",
        "", ""},
       {"a file without write permission", "site/page.htm", [&] { write("site/page.htm", 0444); }, "",
@@ -210,7 +222,9 @@ TEST_F(RepairTest, RewritesOnlyWithAWholeCopyOfTheOriginalAndNeverLosesAFile) {
        nullptr, "real/page.rep", source},
       {"the copy fails part way", "site/page.htm", {}, "http://h/2", "site/page.rep", source, "",
        source.size() + 4},
-      {"the backup fails part way", "site/page.htm", {}, "", "site/page.rep", "-", "", source.size() / 2},
+      {"the backup fails part way", "site/page.htm", {}, "", "site/page.rep", "-", "", source.size() / 2, {}, "",
+       "The backup\n@/site/page.rep\ncould not be written whole (File too large), so\n@/site/page.htm\nwas not "
+       "repaired."},
       {"the directory becomes read-only", "site/page.htm", {}, "http://h/2", "site/page.rep", source,
        "site/page.t~p", RLIM_INFINITY, [&] { chmod((*dir / "site").c_str(), 0555); }},
       {"the source is deleted", "site/page.htm", {}, "http://h/2", "site/page.rep", source, "site/page.t~p",
@@ -251,7 +265,10 @@ TEST_F(RepairTest, RewritesOnlyWithAWholeCopyOfTheOriginalAndNeverLosesAFile) {
     const bool completes = !c.failUrl || rootRenames;
     EXPECT_EQ(end, completes ? RepairEnd::Completed : RepairEnd::Stopped);
     EXPECT_EQ(Read(path), completes ? asked : c.after.empty() ? source : c.after);
-    EXPECT_EQ(Boxes(), completes ? Texts{kDone} : Texts{});
+    std::string told = c.told;
+    for (size_t at = told.find('@'); at != std::string::npos; at = told.find('@', at + 1))
+      told.replace(at, 1, dir->Path());
+    EXPECT_EQ(Boxes(), completes ? Texts{kDone} : told.empty() ? Texts{} : Texts{told});
     EXPECT_EQ(failed, completes ? Texts{} : Texts{path + "|" + c.failUrl});
     EXPECT_EQ(MarksNow(), completes ? (Marks{0x10001, 1, 0x10001}) : (Marks{0, 0, 0}));
     EXPECT_EQ(c.backup.empty() ? "" : Read(*dir / c.backup), c.backupText);
@@ -299,6 +316,127 @@ TEST_F(RepairTest, MarksOnlyReplacedFilesAndGoesOnAfterAStop) {
   EXPECT_EQ(Read(b), A("b.htm", "Three") + "<!--http://h/3-->\n");
   EXPECT_EQ(MarksNow(), (Marks{0x10001, 1, 0x10001}));
   EXPECT_EQ(Run(RepairType::FileName), RepairEnd::Completed);
+}
+
+// Whose backup a file of the backup's name is: one this program made for the
+// page, or a whole copy of the page, is used; any other file is kept as it
+// is. A backup cut short by a fault never carries the backup's name, so a
+// later pass makes a whole one.
+TEST_F(RepairTest, UsesOnlyAWholeBackupOfThePage) {
+  const std::string source = A("http://h/1", "One") + "\n" + std::string(70000, 'p') + "\n";
+  const std::string done = "<!--" + A("http://h/1", "One") + "-->\n" + std::string(70000, 'p') + "\n";
+  const auto pass = [&] {
+    Reset();
+    const std::string page = dir->WriteFile("page.htm", source);
+    Row("http://h/1", page);
+    return page;
+  };
+
+  // Killed by the file size limit while the backup is written.
+  std::string page = pass();
+  const pid_t child = fork();
+  if (child == 0) {
+    const rlimit limit{source.size() / 2, source.size() / 2};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, SIG_DFL);
+    Run(RepairType::Comment);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+  EXPECT_EQ(Read(page), source);
+  EXPECT_EQ(Read(*dir / "page.rep"), "-");
+  EXPECT_EQ(Run(RepairType::Comment), RepairEnd::Completed);
+  EXPECT_EQ(Read(*dir / "page.rep"), source);
+  EXPECT_EQ(Read(page), done);
+  EXPECT_EQ(Read(*dir / "page.rep.t~p"), "-");
+  // That backup cut short afterwards (its mark stays) is not trusted.
+  ScratchDir::WriteBytes(*dir / "page.rep", source.substr(0, 100));
+  frame.boxes.clear();
+  rows.DeleteAllItems();
+  Row("http://h/1", page);
+  EXPECT_EQ(Run(RepairType::FileName), RepairEnd::Stopped);
+  EXPECT_EQ(Read(page), done);
+  EXPECT_EQ(Boxes(), Texts{"The backup\n" + *dir / "page.rep" + "\nholds 100 bytes, but " +
+                           std::to_string(source.size()) + " were backed up, so\n" + page +
+                           "\nwas not repaired."});
+
+  // A page.rep of its own is kept; the backup takes the page's whole name.
+  page = pass();
+  dir->WriteFile("page.rep", "notes\n");
+  EXPECT_EQ(Run(RepairType::Comment), RepairEnd::Completed);
+  EXPECT_EQ(Read(*dir / "page.rep"), "notes\n");
+  EXPECT_EQ(Read(*dir / "page.htm.rep"), source);
+  EXPECT_EQ(Boxes(), (Texts{*dir / "page.rep" + "\nis not a backup of\n" + page +
+                                "\nIt is kept as it is; the backup is\n" + page + ".rep",
+                            kDone}));
+  // A copy of the page as it is serves; when both names hold other files
+  // the page is not touched.
+  page = pass();
+  dir->WriteFile("page.rep", source);
+  EXPECT_EQ(Run(RepairType::Comment), RepairEnd::Completed);
+  EXPECT_EQ(Read(*dir / "page.htm.rep"), "-");
+  page = pass();
+  dir->WriteFile("page.rep", "notes\n");
+  dir->WriteFile("page.htm.rep", "more notes\n");
+  EXPECT_EQ(Run(RepairType::Comment), RepairEnd::Stopped);
+  EXPECT_EQ(Read(page), source);
+  EXPECT_EQ(Read(*dir / "page.htm.rep"), "more notes\n");
+}
+
+// Rows of backups and copies are left without stopping the pass; a
+// hard-linked page is replaced whole and the user told that its other names
+// keep the original.
+TEST_F(RepairTest, LeavesBackupsAndTellsOfHardLinks) {
+  const std::string source = A("http://h/1", "One") + "\n";
+  const std::string backup = dir->WriteFile("page.rep", source);
+  const std::string temp = dir->WriteFile("old.t~p", source);
+  const std::string page = dir->WriteFile("page.htm", source);
+  ASSERT_EQ(link(page.c_str(), (*dir / "other.htm").c_str()), 0);
+  for (const std::string& file : {backup, temp, page}) Row("http://h/1", file);
+  EXPECT_EQ(Run(RepairType::Comment), RepairEnd::Completed);
+  EXPECT_EQ(Read(page), "<!--" + A("http://h/1", "One") + "-->\n");
+  EXPECT_EQ(Read(*dir / "other.htm"), source);
+  EXPECT_EQ(Read(backup) + Read(temp), source + source);
+  EXPECT_EQ(MarksNow(), (Marks{0, 0, 0x10001}));
+  EXPECT_EQ(Boxes(), (Texts{page + "\nhad 1 other name(s) (hard links). They keep the file as it "
+                                   "was before this repair; only this name holds the repaired copy.",
+                            "2 file(s) ending in .rep or .t~p were left as they are: they are "
+                            "backups and copies of the repair, not pages.",
+                            kDone}));
+}
+
+// A preview is the unified diff of the pass, and touches nothing.
+TEST_F(RepairTest, PreviewIsTheDiffOfThePass) {
+  std::string lines;
+  for (int i = 1; i <= 12; ++i) lines += "line " + std::to_string(i) + "\n";
+  const std::string a = dir->WriteFile("a.htm", A("http://h/1", "1") + "\n" + lines +
+                                                     A("http://h/2", "2") + "\nend\n" + A("http://h/3", "3"));
+  const std::string c = dir->WriteFile("c.htm", A("http://h/4", "4") + "\n" + lines.substr(0, 42) +
+                                                     A("http://h/5", "5") + "\n");
+  const std::string b = dir->WriteFile("b.htm", "x\n");
+  for (const char* url : {"http://h/1", "http://h/2", "http://h/3"}) Row(url, a);
+  Row("http://h/4", c);
+  Row("http://h/5", c);
+  Row("http://h/9", b);
+  const RepairPreview preview = PreviewRepair(rows, RepairType::RemoveLine);
+  const std::string name = a.substr(1);
+  EXPECT_EQ(preview.diff, "--- a/" + name + "\n+++ b/" + name +
+                              "\n@@ -1,4 +1,3 @@\n-" + A("http://h/1", "1") +
+                              "\n line 1\n line 2\n line 3\n"
+                              "@@ -11,6 +10,4 @@\n line 10\n line 11\n line 12\n-" +
+                              A("http://h/2", "2") + "\n end\n-" + A("http://h/3", "3") +
+                              "\n\\ No newline at end of file\n--- a/" + c.substr(1) + "\n+++ b/" +
+                              c.substr(1) + "\n@@ -1,8 +1,6 @@\n-" + A("http://h/4", "4") + "\n" +
+                              " line 1\n line 2\n line 3\n line 4\n line 5\n line 6\n-" +
+                              A("http://h/5", "5") + "\n");
+  EXPECT_FALSE(preview.complete);
+  EXPECT_EQ(preview.notes,
+            (Texts{"We looked in file\n" + b + "\nbut could not file the URL\nhttp://h/9",
+                   "The repair would stop at\n" + b + "\nnear URL\nhttp://h/9"}));
+  EXPECT_EQ(Read(*dir / "a.rep") + Read(*dir / "a.t~p") + Read(*dir / "b.t~p"), "---");
+  EXPECT_EQ(MarksNow(), (Marks{0, 0, 0, 0, 0, 0}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <openssl/x509v3.h>
 
 #include <chrono>
+#include <cstring>
 #include <sstream>
 
 namespace {
@@ -12,12 +13,15 @@ namespace {
 // A server context presenting a self-signed certificate for subjectAltName;
 // pem receives the certificate.
 SSL_CTX* MakeTlsContext(const char* subjectAltName, std::string& pem) {
+  // "expired IP:127.0.0.1": a certificate whose time ended yesterday.
+  const bool expired = std::strncmp(subjectAltName, "expired ", 8) == 0;
+  if (expired) subjectAltName += 8;
   EVP_PKEY* key = EVP_EC_gen("P-256");
   X509* cert = X509_new();
   X509_set_version(cert, 2);
   ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
-  X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
-  X509_gmtime_adj(X509_getm_notAfter(cert), 3600L * 24);
+  X509_gmtime_adj(X509_getm_notBefore(cert), expired ? -3600L * 48 : -3600);
+  X509_gmtime_adj(X509_getm_notAfter(cert), expired ? -3600L * 24 : 3600L * 24);
   X509_set_pubkey(cert, key);
   X509_NAME_add_entry_by_txt(X509_get_subject_name(cert), "CN", MBSTRING_ASC,
                              reinterpret_cast<const unsigned char*>("Linkward test"), -1, -1, 0);

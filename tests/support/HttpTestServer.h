@@ -42,7 +42,8 @@ class HttpTestServer {
 
   // tlsName: serve HTTPS with a self-signed certificate made for that
   // subjectAltName ("IP:127.0.0.1", "DNS:example.test"); being its own
-  // issuer, it is trusted by a CA bundle that holds CertificatePem().
+  // issuer, it is trusted by a CA bundle that holds CertificatePem(). A name
+  // after "expired " ("expired IP:127.0.0.1") gives one whose time has ended.
   HttpTestServer(std::string address, Handler handler, const char* tlsName = nullptr, int port = 0,
                  bool ftp = false);
 
