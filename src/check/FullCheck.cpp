@@ -261,6 +261,9 @@ PageResult CFullCheck::Impl::ReadPage(
       continue;  // skipped: not tested
     }
     if (siteMap) siteMap->Map(&r);  // the site's own pages are the local files
+    // A text directive ("#sec:~:text=a", "#:~:text=a") scrolls a browser to
+    // text; only what comes before it can name an id.
+    if (r.hasFragment) r.fragment.erase(std::min(r.fragment.find(":~:"), r.fragment.size()));
     switch (r.kind) {
       case LinkKind::NotTested:
         break;

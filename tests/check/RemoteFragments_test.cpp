@@ -1,8 +1,9 @@
 // Remote #fragments in whole full checks against a loopback site: looked
 // for in the html answer (each page read once, whatever its links' number),
 // a missing one Broken, script-made ones and ones past the read limit Not
-// Verified, other answers and broken addresses as without the option, the
-// host's headers sent, nothing read without it, and Stop drops the reading.
+// Verified, text directives no names (local ones neither), other answers
+// and broken addresses as without the option, the host's headers sent,
+// nothing read without it, and Stop drops the reading.
 #include "check/CheckOutcome.h"
 #include "engine/ViewFixture.h"
 
@@ -37,6 +38,8 @@ TEST_F(RemoteFragmentsTest, FragmentsAreLookedForInTheAnswerOnce) {
   const std::vector<Link> links = {
       {"/page#sec", ""},
       {"/page#named", ""},
+      {"/page#sec:~:text=S", ""},  // a text directive names no id
+      {"/page#:~:text=S", ""},
       {"/page#top", ""},
       {"/page#nosuch", "Fragment Not Found"},
       {"/moved#sec", "HTTP Code 301 Moved Permanently", CheckClass::Moved},
@@ -56,7 +59,7 @@ TEST_F(RemoteFragmentsTest, FragmentsAreLookedForInTheAnswerOnce) {
     expected.push_back(site.Url(link.href) + "|" + link.reason + "|" + link.href);
     classes.push_back(link.cls);
   }
-  const std::string page = Page("a.html", body);
+  const std::string page = Page("a.html", body + Anchor("#:~:text=S", "local, the same"));
   View().FilterMask() = DEFAULT_FILTER_MASK;
   FullCheckOptions full;
   full.enabled = true;
