@@ -35,7 +35,8 @@ const char* const CLI_USAGE =
     "                     the line and save the bad URLs in the --report file\n"
     "                     (checked before any file is touched), 3 point links\n"
     "                     that moved permanently (301, 308) at their new address\n"
-    "                     (the full check finds where they went)\n"
+    "                     (the full check finds where they went), 4 point broken\n"
+    "                     links at their archived copy (--suggest-archive finds it)\n"
     "  --dry-run          with --repair: print the unified diff the repair would\n"
     "                     make to standard output and change no file\n"
     "  --restore          test nothing: put the backups (.rep) of FILE back, and\n"
@@ -326,8 +327,8 @@ bool ReadCliArgs(int argc, const char* const* argv, int first, CliOptions* optio
       const char* v = value("--repair");
       long type = 0;
       if (!v) return false;
-      if (!ParseNumber(v, 0, 3, &type)) {
-        *error = "--repair needs the type 0, 1, 2 or 3";
+      if (!ParseNumber(v, 0, 4, &type)) {
+        *error = "--repair needs the type 0, 1, 2, 3 or 4";
         return false;
       }
       o.repairType = static_cast<RepairType>(type);
@@ -417,6 +418,10 @@ bool CheckCliOptions(const CliOptions& o, std::string* error) {
   }
   if (!o.formatOption.empty() && o.reportPath.empty()) {
     *error = o.formatOption + " needs --report FILE";
+    return false;
+  }
+  if (o.repairType == RepairType::ArchivedCopy && !o.suggestArchive) {
+    *error = "--repair 4 needs --suggest-archive (with --full) to find the archived copies";
     return false;
   }
   if (o.dryRun && o.repairType == RepairType::None) {

@@ -138,6 +138,8 @@ void CLinkwardView::RepairLinks() {
   m_repair.CloseAll();
   CRepairDlg dlg;
   dlg.m_nRepairType = static_cast<RepairType>(m_settings.GetInt("Repair", "Type", 0));
+  for (int row = 0; row < m_rows.GetItemCount() && !dlg.m_bArchivedCopies; ++row)
+    dlg.m_bArchivedCopies = !m_rows.GetItemDetails(row).archiveUrl.empty();
   if (m_frame.DoModal(dlg) != Answer::Ok) return;
   m_settings.SetInt("Repair", "Type", static_cast<int>(dlg.m_nRepairType));
   const RepairType type = dlg.m_nRepairType;

@@ -11,6 +11,9 @@ namespace linkward {
 class CRepairDlg {
  public:
   RepairType m_nRepairType = RepairType::None;
+  // Whether RepairType::ArchivedCopy is offered: only when a row of the last
+  // test (a full check with archive lookups) has an archived copy.
+  bool m_bArchivedCopies = false;
   static constexpr unsigned HELP_CONTEXT_ID = 131209;
 };
 

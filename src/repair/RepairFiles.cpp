@@ -650,7 +650,7 @@ bool CRepairFiles::ReadLine() {
 bool CRepairFiles::FindInLine(const std::string& url, const std::string& replacement) {
   if (url.empty()) return false;
   for (size_t at = m_strLine.find(url); at != std::string::npos; at = m_strLine.find(url, at + 1)) {
-    if (m_nType == RepairType::Moved) {
+    if (ReplacesLinkText(m_nType)) {
       if (!WholeValueAt(m_strLine, at, url.size())) continue;
     } else {
       size_t after = at + url.size();
@@ -689,7 +689,7 @@ void CRepairFiles::FlushLine() {
 void CRepairFiles::WriteRewritten() {
   std::sort(m_matches.begin(), m_matches.end(),
             [](const Match& a, const Match& b) { return a.pos < b.pos; });
-  if (m_nType == RepairType::Moved) {  // only the links change, not even a missing line end
+  if (ReplacesLinkText(m_nType)) {  // only the links change, not even a missing line end
     size_t at = 0;
     for (const Match& match : m_matches) {
       Write(m_strLine.data() + at, match.pos - at);

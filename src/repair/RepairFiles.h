@@ -19,10 +19,11 @@
 // disk, and the source is replaced in one step only by a complete copy that
 // has reached the disk.
 //
-// The type RepairType::Moved is different: it replaces the link's text by a new
-// address and leaves everything else on the line as it stands (line end,
-// other anchors, the anchor text). Its match is the whole attribute value in
-// double, single or no quotes, or a whole candidate of a srcset list.
+// The types RepairType::Moved and RepairType::ArchivedCopy are different: they
+// replace the link's text by a new address and leave everything else on the
+// line as it stands (line end, other anchors, the anchor text). Their match is
+// the whole attribute value in double, single or no quotes, or a whole
+// candidate of a srcset list.
 #pragma once
 
 #include <sys/stat.h>
@@ -84,9 +85,10 @@ class CRepairFiles {
   // Finds the next match of url: first in the line that holds the previous
   // match, then in the lines after it (copied on unchanged). The rewrite by
   // type (Comment, FileName, any other: left out) is written once the line
-  // is left; for RepairType::Moved the link becomes replacement (written as
-  // it stands). Returns 1 when found; 0 when not (after the message "We looked
-  // in file\n%s\nbut could not file the URL\n%s") or when no source is open.
+  // is left; for the types that replace the link's text (ReplacesLinkText)
+  // the link becomes replacement (written as it stands). Returns 1 when
+  // found; 0 when not (after the message "We looked in file\n%s\nbut could
+  // not file the URL\n%s") or when no source is open.
   int RepairLinkLine(const std::string& url, const std::string& path, RepairType type,
                      const std::string& replacement = std::string());
   // Copies the rest, flushes the copy to disk, closes both files and renames
@@ -113,7 +115,7 @@ class CRepairFiles {
   struct Match {
     size_t pos;
     std::string url;
-    std::string replacement;  // RepairType::Moved: the link's new text
+    std::string replacement;  // Moved, ArchivedCopy: the link's new text
   };
   bool EnsureBackup(int fd, const struct stat& info, const std::string& target);
   bool ReadLine();

@@ -11,17 +11,24 @@ namespace linkward {
 
 namespace {
 
-// For RepairType::Moved: whether row's link was answered with a permanent redirect
-// whose chain ended in a success (the final address is known then).
-bool MovedPermanently(const RowDetails& details) {
-  return (details.code == 301 || details.code == 308) && !details.finalUrl.empty();
+// The address a row's link is pointed at by a type that replaces the link's
+// text; empty when the row has none and is left as it is.
+// RepairType::Moved: the final address of a link answered with a permanent
+// redirect whose chain ended in a success. RepairType::ArchivedCopy: the
+// archived copy of a broken link.
+const std::string& NewAddress(RepairType type, const RowDetails& details) {
+  static const std::string none;
+  if (type == RepairType::Moved)
+    return (details.code == 301 || details.code == 308) ? details.finalUrl : none;
+  if (type == RepairType::ArchivedCopy) return details.archiveUrl;
+  return none;
 }
 
-// The attribute text for the final address finalUrl of the link written as
+// The attribute text for the new address finalUrl of the link written as
 // written: escaped for any attribute quoting ("&", quotes, "<", ">"; blanks
 // and control bytes percent-encoded). The link's #fragment is kept when the
-// final address has none, as a browser keeps it across a redirect.
-std::string MovedLinkText(const std::string& written, const std::string& finalUrl) {
+// new address has none, as a browser keeps it across a redirect.
+std::string NewLinkText(const std::string& written, const std::string& finalUrl) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string text;
   for (char ch : finalUrl) {
@@ -81,17 +88,19 @@ RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepair
     return replaced;
   };
 
-  // Type RepairType::Moved rewrites only the rows of links that moved permanently;
-  // a file without one is not touched, and a file with rows left over is not
-  // marked done.
-  const bool moved = type == RepairType::Moved;
+  // The types that replace the link's text rewrite only the rows that have a
+  // new address; a file without one is not touched, and a file with rows left
+  // over is not marked done.
+  const bool replaces = ReplacesLinkText(type);
   bool skipped = false;  // a row of the current file was left over
+  int withoutCopy = 0;   // RepairType::ArchivedCopy: rows left over, told at the end
   auto hasWork = [&](int first) {
-    if (!moved) return true;
+    if (!replaces) return true;
     for (int j = first; j < rows.GetItemCount() &&
                         rows.GetItemText(j, COL_FILE) == rows.GetItemText(first, COL_FILE);
          ++j) {
-      if (RepairedMark(rows.GetItemData(j)) != 1 && MovedPermanently(rows.GetItemDetails(j)))
+      if (RepairedMark(rows.GetItemData(j)) != 1 &&
+          !NewAddress(type, rows.GetItemDetails(j)).empty())
         return true;
     }
     return false;
@@ -121,13 +130,14 @@ RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepair
       }
     }
     if (RepairedMark(rows.GetItemData(i)) == 1 || byproduct) continue;
-    if (moved && !MovedPermanently(rows.GetItemDetails(i))) {
+    const std::string& address = NewAddress(type, rows.GetItemDetails(i));
+    if (replaces && address.empty()) {
       skipped = true;  // left as it is, and unmarked
+      if (type == RepairType::ArchivedCopy) ++withoutCopy;
       continue;
     }
     currentUrl = rows.GetItemText(i, COL_URL);
-    const std::string replacement =
-        moved ? MovedLinkText(currentUrl, rows.GetItemDetails(i).finalUrl) : std::string();
+    const std::string replacement = replaces ? NewLinkText(currentUrl, address) : std::string();
     if (!files.RepairLinkLine(currentUrl, currentPath, type, replacement)) {
       // The file is replaced by its copy, which holds every rewrite made so far.
       if (files.SourceOpen()) finishFile(false);
@@ -155,6 +165,11 @@ RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepair
     host.MessageBox(std::to_string(byproductFiles) +
                         " file(s) ending in .rep or .t~p were left as they are: they are "
                         "backups and copies of the repair, not pages.",
+                    BoxStyle::Ok | BoxStyle::IconInformation);
+  }
+  if (withoutCopy > 0) {
+    host.MessageBox(std::to_string(withoutCopy) +
+                        " listed link(s) have no archived copy and were left as they are.",
                     BoxStyle::Ok | BoxStyle::IconInformation);
   }
   if (files.DryRun()) return RepairEnd::Completed;

@@ -11,6 +11,9 @@
 // answered with 301 or 308 and whose redirect chain ended in a success (a
 // final address is known); their links get the final address. Other rows are
 // left as they are, unmarked, and a file that holds one is not marked done.
+// Type RepairType::ArchivedCopy does the same with the rows that have an
+// archived copy (RowDetails::archiveUrl), pointing their links at it; the
+// number of rows left without one is told at the end.
 #pragma once
 
 #include <functional>

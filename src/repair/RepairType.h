@@ -11,6 +11,12 @@ enum class RepairType : int {
   FileName = 1,    // the URL replaced by the file's own name, the URL kept in a comment
   RemoveLine = 2,  // the line left out; after the pass the export saves the bad URLs
   Moved = 3,       // a permanently moved link pointed at its new address
+  ArchivedCopy = 4,  // a broken link pointed at its archived copy (RowDetails::archiveUrl)
 };
+
+// The types that replace only the link's text by a new address (see RepairFiles.h).
+constexpr bool ReplacesLinkText(RepairType type) {
+  return type == RepairType::Moved || type == RepairType::ArchivedCopy;
+}
 
 }  // namespace linkward

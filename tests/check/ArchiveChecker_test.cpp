@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "engine/ViewFixture.h"
+#include "repair/RepairDlg.h"
 
 using namespace linkward;
 
@@ -70,6 +71,13 @@ TEST_F(ArchiveFullCheckTest, BrokenLinksGetTheCopyTheServiceNamesAndAFailingOneI
       escaped.replace(at, 1, to);
   }
   EXPECT_EQ(archive.RequestCount("/wayback/available?url=" + escaped), 1);
+  // Repair offers the archived copies only when the rows have one.
+  std::vector<bool> offered;
+  frame.onRepair = [&](CRepairDlg& dlg) {
+    offered.push_back(dlg.m_bArchivedCopies);
+    return Answer::Cancel;
+  };
+  View().OnRepair();
 
   // A service that fails: the rows all the same, one line in the log.
   failing = true;
@@ -81,6 +89,8 @@ TEST_F(ArchiveFullCheckTest, BrokenLinksGetTheCopyTheServiceNamesAndAFailingOneI
   size_t at = Log().find(told);
   EXPECT_NE(at, std::string::npos) << Log();
   EXPECT_EQ(Log().find(told, at + 1), std::string::npos);
+  View().OnRepair();
+  EXPECT_EQ(offered, (std::vector<bool>{true, false}));
   ExpectIdle();
 }
 

@@ -78,7 +78,7 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
       {{"--mask", "0101", "x.htm"}, usage}, {{"--mask", "01111111111111111111x", "x.htm"}, usage},
       {{"--timeout", "0", "x.htm"}, usage}, {{"--timeout", "abc", "x.htm"}, usage},
       {{"--html", "x.htm"}, usage}, {{"--repair", "2", "x.htm"}, usage}, {{"--format"}, usage},
-      {{"--repair", "4", "x.htm"}, usage}, {{"--format", "xml", "--report", "r", "x.htm"}, usage},
+      {{"--repair", "5", "x.htm"}, usage}, {{"--format", "xml", "--report", "r", "x.htm"}, usage},
       {{"--format", "json", "x.htm"}, "--format needs --report FILE"},
       {{"--dry-run", "x.htm"}, "--dry-run needs --repair TYPE"},
       {{"--restore", "--repair", "0", "x.htm"}, "--restore tests nothing"},
@@ -95,6 +95,7 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
       {{"--full", "--max-age", "1w", "x.htm"}, "--max-age needs a duration"},
       {{"--no-cache", "x.htm"}, "need --full"}, {{"--suggest-archive", "x.htm"}, "need --full"},
       {{"--full", "--archive-endpoint", "http://a/", "x.htm"}, "needs --suggest-archive"},
+      {{"--full", "--repair", "4", "x.htm"}, "--repair 4 needs --suggest-archive"},
       {{"--full", "--suggest-archive", "--archive-endpoint", "a/", "x.htm"}, "needs an http://"},
       {{dir / "site/none.htm"}, "The chosen file does not exist"},
       {{"--all-files", "--filter", Page("notes.txt", "")}, "No files found.\n"},
@@ -447,6 +448,45 @@ TEST_F(CliTest, DryRunRestoreAndInterruptedRepair) {
   std::tie(status, out, err) = Cli({"--restore", Page("c.htm", "")});
   EXPECT_EQ(status, 2);
   EXPECT_TRUE(Has(err, "no backup was found"));
+}
+
+// --repair 4 after a full check that asked a loopback archive service: the
+// preview, then the repair, of the one broken link the service has a copy of.
+TEST_F(CliTest, RepairPointsBrokenLinksAtTheirArchivedCopy) {
+  ScopedEnv cache("XDG_CACHE_HOME", (dir / "cache").c_str());
+  LoopbackServer site(LoopbackServer::Reply("HTTP/1.0 404 Not Found\r\n\r\n"));
+  const std::string gone = site.Url("/gone"), lost = site.Url("/lost");
+  const std::string copy = "http://web.archive.org/web/2001/" + gone;
+  LoopbackServer archive(LoopbackServer::Script{.replyFor = [copy](const std::string& request) {
+    const std::string body =
+        Has(request, "gone") ? R"({"archived_snapshots": {"closest": {"available": true, "url": ")" +
+                                   copy + "\"}}}"
+                             : R"({"archived_snapshots": {}})";
+    return "HTTP/1.0 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+  }});
+  const std::string source = "<p>\n" + Link(gone, "G") + Link(lost, "L");
+  const std::string page = Page("index.htm", source);
+  const std::string told = "1 listed link(s) have no archived copy and were left as they are.";
+  const std::vector<std::string> args = {"--full", "--suggest-archive", "--archive-endpoint",
+                                         archive.Url("/wayback/available"), "--repair", "4"};
+  std::vector<std::string> preview = args;
+  preview.insert(preview.end(), {"--dry-run", page});
+  auto [status, out, err] = Cli(preview);
+  EXPECT_EQ(status, 1) << err;
+  const std::string name = page.substr(1);
+  EXPECT_TRUE(Has(out, "--- a/" + name + "\n+++ b/" + name + "\n@@ -1,3 +1,3 @@\n <p>\n-" +
+                           Link(gone, "G") + "+" + Link(copy, "G") + " " + Link(lost, "L")))
+      << out;
+  EXPECT_TRUE(Has(err, told)) << err;
+  EXPECT_EQ(ScratchDir::ReadFile(page), source);
+
+  std::vector<std::string> repair = args;
+  repair.push_back(page);
+  std::tie(status, out, err) = Cli(repair);
+  EXPECT_EQ(status, 1) << err;
+  EXPECT_TRUE(Has(err, told + "\nAll URL repairs completed\n")) << err;
+  EXPECT_EQ(ScratchDir::ReadFile(page), "<p>\n" + Link(copy, "G") + Link(lost, "L"));
 }
 
 // A file or a directory of the walk that cannot be read is named (5), not

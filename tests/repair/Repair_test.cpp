@@ -407,6 +407,55 @@ TEST_F(RepairTest, LeavesBackupsAndTellsOfHardLinks) {
                             kDone}));
 }
 
+// Type 4 points each listed link that has an archived copy at it, escaped for
+// any quoting and keeping the link's fragment; the rows without one are left
+// unmarked and counted. Its preview is the same diff and the same count.
+TEST_F(RepairTest, ArchivedCopiesReplaceOnlyTheLinksThatHaveOne) {
+  const std::string h1 = "http://h/1", h2 = "http://h/2", h3 = "http://h/3";
+  const std::string source = "<p>\n" + A(h1, "1") + " <a href='" + h2 + "'>2</a>\n<a href=" + h3 +
+                             "#part>3</a>\n";
+  const std::string path = dir->WriteFile("index.htm", source);
+  const std::string copy1 = "http://web.archive.org/web/2020/http://h/1?a=1&b=\"x\"><script>";
+  const std::string copy3 = "http://web.archive.org/web/2020/http://h/3";
+  auto archived = [](std::string copy) {
+    RowDetails details;
+    details.code = 404;
+    details.archiveUrl = std::move(copy);
+    return details;
+  };
+  Row(h1, path, archived(copy1));
+  Row(h2, path, archived(""));
+  Row(h3 + "#part", path, archived(copy3));
+  const std::string line2 = A(h1, "1") + " <a href='" + h2 + "'>2</a>\n";
+  const std::string new2 =
+      A("http://web.archive.org/web/2020/http://h/1?a=1&amp;b=&quot;x&quot;&gt;&lt;script&gt;",
+        "1") + " <a href='" + h2 + "'>2</a>\n";
+  const std::string new3 = "<a href=" + copy3 + "#part>3</a>\n";
+  const std::string told = "1 listed link(s) have no archived copy and were left as they are.";
+
+  const RepairPreview preview = PreviewRepair(rows, RepairType::ArchivedCopy);
+  const std::string name = path.substr(1);
+  EXPECT_EQ(preview.diff, "--- a/" + name + "\n+++ b/" + name + "\n@@ -1,3 +1,3 @@\n <p>\n-" +
+                              line2 + "+" + new2 + "-<a href=" + h3 + "#part>3</a>\n+" + new3);
+  EXPECT_TRUE(preview.complete);
+  EXPECT_EQ(preview.notes, (Texts{told}));
+  EXPECT_EQ(Read(path), source);
+
+  EXPECT_EQ(Run(RepairType::ArchivedCopy), RepairEnd::Completed);
+  EXPECT_EQ(Read(path), "<p>\n" + new2 + new3);
+  EXPECT_EQ(Read(RepairSiblingName(path, ".rep")), source);
+  EXPECT_EQ(MarksNow(), (Marks{1, 0, 1}));  // the file is not done: row 2 is left
+  EXPECT_EQ(Boxes(), (Texts{told, kDone}));
+  // A full check without archived copies, or a classic one: nothing to do.
+  Reset();
+  const std::string page = dir->WriteFile("a.htm", source);
+  Row(h1, page);
+  EXPECT_EQ(Run(RepairType::ArchivedCopy), RepairEnd::Completed);
+  EXPECT_EQ(Read(page), source);
+  EXPECT_EQ(Read(RepairSiblingName(page, ".rep")), "-");
+  EXPECT_EQ(Boxes(), (Texts{told, kDone}));
+}
+
 // A preview is the unified diff of the pass, and touches nothing.
 TEST_F(RepairTest, PreviewIsTheDiffOfThePass) {
   std::string lines;
