@@ -65,6 +65,9 @@ std::string CheckReasonText(unsigned code) {
   int kind = OutcomeKind(code);
   if (kind >= 0) return OutcomeText(kind);
   switch (code) {
+    case CHECK_FRAGMENT_MADE_BY_SCRIPT: return "Fragment Made by Script";
+    case CHECK_FRAGMENT_PAST_LIMIT: return "Fragment Not in the First 2 MB";
+    case CHECK_FRAGMENT_PAGE_NOT_READ: return "Page Not Read for Fragment";
     case CHECK_SECURE_CONNECTION_FAILED: return "Secure Connection Failed";
     case CHECK_LOCAL_FILE_NOT_FOUND: return "Local File Not Found";
     case CHECK_FRAGMENT_NOT_FOUND: return "Fragment Not Found";
@@ -96,7 +99,8 @@ CheckClass CheckClassOf(unsigned code) {
   if (code == 301 || code == 302 || code == 303 || code == 307 || code == 308)
     return CheckClass::Moved;
   if (code < 400) return CheckClass::Ok;
-  if (code == CHECK_LOOKUP_FAILED_FOR_NOW || FamilyOf(code) != 0) return CheckClass::NotVerified;
+  if (code == CHECK_LOOKUP_FAILED_FOR_NOW || FamilyOf(code) != 0 || IsFragmentNotVerified(code))
+    return CheckClass::NotVerified;
   return CheckClass::Broken;
 }
 

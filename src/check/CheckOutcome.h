@@ -35,6 +35,14 @@ constexpr unsigned CHECK_FAMILY_SPAN = 1000;
 // A link judged sound that has no status of its own (an ftp file, a local
 // file or fragment found). Never reported.
 constexpr unsigned CHECK_FOUND = 0;
+// Remote #fragments that the page as read cannot confirm (Not Verified): one
+// made by the page's scripts, one not in the part read, a page not read.
+constexpr unsigned CHECK_FRAGMENT_MADE_BY_SCRIPT = 10020;
+constexpr unsigned CHECK_FRAGMENT_PAST_LIMIT = 10021;
+constexpr unsigned CHECK_FRAGMENT_PAGE_NOT_READ = 10022;
+inline bool IsFragmentNotVerified(unsigned code) {
+  return code >= CHECK_FRAGMENT_MADE_BY_SCRIPT && code <= CHECK_FRAGMENT_PAGE_NOT_READ;
+}
 
 // The user's text for code: "Blocked by Bot Protection (HTTP 403)", "Rate
 // Limited (HTTP 429)", "Login Required (HTTP 401)", "No Answer in 15 s", ...
@@ -42,8 +50,9 @@ std::string CheckReasonText(unsigned code);
 
 // The class of a full-check outcome: CHECK_FOUND, 1xx, 2xx and 3xx without a
 // move are OK; 301, 302, 303, 307 and 308 (a chain that ended at a working
-// page) Moved; bot protection, rate limited, login required, no answer and a
-// temporary lookup failure Not Verified; everything else Broken.
+// page) Moved; bot protection, rate limited, login required, no answer, a
+// temporary lookup failure and a remote fragment the page as read cannot
+// confirm Not Verified; everything else Broken.
 CheckClass CheckClassOf(unsigned code);
 
 // The standard reason phrase of an HTTP status ("Gone" for 410), or "" when

@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -20,6 +22,7 @@
 #include "check/CheckOutcome.h"
 #include "check/LinkResolver.h"
 #include "check/PageParser.h"
+#include "check/SiteMap.h"
 #include "results/ProgressDlg.h"
 #include "results/ResultRows.h"
 
@@ -94,6 +97,11 @@ struct CFullCheck::Impl {
   bool stop = false;
   int wake[2] = {-1, -1};  // [0] watched by the loop, [1] written by workers
   std::vector<std::thread> workers;
+  // The site choices, constant after Start.
+  std::unique_ptr<CSiteMap> siteMap;
+  bool cleanUrls = false;
+  std::vector<std::string> indexNames{"index.html", "index.htm"};
+  bool remoteFragments = false;
 
   // --- the loop's thread only ---
   IFullCheckHost& host;
@@ -146,6 +154,20 @@ struct CFullCheck::Impl {
   std::string lastText;
   bool progressDirty = false;
   size_t shownPending = static_cast<size_t>(-1);
+  // Remote #fragments: the links whose page must be read once its address
+  // is judged sound, and each page read (fragment removed) with its waiters.
+  struct FetchState {
+    bool done = false;
+    PageNames page;
+    std::vector<std::tuple<size_t, size_t, std::string, HttpOutcome>> waiters;
+  };
+  std::unique_ptr<CFragmentReader> fetcher;
+  std::map<std::pair<size_t, size_t>, std::string> fragmentOf;
+  std::unordered_map<std::string, FetchState> fetches;
+  void RemoteJudged(size_t page, size_t link, const std::string& url, const HttpOutcome& outcome);
+  // url: the address read (where the link's address led).
+  void FragmentJudged(size_t page, size_t link, const std::string& url, const std::string& fragment,
+                      const HttpOutcome& outcome, const PageNames& fetched);
 
   Impl(IFullCheckHost& h, IEventLoop& l) : host(h), loop(l) {}
 
@@ -214,7 +236,7 @@ PageResult CFullCheck::Impl::ReadPage(
     if (::stat(target.c_str(), &st) == 0) {
       if (S_ISDIR(st.st_mode)) {
         std::string dir = target.back() == '/' ? target : target + "/";
-        for (const char* index : {"index.html", "index.htm"}) {
+        for (const std::string& index : indexNames) {
           if (IsRegularFile(dir + index)) {
             entry = {true, AbsolutePath(dir + index)};
             break;
@@ -223,6 +245,8 @@ PageResult CFullCheck::Impl::ReadPage(
       } else {
         entry = {true, target};
       }
+    } else if (cleanUrls && target.back() != '/' && IsRegularFile(target + ".html")) {
+      entry = {true, target + ".html"};  // "/about" served as about.html
     }
     return cache.emplace(target, std::move(entry)).first->second;
   };
@@ -236,6 +260,10 @@ PageResult CFullCheck::Impl::ReadPage(
         skip.Matches(parsed.links[i].written, ResolvedForm(r))) {
       continue;  // skipped: not tested
     }
+    if (siteMap) siteMap->Map(&r);  // the site's own pages are the local files
+    // A text directive ("#sec:~:text=a", "#:~:text=a") scrolls a browser to
+    // text; only what comes before it can name an id.
+    if (r.hasFragment) r.fragment.erase(std::min(r.fragment.find(":~:"), r.fragment.size()));
     switch (r.kind) {
       case LinkKind::NotTested:
         break;
@@ -246,6 +274,7 @@ PageResult CFullCheck::Impl::ReadPage(
       case LinkKind::Remote:
         v.judge = Judge::Remote;
         v.target = std::move(r.target);
+        if (remoteFragments && r.hasFragment) v.fragment = std::move(r.fragment);
         break;
       case LinkKind::Local: {
         const auto& [exists, file] = lookup(r.target);
@@ -369,6 +398,7 @@ void CFullCheck::Impl::TakePage(PageResult result) {
         JudgeFragment(index, i, v.target, v.fragment);
         break;
       case Judge::Remote:
+        if (!v.fragment.empty()) fragmentOf[{index, i}] = std::move(v.fragment);
         JudgeRemote(index, i, v.target);
         break;
     }
@@ -408,7 +438,7 @@ void CFullCheck::Impl::JudgeRemote(size_t page, size_t link, const std::string& 
   auto [it, inserted] = remoteStates.try_emplace(url);
   RemoteState& state = it->second;
   if (state.done) {
-    Judged(page, link, state.outcome.code, state.outcome.finalUrl);
+    RemoteJudged(page, link, url, state.outcome);
     pages[page].states[link].notes = state.notes;
     return;
   }
@@ -423,12 +453,71 @@ void CFullCheck::Impl::JudgeRemote(size_t page, size_t link, const std::string& 
     auto waiters = std::move(found->second.waiters);
     found->second.waiters.clear();
     for (const auto& [p, l] : waiters) {
-      Judged(p, l, outcome.code, outcome.finalUrl);
+      RemoteJudged(p, l, url, outcome);
       pages[p].states[l].notes = found->second.notes;
     }
     ListReadyFiles();
     if (running) ShowProgress();
   });
+}
+
+void CFullCheck::Impl::RemoteJudged(size_t page, size_t link, const std::string& url,
+                                    const HttpOutcome& outcome) {
+  auto it = fragmentOf.find({page, link});
+  if (it == fragmentOf.end()) return Judged(page, link, outcome.code, outcome.finalUrl);
+  const std::string fragment = std::move(it->second);
+  fragmentOf.erase(it);
+  // Only a page that is there is read: an answer from 2xx, or a move to one.
+  const unsigned end = outcome.finalCode != 0 ? outcome.finalCode : outcome.code;
+  const bool moved = outcome.code >= 301 && outcome.code <= 308 && outcome.code != 304;
+  const std::string decoded = PercentDecode(fragment);
+  if (end < 200 || end > 299 || (outcome.code >= 300 && !moved) || url.compare(0, 4, "http") != 0 ||
+      EqualsNoCase(decoded, "top")) {
+    return Judged(page, link, outcome.code, outcome.finalUrl);
+  }
+  if (IsScriptFragment(decoded)) {
+    return Judged(page, link, CHECK_FRAGMENT_MADE_BY_SCRIPT, outcome.finalUrl);
+  }
+  // Read where the address led, once for all the links that lead there.
+  const std::string read = outcome.finalUrl.empty() ? url : outcome.finalUrl;
+  auto [entry, inserted] = fetches.try_emplace(read);
+  if (entry->second.done)
+    return FragmentJudged(page, link, read, fragment, outcome, entry->second.page);
+  entry->second.waiters.emplace_back(page, link, fragment, outcome);
+  if (!inserted) return;
+  fetcher->Fetch(read, [this, read](const PageNames& fetched) {
+    auto found = fetches.find(read);
+    if (!running || found == fetches.end()) return;
+    found->second.done = true;
+    found->second.page = fetched;
+    auto waiters = std::move(found->second.waiters);
+    found->second.waiters.clear();
+    for (const auto& [p, l, f, o] : waiters) FragmentJudged(p, l, read, f, o, fetched);
+    ListReadyFiles();
+    if (running) ShowProgress();
+  });
+}
+
+void CFullCheck::Impl::FragmentJudged(size_t page, size_t link, const std::string& url,
+                                      const std::string& fragment, const HttpOutcome& outcome,
+                                      const PageNames& fetched) {
+  unsigned code = outcome.code;
+  if (!fetched.read) {
+    code = CHECK_FRAGMENT_PAGE_NOT_READ;
+  } else if (fetched.html) {
+    const auto& list = fetched.names;
+    auto has = [&](const std::string& name) {
+      return std::binary_search(list.begin(), list.end(), name);
+    };
+    const std::string decoded = PercentDecode(fragment);
+    const bool scripted = IsScriptedHost(url);
+    if (!has(decoded) && !has(fragment) && !(scripted && has("user-content-" + decoded))) {
+      code = scripted      ? CHECK_FRAGMENT_MADE_BY_SCRIPT
+             : fetched.cut ? CHECK_FRAGMENT_PAST_LIMIT
+                           : CHECK_FRAGMENT_NOT_FOUND;
+    }
+  }  // any other answer has no names: the fragment is not looked for, as in local files
+  Judged(page, link, code, outcome.finalUrl);
 }
 
 void CFullCheck::Impl::Judged(size_t page, size_t link, unsigned code,
@@ -542,6 +631,7 @@ void CFullCheck::Impl::Finish() {
   running = false;
   StopWorkers();
   if (remote) remote->CancelAll();
+  if (fetcher) fetcher->CancelAll();
   host.OnFullCheckEnded();
 }
 
@@ -580,6 +670,20 @@ void CFullCheck::SetSkipList(CSkipList skip) {
   if (!m_pImpl->running) m_pImpl->skip = std::move(skip);
 }
 
+bool CFullCheck::SetSite(const FullCheckOptions& options,
+                         std::unique_ptr<CFragmentReader> fetcher) {
+  Impl& d = *m_pImpl;
+  if (d.running) return false;
+  auto map = std::make_unique<CSiteMap>(options.siteUrl, d.root);
+  if (!options.siteUrl.empty() && !map->Valid()) return false;
+  d.siteMap = options.siteUrl.empty() ? nullptr : std::move(map);
+  d.cleanUrls = options.cleanUrls;
+  d.indexNames = options.indexNames;
+  d.fetcher = std::move(fetcher);
+  d.remoteFragments = d.fetcher != nullptr;
+  return true;
+}
+
 void CFullCheck::SetRemoteNotes(std::function<RemoteNotes(const std::string& url)> notes) {
   if (!m_pImpl->running) m_pImpl->remoteNotes = std::move(notes);
 }
@@ -607,6 +711,7 @@ void CFullCheck::Stop() {
   d.running = false;
   d.StopWorkers();
   if (d.remote) d.remote->CancelAll();
+  if (d.fetcher) d.fetcher->CancelAll();
 }
 
 bool CFullCheck::Running() const {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "check/FragmentReader.h"
 #include "check/FullCheckHost.h"
 #include "check/HttpChecker.h"
 #include "check/SkipList.h"
@@ -35,6 +36,11 @@ struct FullCheckOptions {
   int maxWaitMs = 60000;
   std::vector<unsigned> acceptCodes;
   std::vector<HostRule> hostRules;
+  // A site checked before it is published (see CSiteMap, CFragmentReader):
+  std::string siteUrl;     // links into it are judged as the files under root; empty: none
+  bool cleanUrls = false;  // a missing "/about" is found as "about.html"
+  std::vector<std::string> indexNames{"index.html", "index.htm"};  // a directory's page
+  bool checkFragments = false;  // #fragments of remote pages are looked for in them
   // The check history (see check/CheckHistory.h): kept when useHistory;
   // readHistory false (--no-cache) reuses and reads nothing but still records.
   bool useHistory = false;
@@ -66,6 +72,11 @@ class CFullCheck {
 
   // The links not to test; set before Start.
   void SetSkipList(CSkipList skip);
+  // The site choices of options (site URL, clean URLs, index names), and what
+  // reads remote pages for their fragments (null: remote fragments are not
+  // looked for); set before Start. False when the site URL is not an http or
+  // https address (nothing is set then).
+  bool SetSite(const FullCheckOptions& options, std::unique_ptr<CFragmentReader> fetcher);
   // What is known of a remote address once it is judged, beyond its outcome
   // (see CHistoryChecker::Note, CArchiveChecker::ArchiveUrl), for the rows;
   // set before Start.

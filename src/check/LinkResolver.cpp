@@ -300,6 +300,8 @@ ResolvedLink CLinkResolver::ResolveWithCurl(const std::string& url) const {
       out.kind = LinkKind::Invalid;
     }
   } else if (resolvedScheme == "http" || resolvedScheme == "https" || resolvedScheme == "ftp") {
+    out.fragment = GetPart(h, CURLUPART_FRAGMENT, 0, nullptr);
+    out.hasFragment = !out.fragment.empty();
     curl_url_set(h, CURLUPART_FRAGMENT, nullptr, 0);
     out.kind = LinkKind::Remote;
     out.target = GetPart(h, CURLUPART_URL, 0, &ok);

@@ -5,7 +5,8 @@
 // Kinds:
 //  - not tested: mailto:, tel:, javascript:, data: and every other scheme
 //    that is not http, https, ftp or file;
-//  - remote: an absolute http, https or ftp address, fragment removed;
+//  - remote: an absolute http, https or ftp address, fragment removed (and
+//    kept apart);
 //  - local: a file of this machine (relative and file: links), percent-
 //    decoded, with the fragment (if any) still to be looked for;
 //  - invalid: an address that cannot be parsed.
@@ -24,7 +25,7 @@ enum class LinkKind { NotTested, Remote, Local, Invalid };
 struct ResolvedLink {
   LinkKind kind = LinkKind::NotTested;
   std::string target;        // remote: the address; local: the absolute file path
-  bool hasFragment = false;  // local only
+  bool hasFragment = false;  // local: a '#' was written; remote: a fragment that is not empty
   std::string fragment;      // as written after '#', percent-encoded
 };
 

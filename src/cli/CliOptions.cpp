@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "check/SiteCrawl.h"
+#include "check/SiteMap.h"
 #include "check/SkipList.h"
 #include "settings/PreferencesDlg.h"
 
@@ -53,6 +54,16 @@ const char* const CLI_USAGE =
     "                     expression REGEX is found (as written or resolved;\n"
     "                     no back-references or look-around); repeatable, added\n"
     "                     to the stored skip list\n"
+    "  --site-url URL     full check: links into the site at URL (http or https\n"
+    "                     alike) are judged as the files under the root, with no\n"
+    "                     request to the site (default: the stored Preferences)\n"
+    "  --clean-urls       full check: a local link \"/about\" is also found as\n"
+    "                     about.html, as static hosts serve it\n"
+    "  --index-names LIST full check: a directory's page, the first of the names of\n"
+    "                     LIST found (default: index.html,index.htm)\n"
+    "  --check-fragments  full check: #fragments of remote pages are looked for in\n"
+    "                     the page (its first 2 MB); ones pages make with scripts\n"
+    "                     are Not Verified (also when the Preferences say so)\n"
     "  --root DIR         full check: where root-relative links (\"/x.html\") start\n"
     "                     (default: FILE's directory)\n"
     "  --ca-file FILE     full check: trust the certificates of FILE instead of\n"
@@ -294,6 +305,31 @@ bool ReadCliArgs(int argc, const char* const* argv, int first, CliOptions* optio
         return false;
       }
       o.excludes.push_back(v);
+    } else if (!endOfOptions && arg == "--site-url") {
+      const char* v = value("--site-url");
+      if (!v) return false;
+      if (!CSiteMap(v, "/").Valid()) {
+        *error = "--site-url needs an http or https address";
+        return false;
+      }
+      o.siteUrl = v;
+    } else if (!endOfOptions && arg == "--index-names") {
+      const char* v = value("--index-names");
+      if (!v) return false;
+      o.indexNames.clear();
+      for (std::string rest = v;;) {
+        const size_t comma = rest.find(',');
+        const std::string name = rest.substr(0, comma);
+        if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+          *error = "--index-names needs file names separated by commas";
+          return false;
+        }
+        o.indexNames.push_back(name);
+        if (comma == std::string::npos) break;
+        rest.erase(0, comma + 1);
+      }
+    } else if (!endOfOptions && (arg == "--clean-urls" || arg == "--check-fragments")) {
+      (arg == "--clean-urls" ? o.cleanUrls : o.checkFragments) = true;
     } else if (!endOfOptions && arg == "--mask") {
       const char* v = value("--mask");
       if (!v) return false;
@@ -381,6 +417,10 @@ bool CheckCliOptions(const CliOptions& o, std::string* error) {
   if (o.help || o.version) return true;
   if (o.file.empty()) {
     *error = "no FILE given";
+    return false;
+  }
+  if (!o.full && (!o.siteUrl.empty() || o.cleanUrls || !o.indexNames.empty() || o.checkFragments)) {
+    *error = "--site-url, --clean-urls, --index-names and --check-fragments need --full";
     return false;
   }
   if (!o.full && (o.jobs != 0 || o.perHost != 0 || !o.root.empty() || !o.caFile.empty() ||

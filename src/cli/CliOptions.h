@@ -26,6 +26,10 @@ struct CliOptions {
   bool full = false;  // the full check
   int jobs = 0;       // 0: the stored Preferences
   int perHost = 0;    // 0: the stored Preferences
+  std::string siteUrl;                // see FullCheckOptions
+  bool cleanUrls = false;
+  std::vector<std::string> indexNames;  // empty: the default ones
+  bool checkFragments = false;
   std::string root;
   std::string caFile;
   bool version = false;

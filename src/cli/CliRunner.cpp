@@ -235,6 +235,10 @@ int RunCli(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
       full.caFile = options.caFile;
       full.skipPatterns.insert(full.skipPatterns.end(), options.excludes.begin(),
                                options.excludes.end());
+      if (!options.siteUrl.empty()) full.siteUrl = options.siteUrl;
+      full.cleanUrls = options.cleanUrls;
+      if (!options.indexNames.empty()) full.indexNames = options.indexNames;
+      full.checkFragments = full.checkFragments || options.checkFragments;
       if (options.hasUserAgent) full.userAgent = options.userAgent;
       if (options.maxWaitSeconds >= 0) full.maxWaitMs = options.maxWaitSeconds * 1000;
       if (options.hasAccept) full.acceptCodes = options.acceptCodes;

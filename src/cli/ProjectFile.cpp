@@ -48,6 +48,9 @@ const KeyRule kKeyRules[] = {
     {"archive-endpoint", "--archive-endpoint", Kind::Value}, {"dry-run", "--dry-run", Kind::Flag},
     {"scope", "--scope", Kind::Value},        {"depth", "--depth", Kind::Value},
     {"max-pages", "--max-pages", Kind::Value}, {"ignore-robots", "--ignore-robots", Kind::Flag},
+    {"site-url", "--site-url", Kind::Value},  {"clean-urls", "--clean-urls", Kind::Flag},
+    {"index-names", "--index-names", Kind::Value},
+    {"check-fragments", "--check-fragments", Kind::Flag},
 };
 
 class Fault {

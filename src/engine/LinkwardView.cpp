@@ -151,6 +151,9 @@ void CLinkwardView::LoadFullCheckOptions() {
       SplitPatternLines(m_settings.GetLongString("Settings", "SkipLinks", ""));
   m_fullOptions.userAgent = m_settings.GetString("Settings", "UserAgent", "");
   if (!CPreferencesDlg::UserAgentAllowed(m_fullOptions.userAgent)) m_fullOptions.userAgent.clear();
+  m_fullOptions.siteUrl = m_settings.GetString("Settings", "SiteUrl", "");
+  if (!CPreferencesDlg::SiteUrlAllowed(m_fullOptions.siteUrl)) m_fullOptions.siteUrl.clear();
+  m_fullOptions.checkFragments = m_settings.GetInt("Settings", "CheckFragments", 0) != 0;
   m_fullOptions.useHistory = true;
   m_fullOptions.archiveEndpoint = m_settings.GetString("Settings", "ArchiveEndpoint", "");
 }
@@ -324,7 +327,8 @@ void CLinkwardView::StartTest(std::string path, TestChoices choices, const FullC
     m_files.clear();
     m_pFullCheck->SetSkipList(std::move(skip));
     if (notes) m_pFullCheck->SetRemoteNotes(std::move(notes));
-    if (!m_pFullCheck->Start()) {
+    auto fetcher = full.checkFragments ? std::make_unique<CFragmentReader>(m_loop, http) : nullptr;
+    if (!m_pFullCheck->SetSite(full, std::move(fetcher)) || !m_pFullCheck->Start()) {
       m_pFullCheck.reset();
       ResetRun(true);
       m_frame.MessageBox("The full check could not be started", BoxStyle::Ok);

@@ -19,6 +19,8 @@ void CLinkwardView::OnPreferences() {
   dlg.m_nPerHost = m_fullOptions.maxPerHost;
   dlg.m_skipPatterns = m_fullOptions.skipPatterns;
   dlg.m_strUserAgent = m_fullOptions.userAgent;
+  dlg.m_strSiteUrl = m_fullOptions.siteUrl;
+  dlg.m_bCheckFragments = m_fullOptions.checkFragments;
   if (m_frame.DoModal(dlg) != Answer::Ok) return;
   m_settings.SetInt("Settings", "Timeout", dlg.m_nTimeout);
   m_settings.SetString("Settings", "Filter", m_strFilterMask);
@@ -34,6 +36,12 @@ void CLinkwardView::OnPreferences() {
   m_fullOptions.skipPatterns = dlg.m_skipPatterns;
   if (CPreferencesDlg::UserAgentAllowed(dlg.m_strUserAgent))
     m_fullOptions.userAgent = dlg.m_strUserAgent;
+  if (CPreferencesDlg::SiteUrlAllowed(dlg.m_strSiteUrl)) {
+    m_settings.SetString("Settings", "SiteUrl", dlg.m_strSiteUrl);
+    m_fullOptions.siteUrl = dlg.m_strSiteUrl;
+  }
+  m_settings.SetInt("Settings", "CheckFragments", dlg.m_bCheckFragments ? 1 : 0);
+  m_fullOptions.checkFragments = dlg.m_bCheckFragments;
 }
 
 void CLinkwardView::OnExport() {

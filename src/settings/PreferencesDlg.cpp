@@ -3,6 +3,7 @@
 #include <cctype>
 #include <climits>
 
+#include "check/SiteMap.h"
 #include "check/SkipList.h"
 
 namespace linkward {
@@ -65,6 +66,13 @@ bool CPreferencesDlg::UserAgentAllowed(const std::string& text) {
   for (unsigned char c : text)
     if (c < 0x20 || c == 0x7f) return false;
   return true;
+}
+
+bool CPreferencesDlg::SiteUrlAllowed(const std::string& text) {
+  if (text.size() > 2048) return false;
+  for (unsigned char c : text)
+    if (c <= 0x20 || c == 0x7f) return false;
+  return text.empty() || CSiteMap(text, "/").Valid();
 }
 
 const std::string& CPreferencesDlg::RowText(int i) const {

@@ -49,6 +49,13 @@ class CPreferencesDlg {
   // A User-Agent that can be sent and stored: at most 255 bytes, no control
   // characters (a line break would start another header).
   static bool UserAgentAllowed(const std::string& text);
+  // The site's own address (links into it are judged as the local files;
+  // empty: none), and whether #fragments of remote pages are looked for.
+  std::string m_strSiteUrl;
+  bool m_bCheckFragments = false;
+  // A site address that can be stored: empty, or an http or https address
+  // of at most 2,048 bytes without spaces or control characters.
+  static bool SiteUrlAllowed(const std::string& text);
   // Check state of each row: character i of the mask minus '0'.
   std::array<int, ROWS> m_nChecks{};
 

@@ -172,6 +172,8 @@ TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
     EXPECT_EQ(dlg.ValidateFullCheck("64", "4", list + "\n", &message),
               CPreferencesDlg::FullField::None);
     dlg.m_strUserAgent = "Probe/1.0";
+    dlg.m_strSiteUrl = "https://example.com/docs/";
+    dlg.m_bCheckFragments = true;
     return dlg.OnOK("15") ? Answer::Ok : Answer::Cancel;
   };
   view->OnPreferences();
@@ -180,6 +182,8 @@ TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
   EXPECT_EQ(Numbers(*view), 64 * 100 + 4);
   EXPECT_EQ(view->GetFullCheckOptions().skipPatterns, patterns);
   EXPECT_EQ(view->GetFullCheckOptions().userAgent, "Probe/1.0");
+  EXPECT_EQ(view->GetFullCheckOptions().siteUrl, "https://example.com/docs/");
+  EXPECT_TRUE(view->GetFullCheckOptions().checkFragments);
 
   // Cancel stores nothing; stored numbers out of range read as the defaults.
   m_frame.onPreferences = [&](CPreferencesDlg& dlg) {
@@ -193,8 +197,10 @@ TEST_F(FullCheckChoicesTest, PreferencesStoreThemAndTheNextStartReadsThemBack) {
   m_settings.SetInt("Settings", "FullTransfers", 0);
   m_settings.SetInt("Settings", "FullPerHost", 17);
   m_settings.SetString("Settings", "UserAgent", "A\r\nX-Injected: 1");  // would add a header
+  m_settings.SetString("Settings", "SiteUrl", "ftp://example.com/");  // no site to map
   EXPECT_EQ(Numbers(*NewView()), 128 * 100 + 2);
   EXPECT_EQ(NewView()->GetFullCheckOptions().userAgent, "");
+  EXPECT_EQ(NewView()->GetFullCheckOptions().siteUrl, "");
 }
 
 }  // namespace
