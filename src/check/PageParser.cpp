@@ -1102,6 +1102,10 @@ bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly) {
   data.resize(got);
   *page = kind == FileKind::Markdown ? ParseMarkdown(data.data(), data.size(), namesOnly)
                                      : ParsePage(data.data(), data.size(), namesOnly);
+  // The page's bytes go first; then the list of links gives back its spare
+  // room (up to the size of the list itself).
+  std::string().swap(data);
+  page->links.shrink_to_fit();
   return true;
 }
 
