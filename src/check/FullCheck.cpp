@@ -380,7 +380,8 @@ void CFullCheck::Impl::TakePage(PageResult result) {
     LinkVerdict& v = result.verdicts[i];
     if (v.judge == Judge::NotTested) continue;
     page.states[i].tested = true;
-    page.states[i].target = v.target;
+    // A remote address is still needed below; any other moves to the row.
+    page.states[i].target = v.judge == Judge::Remote ? v.target : std::move(v.target);
     ++page.tested;
     ++page.pending;
     ++found;
@@ -395,7 +396,7 @@ void CFullCheck::Impl::TakePage(PageResult result) {
         Judged(index, i, v.code);
         break;
       case Judge::Fragment:
-        JudgeFragment(index, i, v.target, v.fragment);
+        JudgeFragment(index, i, page.states[i].target, v.fragment);
         break;
       case Judge::Remote:
         if (!v.fragment.empty()) fragmentOf[{index, i}] = std::move(v.fragment);

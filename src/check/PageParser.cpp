@@ -286,7 +286,8 @@ class PageText {
                            (encoding.compare(0, 6, "UTF-16") != 0 && encoding != "ISO-2022-JP" &&
                             encoding != "replacement");
     size_t i = FirstUnusual(p, 0, length);
-    if (i == length && asciiSame) {
+    // Valid UTF-8 without NUL bytes reads as itself: the page is its text.
+    if ((i == length && asciiSame) || (utf8 && ValidUtf8(p, i, length))) {
       m_view = std::string_view(data, length);
       return;
     }
@@ -367,6 +368,17 @@ class PageText {
       m_text.append("\xEF\xBF\xBD");
       i += bad;
       m_map.emplace_back(m_text.size(), i);
+    }
+    return true;
+  }
+
+  // Whether the bytes from i on are valid UTF-8 without a NUL byte.
+  static bool ValidUtf8(const unsigned char* p, size_t i, size_t n) {
+    while ((i = FirstUnusual(p, i, n)) < n) {
+      size_t bad = 1;
+      const size_t len = p[i] == 0 ? 0 : Utf8Length(p + i, n - i, &bad);
+      if (len == 0) return false;
+      i += len;
     }
     return true;
   }
@@ -877,12 +889,26 @@ void Extractor::Run(ParsedPage* page) {
   m_bHasCR = std::memchr(text.data(), '\r', text.size()) != nullptr;
   // The parser takes an int's worth of bytes; a larger page is read that far.
   int length = static_cast<int>(std::min<size_t>(text.size(), INT_MAX));
-  // The parser reads a copy: in libxml2 2.9 a buffer over the caller's
-  // memory loses its place when the parser moves past consumed input.
+  // The parser reads the text in pieces, as it reads a file, and lets go of
+  // what it has read: a copy of the whole page would double its memory (and
+  // in libxml2 2.9 a buffer over the caller's memory loses its place when the
+  // parser moves past consumed input).
   m_pCtxt = ThreadContext();
   if (!m_pCtxt) return;
-  xmlParserInputBufferPtr buffer =
-      xmlParserInputBufferCreateMem(text.data(), length, XML_CHAR_ENCODING_NONE);
+  struct Feed {
+    const char* data;
+    size_t left;
+  } feed{text.data(), static_cast<size_t>(length)};
+  xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateIO(
+      [](void* ctx, char* out, int len) {
+        Feed& f = *static_cast<Feed*>(ctx);
+        const size_t n = std::min(f.left, static_cast<size_t>(std::max(len, 0)));
+        std::memcpy(out, f.data, n);
+        f.data += n;
+        f.left -= n;
+        return static_cast<int>(n);
+      },
+      nullptr, &feed, XML_CHAR_ENCODING_NONE);
   xmlParserInputPtr input =
       buffer ? xmlNewIOInputStream(m_pCtxt, buffer, XML_CHAR_ENCODING_NONE) : nullptr;
   if (!input) {
@@ -890,6 +916,9 @@ void Extractor::Run(ParsedPage* page) {
     return;
   }
   inputPush(m_pCtxt, input);
+  // The first piece is read now, so a byte order mark is seen when the
+  // encoding is set below.
+  xmlParserInputGrow(input, INPUT_CHUNK);
   htmlSAXHandler sax;
   std::memset(&sax, 0, sizeof sax);
   sax.initialized = 1;
@@ -1073,6 +1102,10 @@ bool ParsePageFile(const std::string& path, ParsedPage* page, bool namesOnly) {
   data.resize(got);
   *page = kind == FileKind::Markdown ? ParseMarkdown(data.data(), data.size(), namesOnly)
                                      : ParsePage(data.data(), data.size(), namesOnly);
+  // The page's bytes go first; then the list of links gives back its spare
+  // room (up to the size of the list itself).
+  std::string().swap(data);
+  page->links.shrink_to_fit();
   return true;
 }
 
