@@ -1,12 +1,14 @@
 #include "gui/MainFrame.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -27,6 +29,7 @@
 #include "gui/LinkwardDoc.h"
 #include "gui/LogPane.h"
 #include "gui/QtFrame.h"
+#include "gui/ResultsFilter.h"
 #include "gui/ResultsModel.h"
 #include "gui/ResultsPrinter.h"
 #include "results/ResultRows.h"
@@ -77,6 +80,7 @@ CMainFrame::CMainFrame(CLinkwardApp& app, QSettings& profile, IEventLoop& loop,
   CreateActions();
   CreateMenus();
   CreateToolBar();
+  CreateFilterBar();
   CreateStatusBar();
   OnCreateClient();
   UpdateCommands();
@@ -182,6 +186,16 @@ void CMainFrame::CreateActions() {
     about.exec();
   });
 
+  m_pFind = make("&Filter Rows...\tCtrl+F", "Show only the rows that hold a text or are of a class",
+                 "Filter Rows");
+  m_pFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  m_pFind->setShortcutContext(Qt::WindowShortcut);
+  connect(m_pFind, &QAction::triggered, this, [this] {
+    m_pFilterBar->show();
+    m_pFilterEdit->setFocus(Qt::ShortcutFocusReason);
+    m_pFilterEdit->selectAll();
+  });
+
   // Accelerators without a menu entry. New, Open and Save reach the document,
   // which holds nothing: they change nothing.
   auto key = [this](QKeySequence keys, auto handler) {
@@ -218,6 +232,8 @@ void CMainFrame::CreateMenus() {
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
   view->addAction(m_pViewToolBar);
   view->addAction(m_pViewStatusBar);
+  view->addSeparator();
+  view->addAction(m_pFind);
 
   QMenu* linkward = menuBar()->addMenu(QStringLiteral("&Linkward"));
   linkward->addAction(m_pPreferences);
@@ -253,6 +269,47 @@ void CMainFrame::CreateToolBar() {
   connect(m_pViewToolBar, &QAction::toggled, m_pToolBar, &QWidget::setVisible);
   connect(m_pToolBar, &QToolBar::visibilityChanged, m_pViewToolBar,
           [this] { m_pViewToolBar->setChecked(!m_pToolBar->isHidden()); });
+}
+
+void CMainFrame::CreateFilterBar() {
+  addToolBarBreak();
+  m_pFilterBar = addToolBar(QStringLiteral("Filter"));
+  m_pFilterBar->setObjectName(QStringLiteral("filterbar"));
+  m_pFilterBar->setIconSize(QSize(16, 16));
+  m_pFilterBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  m_pFilterEdit = new QLineEdit(m_pFilterBar);
+  m_pFilterEdit->setPlaceholderText(QStringLiteral("Filter rows (Ctrl+F)"));
+  m_pFilterEdit->setClearButtonEnabled(true);
+  m_pFilterEdit->setMaximumWidth(320);
+  m_pFilterBar->addWidget(m_pFilterEdit);
+  m_pFilterBar->addSeparator();
+  m_pClassGroup = new QActionGroup(this);
+  m_pClassGroup->setExclusive(true);
+  auto toggle = [this](const QString& text, std::optional<CheckClass> cls) {
+    QAction* action = m_pFilterBar->addAction(text);
+    action->setCheckable(true);
+    if (cls) action->setIcon(ClassIcon(*cls));
+    action->setData(cls ? static_cast<int>(*cls) : -1);
+    action->setToolTip(cls ? QStringLiteral("Show only the %1 rows").arg(text)
+                           : QStringLiteral("Show the rows of every class"));
+    m_pClassGroup->addAction(action);
+    return action;
+  };
+  toggle(QStringLiteral("All"), std::nullopt)->setChecked(true);
+  toggle(QStringLiteral("Broken"), CheckClass::Broken);
+  toggle(QStringLiteral("Moved"), CheckClass::Moved);
+  toggle(QStringLiteral("Not Verified"), CheckClass::NotVerified);
+  m_pClassGroup->setEnabled(false);  // a full check's rows have classes
+  m_pFilterBar->addSeparator();
+  m_pRowCount = new QLabel(m_pFilterBar);
+  m_pRowCount->setContentsMargins(6, 0, 6, 0);
+  m_pFilterBar->addWidget(m_pRowCount);
+  // Out of the way until asked for (Ctrl+F) or a full check runs.
+  m_pFilterBar->hide();
+}
+
+QList<QAction*> CMainFrame::ClassActions() const {
+  return m_pClassGroup->actions();
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -292,7 +349,10 @@ void CMainFrame::OnCreateClient() {
 
   m_pResults = new QTableView(m_pSplitter);
   m_pModel = new ResultsModel(m_pView->Rows(), this);
-  m_pResults->setModel(m_pModel);
+  m_pFilter = new ResultsFilter(this);
+  m_pFilter->setSourceModel(m_pModel);
+  m_pResults->setModel(m_pFilter);
+  m_pResults->setColumnHidden(COL_LINE, true);
   m_pResults->setSortingEnabled(false);
   m_pResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_pResults->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -313,7 +373,20 @@ void CMainFrame::OnCreateClient() {
   columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   columns->setHighlightSections(false);
   columns->setSortIndicatorShown(false);
+  columns->setSectionsClickable(true);
+  connect(columns, &QHeaderView::sectionClicked, this, &CMainFrame::OnHeaderClicked);
   m_pResults->installEventFilter(this);
+  connect(m_pFilterEdit, &QLineEdit::textChanged, m_pFilter, &ResultsFilter::SetText);
+  connect(m_pClassGroup, &QActionGroup::triggered, this, [this](QAction* action) {
+    const int cls = action->data().toInt();
+    m_pFilter->SetClass(cls < 0 ? std::nullopt
+                                : std::optional<CheckClass>(static_cast<CheckClass>(cls)));
+  });
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(m_pFilter, signal, this, &CMainFrame::UpdateRowCount);
+  connect(m_pFilter, &QAbstractItemModel::modelReset, this, &CMainFrame::UpdateRowCount);
+  connect(m_pFilter, &QAbstractItemModel::layoutChanged, this, &CMainFrame::UpdateRowCount);
+  UpdateRowCount();
 
   m_pLog = new LogPane(m_pSplitter);
 
@@ -338,6 +411,8 @@ void CMainFrame::OnInitialUpdate() {
   const int width = m_pResults->viewport()->width();
   const std::array<int, 4> widths = InitialColumnWidths(width, *m_app.m_pSettings);
   for (int col = 0; col < 4; ++col) m_pResults->setColumnWidth(col, widths[col]);
+  m_pResults->setColumnWidth(COL_LINE,
+                             m_pResults->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
   m_pLog->setFont(m_pResults->font());
   m_bColumnsReady = true;
 }
@@ -365,7 +440,55 @@ void CMainFrame::OfferFile(const QString& path) {
   m_pFrame->offeredPath.clear();
 }
 
+void CMainFrame::OnHeaderClicked(int column) {
+  // Ascending, descending, then back to the order the rows were listed in.
+  if (column != m_nSortColumn) {
+    m_nSortColumn = column;
+    m_sortOrder = Qt::AscendingOrder;
+  } else if (m_sortOrder == Qt::AscendingOrder) {
+    m_sortOrder = Qt::DescendingOrder;
+  } else {
+    m_nSortColumn = -1;
+    m_sortOrder = Qt::AscendingOrder;
+  }
+  QHeaderView* header = m_pResults->horizontalHeader();
+  header->setSortIndicatorShown(m_nSortColumn >= 0);
+  if (m_nSortColumn >= 0) header->setSortIndicator(m_nSortColumn, m_sortOrder);
+  m_pFilter->sort(m_nSortColumn, m_sortOrder);
+}
+
+void CMainFrame::UpdateRowCount() {
+  const int all = m_pModel->rowCount();
+  const int shown = m_pFilter->rowCount();
+  m_pRowCount->setText(shown == all ? QStringLiteral("%1 rows").arg(all)
+                                    : QStringLiteral("%1 of %2 rows").arg(shown).arg(all));
+}
+
+void CMainFrame::OnTestStarted(bool full) {
+  m_bFullRows = full;
+  m_pModel->SetShowClasses(full);
+  m_pResults->setColumnHidden(COL_LINE, !full);
+  if (!full) {
+    // A standard test's rows have no classes to choose from.
+    m_pClassGroup->actions().first()->setChecked(true);
+    m_pFilter->SetClass(std::nullopt);
+  }
+  m_pClassGroup->setEnabled(full);
+  if (full) m_pFilterBar->show();
+}
+
+void CMainFrame::OnTestEnded() {}
+
 void CMainFrame::UpdateCommands() {
+  const bool running = m_pView->IsTestRunning();
+  if (running != m_bWasRunning) {
+    m_bWasRunning = running;
+    if (running) {
+      OnTestStarted(m_pView->FullCheck() && m_pView->FullCheck()->Running());
+    } else {
+      OnTestEnded();
+    }
+  }
   m_pSelectFiles->setEnabled(m_pView->OnUpdateSelectFiles());
   m_pStop->setEnabled(m_pView->OnUpdateStopTest());
   m_pExport->setEnabled(m_pView->OnUpdateExport());

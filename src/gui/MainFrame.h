@@ -13,7 +13,10 @@
 #include "app/MainFrameRules.h"
 
 class QAction;
+class QActionGroup;
+class QElapsedTimer;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QSettings;
 class QSplitter;
@@ -28,6 +31,7 @@ class CLinkwardView;
 class IEventLoop;
 class LogPane;
 class QtFrame;
+class ResultsFilter;
 class ResultsModel;
 class ResultsPrinter;
 
@@ -49,6 +53,15 @@ class CMainFrame : public QMainWindow {
   CLinkwardView& View() { return *m_pView; }
   QtFrame& Frame() { return *m_pFrame; }
   ResultsModel* Model() const { return m_pModel; }
+  // The rows as the list shows them: filtered and in the order chosen.
+  ResultsFilter* Filter() const { return m_pFilter; }
+  QToolBar* FilterBar() const { return m_pFilterBar; }
+  QLineEdit* FilterEdit() const { return m_pFilterEdit; }
+  // The class toggles: all, Broken, Moved, Not Verified.
+  QList<QAction*> ClassActions() const;
+  QLabel* RowCountLabel() const { return m_pRowCount; }
+  // Whether the rows shown are a full check's.
+  bool FullRows() const { return m_bFullRows; }
   QTableView* ResultsView() const { return m_pResults; }
   LogPane* Log() const { return m_pLog; }
   QSplitter* Splitter() const { return m_pSplitter; }
@@ -95,6 +108,12 @@ class CMainFrame : public QMainWindow {
   void OnWindowPosChanged();
   void PlaceActivityBar();
   void NextPane(bool forward);
+  void CreateFilterBar();
+  // A test began (full: a full check) or ended: what the list offers follows.
+  void OnTestStarted(bool full);
+  void OnTestEnded();
+  void OnHeaderClicked(int column);
+  void UpdateRowCount();
   ResultsPrinter& Printer();
 
   CLinkwardApp& m_app;
@@ -113,6 +132,16 @@ class CMainFrame : public QMainWindow {
   std::array<QLabel*, 4> m_panes{};
   QPointer<QProgressBar> m_pActivityBar;
   bool m_bColumnsReady = false;
+  ResultsFilter* m_pFilter = nullptr;
+  QToolBar* m_pFilterBar = nullptr;
+  QLineEdit* m_pFilterEdit = nullptr;
+  QActionGroup* m_pClassGroup = nullptr;
+  QLabel* m_pRowCount = nullptr;
+  QAction* m_pFind = nullptr;
+  int m_nSortColumn = -1;
+  Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+  bool m_bWasRunning = false;
+  bool m_bFullRows = false;
 
   QAction* m_pSelectFiles = nullptr;
   QAction* m_pExport = nullptr;

@@ -1,0 +1,139 @@
+// The results list as a web author triages it after a full check of a small
+// site: sorting by a clicked column and back to the listed order, the filter
+// box and the class toggles, the Line column; then a standard test, whose
+// list looks as it always did.
+#include <memory>
+
+#include "GuiTest.h"
+#include "engine/LinkwardView.h"
+#include "gui/LinkwardGuiApp.h"
+#include "gui/MainFrame.h"
+#include "gui/QtFrame.h"
+#include "gui/ResultsFilter.h"
+#include "gui/ResultsModel.h"
+#include "results/ResultRows.h"
+#include "support/ScratchDir.h"
+
+using namespace linkward;
+
+namespace {
+
+// A column of the list as shown (filtered and sorted).
+QStringList Column(CMainFrame* main, int col) {
+  QStringList cells;
+  QAbstractItemModel* shown = main->ResultsView()->model();
+  for (int r = 0; r < shown->rowCount(); ++r) cells << shown->index(r, col).data().toString();
+  return cells;
+}
+
+void ClickHeader(CMainFrame* main, int col) {
+  QHeaderView* header = main->ResultsView()->horizontalHeader();
+  const QPoint at(header->sectionViewportPosition(col) + 5, header->height() / 2);
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
+}  // namespace
+
+class TestResultsList : public QObject {
+  Q_OBJECT
+
+  ScratchDir m_dir;
+  std::unique_ptr<CLinkwardGuiApp> m_app;
+
+  CMainFrame* Start() {
+    m_app = std::make_unique<CLinkwardGuiApp>(m_dir / "registry.db", m_dir.Path());
+    m_app->InitInstance();
+    CMainFrame* main = m_app->MainFrame();
+    main->Frame().messageBoxHook = [](const std::string& text, BoxStyle) {
+      [&] { QFAIL(text.c_str()); }();
+      return Answer::Ok;
+    };
+    main->show();
+    main->activateWindow();
+    return QTest::qWaitForWindowActive(main) ? main : nullptr;
+  }
+  CLinkwardView& View() { return m_app->MainFrame()->View(); }
+  void Run(const std::string& path, bool full) {
+    FullCheckOptions options;
+    options.enabled = full;
+    View().StartTest(path, TestChoices{false, full, false}, options);
+    QTRY_VERIFY_WITH_TIMEOUT(!View().IsTestRunning(), 20000);
+  }
+
+ private slots:
+  void cleanup() {
+    if (m_app) m_app->ExitInstance();
+    m_app.reset();
+  }
+
+  void triageAfterAFullCheck() {
+    QVERIFY(QDir(QString::fromStdString(m_dir.Path())).mkdir("site"));
+    const std::string index = m_dir.WriteFile(
+        "site/index.html",
+        "<a href=\"gone.html\">Gone</a>\n\n<a href=\"b.html#nowhere\">Nowhere</a>\n"
+        "<a href=\"b.html\">B</a>\n");
+    m_dir.WriteFile("site/b.html", "\n\n\n<a href=\"lost.png\">Lost picture</a>\n");
+    CMainFrame* main = Start();
+    QVERIFY(main);
+    QTableView* list = main->ResultsView();
+    QVERIFY(list->isColumnHidden(COL_LINE));
+    QVERIFY(main->FilterBar()->isHidden());
+
+    Run(index, true);
+    const QStringList listed{"lost.png", "gone.html", "b.html#nowhere"};  // b.html comes first
+    QCOMPARE(Column(main, COL_URL), listed);
+    QVERIFY(!list->isColumnHidden(COL_LINE));
+    QCOMPARE(Column(main, COL_LINE), (QStringList{"4", "1", "3"}));
+    QVERIFY(main->FilterBar()->isVisible());
+    QVERIFY(!list->model()->index(0, COL_URL).data(Qt::DecorationRole).isNull());
+
+    // Ascending, descending, then the listed order again.
+    ClickHeader(main, COL_URL);
+    QCOMPARE(Column(main, COL_URL), (QStringList{"b.html#nowhere", "gone.html", "lost.png"}));
+    ClickHeader(main, COL_URL);
+    QCOMPARE(Column(main, COL_URL), (QStringList{"lost.png", "gone.html", "b.html#nowhere"}));
+    ClickHeader(main, COL_URL);
+    QCOMPARE(Column(main, COL_URL), listed);
+    ClickHeader(main, COL_LINE);
+    ClickHeader(main, COL_LINE);
+    QCOMPARE(Column(main, COL_LINE), (QStringList{"4", "3", "1"}));
+    ClickHeader(main, COL_LINE);
+
+    // Ctrl+F reaches the filter box wherever the focus is; any column's text counts.
+    main->activateWindow();  // the progress window had been the active one
+    QVERIFY(QTest::qWaitForWindowActive(main));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(main->FilterEdit()->hasFocus());
+    QTest::keyClicks(main->FilterEdit(), "FRAGMENT");
+    QCOMPARE(Column(main, COL_URL), QStringList{"b.html#nowhere"});
+    QCOMPARE(main->RowCountLabel()->text(), QStringLiteral("1 of 3 rows"));
+    main->FilterEdit()->clear();
+
+    // A row given another class (as a re-check may) moves between the toggles.
+    RowDetails moved = View().Rows().GetItemDetails(0);
+    moved.cls = CheckClass::Moved;
+    View().Rows().SetItemDetails(0, moved);
+    View().Rows().SetItemText(0, COL_REASON, "HTTP Code 301 Moved Permanently");
+    const QList<QAction*> toggles = main->ClassActions();
+    QCOMPARE(toggles.size(), 4);
+    toggles[2]->trigger();  // Moved
+    QCOMPARE(Column(main, COL_URL), QStringList{"lost.png"});
+    toggles[1]->trigger();  // Broken
+    QCOMPARE(Column(main, COL_URL), (QStringList{"gone.html", "b.html#nowhere"}));
+
+    // A standard test: four columns, no class marks, every row whatever the toggle was.
+    const std::string plain = m_dir.WriteFile("plain.htm", "no links\n");
+    Run(plain, false);
+    QVERIFY(list->isColumnHidden(COL_LINE));
+    QVERIFY(toggles[0]->isChecked());
+    QVERIFY(!toggles[2]->isEnabled());
+    View().Rows().InsertItem(0, "http://example.com/");
+    QCOMPARE(Column(main, COL_URL), QStringList{"http://example.com/"});
+    QVERIFY(list->model()->index(0, COL_URL).data(Qt::DecorationRole).isNull());
+    QVERIFY(list->model()->index(0, COL_URL).data(Qt::ForegroundRole).isNull());
+  }
+};
+
+LINKWARD_TEST_MAIN(TestResultsList)
+#include "tst_resultslist.moc"
