@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
@@ -12,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QProcess>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSettings>
@@ -23,8 +26,10 @@
 #include <QWindow>
 
 #include "app/LinkwardApp.h"
+#include "check/SkipList.h"
 #include "engine/LinkwardView.h"
 #include "gui/AboutDialog.h"
+#include "gui/GuiText.h"
 #include "gui/Help.h"
 #include "gui/LinkwardDoc.h"
 #include "gui/LogPane.h"
@@ -32,6 +37,7 @@
 #include "gui/ResultsFilter.h"
 #include "gui/ResultsModel.h"
 #include "gui/ResultsPrinter.h"
+#include "gui/RowActions.h"
 #include "results/ResultRows.h"
 #include "settings/SettingsStore.h"
 
@@ -83,6 +89,7 @@ CMainFrame::CMainFrame(CLinkwardApp& app, QSettings& profile, IEventLoop& loop,
   CreateFilterBar();
   CreateStatusBar();
   OnCreateClient();
+  CreateRowActions();
   UpdateCommands();
 }
 
@@ -527,6 +534,141 @@ void CMainFrame::NextPane(bool forward) {
 ResultsPrinter& CMainFrame::Printer() {
   if (!m_pPrinter) m_pPrinter = std::make_unique<ResultsPrinter>(m_pView->Rows(), this);
   return *m_pPrinter;
+}
+
+// ---------------------------------------------------------------------------
+// The rows' commands
+
+void CMainFrame::CreateRowActions() {
+  auto make = [this](const char* text, const char* prompt, auto handler) {
+    auto* action = new QAction(QString::fromLatin1(text), this);
+    action->setStatusTip(QString::fromLatin1(prompt));
+    connect(action, &QAction::triggered, this, handler);
+    return action;
+  };
+  m_pOpenPage = make("&Open Page at Line", "Open the page in your editor at the link's line",
+                     [this] { OpenPage(CurrentRow()); });
+  m_pOpenLink = make("Open Link in &Browser", "Open where the link leads",
+                     [this] { OpenUrl(LinkTarget(m_pView->Rows(), CurrentRow())); });
+  m_pCopyUrl = make("Copy &URL", "Copy the link as written in the page", [this] {
+    QStringList urls;
+    for (int row : SelectedRows()) urls << FromCore(m_pView->Rows().GetItemText(row, COL_URL));
+    QGuiApplication::clipboard()->setText(urls.join(QLatin1Char('\n')));
+  });
+  m_pCopyRows = make("&Copy Rows\tCtrl+C", "Copy the selected rows as tab-separated text", [this] {
+    QGuiApplication::clipboard()->setText(RowsAsText(m_pView->Rows(), SelectedRows(), m_bFullRows));
+  });
+  m_pCopyRows->setShortcut(QKeySequence::Copy);
+  m_pCopyRows->setShortcutContext(Qt::WidgetShortcut);
+  m_pResults->addAction(m_pCopyRows);
+  m_pCheckAgain = make("Check &Again", "Run the last test again", [this] { CheckAgain(); });
+  m_pSkipLink = make("&Skip This Link", "Do not test this link in later full checks", [this] {
+    AddSkipPattern(SkipLinkPattern(m_pView->Rows().GetItemText(CurrentRow(), COL_URL)));
+  });
+  m_pSkipHost = make("Skip This &Host", "Do not test links to this host in later full checks",
+                     [this] { AddSkipPattern(SkipHostPattern(LinkTarget(m_pView->Rows(), CurrentRow()))); });
+
+  m_pRowMenu = new QMenu(this);
+  m_pRowMenu->addAction(m_pOpenPage);
+  m_pRowMenu->addAction(m_pOpenLink);
+  m_pRowMenu->addSeparator();
+  m_pRowMenu->addAction(m_pCopyUrl);
+  m_pRowMenu->addAction(m_pCopyRows);
+  m_pRowMenu->addSeparator();
+  m_pRowMenu->addAction(m_pCheckAgain);
+  m_pRowMenu->addAction(m_pSkipLink);
+  m_pRowMenu->addAction(m_pSkipHost);
+  m_pResults->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(m_pResults, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    RowMenu()->popup(m_pResults->viewport()->mapToGlobal(at));
+  });
+  connect(m_pResults, &QAbstractItemView::doubleClicked, this,
+          [this](const QModelIndex& index) { OpenPage(m_pFilter->mapToSource(index).row()); });
+}
+
+QMenu* CMainFrame::RowMenu() {
+  UpdateRowActions();
+  return m_pRowMenu;
+}
+
+void CMainFrame::UpdateRowActions() {
+  const int row = CurrentRow();
+  const bool selected = !SelectedRows().empty();
+  const CResultRows& rows = m_pView->Rows();
+  m_pOpenPage->setEnabled(row >= 0 && !rows.GetItemText(row, COL_FILE).empty());
+  const QUrl target = LinkTarget(rows, row);
+  m_pOpenLink->setEnabled(target.isValid());
+  m_pCopyUrl->setEnabled(selected);
+  m_pCopyRows->setEnabled(selected);
+  m_pCheckAgain->setEnabled(!m_pView->IsTestRunning() &&
+                            !m_pView->Settings().GetString("FileSel", "Starter", "").empty());
+  // Skip patterns are the full check's.
+  m_pSkipLink->setEnabled(row >= 0 && m_bFullRows);
+  m_pSkipHost->setEnabled(row >= 0 && m_bFullRows && !SkipHostPattern(target).empty());
+}
+
+std::vector<int> CMainFrame::SelectedRows() const {
+  QModelIndexList shown = m_pResults->selectionModel()->selectedRows();
+  std::sort(shown.begin(), shown.end(),
+            [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+  std::vector<int> rows;
+  for (const QModelIndex& index : shown) rows.push_back(m_pFilter->mapToSource(index).row());
+  return rows;
+}
+
+int CMainFrame::CurrentRow() const {
+  const QModelIndex current = m_pFilter->mapToSource(m_pResults->currentIndex());
+  return current.isValid() ? current.row() : -1;
+}
+
+void CMainFrame::OpenPage(int row) {
+  const CResultRows& rows = m_pView->Rows();
+  if (row < 0 || row >= rows.GetItemCount()) return;
+  const QString page = QFileInfo(FromCore(rows.GetItemText(row, COL_FILE))).absoluteFilePath();
+  const QStringList command =
+      EditorCommand(qEnvironmentVariable("VISUAL"), qEnvironmentVariable("EDITOR"), page,
+                    rows.GetItemDetails(row).line);
+  if (!command.isEmpty()) {
+    if (startHook) return startHook(command);
+    if (QProcess::startDetached(command.first(), command.mid(1))) return;
+  }
+  OpenUrl(QUrl::fromLocalFile(page));
+}
+
+void CMainFrame::OpenUrl(const QUrl& url) {
+  if (!url.isValid()) return;
+  if (openUrlHook) return openUrlHook(url);
+  if (!QDesktopServices::openUrl(url))
+    statusBar()->showMessage(QStringLiteral("No program opens %1").arg(url.toDisplayString()), 5000);
+}
+
+void CMainFrame::CheckAgain() {
+  CSettingsStore& settings = m_pView->Settings();
+  const std::string path = settings.GetString("FileSel", "Starter", "");
+  if (path.empty() || m_pView->IsTestRunning()) return;
+  TestChoices choices;
+  choices.recurse = settings.GetInt("FileSel", "Recurse", 0) != 0;
+  choices.allFiles = settings.GetInt("FileSel", "AllFiles", 0) != 0;
+  choices.filter = settings.GetInt("FileSel", "Filter", 0) != 0;
+  FullCheckOptions full = m_pView->GetFullCheckOptions();
+  full.enabled = settings.GetInt("FileSel", "FullCheck", 0) != 0;
+  m_pView->StartTest(path, choices, full);
+}
+
+void CMainFrame::AddSkipPattern(const std::string& pattern) {
+  if (pattern.empty()) return;
+  FullCheckOptions options = m_pView->GetFullCheckOptions();
+  std::vector<std::string>& patterns = options.skipPatterns;
+  if (std::find(patterns.begin(), patterns.end(), pattern) == patterns.end()) {
+    patterns.push_back(pattern);
+    CSkipList check;
+    if (!check.Compile(patterns)) return;
+    m_pView->Settings().SetString("Settings", "SkipLinks", JoinPatternLines(patterns));
+    m_pView->SetFullCheckOptions(options);
+  }
+  statusBar()->showMessage(
+      QStringLiteral("Later full checks skip links matching %1 (see Preferences)").arg(FromCore(pattern)),
+      8000);
 }
 
 // ---------------------------------------------------------------------------

@@ -7,8 +7,12 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QProgressBar>
+#include <QStringList>
+#include <QUrl>
 #include <array>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/MainFrameRules.h"
 
@@ -17,6 +21,7 @@ class QActionGroup;
 class QElapsedTimer;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QSettings;
 class QSplitter;
@@ -78,6 +83,20 @@ class CMainFrame : public QMainWindow {
   QAction* PreferencesAction() const { return m_pPreferences; }
   QAction* StopAction() const { return m_pStop; }
 
+  // The rows' commands, as the list's context menu gives them.
+  QAction* OpenPageAction() const { return m_pOpenPage; }
+  QAction* OpenLinkAction() const { return m_pOpenLink; }
+  QAction* CopyUrlAction() const { return m_pCopyUrl; }
+  QAction* CopyRowsAction() const { return m_pCopyRows; }
+  QAction* CheckAgainAction() const { return m_pCheckAgain; }
+  QAction* SkipLinkAction() const { return m_pSkipLink; }
+  QAction* SkipHostAction() const { return m_pSkipHost; }
+  // The context menu as it stands for the current row (shown by a right click).
+  QMenu* RowMenu();
+  // Instead of starting a program or opening a URL on the desktop (tests).
+  std::function<void(const QStringList& command)> startHook;
+  std::function<void(const QUrl& url)> openUrlHook;
+
   // Opens Select File(s) on path (a file given on the command line, as
   // "Open With" does); the test starts only when the user says OK.
   void OfferFile(const QString& path);
@@ -114,6 +133,15 @@ class CMainFrame : public QMainWindow {
   void OnTestEnded();
   void OnHeaderClicked(int column);
   void UpdateRowCount();
+  void CreateRowActions();
+  void UpdateRowActions();
+  // The core rows selected, in the order shown; the current row (-1: none).
+  std::vector<int> SelectedRows() const;
+  int CurrentRow() const;
+  void OpenPage(int row);
+  void OpenUrl(const QUrl& url);
+  void CheckAgain();
+  void AddSkipPattern(const std::string& pattern);
   ResultsPrinter& Printer();
 
   CLinkwardApp& m_app;
@@ -138,6 +166,14 @@ class CMainFrame : public QMainWindow {
   QActionGroup* m_pClassGroup = nullptr;
   QLabel* m_pRowCount = nullptr;
   QAction* m_pFind = nullptr;
+  QAction* m_pOpenPage = nullptr;
+  QAction* m_pOpenLink = nullptr;
+  QAction* m_pCopyUrl = nullptr;
+  QAction* m_pCopyRows = nullptr;
+  QAction* m_pCheckAgain = nullptr;
+  QAction* m_pSkipLink = nullptr;
+  QAction* m_pSkipHost = nullptr;
+  QMenu* m_pRowMenu = nullptr;
   int m_nSortColumn = -1;
   Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
   bool m_bWasRunning = false;

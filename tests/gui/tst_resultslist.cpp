@@ -11,6 +11,9 @@
 #include "gui/QtFrame.h"
 #include "gui/ResultsFilter.h"
 #include "gui/ResultsModel.h"
+#include "gui/RowActions.h"
+#include "check/SkipList.h"
+#include "settings/SettingsStore.h"
 #include "results/ResultRows.h"
 #include "support/ScratchDir.h"
 
@@ -122,6 +125,62 @@ class TestResultsList : public QObject {
     toggles[1]->trigger();  // Broken
     QCOMPARE(Column(main, COL_URL), (QStringList{"gone.html", "b.html#nowhere"}));
 
+    toggles[0]->trigger();
+
+    // Ctrl+C copies every selected row, tab-separated, in the order shown.
+    ClickHeader(main, COL_LINE);
+    list->selectAll();
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    const QString page = QString::fromStdString(index);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             "gone.html\tLocal File Not Found\tGone\t" + page + "\t1\n"
+             "b.html#nowhere\tFragment Not Found\tNowhere\t" + page + "\t3\n"
+             "lost.png\tHTTP Code 301 Moved Permanently\tLost picture\t" + main->Model()
+                 ->index(0, COL_FILE).data().toString() + "\t4\n");
+
+    // The page at the line: in the editor ($VISUAL before $EDITOR), else the desktop's handler.
+    QStringList started;
+    QList<QUrl> opened;
+    main->startHook = [&](const QStringList& command) { started = command; };
+    main->openUrlHook = [&](const QUrl& url) { opened << url; };
+    const QModelIndex gone = list->model()->index(0, COL_URL);
+    list->setCurrentIndex(gone);
+    {
+      ScopedEnv visual("VISUAL", nullptr), editor("EDITOR", "ed -s");
+      const QPoint at = list->visualRect(gone).center();
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+      QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+      QCOMPARE(started, (QStringList{"ed", "-s", "+1", page}));
+    }
+    {
+      ScopedEnv visual("VISUAL", nullptr), editor("EDITOR", nullptr);
+      main->RowMenu();
+      main->OpenPageAction()->trigger();
+      QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(page)});
+    }
+    list->setCurrentIndex(list->model()->index(1, COL_URL));  // b.html#nowhere
+    QVERIFY(!main->RowMenu()->isVisible());
+    QVERIFY(!main->SkipHostAction()->isEnabled());  // a local link has no host
+    main->OpenLinkAction()->trigger();
+    QCOMPARE(opened.last(), QUrl::fromLocalFile(QString::fromStdString(m_dir / "site/b.html")).resolved(QUrl("#nowhere")));
+
+    // Skip This Link is kept with the Preferences' patterns; Check Again runs
+    // the last test (as Select File(s) stored it) without that link.
+    list->setCurrentIndex(gone);
+    main->RowMenu();
+    main->SkipLinkAction()->trigger();
+    QCOMPARE(View().Settings().GetLongString("Settings", "SkipLinks", ""),
+             std::string("^gone\\.html$"));
+    View().Settings().SetString("FileSel", "Starter", index);
+    View().Settings().SetInt("FileSel", "AllFiles", 1);
+    View().Settings().SetInt("FileSel", "FullCheck", 1);
+    main->RowMenu();
+    QVERIFY(main->CheckAgainAction()->isEnabled());
+    main->CheckAgainAction()->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!View().IsTestRunning(), 20000);
+    QCOMPARE(main->Model()->rowCount(), 2);
+    QVERIFY(!Column(main, COL_URL).contains("gone.html"));
+
     // A standard test: four columns, no class marks, every row whatever the toggle was.
     const std::string plain = m_dir.WriteFile("plain.htm", "no links\n");
     Run(plain, false);
@@ -132,6 +191,19 @@ class TestResultsList : public QObject {
     QCOMPARE(Column(main, COL_URL), QStringList{"http://example.com/"});
     QVERIFY(list->model()->index(0, COL_URL).data(Qt::DecorationRole).isNull());
     QVERIFY(list->model()->index(0, COL_URL).data(Qt::ForegroundRole).isNull());
+  }
+
+  // A host's pattern takes every scheme and port of that host, and no other host.
+  void skipHostPattern() {
+    CSkipList skip;
+    QVERIFY(skip.Compile({SkipHostPattern(QUrl("http://docs.example.org/a/b?c"))}));
+    for (const char* link : {"http://docs.example.org", "https://docs.example.org:8443/x",
+                             "ftp://docs.example.org/f", "http://user@docs.example.org/"})
+      QVERIFY2(skip.Matches(link, link), link);
+    for (const char* link : {"http://docs.example.org.evil.net/", "http://xdocs.example.org/",
+                             "http://docsXexample.org/", "http://other.net/?docs.example.org"})
+      QVERIFY2(!skip.Matches(link, link), link);
+    QCOMPARE(SkipHostPattern(QUrl("mailto:someone@example.org")), std::string());
   }
 };
 
