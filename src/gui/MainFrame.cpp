@@ -37,6 +37,7 @@
 #include "gui/ResultsFilter.h"
 #include "gui/ResultsModel.h"
 #include "gui/ResultsPrinter.h"
+#include "gui/ResultsTable.h"
 #include "gui/RowActions.h"
 #include "results/ResultRows.h"
 #include "settings/SettingsStore.h"
@@ -214,7 +215,8 @@ void CMainFrame::CreateActions() {
     return action;
   };
   key(QKeySequence(Qt::CTRL | Qt::Key_N), [this] { m_pDoc->OnNewDocument(); });
-  key(QKeySequence(Qt::CTRL | Qt::Key_O), [this] { m_pDoc->OnOpenDocument(); });
+  // Open (Ctrl+O) is Select File(s): the document holds nothing to open.
+  m_pSelectFiles->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   key(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { m_pDoc->OnSaveDocument(); });
   key(QKeySequence(Qt::Key_F6), [this] { NextPane(true); });
   key(QKeySequence(Qt::SHIFT | Qt::Key_F6), [this] { NextPane(false); });
@@ -233,6 +235,9 @@ void CMainFrame::CreateMenus() {
   file->addAction(m_pPrint);
   file->addAction(m_pPrintPreview);
   file->addAction(m_pPrintSetup);
+  file->addSeparator();
+  m_pRecentMenu = file->addMenu(QStringLiteral("Recent &Targets"));
+  connect(file, &QMenu::aboutToShow, this, &CMainFrame::FillRecentMenu);
   file->addSeparator();
   file->addAction(m_pExit);
 
@@ -354,7 +359,8 @@ void CMainFrame::OnCreateClient() {
   m_pSplitter = new QSplitter(Qt::Vertical, this);
   m_pSplitter->setChildrenCollapsible(false);
 
-  m_pResults = new QTableView(m_pSplitter);
+  m_pResults = new ResultsTable(m_pSplitter);
+  connect(m_pResults, &ResultsTable::PathDropped, this, &CMainFrame::OfferDropped);
   m_pModel = new ResultsModel(m_pView->Rows(), this);
   m_pFilter = new ResultsFilter(this);
   m_pFilter->setSourceModel(m_pModel);
@@ -467,11 +473,94 @@ void CMainFrame::OnHeaderClicked(int column) {
 void CMainFrame::UpdateRowCount() {
   const int all = m_pModel->rowCount();
   const int shown = m_pFilter->rowCount();
+  UpdateHint();
   m_pRowCount->setText(shown == all ? QStringLiteral("%1 rows").arg(all)
                                     : QStringLiteral("%1 of %2 rows").arg(shown).arg(all));
 }
 
+void CMainFrame::UpdateHint() {
+  QString hint;
+  const QString what = QStringLiteral(
+      "Select File(s)... (Ctrl+O) chooses a page to test,\nor drop a file or folder here.");
+  if (m_pView->IsTestRunning() && m_pModel->rowCount() == 0) {
+    hint.clear();
+  } else if (m_pModel->rowCount() > 0) {
+    if (m_pFilter->rowCount() == 0) hint = QStringLiteral("No row matches the filter.");
+  } else if (m_bTested) {
+    hint = QStringLiteral("The last test listed no failed links.\n\n") + what;
+  } else {
+    hint = QStringLiteral("Nothing tested yet.\n\n") + what;
+  }
+  m_pResults->SetHint(hint);
+}
+
+void CMainFrame::UpdateToolTips() {
+  // With the full check chosen the toolbar's tips are the menu's names.
+  const bool names = m_pView->Settings().GetInt("FileSel", "FullCheck", 0) != 0;
+  static const std::array<const char*, 5> kDescribed = {"Test File", "Export", "Repair",
+                                                        "Preferences", "Stop"};
+  const std::array<QAction*, 5> actions = {m_pSelectFiles, m_pExport, m_pRepair, m_pPreferences,
+                                           m_pStop};
+  for (size_t i = 0; i < actions.size(); ++i) {
+    QString tip = QString::fromLatin1(kDescribed[i]);
+    if (names) {
+      tip = actions[i]->text().section(QLatin1Char('\t'), 0, 0);
+      tip.remove(QLatin1Char('&'));
+    }
+    if (actions[i]->toolTip() != tip) actions[i]->setToolTip(tip);
+  }
+}
+
+QStringList CMainFrame::RecentTargets() const {
+  QStringList targets;
+  for (int i = 1; i <= RECENT_TARGETS; ++i) {
+    const QString path = m_profile.value(QStringLiteral("Recent File List/File%1").arg(i)).toString();
+    if (!path.isEmpty()) targets << path;
+  }
+  return targets;
+}
+
+void CMainFrame::RememberTarget(const QString& path) {
+  if (path.isEmpty()) return;
+  QStringList targets = RecentTargets();
+  targets.removeAll(path);
+  targets.prepend(path);
+  for (int i = 1; i <= RECENT_TARGETS; ++i) {
+    const QString key = QStringLiteral("Recent File List/File%1").arg(i);
+    if (i <= targets.size()) {
+      m_profile.setValue(key, targets[i - 1]);
+    } else {
+      m_profile.remove(key);
+    }
+  }
+}
+
+void CMainFrame::FillRecentMenu() {
+  m_pRecentMenu->clear();
+  const QStringList targets = RecentTargets();
+  for (int i = 0; i < targets.size(); ++i) {
+    QAction* action = m_pRecentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(targets[i]));
+    const QString path = targets[i];
+    connect(action, &QAction::triggered, this, [this, path] { OfferFile(path); });
+  }
+  m_pRecentMenu->setEnabled(!targets.isEmpty() && m_pView->OnUpdateSelectFiles());
+}
+
+void CMainFrame::OfferDropped(const QString& path) {
+  if (!m_pView->OnUpdateSelectFiles()) return;
+  const QString page = ResultsTable::PageToOffer(path);
+  if (page.isEmpty()) {
+    statusBar()->showMessage(QStringLiteral("No web page to test in %1").arg(path), 8000);
+    return;
+  }
+  if (QFileInfo(path).isDir()) m_pFrame->offeredChoices = TestChoices{true, true, false};
+  OfferFile(page);
+  m_pFrame->offeredChoices.reset();
+}
+
 void CMainFrame::OnTestStarted(bool full) {
+  m_bTested = true;
+  RememberTarget(FromCore(m_pView->Settings().GetString("FileSel", "Starter", "")));
   m_bFullRows = full;
   m_pModel->SetShowClasses(full);
   m_pResults->setColumnHidden(COL_LINE, !full);
@@ -495,7 +584,9 @@ void CMainFrame::UpdateCommands() {
     } else {
       OnTestEnded();
     }
+    UpdateHint();
   }
+  UpdateToolTips();
   m_pSelectFiles->setEnabled(m_pView->OnUpdateSelectFiles());
   m_pStop->setEnabled(m_pView->OnUpdateStopTest());
   m_pExport->setEnabled(m_pView->OnUpdateExport());

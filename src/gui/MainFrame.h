@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/MainFrameRules.h"
+#include "gui/ResultsTable.h"
 
 class QAction;
 class QActionGroup;
@@ -100,6 +101,13 @@ class CMainFrame : public QMainWindow {
   // Opens Select File(s) on path (a file given on the command line, as
   // "Open With" does); the test starts only when the user says OK.
   void OfferFile(const QString& path);
+  // A file or folder dropped on the window: Select File(s) offers its page,
+  // with the sub-directories for a folder.
+  void OfferDropped(const QString& path);
+  // The targets tested last, newest first (at most RECENT_TARGETS).
+  QStringList RecentTargets() const;
+  QMenu* RecentMenu() const { return m_pRecentMenu; }
+  static constexpr int RECENT_TARGETS = 4;
   // Refreshes the enabled state of the commands from the view.
   void UpdateCommands();
   // Creates the activity bar over pane 3 (once).
@@ -142,6 +150,10 @@ class CMainFrame : public QMainWindow {
   void OpenUrl(const QUrl& url);
   void CheckAgain();
   void AddSkipPattern(const std::string& pattern);
+  void UpdateHint();
+  void UpdateToolTips();
+  void RememberTarget(const QString& path);
+  void FillRecentMenu();
   ResultsPrinter& Printer();
 
   CLinkwardApp& m_app;
@@ -153,7 +165,7 @@ class CMainFrame : public QMainWindow {
   WindowPlacement m_initialPlacement;
 
   QSplitter* m_pSplitter = nullptr;
-  QTableView* m_pResults = nullptr;
+  ResultsTable* m_pResults = nullptr;
   ResultsModel* m_pModel = nullptr;
   LogPane* m_pLog = nullptr;
   QToolBar* m_pToolBar = nullptr;
@@ -174,6 +186,8 @@ class CMainFrame : public QMainWindow {
   QAction* m_pSkipLink = nullptr;
   QAction* m_pSkipHost = nullptr;
   QMenu* m_pRowMenu = nullptr;
+  QMenu* m_pRecentMenu = nullptr;
+  bool m_bTested = false;  // a test has run in this session
   int m_nSortColumn = -1;
   Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
   bool m_bWasRunning = false;

@@ -1,6 +1,7 @@
 #include "gui/QtFrame.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCursor>
 #include <QDir>
 #include <QFileDialog>
@@ -156,6 +157,7 @@ Answer RunModal(Model& model, QWidget* parent) {
 
 Answer QtFrame::DoModal(CSelectFilesDlg& dlg) {
   if (!offeredPath.empty()) dlg.m_strPath = std::exchange(offeredPath, {});
+  if (offeredChoices) dlg.m_choices = *std::exchange(offeredChoices, std::nullopt);
   return RunModal<SelectFilesDialog>(dlg, &m_main);
 }
 
@@ -185,8 +187,14 @@ std::string OpenDialogDirectory(const std::string& initialName) {
 bool QtFrame::GetOpenFileName(const std::string& initialName, std::string* chosen) {
   QString directory = FromCore(OpenDialogDirectory(initialName));
   if (directory.isEmpty()) directory = QDir::currentPath();
-  const QString name = QFileDialog::getOpenFileName(&m_main, QStringLiteral("Open"), directory,
-                                                    QStringLiteral("All Files (*)"));
+  // For a full check the web pages come first; the standard test's dialog
+  // lists every file.
+  QString filters = QStringLiteral("All Files (*)");
+  auto* select = qobject_cast<SelectFilesDialog*>(QApplication::activeModalWidget());
+  if (select && select->FullCheckBox()->isChecked())
+    filters = QStringLiteral("Web pages (*.html *.htm *.xhtml *.shtml *.php *.asp *.aspx);;") + filters;
+  const QString name =
+      QFileDialog::getOpenFileName(&m_main, QStringLiteral("Open"), directory, filters);
   if (name.isEmpty()) return false;
   *chosen = ToCore(name);
   return true;

@@ -5,10 +5,12 @@
 
 #include <QPointer>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "gui/ProgressWindow.h"
 #include "engine/Frame.h"
+#include "settings/TestChoices.h"
 
 class QProgressBar;
 
@@ -29,6 +31,8 @@ class QtFrame : public IFrame {
   // A file given on the command line: the next Select File(s) dialog shows
   // it instead of the stored starter file (once).
   std::string offeredPath;
+  // With offeredPath: the choices the dialog shows instead of the stored ones (once).
+  std::optional<TestChoices> offeredChoices;
 
   Answer MessageBox(const std::string& text, BoxStyle style) override;
   void MessageBeep(BoxStyle type) override;

@@ -11,6 +11,8 @@
 #include "gui/QtFrame.h"
 #include "gui/ResultsFilter.h"
 #include "gui/ResultsModel.h"
+#include "gui/ResultsTable.h"
+#include "gui/SelectFilesDialog.h"
 #include "gui/RowActions.h"
 #include "check/SkipList.h"
 #include "settings/SettingsStore.h"
@@ -67,6 +69,73 @@ class TestResultsList : public QObject {
   void cleanup() {
     if (m_app) m_app->ExitInstance();
     m_app.reset();
+  }
+
+  // The first start says what to do; Ctrl+O is Select File(s); a folder
+  // dropped on the list is offered with its sub-directories and, once
+  // tested, is the first recent target; Browse then starts in its folder
+  // with the web pages first, and the toolbar's tips are the menu's names.
+  void emptyWindowDropAndRecentTargets() {
+    QVERIFY(QDir(QString::fromStdString(m_dir.Path())).mkpath("drop/sub"));
+    const std::string index = m_dir.WriteFile("drop/index.html", "<a href=\"sub/x.html\">X</a>\n");
+    m_dir.WriteFile("drop/sub/x.html", "<a href=\"y.html\">Y</a>\n");
+    CMainFrame* main = Start();
+    QVERIFY(main);
+    auto* table = qobject_cast<ResultsTable*>(main->ResultsView());
+    QVERIFY(table->Hint().contains("Select File(s)... (Ctrl+O)"));
+    QVERIFY(table->Hint().contains("drop a file or folder"));
+    QVERIFY(main->RecentTargets().isEmpty());
+
+    QString shown;
+    bool sub = false, full = false;
+    QStringList filters;
+    QString browseDir;
+    auto answer = [&](bool ok, bool browse = false) {
+      QTimer::singleShot(0, this, [&, ok, browse] {
+        auto* dialog = qobject_cast<SelectFilesDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        shown = dialog->PathEdit()->text();
+        sub = dialog->findChildren<QCheckBox*>().at(1)->isChecked();
+        if (!dialog->FullCheckBox()->isChecked()) dialog->FullCheckBox()->click();
+        full = dialog->FullCheckBox()->isChecked();
+        if (browse) {
+          QTimer::singleShot(0, this, [&] {
+            auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(files);
+            filters = files->nameFilters();
+            browseDir = files->directory().absolutePath();
+            files->reject();
+          });
+          dialog->BrowseButton()->click();
+        }
+        ok ? dialog->OkButton()->click() : dialog->reject();
+      });
+    };
+    answer(false);
+    QTest::keyClick(table, Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(full);  // the dialog came
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(m_dir / "drop"))});
+    const QPoint at = table->viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(table->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    answer(true);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(table->viewport(), &drop);
+    QCOMPARE(shown, QString::fromStdString(index));
+    QVERIFY(sub);
+    QTRY_VERIFY_WITH_TIMEOUT(!View().IsTestRunning(), 20000);
+    QCOMPARE(Column(main, COL_URL), QStringList{"y.html"});  // the sub-directory was tested
+    QCOMPARE(main->RecentTargets(), QStringList{QString::fromStdString(index)});
+    QCOMPARE(main->SelectFilesAction()->toolTip(), QStringLiteral("Select File(s)..."));
+
+    answer(false, true);
+    main->SelectFilesAction()->trigger();
+    QCOMPARE(browseDir, QString::fromStdString(m_dir / "drop"));
+    QVERIFY2(filters.value(0).startsWith("Web pages (*.html *.htm"), qPrintable(filters.join(';')));
+    QCOMPARE(filters.value(1), QStringLiteral("All Files (*)"));
   }
 
   void triageAfterAFullCheck() {
