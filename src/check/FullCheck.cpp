@@ -49,6 +49,7 @@ struct PageResult {
   std::vector<PageLink> links;
   std::vector<LinkVerdict> verdicts;
   std::vector<std::string> names;
+  int skipped = 0;  // links a skip pattern took out
 };
 
 bool EqualsNoCase(const std::string& a, const char* b) {
@@ -144,6 +145,7 @@ struct CFullCheck::Impl {
   size_t cursor = 0;
   int64_t found = 0;
   int64_t judged = 0;
+  int64_t skipped = 0;
   std::string lastUrl;
   std::string lastText;
   bool progressDirty = false;
@@ -235,6 +237,7 @@ PageResult CFullCheck::Impl::ReadPage(
     ResolvedLink r = resolver.Resolve(parsed.links[i].url);
     if (r.kind != LinkKind::NotTested && !skip.Empty() &&
         skip.Matches(parsed.links[i].written, ResolvedForm(r))) {
+      ++result.skipped;
       continue;  // skipped: not tested
     }
     switch (r.kind) {
@@ -341,6 +344,7 @@ void CFullCheck::Impl::TakePage(PageResult result) {
   page.parsed = true;
   page.links = std::move(result.links);
   page.states.resize(page.links.size());
+  skipped += result.skipped;
   // Its names first: the page's own fragment links look there.
   TakeNames(result.path, std::move(result.names));
   for (size_t i = 0; i < page.links.size(); ++i) {
@@ -592,6 +596,10 @@ int64_t CFullCheck::LinksJudged() const {
 
 int64_t CFullCheck::LinksFound() const {
   return m_pImpl->found;
+}
+
+int64_t CFullCheck::LinksSkipped() const {
+  return m_pImpl->skipped;
 }
 
 }  // namespace linkward

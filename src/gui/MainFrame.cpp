@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDockWidget>
+#include <QElapsedTimer>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -33,6 +35,7 @@
 #include "gui/Help.h"
 #include "gui/LinkwardDoc.h"
 #include "gui/LogPane.h"
+#include "gui/ProgressStrip.h"
 #include "gui/QtFrame.h"
 #include "gui/ResultsFilter.h"
 #include "gui/ResultsModel.h"
@@ -40,6 +43,7 @@
 #include "gui/ResultsTable.h"
 #include "gui/RowActions.h"
 #include "results/ResultRows.h"
+#include "results/ProgressDlg.h"
 #include "settings/SettingsStore.h"
 
 namespace linkward {
@@ -562,6 +566,11 @@ void CMainFrame::OnTestStarted(bool full) {
   m_bTested = true;
   RememberTarget(FromCore(m_pView->Settings().GetString("FileSel", "Starter", "")));
   m_bFullRows = full;
+  m_pRunTime = std::make_unique<QElapsedTimer>();
+  m_pRunTime->start();
+  const CProgressDlg* progress = m_pView->ProgressWindow();
+  m_nRunPages = progress ? progress->m_wndFileBar.Upper() : 0;
+  m_pFrame->PlaceProgress(full);
   m_pModel->SetShowClasses(full);
   m_pResults->setColumnHidden(COL_LINE, !full);
   if (!full) {
@@ -573,7 +582,47 @@ void CMainFrame::OnTestStarted(bool full) {
   if (full) m_pFilterBar->show();
 }
 
-void CMainFrame::OnTestEnded() {}
+void CMainFrame::OnTestEnded() {
+  if (!m_bFullRows || !m_pView->FullCheck()) return;
+  const CFullCheck& check = *m_pView->FullCheck();
+  const CResultRows& rows = m_pView->Rows();
+  int64_t broken = 0, moved = 0, unverified = 0;
+  for (int row = 0; row < rows.GetItemCount(); ++row) {
+    switch (rows.GetItemDetails(row).cls) {
+      case CheckClass::Broken: ++broken; break;
+      case CheckClass::Moved: ++moved; break;
+      case CheckClass::NotVerified: ++unverified; break;
+      case CheckClass::Ok: break;
+    }
+  }
+  const double seconds = m_pRunTime ? static_cast<double>(m_pRunTime->elapsed()) / 1000.0 : 0.0;
+  const bool complete = m_panes[1]->text() == QLatin1String("Search Complete");
+  const QLocale locale;
+  Strip()->ShowTotals(
+      QStringLiteral("%1%2 links in %3 pages: %4 broken, %5 moved, %6 not verified, %7 skipped; %8 s")
+          .arg(complete ? QString() : QStringLiteral("Stopped. "))
+          .arg(locale.toString(static_cast<qlonglong>(check.LinksFound())))
+          .arg(locale.toString(m_nRunPages))
+          .arg(locale.toString(static_cast<qlonglong>(broken)))
+          .arg(locale.toString(static_cast<qlonglong>(moved)))
+          .arg(locale.toString(static_cast<qlonglong>(unverified)))
+          .arg(locale.toString(static_cast<qlonglong>(check.LinksSkipped())))
+          .arg(locale.toString(seconds, 'f', 1)));
+  m_pStripDock->show();
+}
+
+ProgressStrip* CMainFrame::Strip() {
+  if (m_pStrip) return m_pStrip;
+  m_pStripDock = new QDockWidget(QStringLiteral("Progress"), this);
+  m_pStripDock->setObjectName(QStringLiteral("progress"));
+  m_pStripDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+  m_pStripDock->setTitleBarWidget(new QWidget(m_pStripDock));
+  m_pStrip = new ProgressStrip(m_pStripDock);
+  m_pStripDock->setWidget(m_pStrip);
+  addDockWidget(Qt::BottomDockWidgetArea, m_pStripDock);
+  m_pStripDock->hide();
+  return m_pStrip;
+}
 
 void CMainFrame::UpdateCommands() {
   const bool running = m_pView->IsTestRunning();

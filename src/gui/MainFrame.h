@@ -19,6 +19,7 @@
 
 class QAction;
 class QActionGroup;
+class QDockWidget;
 class QElapsedTimer;
 class QLabel;
 class QLineEdit;
@@ -36,6 +37,7 @@ class CLinkwardDoc;
 class CLinkwardView;
 class IEventLoop;
 class LogPane;
+class ProgressStrip;
 class QtFrame;
 class ResultsFilter;
 class ResultsModel;
@@ -108,6 +110,10 @@ class CMainFrame : public QMainWindow {
   QStringList RecentTargets() const;
   QMenu* RecentMenu() const { return m_pRecentMenu; }
   static constexpr int RECENT_TARGETS = 4;
+  // The full check's progress and, after it, its totals: docked under the
+  // list (made when first asked for, hidden for a standard test).
+  ProgressStrip* Strip();
+  QDockWidget* StripDock() const { return m_pStripDock; }
   // Refreshes the enabled state of the commands from the view.
   void UpdateCommands();
   // Creates the activity bar over pane 3 (once).
@@ -188,6 +194,10 @@ class CMainFrame : public QMainWindow {
   QMenu* m_pRowMenu = nullptr;
   QMenu* m_pRecentMenu = nullptr;
   bool m_bTested = false;  // a test has run in this session
+  QDockWidget* m_pStripDock = nullptr;
+  ProgressStrip* m_pStrip = nullptr;
+  std::unique_ptr<QElapsedTimer> m_pRunTime;
+  int m_nRunPages = 0;
   int m_nSortColumn = -1;
   Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
   bool m_bWasRunning = false;

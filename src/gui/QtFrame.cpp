@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCursor>
+#include <QDockWidget>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include "gui/LogPane.h"
 #include "gui/MainFrame.h"
 #include "gui/PreferencesDialog.h"
+#include "gui/ProgressStrip.h"
 #include "gui/ProgressWindow.h"
 #include "gui/RepairDialog.h"
 #include "gui/RepairFailDialog.h"
@@ -23,6 +25,8 @@
 #include "gui/SelectFilesDialog.h"
 #include "results/ProgressDlg.h"
 #include "settings/SelectFilesDlg.h"
+#include "settings/SettingsStore.h"
+#include "engine/LinkwardView.h"
 
 namespace linkward {
 
@@ -102,18 +106,38 @@ void QtFrame::LogClear() {
 }
 
 void QtFrame::ProgressCreate(const CProgressDlg& dlg) {
+  ShowProgress(dlg, m_main.View().Settings().GetInt("FileSel", "FullCheck", 0) != 0);
+}
+
+void QtFrame::ShowProgress(const CProgressDlg& dlg, bool docked) {
   delete m_pProgress.data();
+  m_bDocked = docked;
+  if (m_bDocked) {
+    m_main.Strip()->Show(dlg);
+    m_main.StripDock()->show();
+    return;
+  }
+  if (m_main.StripDock()) m_main.StripDock()->hide();
   m_pProgress = new ProgressWindow(&m_main);
   m_pProgress->Show(dlg);
   m_pProgress->CentreOnParent();
   m_pProgress->show();
 }
 
+void QtFrame::PlaceProgress(bool docked) {
+  const CProgressDlg* dlg = m_main.View().ProgressWindow();
+  if (docked == m_bDocked || !dlg) return;
+  ProgressDestroy();
+  ShowProgress(*dlg, docked);
+}
+
 void QtFrame::ProgressUpdate(const CProgressDlg& dlg) {
+  if (m_bDocked) return m_main.Strip()->Show(dlg);
   if (m_pProgress) m_pProgress->Show(dlg);
 }
 
 void QtFrame::ProgressDestroy() {
+  m_bDocked = false;
   if (!m_pProgress) return;
   m_pProgress->hide();
   m_pProgress->deleteLater();

@@ -68,11 +68,17 @@ class QtFrame : public IFrame {
                        const std::string& filter, std::string* chosen) override;
 
   ProgressWindow* Progress() const { return m_pProgress; }
+  // Where the running test's progress shows: docked under the list for a
+  // full check (the choice stored last tells at creation), else the window.
+  void PlaceProgress(bool docked);
 
  private:
+  void ShowProgress(const CProgressDlg& dlg, bool docked);
+
   CMainFrame& m_main;
   QPointer<ProgressWindow> m_pProgress;
   int m_nWaitCursors = 0;
+  bool m_bDocked = false;
 };
 
 // The directory that an open-file dialog starts in for initialName ("dir/*.*"

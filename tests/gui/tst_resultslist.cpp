@@ -8,6 +8,7 @@
 #include "engine/LinkwardView.h"
 #include "gui/LinkwardGuiApp.h"
 #include "gui/MainFrame.h"
+#include "gui/ProgressStrip.h"
 #include "gui/QtFrame.h"
 #include "gui/ResultsFilter.h"
 #include "gui/ResultsModel.h"
@@ -62,6 +63,8 @@ class TestResultsList : public QObject {
     FullCheckOptions options;
     options.enabled = full;
     View().StartTest(path, TestChoices{false, full, false}, options);
+    // A full check's progress is docked under the list, never over it.
+    QCOMPARE(m_app->MainFrame()->Frame().Progress() == nullptr, full);
     QTRY_VERIFY_WITH_TIMEOUT(!View().IsTestRunning(), 20000);
   }
 
@@ -158,6 +161,10 @@ class TestResultsList : public QObject {
     QCOMPARE(Column(main, COL_LINE), (QStringList{"4", "1", "3"}));
     QVERIFY(main->FilterBar()->isVisible());
     QVERIFY(!list->model()->index(0, COL_URL).data(Qt::DecorationRole).isNull());
+    QVERIFY(main->StripDock()->isVisible());
+    QVERIFY2(main->Strip()->Totals()->text().startsWith(
+                 "4 links in 2 pages: 3 broken, 0 moved, 0 not verified, 0 skipped; "),
+             qPrintable(main->Strip()->Totals()->text()));
 
     // Ascending, descending, then the listed order again.
     ClickHeader(main, COL_URL);
@@ -249,10 +256,12 @@ class TestResultsList : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!View().IsTestRunning(), 20000);
     QCOMPARE(main->Model()->rowCount(), 2);
     QVERIFY(!Column(main, COL_URL).contains("gone.html"));
+    QVERIFY(main->Strip()->Totals()->text().startsWith("3 links in 2 pages: 2 broken, 0 moved, 0 not verified, 1 skipped; "));
 
     // A standard test: four columns, no class marks, every row whatever the toggle was.
     const std::string plain = m_dir.WriteFile("plain.htm", "no links\n");
     Run(plain, false);
+    QVERIFY(!main->StripDock()->isVisible());
     QVERIFY(list->isColumnHidden(COL_LINE));
     QVERIFY(toggles[0]->isChecked());
     QVERIFY(!toggles[2]->isEnabled());
