@@ -21,9 +21,11 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QWindow>
 
@@ -42,6 +44,7 @@
 #include "gui/ResultsPrinter.h"
 #include "gui/ResultsTable.h"
 #include "gui/RowActions.h"
+#include "gui/TargetGroups.h"
 #include "results/ResultRows.h"
 #include "results/ProgressDlg.h"
 #include "settings/SettingsStore.h"
@@ -198,7 +201,7 @@ void CMainFrame::CreateActions() {
     about.exec();
   });
 
-  m_pFind = make("&Filter Rows...\tCtrl+F", "Show only the rows that hold a text or are of a class",
+  m_pFind = make("&Filter Rows\tCtrl+F", "Show only the rows that hold a text or are of a class",
                  "Filter Rows");
   m_pFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
   m_pFind->setShortcutContext(Qt::WindowShortcut);
@@ -207,6 +210,11 @@ void CMainFrame::CreateActions() {
     m_pFilterEdit->setFocus(Qt::ShortcutFocusReason);
     m_pFilterEdit->selectAll();
   });
+
+  m_pGroupByTarget = make("&Group by Target",
+                          "One row for each target the links lead to, with every page and line",
+                          "Group by Target");
+  m_pGroupByTarget->setCheckable(true);
 
   // Accelerators without a menu entry. New, Open and Save reach the document,
   // which holds nothing: they change nothing.
@@ -250,6 +258,7 @@ void CMainFrame::CreateMenus() {
   view->addAction(m_pViewStatusBar);
   view->addSeparator();
   view->addAction(m_pFind);
+  view->addAction(m_pGroupByTarget);
 
   QMenu* linkward = menuBar()->addMenu(QStringLiteral("&Linkward"));
   linkward->addAction(m_pPreferences);
@@ -363,7 +372,12 @@ void CMainFrame::OnCreateClient() {
   m_pSplitter = new QSplitter(Qt::Vertical, this);
   m_pSplitter->setChildrenCollapsible(false);
 
-  m_pResults = new ResultsTable(m_pSplitter);
+  m_pTop = new QStackedWidget(m_pSplitter);
+  m_pResults = new ResultsTable(m_pTop);
+  m_pGroupView = new TargetGroups(m_pTop);
+  m_pTop->addWidget(m_pResults);
+  m_pTop->addWidget(m_pGroupView);
+  connect(m_pGroupView, &TargetGroups::RowActivated, this, &CMainFrame::OpenPage);
   connect(m_pResults, &ResultsTable::PathDropped, this, &CMainFrame::OfferDropped);
   m_pModel = new ResultsModel(m_pView->Rows(), this);
   m_pFilter = new ResultsFilter(this);
@@ -392,7 +406,7 @@ void CMainFrame::OnCreateClient() {
   columns->setSortIndicatorShown(false);
   columns->setSectionsClickable(true);
   connect(columns, &QHeaderView::sectionClicked, this, &CMainFrame::OnHeaderClicked);
-  m_pResults->installEventFilter(this);
+  m_pTop->installEventFilter(this);
   connect(m_pFilterEdit, &QLineEdit::textChanged, m_pFilter, &ResultsFilter::SetText);
   connect(m_pClassGroup, &QActionGroup::triggered, this, [this](QAction* action) {
     const int cls = action->data().toInt();
@@ -405,9 +419,36 @@ void CMainFrame::OnCreateClient() {
   connect(m_pFilter, &QAbstractItemModel::layoutChanged, this, &CMainFrame::UpdateRowCount);
   UpdateRowCount();
 
+  // The grouped view follows the rows while it shows, a little behind them.
+  m_pGroupTimer = new QTimer(this);
+  m_pGroupTimer->setSingleShot(true);
+  m_pGroupTimer->setInterval(250);
+  auto rebuild = [this] {
+    // The rows the filter lets through, in their listed order.
+    std::vector<int> shown;
+    shown.reserve(static_cast<size_t>(m_pFilter->rowCount()));
+    for (int r = 0; r < m_pFilter->rowCount(); ++r)
+      shown.push_back(m_pFilter->mapToSource(m_pFilter->index(r, 0)).row());
+    std::sort(shown.begin(), shown.end());
+    m_pGroupView->Rebuild(m_pView->Rows(), shown, m_bFullRows);
+  };
+  connect(m_pGroupTimer, &QTimer::timeout, this, rebuild);
+  auto regroup = [this] {
+    if (m_pTop->currentWidget() == m_pGroupView && !m_pGroupTimer->isActive()) m_pGroupTimer->start();
+  };
+  connect(m_pFilter, &QAbstractItemModel::rowsInserted, this, regroup);
+  connect(m_pFilter, &QAbstractItemModel::rowsRemoved, this, regroup);
+  connect(m_pFilter, &QAbstractItemModel::dataChanged, this, regroup);
+  connect(m_pFilter, &QAbstractItemModel::modelReset, this, regroup);
+  connect(m_pFilter, &QAbstractItemModel::layoutChanged, this, regroup);
+  connect(m_pGroupByTarget, &QAction::toggled, this, [this, rebuild](bool on) {
+    if (on) rebuild();
+    m_pTop->setCurrentWidget(on ? static_cast<QWidget*>(m_pGroupView) : m_pResults);
+  });
+
   m_pLog = new LogPane(m_pSplitter);
 
-  m_pSplitter->addWidget(m_pResults);
+  m_pSplitter->addWidget(m_pTop);
   m_pSplitter->addWidget(m_pLog);
   m_pSplitter->setStretchFactor(0, 0);
   m_pSplitter->setStretchFactor(1, 1);
@@ -440,7 +481,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_pResults && event->type() == QEvent::Resize && m_bColumnsReady) {
+  if (watched == m_pTop && event->type() == QEvent::Resize && m_bColumnsReady) {
     // The height of the results pane, kept for the next start.
     m_profile.setValue(QStringLiteral("Screen/High"), m_pSplitter->sizes().value(0));
   } else if (watched == m_panes[3] &&

@@ -27,6 +27,8 @@ class QMenu;
 class QProgressBar;
 class QSettings;
 class QSplitter;
+class QStackedWidget;
+class QTimer;
 class QTableView;
 class QToolBar;
 
@@ -38,6 +40,7 @@ class CLinkwardView;
 class IEventLoop;
 class LogPane;
 class ProgressStrip;
+class TargetGroups;
 class QtFrame;
 class ResultsFilter;
 class ResultsModel;
@@ -114,6 +117,9 @@ class CMainFrame : public QMainWindow {
   // list (made when first asked for, hidden for a standard test).
   ProgressStrip* Strip();
   QDockWidget* StripDock() const { return m_pStripDock; }
+  // View > Group by Target, and the grouped rows it shows in the list's place.
+  QAction* GroupByTargetAction() const { return m_pGroupByTarget; }
+  TargetGroups* GroupView() const { return m_pGroupView; }
   // Refreshes the enabled state of the commands from the view.
   void UpdateCommands();
   // Creates the activity bar over pane 3 (once).
@@ -198,6 +204,10 @@ class CMainFrame : public QMainWindow {
   ProgressStrip* m_pStrip = nullptr;
   std::unique_ptr<QElapsedTimer> m_pRunTime;
   int m_nRunPages = 0;
+  QStackedWidget* m_pTop = nullptr;
+  TargetGroups* m_pGroupView = nullptr;
+  QAction* m_pGroupByTarget = nullptr;
+  QTimer* m_pGroupTimer = nullptr;
   int m_nSortColumn = -1;
   Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
   bool m_bWasRunning = false;

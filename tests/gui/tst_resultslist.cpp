@@ -14,6 +14,7 @@
 #include "gui/ResultsModel.h"
 #include "gui/ResultsTable.h"
 #include "gui/SelectFilesDialog.h"
+#include "gui/TargetGroups.h"
 #include "gui/RowActions.h"
 #include "check/SkipList.h"
 #include "settings/SettingsStore.h"
@@ -269,6 +270,55 @@ class TestResultsList : public QObject {
     QCOMPARE(Column(main, COL_URL), QStringList{"http://example.com/"});
     QVERIFY(list->model()->index(0, COL_URL).data(Qt::DecorationRole).isNull());
     QVERIFY(list->model()->index(0, COL_URL).data(Qt::ForegroundRole).isNull());
+  }
+
+  // One group per target however the links spell it (the resolved target,
+  // else the link read against its page), the most linked first; a page:line
+  // opens in the editor.
+  void groupByTarget() {
+    CMainFrame* main = Start();
+    QVERIFY(main);
+    CResultRows& rows = View().Rows();
+    auto add = [&](const char* url, const char* page, int line, const char* target) {
+      const int row = rows.InsertItem(rows.GetItemCount(), url);
+      rows.SetItemText(row, COL_REASON, "Local File Not Found");
+      rows.SetItemText(row, COL_FILE, page);
+      RowDetails details;
+      details.line = line;
+      details.target = target;
+      rows.SetItemDetails(row, details);
+    };
+    add("http://example.com/a", "/s/index.html", 2, "http://example.com/a");
+    add("gone.html", "/s/index.html", 3, "/s/gone.html");
+    add("./gone.html", "/s/index.html", 7, "");
+    add("../s/gone.html#part", "/s/sub/../x.html", 9, "");
+    main->GroupByTargetAction()->trigger();
+    QCOMPARE(main->ResultsView()->parentWidget()->property("currentIndex").toInt(), 1);
+    QStandardItemModel* groups = main->GroupView()->Groups();
+    QCOMPARE(groups->rowCount(), 2);
+    QCOMPARE(groups->index(0, 0).data().toString(), QStringLiteral("/s/gone.html"));
+    QCOMPARE(groups->index(0, 1).data().toInt(), 3);
+    QCOMPARE(groups->index(1, 0).data().toString(), QStringLiteral("http://example.com/a"));
+    const QModelIndex first = groups->index(0, 0);
+    QStringList where;
+    for (int r = 0; r < groups->rowCount(first); ++r) where << groups->index(r, 0, first).data().toString();
+    QCOMPARE(where, (QStringList{"/s/index.html:3", "/s/index.html:7", "/s/sub/../x.html:9"}));
+
+    // Rows that come while it shows are gathered in, a moment later.
+    add("gone.html", "/s/y.html", 1, "/s/gone.html");
+    QTRY_COMPARE(groups->index(0, 1).data().toInt(), 4);
+    main->FilterEdit()->setText("example");  // the filter narrows the groups too
+    QTRY_COMPARE(groups->rowCount(), 1);
+    main->FilterEdit()->clear();
+    QTRY_COMPARE(groups->rowCount(), 2);
+
+    QStringList started;
+    main->startHook = [&](const QStringList& command) { started = command; };
+    ScopedEnv visual("VISUAL", "gvim");
+    emit main->GroupView()->activated(groups->index(1, 0, groups->index(0, 0)));
+    QCOMPARE(started, (QStringList{"gvim", "+7", "/s/index.html"}));
+    main->GroupByTargetAction()->trigger();
+    QCOMPARE(main->ResultsView()->parentWidget()->property("currentIndex").toInt(), 0);
   }
 
   // A host's pattern takes every scheme and port of that host, and no other host.
