@@ -150,6 +150,10 @@ struct CFullCheck::Impl {
   std::string lastText;
   bool progressDirty = false;
   size_t shownPending = static_cast<size_t>(-1);
+  // Rows as judged: the rows listed per page (a Fenwick tree, for the rows
+  // before a page) and the link indexes of each page's rows, in order.
+  std::vector<int> rowTree;
+  std::vector<std::vector<size_t>> pageRows;
 
   Impl(IFullCheckHost& h, IEventLoop& l) : host(h), loop(l) {}
 
@@ -170,6 +174,11 @@ struct CFullCheck::Impl {
   void Judged(size_t page, size_t link, unsigned code, const std::string& finalUrl = "");
   void ListReadyFiles();
   void ListFile(size_t index);
+  // The row of a reported link, made at index at of the rows.
+  void PutRow(size_t page, size_t link, int at);
+  // Rows as judged: the row of a reported link goes in at once, after the
+  // rows of earlier pages and of the page's earlier links.
+  void PutJudgedRow(size_t page, size_t link);
   void ShowProgress();
   void StopWorkers();
   void Finish();
@@ -432,6 +441,18 @@ void CFullCheck::Impl::Judged(size_t page, size_t link, unsigned code,
   lastUrl = p.links[link].written;
   lastText = p.links[link].text;
   progressDirty = true;
+  if (!pageRows.empty() && CheckReported(host.FilterMask(), code)) PutJudgedRow(page, link);
+}
+
+void CFullCheck::Impl::PutJudgedRow(size_t page, size_t link) {
+  int before = 0;
+  for (size_t i = page; i > 0; i &= i - 1) before += rowTree[i - 1];
+  std::vector<size_t>& listed = pageRows[page];
+  auto place = std::lower_bound(listed.begin(), listed.end(), link);
+  const int at = before + static_cast<int>(place - listed.begin());
+  listed.insert(place, link);
+  for (size_t i = page + 1; i <= rowTree.size(); i += i & (~i + 1)) ++rowTree[i - 1];
+  PutRow(page, link, at);
 }
 
 void CFullCheck::Impl::ListReadyFiles() {
@@ -462,14 +483,7 @@ void CFullCheck::Impl::ListFile(size_t index) {
   for (size_t i = 0; i < page.links.size(); ++i) {
     const LinkState& state = page.states[i];
     if (!state.tested || !CheckReported(mask, state.code)) continue;
-    const PageLink& link = page.links[i];
-    int count = rows.GetItemCount();
-    int row = rows.InsertItem(count, link.written);
-    rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
-    rows.SetItemText(row, COL_SITE, link.text);
-    rows.SetItemText(row, COL_FILE, file);
-    rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl, CheckClass::Broken, {}});
-    if (count == 0) host.CommandStateChanged();
+    if (pageRows.empty()) PutRow(index, i, rows.GetItemCount());  // else listed when judged
     ++errors;
   }
   char line[64];
@@ -477,6 +491,21 @@ void CFullCheck::Impl::ListFile(size_t index) {
   host.AppendLog("Results for " + file + line);
   // Only the names stay, for later fragment checks.
   page = PageState{true, 0, 0, {}, {}};
+}
+
+void CFullCheck::Impl::PutRow(size_t index, size_t i, int at) {
+  const PageState& page = pages[index];
+  const LinkState& state = page.states[i];
+  const PageLink& link = page.links[i];
+  const std::string& file = files[index];
+  CResultRows& rows = host.Rows();
+  const int count = rows.GetItemCount();
+  int row = rows.InsertItem(at, link.written);
+  rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
+  rows.SetItemText(row, COL_SITE, link.text);
+  rows.SetItemText(row, COL_FILE, file);
+  rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl, CheckClass::Broken, {}});
+  if (count == 0) host.CommandStateChanged();
 }
 
 void CFullCheck::Impl::ShowProgress() {
@@ -568,6 +597,10 @@ bool CFullCheck::Start() {
     return false;
   }
   d.running = true;
+  if (d.host.RowsAsJudged()) {
+    d.rowTree.assign(d.files.size(), 0);
+    d.pageRows.assign(d.files.size(), {});
+  }
   d.host.AppendLog("Testing: " + d.files.front());
   d.host.SetPaneText(1, "Checking links");
   d.host.SetPaneText(2, "");

@@ -90,6 +90,10 @@ class CLinkwardView {
   }
   // The full check has listed its last file.
   void OnFullCheckEnded();
+  // Whether the full check adds each row as soon as it is judged (at its
+  // place in file order) instead of a file's rows once the file is done.
+  void SetRowsAsJudged(bool on) { m_bRowsAsJudged = on; }
+  bool RowsAsJudged() const { return m_bRowsAsJudged; }
 
   // Outcomes and the report filter.
   std::string ReasonText(unsigned code);
@@ -211,6 +215,7 @@ class CLinkwardView {
   RemoteCheckerFactory m_remoteFactory;
   std::unique_ptr<IFullCheckHost> m_pFullCheckHost;  // outlives m_pFullCheck
   std::unique_ptr<CFullCheck> m_pFullCheck;
+  bool m_bRowsAsJudged = false;
 };
 
 }  // namespace linkward

@@ -90,6 +90,8 @@ CMainFrame::CMainFrame(CLinkwardApp& app, QSettings& profile, IEventLoop& loop,
   m_pDoc = std::make_unique<CLinkwardDoc>();
   m_pView =
       std::make_unique<CLinkwardView>(*app.m_pSettings, *m_pFrame, loop, std::move(scratchDir));
+  // A full check's rows show as soon as they are judged, in their places.
+  m_pView->SetRowsAsJudged(true);
 
   CreateActions();
   CreateMenus();

@@ -19,6 +19,8 @@
 #include "check/SkipList.h"
 #include "settings/SettingsStore.h"
 #include "results/ResultRows.h"
+#include "gui/LogPane.h"
+#include "support/LoopbackServer.h"
 #include "support/ScratchDir.h"
 
 using namespace linkward;
@@ -319,6 +321,29 @@ class TestResultsList : public QObject {
     QCOMPARE(started, (QStringList{"gvim", "+7", "/s/index.html"}));
     main->GroupByTargetAction()->trigger();
     QCOMPARE(main->ResultsView()->parentWidget()->property("currentIndex").toInt(), 0);
+  }
+
+  // A host that never answers holds back no row: the rows of later pages
+  // come at once, each at its place in file order, while the log still
+  // waits for the first page.
+  void rowsAsJudged() {
+    LoopbackServer silent(LoopbackServer::NeverAnswer());
+    QVERIFY(QDir(QString::fromStdString(m_dir.Path())).mkdir("slow"));
+    const std::string first = m_dir.WriteFile(
+        "slow/a.html", "<a href=\"" + silent.Url("/wait") + "\">Wait</a>\n<a href=\"x.html\">X</a>\n");
+    m_dir.WriteFile("slow/b.html", "<a href=\"y.html\">Y</a>\n");
+    m_dir.WriteFile("slow/c.html", "<a href=\"z.html\">Z</a>\n<a href=\"w.html\">W</a>\n");
+    CMainFrame* main = Start();
+    QVERIFY(main);
+    FullCheckOptions options;
+    options.enabled = true;
+    View().StartTest(first, TestChoices{false, true, false}, options);
+    QTRY_COMPARE_WITH_TIMEOUT(main->Model()->rowCount(), 4, 10000);
+    QVERIFY(View().IsTestRunning());
+    QCOMPARE(Column(main, COL_URL), (QStringList{"x.html", "y.html", "z.html", "w.html"}));
+    QVERIFY(!main->Log()->Text().contains("Results for"));
+    main->StopAction()->trigger();
+    QCOMPARE(main->Model()->rowCount(), 4);  // the rows listed stay
   }
 
   // A host's pattern takes every scheme and port of that host, and no other host.
