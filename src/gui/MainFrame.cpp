@@ -751,6 +751,13 @@ void CMainFrame::CreateRowActions() {
   m_pSkipHost = make("Skip This &Host", "Do not test links to this host in later full checks",
                      [this] { AddSkipPattern(SkipHostPattern(LinkTarget(m_pView->Rows(), CurrentRow()))); });
 
+  // Ctrl+C works whenever rows are selected, not only after the menu showed.
+  connect(m_pResults->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    const bool selected = m_pResults->selectionModel()->hasSelection();
+    m_pCopyRows->setEnabled(selected);
+    m_pCopyUrl->setEnabled(selected);
+  });
+
   m_pRowMenu = new QMenu(this);
   m_pRowMenu->addAction(m_pOpenPage);
   m_pRowMenu->addAction(m_pOpenLink);
