@@ -432,7 +432,7 @@ void CMainFrame::OnCreateClient() {
     for (int r = 0; r < m_pFilter->rowCount(); ++r)
       shown.push_back(m_pFilter->mapToSource(m_pFilter->index(r, 0)).row());
     std::sort(shown.begin(), shown.end());
-    m_pGroupView->Rebuild(m_pView->Rows(), shown, m_bFullRows);
+    m_pGroupView->Rebuild(m_pView->Rows(), shown, m_bFullRows, SiteRoot());
   };
   connect(m_pGroupTimer, &QTimer::timeout, this, rebuild);
   auto regroup = [this] {
@@ -523,6 +523,13 @@ void CMainFrame::UpdateRowCount() {
   UpdateHint();
   m_pRowCount->setText(shown == all ? QStringLiteral("%1 rows").arg(all)
                                     : QStringLiteral("%1 of %2 rows").arg(shown).arg(all));
+}
+
+QString CMainFrame::SiteRoot() const {
+  const std::string& root = m_pView->GetFullCheckOptions().root;
+  if (!root.empty()) return FromCore(root);
+  const QString last = FromCore(m_pView->Settings().GetString("FileSel", "Starter", ""));
+  return last.isEmpty() ? QString() : QFileInfo(last).absolutePath();
 }
 
 void CMainFrame::UpdateHint() {
@@ -732,7 +739,7 @@ void CMainFrame::CreateRowActions() {
   m_pOpenPage = make("&Open Page at Line", "Open the page in your editor at the link's line",
                      [this] { OpenPage(CurrentRow()); });
   m_pOpenLink = make("Open Link in &Browser", "Open where the link leads",
-                     [this] { OpenUrl(LinkTarget(m_pView->Rows(), CurrentRow())); });
+                     [this] { OpenUrl(LinkTarget(m_pView->Rows(), CurrentRow(), SiteRoot())); });
   m_pCopyUrl = make("Copy &URL", "Copy the link as written in the page", [this] {
     QStringList urls;
     for (int row : SelectedRows()) urls << FromCore(m_pView->Rows().GetItemText(row, COL_URL));
@@ -749,7 +756,8 @@ void CMainFrame::CreateRowActions() {
     AddSkipPattern(SkipLinkPattern(m_pView->Rows().GetItemText(CurrentRow(), COL_URL)));
   });
   m_pSkipHost = make("Skip This &Host", "Do not test links to this host in later full checks",
-                     [this] { AddSkipPattern(SkipHostPattern(LinkTarget(m_pView->Rows(), CurrentRow()))); });
+                     [this] { AddSkipPattern(SkipHostPattern(LinkTarget(m_pView->Rows(), CurrentRow(), SiteRoot())));
+                     });
 
   // Ctrl+C works whenever rows are selected, not only after the menu showed.
   connect(m_pResults->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
@@ -786,7 +794,7 @@ void CMainFrame::UpdateRowActions() {
   const bool selected = !SelectedRows().empty();
   const CResultRows& rows = m_pView->Rows();
   m_pOpenPage->setEnabled(row >= 0 && !rows.GetItemText(row, COL_FILE).empty());
-  const QUrl target = LinkTarget(rows, row);
+  const QUrl target = LinkTarget(rows, row, SiteRoot());
   m_pOpenLink->setEnabled(target.isValid());
   m_pCopyUrl->setEnabled(selected);
   m_pCopyRows->setEnabled(selected);

@@ -163,6 +163,9 @@ class CMainFrame : public QMainWindow {
   void CheckAgain();
   void AddSkipPattern(const std::string& pattern);
   void UpdateHint();
+  // Where links from "/" start: the full check's root, else the folder of
+  // the page tested last.
+  QString SiteRoot() const;
   void UpdateToolTips();
   void RememberTarget(const QString& path);
   void FillRecentMenu();

@@ -56,7 +56,7 @@ QString RowsAsText(const CResultRows& rows, const std::vector<int>& which, bool 
   return text;
 }
 
-QUrl LinkTarget(const CResultRows& rows, int row) {
+QUrl LinkTarget(const CResultRows& rows, int row, const QString& siteRoot) {
   if (row < 0 || row >= rows.GetItemCount()) return {};
   const std::string& target = rows.GetItemDetails(row).target;
   if (!target.empty()) {
@@ -66,6 +66,13 @@ QUrl LinkTarget(const CResultRows& rows, int row) {
   const QUrl written(FromCore(rows.GetItemText(row, COL_URL)).trimmed());
   if (!written.isValid()) return {};
   if (!written.isRelative()) return written;
+  const QString path = written.path();
+  if (!siteRoot.isEmpty() && path.startsWith(QLatin1Char('/')) && !path.startsWith(QLatin1String("//"))) {
+    QUrl local = QUrl::fromLocalFile(QDir(siteRoot).absolutePath() + path);
+    local.setQuery(written.query());
+    local.setFragment(written.fragment());
+    return local;
+  }
   const QString page = FromCore(rows.GetItemText(row, COL_FILE));
   if (page.isEmpty()) return {};
   return QUrl::fromLocalFile(QFileInfo(page).absoluteFilePath()).resolved(written);

@@ -25,8 +25,9 @@ QStringList EditorCommand(const QString& visual, const QString& editor, const QS
 QString RowsAsText(const CResultRows& rows, const std::vector<int>& which, bool withLine);
 
 // Where the row's link leads: its resolved target, else the URL as written,
-// read against the page it is in. Invalid when it leads nowhere known.
-QUrl LinkTarget(const CResultRows& rows, int row);
+// read against the page it is in (a link from "/" against siteRoot, a
+// directory, when given). Invalid when it leads nowhere known.
+QUrl LinkTarget(const CResultRows& rows, int row, const QString& siteRoot = {});
 
 // A skip pattern that matches exactly this link as written.
 std::string SkipLinkPattern(const std::string& written);

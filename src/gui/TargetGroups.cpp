@@ -31,10 +31,10 @@ TargetGroups::TargetGroups(QWidget* parent) : QTreeView(parent) {
   });
 }
 
-QString TargetGroups::TargetOf(const CResultRows& rows, int row) {
+QString TargetGroups::TargetOf(const CResultRows& rows, int row, const QString& siteRoot) {
   const std::string& target = rows.GetItemDetails(row).target;
   if (!target.empty()) return FromCore(target);
-  QUrl url = LinkTarget(rows, row);
+  QUrl url = LinkTarget(rows, row, siteRoot);
   if (!url.isValid()) return FromCore(rows.GetItemText(row, COL_URL));
   url.setFragment(QString());
   return url.isLocalFile() ? url.toLocalFile() : url.toString();
@@ -47,7 +47,7 @@ int TargetGroups::CoreRow(const QModelIndex& index) const {
 }
 
 void TargetGroups::Rebuild(const CResultRows& rows, const std::vector<int>& which,
-                           bool showClasses) {
+                           bool showClasses, const QString& siteRoot) {
   // Which groups were open stays so across a rebuild.
   QStringList open;
   for (int g = 0; g < m_pGroups->rowCount(); ++g) {
@@ -56,7 +56,7 @@ void TargetGroups::Rebuild(const CResultRows& rows, const std::vector<int>& whic
   }
   std::map<QString, std::vector<int>> byTarget;
   for (int row : which) {
-    if (row >= 0 && row < rows.GetItemCount()) byTarget[TargetOf(rows, row)].push_back(row);
+    if (row >= 0 && row < rows.GetItemCount()) byTarget[TargetOf(rows, row, siteRoot)].push_back(row);
   }
   std::vector<const std::pair<const QString, std::vector<int>>*> groups;
   for (const auto& entry : byTarget) groups.push_back(&entry);

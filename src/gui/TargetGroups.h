@@ -21,13 +21,14 @@ class TargetGroups : public QTreeView {
 
   // Gathers the rows again (the groups most linked first, then by target):
   // the core rows `which` of rows.
-  void Rebuild(const CResultRows& rows, const std::vector<int>& which, bool showClasses);
+  void Rebuild(const CResultRows& rows, const std::vector<int>& which, bool showClasses,
+               const QString& siteRoot = {});
   QStandardItemModel* Groups() const { return m_pGroups; }
   // The core row a child row stands for (-1 for a group or nothing).
   int CoreRow(const QModelIndex& index) const;
   // The target a row is grouped under: its resolved target, else its URL
   // read against its page, without a fragment.
-  static QString TargetOf(const CResultRows& rows, int row);
+  static QString TargetOf(const CResultRows& rows, int row, const QString& siteRoot = {});
 
  signals:
   // A page:line row was double-clicked (or Enter pressed on it).

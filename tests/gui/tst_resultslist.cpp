@@ -297,21 +297,24 @@ class TestResultsList : public QObject {
     add("gone.html", "/s/index.html", 3, "/s/gone.html");
     add("./gone.html", "/s/index.html", 7, "");
     add("../s/gone.html#part", "/s/sub/../x.html", 9, "");
+    add("/gone.html", "/s/sub/z.html", 4, "");  // from the folder of the page tested last
+    View().Settings().SetString("FileSel", "Starter", "/s/index.html");
     main->GroupByTargetAction()->trigger();
     QCOMPARE(main->ResultsView()->parentWidget()->property("currentIndex").toInt(), 1);
     QStandardItemModel* groups = main->GroupView()->Groups();
     QCOMPARE(groups->rowCount(), 2);
     QCOMPARE(groups->index(0, 0).data().toString(), QStringLiteral("/s/gone.html"));
-    QCOMPARE(groups->index(0, 1).data().toInt(), 3);
+    QCOMPARE(groups->index(0, 1).data().toInt(), 4);
     QCOMPARE(groups->index(1, 0).data().toString(), QStringLiteral("http://example.com/a"));
     const QModelIndex first = groups->index(0, 0);
     QStringList where;
     for (int r = 0; r < groups->rowCount(first); ++r) where << groups->index(r, 0, first).data().toString();
-    QCOMPARE(where, (QStringList{"/s/index.html:3", "/s/index.html:7", "/s/sub/../x.html:9"}));
+    QCOMPARE(where, (QStringList{"/s/index.html:3", "/s/index.html:7", "/s/sub/../x.html:9",
+                                 "/s/sub/z.html:4"}));
 
     // Rows that come while it shows are gathered in, a moment later.
     add("gone.html", "/s/y.html", 1, "/s/gone.html");
-    QTRY_COMPARE(groups->index(0, 1).data().toInt(), 4);
+    QTRY_COMPARE(groups->index(0, 1).data().toInt(), 5);
     main->FilterEdit()->setText("example");  // the filter narrows the groups too
     QTRY_COMPARE(groups->rowCount(), 1);
     main->FilterEdit()->clear();
