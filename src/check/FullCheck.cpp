@@ -53,6 +53,7 @@ struct PageResult {
   std::vector<PageLink> links;
   std::vector<LinkVerdict> verdicts;
   std::vector<std::string> names;
+  int skipped = 0;  // links a skip pattern took out
 };
 
 bool EqualsNoCase(const std::string& a, const char* b) {
@@ -150,6 +151,7 @@ struct CFullCheck::Impl {
   size_t announced = static_cast<size_t>(-1);  // the file whose "Testing:" line is out
   int64_t found = 0;
   int64_t judged = 0;
+  int64_t skipped = 0;
   std::string lastUrl;
   std::string lastText;
   bool progressDirty = false;
@@ -168,6 +170,10 @@ struct CFullCheck::Impl {
   // url: the address read (where the link's address led).
   void FragmentJudged(size_t page, size_t link, const std::string& url, const std::string& fragment,
                       const HttpOutcome& outcome, const PageNames& fetched);
+  // Rows as judged: the rows listed per page (a Fenwick tree, for the rows
+  // before a page) and the link indexes of each page's rows, in order.
+  std::vector<int> rowTree;
+  std::vector<std::vector<size_t>> pageRows;
 
   Impl(IFullCheckHost& h, IEventLoop& l) : host(h), loop(l) {}
 
@@ -188,6 +194,11 @@ struct CFullCheck::Impl {
   void Judged(size_t page, size_t link, unsigned code, const std::string& finalUrl = "");
   void ListReadyFiles();
   void ListFile(size_t index);
+  // The row of a reported link, made at index at of the rows.
+  void PutRow(size_t page, size_t link, int at);
+  // Rows as judged: the row of a reported link goes in at once, after the
+  // rows of earlier pages and of the page's earlier links.
+  void PutJudgedRow(size_t page, size_t link);
   void ShowProgress();
   void StopWorkers();
   void Finish();
@@ -258,6 +269,7 @@ PageResult CFullCheck::Impl::ReadPage(
     ResolvedLink r = resolver.Resolve(parsed.links[i].url);
     if (r.kind != LinkKind::NotTested && !skip.Empty() &&
         skip.Matches(parsed.links[i].written, ResolvedForm(r))) {
+      ++result.skipped;
       continue;  // skipped: not tested
     }
     if (siteMap) siteMap->Map(&r);  // the site's own pages are the local files
@@ -374,6 +386,7 @@ void CFullCheck::Impl::TakePage(PageResult result) {
   page.isPage = result.isPage;
   page.links = std::move(result.links);
   page.states.resize(page.links.size());
+  skipped += result.skipped;
   // Its names first: the page's own fragment links look there.
   TakeNames(result.path, std::move(result.names), result.isPage);
   for (size_t i = 0; i < page.links.size(); ++i) {
@@ -439,8 +452,8 @@ void CFullCheck::Impl::JudgeRemote(size_t page, size_t link, const std::string& 
   auto [it, inserted] = remoteStates.try_emplace(url);
   RemoteState& state = it->second;
   if (state.done) {
+    pages[page].states[link].notes = state.notes;  // before a row may be listed
     RemoteJudged(page, link, url, state.outcome);
-    pages[page].states[link].notes = state.notes;
     return;
   }
   state.waiters.emplace_back(page, link);
@@ -454,8 +467,8 @@ void CFullCheck::Impl::JudgeRemote(size_t page, size_t link, const std::string& 
     auto waiters = std::move(found->second.waiters);
     found->second.waiters.clear();
     for (const auto& [p, l] : waiters) {
-      RemoteJudged(p, l, url, outcome);
       pages[p].states[l].notes = found->second.notes;
+      RemoteJudged(p, l, url, outcome);
     }
     ListReadyFiles();
     if (running) ShowProgress();
@@ -532,6 +545,18 @@ void CFullCheck::Impl::Judged(size_t page, size_t link, unsigned code,
   lastUrl = p.links[link].written;
   lastText = p.links[link].text;
   progressDirty = true;
+  if (!pageRows.empty() && CheckReported(host.FilterMask(), code)) PutJudgedRow(page, link);
+}
+
+void CFullCheck::Impl::PutJudgedRow(size_t page, size_t link) {
+  int before = 0;
+  for (size_t i = page; i > 0; i &= i - 1) before += rowTree[i - 1];
+  std::vector<size_t>& listed = pageRows[page];
+  auto place = std::lower_bound(listed.begin(), listed.end(), link);
+  const int at = before + static_cast<int>(place - listed.begin());
+  listed.insert(place, link);
+  for (size_t i = page + 1; i <= rowTree.size(); i += i & (~i + 1)) ++rowTree[i - 1];
+  PutRow(page, link, at);
 }
 
 void CFullCheck::Impl::ListReadyFiles() {
@@ -568,16 +593,8 @@ void CFullCheck::Impl::ListFile(size_t index) {
   for (size_t i = 0; i < page.links.size(); ++i) {
     const LinkState& state = page.states[i];
     if (!state.tested || !CheckReported(mask, state.code)) continue;
-    const PageLink& link = page.links[i];
-    int count = rows.GetItemCount();
-    int row = rows.InsertItem(count, link.written);
-    rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
-    rows.SetItemText(row, COL_SITE, link.text);
     const CheckClass cls = CheckClassOf(state.code);
-    rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl, cls, state.target,
-                                        state.notes.history, state.notes.archiveUrl});
-    rows.SetItemText(row, COL_FILE, file);  // last: a face lists the row when it has its file
-    if (count == 0) host.CommandStateChanged();
+    if (pageRows.empty()) PutRow(index, i, rows.GetItemCount());  // else listed when judged
     ++(cls == CheckClass::NotVerified ? unverified : errors);
   }
   char line[96];
@@ -588,6 +605,22 @@ void CFullCheck::Impl::ListFile(size_t index) {
   host.AppendLog("Results for " + file + line);
   // Only the names stay, for later fragment checks.
   page = PageState{true, 0, 0, {}, {}};
+}
+
+void CFullCheck::Impl::PutRow(size_t index, size_t i, int at) {
+  const PageState& page = pages[index];
+  const LinkState& state = page.states[i];
+  const PageLink& link = page.links[i];
+  const std::string& file = files[index];
+  CResultRows& rows = host.Rows();
+  const int count = rows.GetItemCount();
+  int row = rows.InsertItem(at, link.written);
+  rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
+  rows.SetItemText(row, COL_SITE, link.text);
+  rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl, CheckClassOf(state.code),
+                                      state.target, state.notes.history, state.notes.archiveUrl});
+  rows.SetItemText(row, COL_FILE, file);  // last: a face lists the row when it has its file
+  if (count == 0) host.CommandStateChanged();
 }
 
 void CFullCheck::Impl::ShowProgress() {
@@ -697,6 +730,10 @@ bool CFullCheck::Start() {
     return false;
   }
   d.running = true;
+  if (d.host.RowsAsJudged()) {
+    d.rowTree.assign(d.files.size(), 0);
+    d.pageRows.assign(d.files.size(), {});
+  }
   d.host.SetPaneText(1, "Checking links");
   d.host.SetPaneText(2, "");
   d.loop.WatchSocket(d.wake[0], [&d](int, int event, int) {
@@ -725,6 +762,10 @@ int64_t CFullCheck::LinksJudged() const {
 
 int64_t CFullCheck::LinksFound() const {
   return m_pImpl->found;
+}
+
+int64_t CFullCheck::LinksSkipped() const {
+  return m_pImpl->skipped;
 }
 
 }  // namespace linkward

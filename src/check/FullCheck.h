@@ -93,6 +93,8 @@ class CFullCheck {
   // Links judged and links found so far (links that are not tested excluded).
   int64_t LinksJudged() const;
   int64_t LinksFound() const;
+  // Links a skip pattern took out, in the pages read so far.
+  int64_t LinksSkipped() const;
 
  private:
   struct Impl;

@@ -30,6 +30,11 @@ class IFullCheckHost {
   virtual void ProgressUpdate(const CProgressDlg& dlg) = 0;
   // The last file has been listed.
   virtual void OnFullCheckEnded() = 0;
+  // True: each row is added as soon as its link is judged, at its place in
+  // file order (a slow link holds back no other row); the log still lists the
+  // files in order. False: a file's rows come once it and all earlier files
+  // are judged.
+  virtual bool RowsAsJudged() const { return false; }
 };
 
 }  // namespace linkward

@@ -71,6 +71,7 @@ class ViewFullCheckHost final : public IFullCheckHost {
   CProgressDlg* Progress() override { return m_view.Progress(); }
   void ProgressUpdate(const CProgressDlg& dlg) override { m_view.Frame().ProgressUpdate(dlg); }
   void OnFullCheckEnded() override { m_view.OnFullCheckEnded(); }
+  bool RowsAsJudged() const override { return m_view.RowsAsJudged(); }
 
  private:
   CLinkwardView& m_view;

@@ -98,6 +98,10 @@ class CLinkwardView {
   }
   // The full check has listed its last file.
   void OnFullCheckEnded();
+  // Whether the full check adds each row as soon as it is judged (at its
+  // place in file order) instead of a file's rows once the file is done.
+  void SetRowsAsJudged(bool on) { m_bRowsAsJudged = on; }
+  bool RowsAsJudged() const { return m_bRowsAsJudged; }
 
   // Outcomes and the report filter.
   std::string ReasonText(unsigned code);
@@ -243,6 +247,7 @@ class CLinkwardView {
   std::unique_ptr<CSiteCrawl> m_pSiteCrawl;  // the full check of a site's address
   void StartCrawl(const std::string& url, const HttpCheckOptions& http,
                   std::unique_ptr<IRemoteChecker> remote, CSkipList skip);
+  bool m_bRowsAsJudged = false;
 };
 
 }  // namespace linkward

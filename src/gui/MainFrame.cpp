@@ -1,35 +1,52 @@
 #include "gui/MainFrame.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QProcess>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QWindow>
 
 #include "app/LinkwardApp.h"
+#include "check/SkipList.h"
 #include "engine/LinkwardView.h"
 #include "gui/AboutDialog.h"
+#include "gui/GuiText.h"
 #include "gui/Help.h"
 #include "gui/LinkwardDoc.h"
 #include "gui/LogPane.h"
+#include "gui/ProgressStrip.h"
 #include "gui/QtFrame.h"
+#include "gui/ResultsFilter.h"
 #include "gui/ResultsModel.h"
 #include "gui/ResultsPrinter.h"
+#include "gui/ResultsTable.h"
+#include "gui/RowActions.h"
+#include "gui/TargetGroups.h"
 #include "results/ResultRows.h"
+#include "results/ProgressDlg.h"
 #include "settings/SettingsStore.h"
 
 namespace linkward {
@@ -73,12 +90,16 @@ CMainFrame::CMainFrame(CLinkwardApp& app, QSettings& profile, IEventLoop& loop,
   m_pDoc = std::make_unique<CLinkwardDoc>();
   m_pView =
       std::make_unique<CLinkwardView>(*app.m_pSettings, *m_pFrame, loop, std::move(scratchDir));
+  // A full check's rows show as soon as they are judged, in their places.
+  m_pView->SetRowsAsJudged(true);
 
   CreateActions();
   CreateMenus();
   CreateToolBar();
+  CreateFilterBar();
   CreateStatusBar();
   OnCreateClient();
+  CreateRowActions();
   UpdateCommands();
 }
 
@@ -182,6 +203,21 @@ void CMainFrame::CreateActions() {
     about.exec();
   });
 
+  m_pFind = make("&Filter Rows\tCtrl+F", "Show only the rows that hold a text or are of a class",
+                 "Filter Rows");
+  m_pFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  m_pFind->setShortcutContext(Qt::WindowShortcut);
+  connect(m_pFind, &QAction::triggered, this, [this] {
+    m_pFilterBar->show();
+    m_pFilterEdit->setFocus(Qt::ShortcutFocusReason);
+    m_pFilterEdit->selectAll();
+  });
+
+  m_pGroupByTarget = make("&Group by Target",
+                          "One row for each target the links lead to, with every page and line",
+                          "Group by Target");
+  m_pGroupByTarget->setCheckable(true);
+
   // Accelerators without a menu entry. New, Open and Save reach the document,
   // which holds nothing: they change nothing.
   auto key = [this](QKeySequence keys, auto handler) {
@@ -193,7 +229,8 @@ void CMainFrame::CreateActions() {
     return action;
   };
   key(QKeySequence(Qt::CTRL | Qt::Key_N), [this] { m_pDoc->OnNewDocument(); });
-  key(QKeySequence(Qt::CTRL | Qt::Key_O), [this] { m_pDoc->OnOpenDocument(); });
+  // Open (Ctrl+O) is Select File(s): the document holds nothing to open.
+  m_pSelectFiles->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   key(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { m_pDoc->OnSaveDocument(); });
   key(QKeySequence(Qt::Key_F6), [this] { NextPane(true); });
   key(QKeySequence(Qt::SHIFT | Qt::Key_F6), [this] { NextPane(false); });
@@ -213,11 +250,17 @@ void CMainFrame::CreateMenus() {
   file->addAction(m_pPrintPreview);
   file->addAction(m_pPrintSetup);
   file->addSeparator();
+  m_pRecentMenu = file->addMenu(QStringLiteral("Recent &Targets"));
+  connect(file, &QMenu::aboutToShow, this, &CMainFrame::FillRecentMenu);
+  file->addSeparator();
   file->addAction(m_pExit);
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
   view->addAction(m_pViewToolBar);
   view->addAction(m_pViewStatusBar);
+  view->addSeparator();
+  view->addAction(m_pFind);
+  view->addAction(m_pGroupByTarget);
 
   QMenu* linkward = menuBar()->addMenu(QStringLiteral("&Linkward"));
   linkward->addAction(m_pPreferences);
@@ -255,6 +298,47 @@ void CMainFrame::CreateToolBar() {
           [this] { m_pViewToolBar->setChecked(!m_pToolBar->isHidden()); });
 }
 
+void CMainFrame::CreateFilterBar() {
+  addToolBarBreak();
+  m_pFilterBar = addToolBar(QStringLiteral("Filter"));
+  m_pFilterBar->setObjectName(QStringLiteral("filterbar"));
+  m_pFilterBar->setIconSize(QSize(16, 16));
+  m_pFilterBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  m_pFilterEdit = new QLineEdit(m_pFilterBar);
+  m_pFilterEdit->setPlaceholderText(QStringLiteral("Filter rows (Ctrl+F)"));
+  m_pFilterEdit->setClearButtonEnabled(true);
+  m_pFilterEdit->setMaximumWidth(320);
+  m_pFilterBar->addWidget(m_pFilterEdit);
+  m_pFilterBar->addSeparator();
+  m_pClassGroup = new QActionGroup(this);
+  m_pClassGroup->setExclusive(true);
+  auto toggle = [this](const QString& text, std::optional<CheckClass> cls) {
+    QAction* action = m_pFilterBar->addAction(text);
+    action->setCheckable(true);
+    if (cls) action->setIcon(ClassIcon(*cls));
+    action->setData(cls ? static_cast<int>(*cls) : -1);
+    action->setToolTip(cls ? QStringLiteral("Show only the %1 rows").arg(text)
+                           : QStringLiteral("Show the rows of every class"));
+    m_pClassGroup->addAction(action);
+    return action;
+  };
+  toggle(QStringLiteral("All"), std::nullopt)->setChecked(true);
+  toggle(QStringLiteral("Broken"), CheckClass::Broken);
+  toggle(QStringLiteral("Moved"), CheckClass::Moved);
+  toggle(QStringLiteral("Not Verified"), CheckClass::NotVerified);
+  m_pClassGroup->setEnabled(false);  // a full check's rows have classes
+  m_pFilterBar->addSeparator();
+  m_pRowCount = new QLabel(m_pFilterBar);
+  m_pRowCount->setContentsMargins(6, 0, 6, 0);
+  m_pFilterBar->addWidget(m_pRowCount);
+  // Out of the way until asked for (Ctrl+F) or a full check runs.
+  m_pFilterBar->hide();
+}
+
+QList<QAction*> CMainFrame::ClassActions() const {
+  return m_pClassGroup->actions();
+}
+
 void CMainFrame::CreateStatusBar() {
   QStatusBar* bar = statusBar();
   const QFontMetrics metrics(bar->font());
@@ -290,9 +374,18 @@ void CMainFrame::OnCreateClient() {
   m_pSplitter = new QSplitter(Qt::Vertical, this);
   m_pSplitter->setChildrenCollapsible(false);
 
-  m_pResults = new QTableView(m_pSplitter);
+  m_pTop = new QStackedWidget(m_pSplitter);
+  m_pResults = new ResultsTable(m_pTop);
+  m_pGroupView = new TargetGroups(m_pTop);
+  m_pTop->addWidget(m_pResults);
+  m_pTop->addWidget(m_pGroupView);
+  connect(m_pGroupView, &TargetGroups::RowActivated, this, &CMainFrame::OpenPage);
+  connect(m_pResults, &ResultsTable::PathDropped, this, &CMainFrame::OfferDropped);
   m_pModel = new ResultsModel(m_pView->Rows(), this);
-  m_pResults->setModel(m_pModel);
+  m_pFilter = new ResultsFilter(this);
+  m_pFilter->setSourceModel(m_pModel);
+  m_pResults->setModel(m_pFilter);
+  m_pResults->setColumnHidden(COL_LINE, true);
   m_pResults->setSortingEnabled(false);
   m_pResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_pResults->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -313,11 +406,51 @@ void CMainFrame::OnCreateClient() {
   columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   columns->setHighlightSections(false);
   columns->setSortIndicatorShown(false);
-  m_pResults->installEventFilter(this);
+  columns->setSectionsClickable(true);
+  connect(columns, &QHeaderView::sectionClicked, this, &CMainFrame::OnHeaderClicked);
+  m_pTop->installEventFilter(this);
+  connect(m_pFilterEdit, &QLineEdit::textChanged, m_pFilter, &ResultsFilter::SetText);
+  connect(m_pClassGroup, &QActionGroup::triggered, this, [this](QAction* action) {
+    const int cls = action->data().toInt();
+    m_pFilter->SetClass(cls < 0 ? std::nullopt
+                                : std::optional<CheckClass>(static_cast<CheckClass>(cls)));
+  });
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(m_pFilter, signal, this, &CMainFrame::UpdateRowCount);
+  connect(m_pFilter, &QAbstractItemModel::modelReset, this, &CMainFrame::UpdateRowCount);
+  connect(m_pFilter, &QAbstractItemModel::layoutChanged, this, &CMainFrame::UpdateRowCount);
+  UpdateRowCount();
+
+  // The grouped view follows the rows while it shows, a little behind them.
+  m_pGroupTimer = new QTimer(this);
+  m_pGroupTimer->setSingleShot(true);
+  m_pGroupTimer->setInterval(250);
+  auto rebuild = [this] {
+    // The rows the filter lets through, in their listed order.
+    std::vector<int> shown;
+    shown.reserve(static_cast<size_t>(m_pFilter->rowCount()));
+    for (int r = 0; r < m_pFilter->rowCount(); ++r)
+      shown.push_back(m_pFilter->mapToSource(m_pFilter->index(r, 0)).row());
+    std::sort(shown.begin(), shown.end());
+    m_pGroupView->Rebuild(m_pView->Rows(), shown, m_bFullRows, SiteRoot());
+  };
+  connect(m_pGroupTimer, &QTimer::timeout, this, rebuild);
+  auto regroup = [this] {
+    if (m_pTop->currentWidget() == m_pGroupView && !m_pGroupTimer->isActive()) m_pGroupTimer->start();
+  };
+  connect(m_pFilter, &QAbstractItemModel::rowsInserted, this, regroup);
+  connect(m_pFilter, &QAbstractItemModel::rowsRemoved, this, regroup);
+  connect(m_pFilter, &QAbstractItemModel::dataChanged, this, regroup);
+  connect(m_pFilter, &QAbstractItemModel::modelReset, this, regroup);
+  connect(m_pFilter, &QAbstractItemModel::layoutChanged, this, regroup);
+  connect(m_pGroupByTarget, &QAction::toggled, this, [this, rebuild](bool on) {
+    if (on) rebuild();
+    m_pTop->setCurrentWidget(on ? static_cast<QWidget*>(m_pGroupView) : m_pResults);
+  });
 
   m_pLog = new LogPane(m_pSplitter);
 
-  m_pSplitter->addWidget(m_pResults);
+  m_pSplitter->addWidget(m_pTop);
   m_pSplitter->addWidget(m_pLog);
   m_pSplitter->setStretchFactor(0, 0);
   m_pSplitter->setStretchFactor(1, 1);
@@ -338,6 +471,8 @@ void CMainFrame::OnInitialUpdate() {
   const int width = m_pResults->viewport()->width();
   const std::array<int, 4> widths = InitialColumnWidths(width, *m_app.m_pSettings);
   for (int col = 0; col < 4; ++col) m_pResults->setColumnWidth(col, widths[col]);
+  m_pResults->setColumnWidth(COL_LINE,
+                             m_pResults->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
   m_pLog->setFont(m_pResults->font());
   m_bColumnsReady = true;
 }
@@ -348,7 +483,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_pResults && event->type() == QEvent::Resize && m_bColumnsReady) {
+  if (watched == m_pTop && event->type() == QEvent::Resize && m_bColumnsReady) {
     // The height of the results pane, kept for the next start.
     m_profile.setValue(QStringLiteral("Screen/High"), m_pSplitter->sizes().value(0));
   } else if (watched == m_panes[3] &&
@@ -365,7 +500,192 @@ void CMainFrame::OfferFile(const QString& path) {
   m_pFrame->offeredPath.clear();
 }
 
+void CMainFrame::OnHeaderClicked(int column) {
+  // Ascending, descending, then back to the order the rows were listed in.
+  if (column != m_nSortColumn) {
+    m_nSortColumn = column;
+    m_sortOrder = Qt::AscendingOrder;
+  } else if (m_sortOrder == Qt::AscendingOrder) {
+    m_sortOrder = Qt::DescendingOrder;
+  } else {
+    m_nSortColumn = -1;
+    m_sortOrder = Qt::AscendingOrder;
+  }
+  QHeaderView* header = m_pResults->horizontalHeader();
+  header->setSortIndicatorShown(m_nSortColumn >= 0);
+  if (m_nSortColumn >= 0) header->setSortIndicator(m_nSortColumn, m_sortOrder);
+  m_pFilter->sort(m_nSortColumn, m_sortOrder);
+}
+
+void CMainFrame::UpdateRowCount() {
+  const int all = m_pModel->rowCount();
+  const int shown = m_pFilter->rowCount();
+  UpdateHint();
+  m_pRowCount->setText(shown == all ? QStringLiteral("%1 rows").arg(all)
+                                    : QStringLiteral("%1 of %2 rows").arg(shown).arg(all));
+}
+
+QString CMainFrame::SiteRoot() const {
+  const std::string& root = m_pView->GetFullCheckOptions().root;
+  if (!root.empty()) return FromCore(root);
+  const QString last = FromCore(m_pView->Settings().GetString("FileSel", "Starter", ""));
+  return last.isEmpty() ? QString() : QFileInfo(last).absolutePath();
+}
+
+void CMainFrame::UpdateHint() {
+  QString hint;
+  const QString what = QStringLiteral(
+      "Select File(s)... (Ctrl+O) chooses a page to test,\nor drop a file or folder here.");
+  if (m_pView->IsTestRunning() && m_pModel->rowCount() == 0) {
+    hint.clear();
+  } else if (m_pModel->rowCount() > 0) {
+    if (m_pFilter->rowCount() == 0) hint = QStringLiteral("No row matches the filter.");
+  } else if (m_bTested) {
+    hint = QStringLiteral("The last test listed no failed links.\n\n") + what;
+  } else {
+    hint = QStringLiteral("Nothing tested yet.\n\n") + what;
+  }
+  m_pResults->SetHint(hint);
+}
+
+void CMainFrame::UpdateToolTips() {
+  // With the full check chosen the toolbar's tips are the menu's names.
+  const bool names = m_pView->Settings().GetInt("FileSel", "FullCheck", 0) != 0;
+  static const std::array<const char*, 5> kDescribed = {"Test File", "Export", "Repair",
+                                                        "Preferences", "Stop"};
+  const std::array<QAction*, 5> actions = {m_pSelectFiles, m_pExport, m_pRepair, m_pPreferences,
+                                           m_pStop};
+  for (size_t i = 0; i < actions.size(); ++i) {
+    QString tip = QString::fromLatin1(kDescribed[i]);
+    if (names) {
+      tip = actions[i]->text().section(QLatin1Char('\t'), 0, 0);
+      tip.remove(QLatin1Char('&'));
+    }
+    if (actions[i]->toolTip() != tip) actions[i]->setToolTip(tip);
+  }
+}
+
+QStringList CMainFrame::RecentTargets() const {
+  QStringList targets;
+  for (int i = 1; i <= RECENT_TARGETS; ++i) {
+    const QString path = m_profile.value(QStringLiteral("Recent File List/File%1").arg(i)).toString();
+    if (!path.isEmpty()) targets << path;
+  }
+  return targets;
+}
+
+void CMainFrame::RememberTarget(const QString& path) {
+  if (path.isEmpty()) return;
+  QStringList targets = RecentTargets();
+  targets.removeAll(path);
+  targets.prepend(path);
+  for (int i = 1; i <= RECENT_TARGETS; ++i) {
+    const QString key = QStringLiteral("Recent File List/File%1").arg(i);
+    if (i <= targets.size()) {
+      m_profile.setValue(key, targets[i - 1]);
+    } else {
+      m_profile.remove(key);
+    }
+  }
+}
+
+void CMainFrame::FillRecentMenu() {
+  m_pRecentMenu->clear();
+  const QStringList targets = RecentTargets();
+  for (int i = 0; i < targets.size(); ++i) {
+    QAction* action = m_pRecentMenu->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(targets[i]));
+    const QString path = targets[i];
+    connect(action, &QAction::triggered, this, [this, path] { OfferFile(path); });
+  }
+  m_pRecentMenu->setEnabled(!targets.isEmpty() && m_pView->OnUpdateSelectFiles());
+}
+
+void CMainFrame::OfferDropped(const QString& path) {
+  if (!m_pView->OnUpdateSelectFiles()) return;
+  const QString page = ResultsTable::PageToOffer(path);
+  if (page.isEmpty()) {
+    statusBar()->showMessage(QStringLiteral("No web page to test in %1").arg(path), 8000);
+    return;
+  }
+  if (QFileInfo(path).isDir()) m_pFrame->offeredChoices = TestChoices{true, true, false};
+  OfferFile(page);
+  m_pFrame->offeredChoices.reset();
+}
+
+void CMainFrame::OnTestStarted(bool full) {
+  m_bTested = true;
+  RememberTarget(FromCore(m_pView->Settings().GetString("FileSel", "Starter", "")));
+  m_bFullRows = full;
+  m_pRunTime = std::make_unique<QElapsedTimer>();
+  m_pRunTime->start();
+  const CProgressDlg* progress = m_pView->ProgressWindow();
+  m_nRunPages = progress ? progress->m_wndFileBar.Upper() : 0;
+  m_pFrame->PlaceProgress(full);
+  m_pModel->SetShowClasses(full);
+  m_pResults->setColumnHidden(COL_LINE, !full);
+  if (!full) {
+    // A standard test's rows have no classes to choose from.
+    m_pClassGroup->actions().first()->setChecked(true);
+    m_pFilter->SetClass(std::nullopt);
+  }
+  m_pClassGroup->setEnabled(full);
+  if (full) m_pFilterBar->show();
+}
+
+void CMainFrame::OnTestEnded() {
+  if (!m_bFullRows || !m_pView->FullCheck()) return;
+  const CFullCheck& check = *m_pView->FullCheck();
+  const CResultRows& rows = m_pView->Rows();
+  int64_t broken = 0, moved = 0, unverified = 0;
+  for (int row = 0; row < rows.GetItemCount(); ++row) {
+    switch (rows.GetItemDetails(row).cls) {
+      case CheckClass::Broken: ++broken; break;
+      case CheckClass::Moved: ++moved; break;
+      case CheckClass::NotVerified: ++unverified; break;
+      case CheckClass::Ok: break;
+    }
+  }
+  const double seconds = m_pRunTime ? static_cast<double>(m_pRunTime->elapsed()) / 1000.0 : 0.0;
+  const bool complete = m_panes[1]->text() == QLatin1String("Search Complete");
+  const QLocale locale;
+  Strip()->ShowTotals(
+      QStringLiteral("%1%2 links in %3 pages: %4 broken, %5 moved, %6 not verified, %7 skipped; %8 s")
+          .arg(complete ? QString() : QStringLiteral("Stopped. "))
+          .arg(locale.toString(static_cast<qlonglong>(check.LinksFound())))
+          .arg(locale.toString(m_nRunPages))
+          .arg(locale.toString(static_cast<qlonglong>(broken)))
+          .arg(locale.toString(static_cast<qlonglong>(moved)))
+          .arg(locale.toString(static_cast<qlonglong>(unverified)))
+          .arg(locale.toString(static_cast<qlonglong>(check.LinksSkipped())))
+          .arg(locale.toString(seconds, 'f', 1)));
+  m_pStripDock->show();
+}
+
+ProgressStrip* CMainFrame::Strip() {
+  if (m_pStrip) return m_pStrip;
+  m_pStripDock = new QDockWidget(QStringLiteral("Progress"), this);
+  m_pStripDock->setObjectName(QStringLiteral("progress"));
+  m_pStripDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+  m_pStripDock->setTitleBarWidget(new QWidget(m_pStripDock));
+  m_pStrip = new ProgressStrip(m_pStripDock);
+  m_pStripDock->setWidget(m_pStrip);
+  addDockWidget(Qt::BottomDockWidgetArea, m_pStripDock);
+  m_pStripDock->hide();
+  return m_pStrip;
+}
+
 void CMainFrame::UpdateCommands() {
+  const bool running = m_pView->IsTestRunning();
+  if (running != m_bWasRunning) {
+    m_bWasRunning = running;
+    if (running) {
+      OnTestStarted(m_pView->FullCheck() && m_pView->FullCheck()->Running());
+    } else {
+      OnTestEnded();
+    }
+    UpdateHint();
+  }
+  UpdateToolTips();
   m_pSelectFiles->setEnabled(m_pView->OnUpdateSelectFiles());
   m_pStop->setEnabled(m_pView->OnUpdateStopTest());
   m_pExport->setEnabled(m_pView->OnUpdateExport());
@@ -404,6 +724,149 @@ void CMainFrame::NextPane(bool forward) {
 ResultsPrinter& CMainFrame::Printer() {
   if (!m_pPrinter) m_pPrinter = std::make_unique<ResultsPrinter>(m_pView->Rows(), this);
   return *m_pPrinter;
+}
+
+// ---------------------------------------------------------------------------
+// The rows' commands
+
+void CMainFrame::CreateRowActions() {
+  auto make = [this](const char* text, const char* prompt, auto handler) {
+    auto* action = new QAction(QString::fromLatin1(text), this);
+    action->setStatusTip(QString::fromLatin1(prompt));
+    connect(action, &QAction::triggered, this, handler);
+    return action;
+  };
+  m_pOpenPage = make("&Open Page at Line", "Open the page in your editor at the link's line",
+                     [this] { OpenPage(CurrentRow()); });
+  m_pOpenLink = make("Open Link in &Browser", "Open where the link leads",
+                     [this] { OpenUrl(LinkTarget(m_pView->Rows(), CurrentRow(), SiteRoot())); });
+  m_pCopyUrl = make("Copy &URL", "Copy the link as written in the page", [this] {
+    QStringList urls;
+    for (int row : SelectedRows()) urls << FromCore(m_pView->Rows().GetItemText(row, COL_URL));
+    QGuiApplication::clipboard()->setText(urls.join(QLatin1Char('\n')));
+  });
+  m_pCopyRows = make("&Copy Rows\tCtrl+C", "Copy the selected rows as tab-separated text", [this] {
+    QGuiApplication::clipboard()->setText(RowsAsText(m_pView->Rows(), SelectedRows(), m_bFullRows));
+  });
+  m_pCopyRows->setShortcut(QKeySequence::Copy);
+  m_pCopyRows->setShortcutContext(Qt::WidgetShortcut);
+  m_pResults->addAction(m_pCopyRows);
+  m_pCheckAgain = make("Check &Again", "Run the last test again", [this] { CheckAgain(); });
+  m_pSkipLink = make("&Skip This Link", "Do not test this link in later full checks", [this] {
+    AddSkipPattern(SkipLinkPattern(m_pView->Rows().GetItemText(CurrentRow(), COL_URL)));
+  });
+  m_pSkipHost = make("Skip This &Host", "Do not test links to this host in later full checks",
+                     [this] { AddSkipPattern(SkipHostPattern(LinkTarget(m_pView->Rows(), CurrentRow(), SiteRoot())));
+                     });
+
+  // Ctrl+C works whenever rows are selected, not only after the menu showed.
+  connect(m_pResults->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    const bool selected = m_pResults->selectionModel()->hasSelection();
+    m_pCopyRows->setEnabled(selected);
+    m_pCopyUrl->setEnabled(selected);
+  });
+
+  m_pRowMenu = new QMenu(this);
+  m_pRowMenu->addAction(m_pOpenPage);
+  m_pRowMenu->addAction(m_pOpenLink);
+  m_pRowMenu->addSeparator();
+  m_pRowMenu->addAction(m_pCopyUrl);
+  m_pRowMenu->addAction(m_pCopyRows);
+  m_pRowMenu->addSeparator();
+  m_pRowMenu->addAction(m_pCheckAgain);
+  m_pRowMenu->addAction(m_pSkipLink);
+  m_pRowMenu->addAction(m_pSkipHost);
+  m_pResults->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(m_pResults, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    RowMenu()->popup(m_pResults->viewport()->mapToGlobal(at));
+  });
+  connect(m_pResults, &QAbstractItemView::doubleClicked, this,
+          [this](const QModelIndex& index) { OpenPage(m_pFilter->mapToSource(index).row()); });
+}
+
+QMenu* CMainFrame::RowMenu() {
+  UpdateRowActions();
+  return m_pRowMenu;
+}
+
+void CMainFrame::UpdateRowActions() {
+  const int row = CurrentRow();
+  const bool selected = !SelectedRows().empty();
+  const CResultRows& rows = m_pView->Rows();
+  m_pOpenPage->setEnabled(row >= 0 && !rows.GetItemText(row, COL_FILE).empty());
+  const QUrl target = LinkTarget(rows, row, SiteRoot());
+  m_pOpenLink->setEnabled(target.isValid());
+  m_pCopyUrl->setEnabled(selected);
+  m_pCopyRows->setEnabled(selected);
+  m_pCheckAgain->setEnabled(!m_pView->IsTestRunning() &&
+                            !m_pView->Settings().GetString("FileSel", "Starter", "").empty());
+  // Skip patterns are the full check's.
+  m_pSkipLink->setEnabled(row >= 0 && m_bFullRows);
+  m_pSkipHost->setEnabled(row >= 0 && m_bFullRows && !SkipHostPattern(target).empty());
+}
+
+std::vector<int> CMainFrame::SelectedRows() const {
+  QModelIndexList shown = m_pResults->selectionModel()->selectedRows();
+  std::sort(shown.begin(), shown.end(),
+            [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+  std::vector<int> rows;
+  for (const QModelIndex& index : shown) rows.push_back(m_pFilter->mapToSource(index).row());
+  return rows;
+}
+
+int CMainFrame::CurrentRow() const {
+  const QModelIndex current = m_pFilter->mapToSource(m_pResults->currentIndex());
+  return current.isValid() ? current.row() : -1;
+}
+
+void CMainFrame::OpenPage(int row) {
+  const CResultRows& rows = m_pView->Rows();
+  if (row < 0 || row >= rows.GetItemCount()) return;
+  const QString page = QFileInfo(FromCore(rows.GetItemText(row, COL_FILE))).absoluteFilePath();
+  const QStringList command =
+      EditorCommand(qEnvironmentVariable("VISUAL"), qEnvironmentVariable("EDITOR"), page,
+                    rows.GetItemDetails(row).line);
+  if (!command.isEmpty()) {
+    if (startHook) return startHook(command);
+    if (QProcess::startDetached(command.first(), command.mid(1))) return;
+  }
+  OpenUrl(QUrl::fromLocalFile(page));
+}
+
+void CMainFrame::OpenUrl(const QUrl& url) {
+  if (!url.isValid()) return;
+  if (openUrlHook) return openUrlHook(url);
+  if (!QDesktopServices::openUrl(url))
+    statusBar()->showMessage(QStringLiteral("No program opens %1").arg(url.toDisplayString()), 5000);
+}
+
+void CMainFrame::CheckAgain() {
+  CSettingsStore& settings = m_pView->Settings();
+  const std::string path = settings.GetString("FileSel", "Starter", "");
+  if (path.empty() || m_pView->IsTestRunning()) return;
+  TestChoices choices;
+  choices.recurse = settings.GetInt("FileSel", "Recurse", 0) != 0;
+  choices.allFiles = settings.GetInt("FileSel", "AllFiles", 0) != 0;
+  choices.filter = settings.GetInt("FileSel", "Filter", 0) != 0;
+  FullCheckOptions full = m_pView->GetFullCheckOptions();
+  full.enabled = settings.GetInt("FileSel", "FullCheck", 0) != 0;
+  m_pView->StartTest(path, choices, full);
+}
+
+void CMainFrame::AddSkipPattern(const std::string& pattern) {
+  if (pattern.empty()) return;
+  FullCheckOptions options = m_pView->GetFullCheckOptions();
+  std::vector<std::string>& patterns = options.skipPatterns;
+  if (std::find(patterns.begin(), patterns.end(), pattern) == patterns.end()) {
+    patterns.push_back(pattern);
+    CSkipList check;
+    if (!check.Compile(patterns)) return;
+    m_pView->Settings().SetString("Settings", "SkipLinks", JoinPatternLines(patterns));
+    m_pView->SetFullCheckOptions(options);
+  }
+  statusBar()->showMessage(
+      QStringLiteral("Later full checks skip links matching %1 (see Preferences)").arg(FromCore(pattern)),
+      8000);
 }
 
 // ---------------------------------------------------------------------------

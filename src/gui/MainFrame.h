@@ -7,16 +7,28 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QProgressBar>
+#include <QStringList>
+#include <QUrl>
 #include <array>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/MainFrameRules.h"
+#include "gui/ResultsTable.h"
 
 class QAction;
+class QActionGroup;
+class QDockWidget;
+class QElapsedTimer;
 class QLabel;
+class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QSettings;
 class QSplitter;
+class QStackedWidget;
+class QTimer;
 class QTableView;
 class QToolBar;
 
@@ -27,7 +39,10 @@ class CLinkwardDoc;
 class CLinkwardView;
 class IEventLoop;
 class LogPane;
+class ProgressStrip;
+class TargetGroups;
 class QtFrame;
+class ResultsFilter;
 class ResultsModel;
 class ResultsPrinter;
 
@@ -49,6 +64,15 @@ class CMainFrame : public QMainWindow {
   CLinkwardView& View() { return *m_pView; }
   QtFrame& Frame() { return *m_pFrame; }
   ResultsModel* Model() const { return m_pModel; }
+  // The rows as the list shows them: filtered and in the order chosen.
+  ResultsFilter* Filter() const { return m_pFilter; }
+  QToolBar* FilterBar() const { return m_pFilterBar; }
+  QLineEdit* FilterEdit() const { return m_pFilterEdit; }
+  // The class toggles: all, Broken, Moved, Not Verified.
+  QList<QAction*> ClassActions() const;
+  QLabel* RowCountLabel() const { return m_pRowCount; }
+  // Whether the rows shown are a full check's.
+  bool FullRows() const { return m_bFullRows; }
   QTableView* ResultsView() const { return m_pResults; }
   LogPane* Log() const { return m_pLog; }
   QSplitter* Splitter() const { return m_pSplitter; }
@@ -65,9 +89,37 @@ class CMainFrame : public QMainWindow {
   QAction* PreferencesAction() const { return m_pPreferences; }
   QAction* StopAction() const { return m_pStop; }
 
+  // The rows' commands, as the list's context menu gives them.
+  QAction* OpenPageAction() const { return m_pOpenPage; }
+  QAction* OpenLinkAction() const { return m_pOpenLink; }
+  QAction* CopyUrlAction() const { return m_pCopyUrl; }
+  QAction* CopyRowsAction() const { return m_pCopyRows; }
+  QAction* CheckAgainAction() const { return m_pCheckAgain; }
+  QAction* SkipLinkAction() const { return m_pSkipLink; }
+  QAction* SkipHostAction() const { return m_pSkipHost; }
+  // The context menu as it stands for the current row (shown by a right click).
+  QMenu* RowMenu();
+  // Instead of starting a program or opening a URL on the desktop (tests).
+  std::function<void(const QStringList& command)> startHook;
+  std::function<void(const QUrl& url)> openUrlHook;
+
   // Opens Select File(s) on path (a file given on the command line, as
   // "Open With" does); the test starts only when the user says OK.
   void OfferFile(const QString& path);
+  // A file or folder dropped on the window: Select File(s) offers its page,
+  // with the sub-directories for a folder.
+  void OfferDropped(const QString& path);
+  // The targets tested last, newest first (at most RECENT_TARGETS).
+  QStringList RecentTargets() const;
+  QMenu* RecentMenu() const { return m_pRecentMenu; }
+  static constexpr int RECENT_TARGETS = 4;
+  // The full check's progress and, after it, its totals: docked under the
+  // list (made when first asked for, hidden for a standard test).
+  ProgressStrip* Strip();
+  QDockWidget* StripDock() const { return m_pStripDock; }
+  // View > Group by Target, and the grouped rows it shows in the list's place.
+  QAction* GroupByTargetAction() const { return m_pGroupByTarget; }
+  TargetGroups* GroupView() const { return m_pGroupView; }
   // Refreshes the enabled state of the commands from the view.
   void UpdateCommands();
   // Creates the activity bar over pane 3 (once).
@@ -95,6 +147,28 @@ class CMainFrame : public QMainWindow {
   void OnWindowPosChanged();
   void PlaceActivityBar();
   void NextPane(bool forward);
+  void CreateFilterBar();
+  // A test began (full: a full check) or ended: what the list offers follows.
+  void OnTestStarted(bool full);
+  void OnTestEnded();
+  void OnHeaderClicked(int column);
+  void UpdateRowCount();
+  void CreateRowActions();
+  void UpdateRowActions();
+  // The core rows selected, in the order shown; the current row (-1: none).
+  std::vector<int> SelectedRows() const;
+  int CurrentRow() const;
+  void OpenPage(int row);
+  void OpenUrl(const QUrl& url);
+  void CheckAgain();
+  void AddSkipPattern(const std::string& pattern);
+  void UpdateHint();
+  // Where links from "/" start: the full check's root, else the folder of
+  // the page tested last.
+  QString SiteRoot() const;
+  void UpdateToolTips();
+  void RememberTarget(const QString& path);
+  void FillRecentMenu();
   ResultsPrinter& Printer();
 
   CLinkwardApp& m_app;
@@ -106,13 +180,41 @@ class CMainFrame : public QMainWindow {
   WindowPlacement m_initialPlacement;
 
   QSplitter* m_pSplitter = nullptr;
-  QTableView* m_pResults = nullptr;
+  ResultsTable* m_pResults = nullptr;
   ResultsModel* m_pModel = nullptr;
   LogPane* m_pLog = nullptr;
   QToolBar* m_pToolBar = nullptr;
   std::array<QLabel*, 4> m_panes{};
   QPointer<QProgressBar> m_pActivityBar;
   bool m_bColumnsReady = false;
+  ResultsFilter* m_pFilter = nullptr;
+  QToolBar* m_pFilterBar = nullptr;
+  QLineEdit* m_pFilterEdit = nullptr;
+  QActionGroup* m_pClassGroup = nullptr;
+  QLabel* m_pRowCount = nullptr;
+  QAction* m_pFind = nullptr;
+  QAction* m_pOpenPage = nullptr;
+  QAction* m_pOpenLink = nullptr;
+  QAction* m_pCopyUrl = nullptr;
+  QAction* m_pCopyRows = nullptr;
+  QAction* m_pCheckAgain = nullptr;
+  QAction* m_pSkipLink = nullptr;
+  QAction* m_pSkipHost = nullptr;
+  QMenu* m_pRowMenu = nullptr;
+  QMenu* m_pRecentMenu = nullptr;
+  bool m_bTested = false;  // a test has run in this session
+  QDockWidget* m_pStripDock = nullptr;
+  ProgressStrip* m_pStrip = nullptr;
+  std::unique_ptr<QElapsedTimer> m_pRunTime;
+  int m_nRunPages = 0;
+  QStackedWidget* m_pTop = nullptr;
+  TargetGroups* m_pGroupView = nullptr;
+  QAction* m_pGroupByTarget = nullptr;
+  QTimer* m_pGroupTimer = nullptr;
+  int m_nSortColumn = -1;
+  Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+  bool m_bWasRunning = false;
+  bool m_bFullRows = false;
 
   QAction* m_pSelectFiles = nullptr;
   QAction* m_pExport = nullptr;

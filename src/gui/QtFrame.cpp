@@ -1,7 +1,9 @@
 #include "gui/QtFrame.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCursor>
+#include <QDockWidget>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -15,6 +17,7 @@
 #include "gui/LogPane.h"
 #include "gui/MainFrame.h"
 #include "gui/PreferencesDialog.h"
+#include "gui/ProgressStrip.h"
 #include "gui/ProgressWindow.h"
 #include "gui/RepairDialog.h"
 #include "gui/RepairFailDialog.h"
@@ -22,6 +25,8 @@
 #include "gui/SelectFilesDialog.h"
 #include "results/ProgressDlg.h"
 #include "settings/SelectFilesDlg.h"
+#include "settings/SettingsStore.h"
+#include "engine/LinkwardView.h"
 
 namespace linkward {
 
@@ -101,18 +106,38 @@ void QtFrame::LogClear() {
 }
 
 void QtFrame::ProgressCreate(const CProgressDlg& dlg) {
+  ShowProgress(dlg, m_main.View().Settings().GetInt("FileSel", "FullCheck", 0) != 0);
+}
+
+void QtFrame::ShowProgress(const CProgressDlg& dlg, bool docked) {
   delete m_pProgress.data();
+  m_bDocked = docked;
+  if (m_bDocked) {
+    m_main.Strip()->Show(dlg);
+    m_main.StripDock()->show();
+    return;
+  }
+  if (m_main.StripDock()) m_main.StripDock()->hide();
   m_pProgress = new ProgressWindow(&m_main);
   m_pProgress->Show(dlg);
   m_pProgress->CentreOnParent();
   m_pProgress->show();
 }
 
+void QtFrame::PlaceProgress(bool docked) {
+  const CProgressDlg* dlg = m_main.View().ProgressWindow();
+  if (docked == m_bDocked || !dlg) return;
+  ProgressDestroy();
+  ShowProgress(*dlg, docked);
+}
+
 void QtFrame::ProgressUpdate(const CProgressDlg& dlg) {
+  if (m_bDocked) return m_main.Strip()->Show(dlg);
   if (m_pProgress) m_pProgress->Show(dlg);
 }
 
 void QtFrame::ProgressDestroy() {
+  m_bDocked = false;
   if (!m_pProgress) return;
   m_pProgress->hide();
   m_pProgress->deleteLater();
@@ -156,6 +181,7 @@ Answer RunModal(Model& model, QWidget* parent) {
 
 Answer QtFrame::DoModal(CSelectFilesDlg& dlg) {
   if (!offeredPath.empty()) dlg.m_strPath = std::exchange(offeredPath, {});
+  if (offeredChoices) dlg.m_choices = *std::exchange(offeredChoices, std::nullopt);
   return RunModal<SelectFilesDialog>(dlg, &m_main);
 }
 
@@ -185,8 +211,14 @@ std::string OpenDialogDirectory(const std::string& initialName) {
 bool QtFrame::GetOpenFileName(const std::string& initialName, std::string* chosen) {
   QString directory = FromCore(OpenDialogDirectory(initialName));
   if (directory.isEmpty()) directory = QDir::currentPath();
-  const QString name = QFileDialog::getOpenFileName(&m_main, QStringLiteral("Open"), directory,
-                                                    QStringLiteral("All Files (*)"));
+  // For a full check the web pages come first; the standard test's dialog
+  // lists every file.
+  QString filters = QStringLiteral("All Files (*)");
+  auto* select = qobject_cast<SelectFilesDialog*>(QApplication::activeModalWidget());
+  if (select && select->FullCheckBox()->isChecked())
+    filters = QStringLiteral("Web pages (*.html *.htm *.xhtml *.shtml *.php *.asp *.aspx);;") + filters;
+  const QString name =
+      QFileDialog::getOpenFileName(&m_main, QStringLiteral("Open"), directory, filters);
   if (name.isEmpty()) return false;
   *chosen = ToCore(name);
   return true;

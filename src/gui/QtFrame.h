@@ -5,10 +5,12 @@
 
 #include <QPointer>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "gui/ProgressWindow.h"
 #include "engine/Frame.h"
+#include "settings/TestChoices.h"
 
 class QProgressBar;
 
@@ -29,6 +31,8 @@ class QtFrame : public IFrame {
   // A file given on the command line: the next Select File(s) dialog shows
   // it instead of the stored starter file (once).
   std::string offeredPath;
+  // With offeredPath: the choices the dialog shows instead of the stored ones (once).
+  std::optional<TestChoices> offeredChoices;
 
   Answer MessageBox(const std::string& text, BoxStyle style) override;
   void MessageBeep(BoxStyle type) override;
@@ -64,11 +68,17 @@ class QtFrame : public IFrame {
                        const std::string& filter, std::string* chosen) override;
 
   ProgressWindow* Progress() const { return m_pProgress; }
+  // Where the running test's progress shows: docked under the list for a
+  // full check (the choice stored last tells at creation), else the window.
+  void PlaceProgress(bool docked);
 
  private:
+  void ShowProgress(const CProgressDlg& dlg, bool docked);
+
   CMainFrame& m_main;
   QPointer<ProgressWindow> m_pProgress;
   int m_nWaitCursors = 0;
+  bool m_bDocked = false;
 };
 
 // The directory that an open-file dialog starts in for initialName ("dir/*.*"
