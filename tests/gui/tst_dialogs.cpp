@@ -3,6 +3,8 @@
 // and the help window the Help buttons open. The dialogs' rules themselves
 // are tested without a toolkit (tests/settings/Dialogs_test.cpp).
 #include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
 
 #include "GuiTest.h"
 #include "app/LinkwardApp.h"
@@ -17,6 +19,7 @@
 #include "repair/RepairDlg.h"
 #include "results/OutcomeTable.h"
 #include "results/ReportWriter.h"
+#include "results/ResultRows.h"
 #include "settings/ExportDlg.h"
 #include "settings/PreferencesDlg.h"
 #include "support/RecordingFrame.h"
@@ -206,6 +209,37 @@ class DialogsTest : public QObject {
       if (click >= 0) dialog.TypeGroup()->button(click)->click();
       Click(&dialog, button);
       QCOMPARE(static_cast<int>(model.m_nRepairType), result);
+      QVERIFY(!dialog.TypeGroup()->button(4));
+      QVERIFY(!dialog.PreviewButton());
+    }
+    // After a full check with archived copies: type 4 is offered, and the
+    // preview shows the pass's diff for the chosen type, touching no file.
+    {
+      const std::string source = "<a href=\"http://h/gone\">x</a>\n";
+      const std::string page = m_dir.WriteFile("archived.htm", source);
+      CResultRows rows;
+      rows.InsertItem(0, "http://h/gone");
+      rows.SetItemText(0, COL_FILE, page);
+      RowDetails details;
+      details.code = 404;
+      details.archiveUrl = "http://web.archive.org/web/1/http://h/gone";
+      rows.SetItemDetails(0, details);
+      CRepairDlg model;
+      model.m_bArchivedCopies = true;
+      RepairDialog dialog(model, &rows);
+      QVERIFY(Show(dialog));
+      QVERIFY(!dialog.PreviewButton()->isEnabled());  // no type chosen yet
+      dialog.TypeGroup()->button(4)->click();
+      dialog.PreviewButton()->click();
+      const QString diff = dialog.PreviewPane()->toPlainText();
+      QVERIFY2(diff.contains("+<a href=\"http://web.archive.org/web/1/http://h/gone\">x</a>"),
+               qPrintable(diff));
+      dialog.TypeGroup()->button(0)->click();  // the shown preview follows the type
+      QVERIFY(dialog.PreviewPane()->toPlainText().contains("+<!--"));
+      QCOMPARE(ScratchDir::ReadFile(page), source);
+      dialog.TypeGroup()->button(4)->click();
+      Click(&dialog, "OK");
+      QCOMPARE(model.m_nRepairType, RepairType::ArchivedCopy);
     }
     CRepairFailDlg model;
     model.m_strFailFile = "/web/index.htm";
