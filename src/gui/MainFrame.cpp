@@ -740,6 +740,13 @@ void CMainFrame::CreateRowActions() {
                      [this] { OpenPage(CurrentRow()); });
   m_pOpenLink = make("Open Link in &Browser", "Open where the link leads",
                      [this] { OpenUrl(LinkTarget(m_pView->Rows(), CurrentRow(), SiteRoot())); });
+  m_pUseArchived = make("Use &Archived Copy", "Open the archived copy of the link in your browser",
+                        [this] {
+                          const int row = CurrentRow();
+                          if (row < 0) return;
+                          OpenUrl(QUrl(FromCore(m_pView->Rows().GetItemDetails(row).archiveUrl),
+                                       QUrl::StrictMode));
+                        });
   m_pCopyUrl = make("Copy &URL", "Copy the link as written in the page", [this] {
     QStringList urls;
     for (int row : SelectedRows()) urls << FromCore(m_pView->Rows().GetItemText(row, COL_URL));
@@ -769,6 +776,7 @@ void CMainFrame::CreateRowActions() {
   m_pRowMenu = new QMenu(this);
   m_pRowMenu->addAction(m_pOpenPage);
   m_pRowMenu->addAction(m_pOpenLink);
+  m_pRowMenu->addAction(m_pUseArchived);
   m_pRowMenu->addSeparator();
   m_pRowMenu->addAction(m_pCopyUrl);
   m_pRowMenu->addAction(m_pCopyRows);
@@ -796,6 +804,9 @@ void CMainFrame::UpdateRowActions() {
   m_pOpenPage->setEnabled(row >= 0 && !rows.GetItemText(row, COL_FILE).empty());
   const QUrl target = LinkTarget(rows, row, SiteRoot());
   m_pOpenLink->setEnabled(target.isValid());
+  // Archived copies are looked up by the full check only.
+  m_pUseArchived->setVisible(m_bFullRows);
+  m_pUseArchived->setEnabled(row >= 0 && !rows.GetItemDetails(row).archiveUrl.empty());
   m_pCopyUrl->setEnabled(selected);
   m_pCopyRows->setEnabled(selected);
   m_pCheckAgain->setEnabled(!m_pView->IsTestRunning() &&

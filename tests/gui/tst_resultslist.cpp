@@ -245,6 +245,19 @@ class TestResultsList : public QObject {
     QVERIFY(!main->SkipHostAction()->isEnabled());  // a local link has no host
     main->OpenLinkAction()->trigger();
     QCOMPARE(opened.last(), QUrl::fromLocalFile(QString::fromStdString(m_dir / "site/b.html")).resolved(QUrl("#nowhere")));
+    // Use Archived Copy opens the row's archived copy, and only a row that has one.
+    QVERIFY(main->UseArchivedAction()->isVisible());
+    QVERIFY(!main->UseArchivedAction()->isEnabled());
+    for (int row = 0; row < View().Rows().GetItemCount(); ++row) {
+      if (View().Rows().GetItemText(row, COL_URL) != "b.html#nowhere") continue;
+      RowDetails archived = View().Rows().GetItemDetails(row);
+      archived.archiveUrl = "http://web.archive.org/web/2020/http://h/b.html";
+      View().Rows().SetItemDetails(row, archived);
+    }
+    main->RowMenu();
+    QVERIFY(main->UseArchivedAction()->isEnabled());
+    main->UseArchivedAction()->trigger();
+    QCOMPARE(opened.last(), QUrl("http://web.archive.org/web/2020/http://h/b.html"));
 
     // Skip This Link is kept with the Preferences' patterns; Check Again runs
     // the last test (as Select File(s) stored it) without that link.
@@ -273,6 +286,8 @@ class TestResultsList : public QObject {
     QVERIFY(!toggles[2]->isEnabled());
     View().Rows().InsertItem(0, "http://example.com/");
     QCOMPARE(Column(main, COL_URL), QStringList{"http://example.com/"});
+    main->RowMenu();
+    QVERIFY(!main->UseArchivedAction()->isVisible());
     QVERIFY(list->model()->index(0, COL_URL).data(Qt::DecorationRole).isNull());
     QVERIFY(list->model()->index(0, COL_URL).data(Qt::ForegroundRole).isNull());
   }
