@@ -30,6 +30,7 @@
 #include <QWindow>
 
 #include "app/LinkwardApp.h"
+#include "check/SiteCrawl.h"
 #include "check/SkipList.h"
 #include "engine/LinkwardView.h"
 #include "gui/AboutDialog.h"
@@ -495,7 +496,9 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 
 void CMainFrame::OfferFile(const QString& path) {
   if (!m_pView->OnUpdateSelectFiles()) return;
-  m_pFrame->offeredPath = QFileInfo(path).absoluteFilePath().toStdString();
+  // A site address (a full check's crawl) is offered as it is.
+  m_pFrame->offeredPath = IsCrawlAddress(ToCore(path)) ? ToCore(path)
+                                                       : QFileInfo(path).absoluteFilePath().toStdString();
   m_pView->OnSelectFiles();
   m_pFrame->offeredPath.clear();
 }
@@ -529,7 +532,8 @@ QString CMainFrame::SiteRoot() const {
   const std::string& root = m_pView->GetFullCheckOptions().root;
   if (!root.empty()) return FromCore(root);
   const QString last = FromCore(m_pView->Settings().GetString("FileSel", "Starter", ""));
-  return last.isEmpty() ? QString() : QFileInfo(last).absolutePath();
+  if (last.isEmpty() || IsCrawlAddress(ToCore(last))) return {};  // a crawl has no local root
+  return QFileInfo(last).absolutePath();
 }
 
 void CMainFrame::UpdateHint() {
@@ -833,6 +837,9 @@ int CMainFrame::CurrentRow() const {
 void CMainFrame::OpenPage(int row) {
   const CResultRows& rows = m_pView->Rows();
   if (row < 0 || row >= rows.GetItemCount()) return;
+  // A crawled page is not a file to edit: it opens in the browser.
+  const std::string& crawled = rows.GetItemText(row, COL_FILE);
+  if (IsCrawlAddress(crawled)) return OpenUrl(QUrl(FromCore(crawled)));
   const QString page = QFileInfo(FromCore(rows.GetItemText(row, COL_FILE))).absoluteFilePath();
   const QStringList command =
       EditorCommand(qEnvironmentVariable("VISUAL"), qEnvironmentVariable("EDITOR"), page,
