@@ -30,6 +30,7 @@
 #include <QWindow>
 
 #include "app/LinkwardApp.h"
+#include "check/SiteCrawl.h"
 #include "check/SkipList.h"
 #include "engine/LinkwardView.h"
 #include "gui/AboutDialog.h"
@@ -495,7 +496,9 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 
 void CMainFrame::OfferFile(const QString& path) {
   if (!m_pView->OnUpdateSelectFiles()) return;
-  m_pFrame->offeredPath = QFileInfo(path).absoluteFilePath().toStdString();
+  // A site address (a full check's crawl) is offered as it is.
+  m_pFrame->offeredPath = IsCrawlAddress(ToCore(path)) ? ToCore(path)
+                                                       : QFileInfo(path).absoluteFilePath().toStdString();
   m_pView->OnSelectFiles();
   m_pFrame->offeredPath.clear();
 }
@@ -529,7 +532,8 @@ QString CMainFrame::SiteRoot() const {
   const std::string& root = m_pView->GetFullCheckOptions().root;
   if (!root.empty()) return FromCore(root);
   const QString last = FromCore(m_pView->Settings().GetString("FileSel", "Starter", ""));
-  return last.isEmpty() ? QString() : QFileInfo(last).absolutePath();
+  if (last.isEmpty() || IsCrawlAddress(ToCore(last))) return {};  // a crawl has no local root
+  return QFileInfo(last).absolutePath();
 }
 
 void CMainFrame::UpdateHint() {
@@ -740,6 +744,13 @@ void CMainFrame::CreateRowActions() {
                      [this] { OpenPage(CurrentRow()); });
   m_pOpenLink = make("Open Link in &Browser", "Open where the link leads",
                      [this] { OpenUrl(LinkTarget(m_pView->Rows(), CurrentRow(), SiteRoot())); });
+  m_pUseArchived = make("Use &Archived Copy", "Open the archived copy of the link in your browser",
+                        [this] {
+                          const int row = CurrentRow();
+                          if (row < 0) return;
+                          OpenUrl(QUrl(FromCore(m_pView->Rows().GetItemDetails(row).archiveUrl),
+                                       QUrl::StrictMode));
+                        });
   m_pCopyUrl = make("Copy &URL", "Copy the link as written in the page", [this] {
     QStringList urls;
     for (int row : SelectedRows()) urls << FromCore(m_pView->Rows().GetItemText(row, COL_URL));
@@ -769,6 +780,7 @@ void CMainFrame::CreateRowActions() {
   m_pRowMenu = new QMenu(this);
   m_pRowMenu->addAction(m_pOpenPage);
   m_pRowMenu->addAction(m_pOpenLink);
+  m_pRowMenu->addAction(m_pUseArchived);
   m_pRowMenu->addSeparator();
   m_pRowMenu->addAction(m_pCopyUrl);
   m_pRowMenu->addAction(m_pCopyRows);
@@ -796,6 +808,9 @@ void CMainFrame::UpdateRowActions() {
   m_pOpenPage->setEnabled(row >= 0 && !rows.GetItemText(row, COL_FILE).empty());
   const QUrl target = LinkTarget(rows, row, SiteRoot());
   m_pOpenLink->setEnabled(target.isValid());
+  // Archived copies are looked up by the full check only.
+  m_pUseArchived->setVisible(m_bFullRows);
+  m_pUseArchived->setEnabled(row >= 0 && !rows.GetItemDetails(row).archiveUrl.empty());
   m_pCopyUrl->setEnabled(selected);
   m_pCopyRows->setEnabled(selected);
   m_pCheckAgain->setEnabled(!m_pView->IsTestRunning() &&
@@ -822,6 +837,9 @@ int CMainFrame::CurrentRow() const {
 void CMainFrame::OpenPage(int row) {
   const CResultRows& rows = m_pView->Rows();
   if (row < 0 || row >= rows.GetItemCount()) return;
+  // A crawled page is not a file to edit: it opens in the browser.
+  const std::string& crawled = rows.GetItemText(row, COL_FILE);
+  if (IsCrawlAddress(crawled)) return OpenUrl(QUrl(FromCore(crawled)));
   const QString page = QFileInfo(FromCore(rows.GetItemText(row, COL_FILE))).absoluteFilePath();
   const QStringList command =
       EditorCommand(qEnvironmentVariable("VISUAL"), qEnvironmentVariable("EDITOR"), page,

@@ -92,6 +92,7 @@ class CMainFrame : public QMainWindow {
   // The rows' commands, as the list's context menu gives them.
   QAction* OpenPageAction() const { return m_pOpenPage; }
   QAction* OpenLinkAction() const { return m_pOpenLink; }
+  QAction* UseArchivedAction() const { return m_pUseArchived; }
   QAction* CopyUrlAction() const { return m_pCopyUrl; }
   QAction* CopyRowsAction() const { return m_pCopyRows; }
   QAction* CheckAgainAction() const { return m_pCheckAgain; }
@@ -195,6 +196,7 @@ class CMainFrame : public QMainWindow {
   QAction* m_pFind = nullptr;
   QAction* m_pOpenPage = nullptr;
   QAction* m_pOpenLink = nullptr;
+  QAction* m_pUseArchived = nullptr;
   QAction* m_pCopyUrl = nullptr;
   QAction* m_pCopyRows = nullptr;
   QAction* m_pCheckAgain = nullptr;

@@ -1,5 +1,6 @@
 #include "PreferencesDialog.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -34,6 +35,12 @@ QGroupBox* DefaultsGroup(const QString& title, const QString& text, QPushButton*
   layout->addWidget(button);
   return box;
 }
+
+constexpr const char* USER_AGENT_MESSAGE =
+    "The User-Agent may hold at most 255 characters and no control characters.";
+constexpr const char* SITE_URL_MESSAGE =
+    "Please enter the site's http or https address (at most 2048 characters, no spaces), "
+    "or leave the box empty.";
 
 }  // namespace
 
@@ -123,12 +130,27 @@ PreferencesDialog::PreferencesDialog(CPreferencesDlg& model, QWidget* parent)
   m_pSkip->setLineWrapMode(QPlainTextEdit::NoWrap);
   m_pSkip->setTabChangesFocus(true);
   skipLabel->setBuddy(m_pSkip);
+  m_pUserAgent = new QLineEdit(FromCore(m_model.m_strUserAgent));
+  m_pUserAgent->setPlaceholderText(QStringLiteral("Linkward's own"));
+  auto* userAgentLabel = new QLabel(QStringLiteral("User-Agent sent to hosts:"));
+  userAgentLabel->setBuddy(m_pUserAgent);
+  m_pSiteUrl = new QLineEdit(FromCore(m_model.m_strSiteUrl));
+  m_pSiteUrl->setPlaceholderText(QStringLiteral("https://www.example.com/"));
+  auto* siteUrlLabel = new QLabel(QStringLiteral("Site URL (links into it are the local files):"));
+  siteUrlLabel->setBuddy(m_pSiteUrl);
+  m_pFragments = new QCheckBox(QStringLiteral("Check remote #fragments"));
+  m_pFragments->setChecked(m_model.m_bCheckFragments);
   fullGrid->addWidget(m_pTransfers, 0, 0);
   fullGrid->addWidget(transfersLabel, 0, 1);
   fullGrid->addWidget(m_pPerHost, 1, 0);
   fullGrid->addWidget(perHostLabel, 1, 1);
   fullGrid->addWidget(skipLabel, 2, 0, 1, 2);
   fullGrid->addWidget(m_pSkip, 3, 0, 1, 2);
+  fullGrid->addWidget(userAgentLabel, 4, 0, 1, 2);
+  fullGrid->addWidget(m_pUserAgent, 5, 0, 1, 2);
+  fullGrid->addWidget(siteUrlLabel, 6, 0, 1, 2);
+  fullGrid->addWidget(m_pSiteUrl, 7, 0, 1, 2);
+  fullGrid->addWidget(m_pFragments, 8, 0, 1, 2);
   fullGrid->setColumnStretch(1, 1);
   m_pSkip->setFixedHeight(5 * fontMetrics().lineSpacing() + 8);
 
@@ -165,7 +187,10 @@ PreferencesDialog::PreferencesDialog(CPreferencesDlg& model, QWidget* parent)
   setTabOrder(m_pOneEye, m_pTransfers);
   setTabOrder(m_pTransfers, m_pPerHost);
   setTabOrder(m_pPerHost, m_pSkip);
-  setTabOrder(m_pSkip, help);
+  setTabOrder(m_pSkip, m_pUserAgent);
+  setTabOrder(m_pUserAgent, m_pSiteUrl);
+  setTabOrder(m_pSiteUrl, m_pFragments);
+  setTabOrder(m_pFragments, help);
 
   connect(ok, &QPushButton::clicked, this, &PreferencesDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &PreferencesDialog::reject);
@@ -215,8 +240,7 @@ void PreferencesDialog::accept() {
   switch (m_model.ValidateFullCheck(ToCore(m_pTransfers->text()), ToCore(m_pPerHost->text()),
                                     ToCore(m_pSkip->toPlainText()), &message)) {
     case CPreferencesDlg::FullField::None:
-      QDialog::accept();
-      return;
+      break;
     case CPreferencesDlg::FullField::Transfers:
       Refuse(m_pTransfers, message);
       return;
@@ -228,6 +252,20 @@ void PreferencesDialog::accept() {
       m_pSkip->setFocus();
       return;
   }
+  const std::string userAgent = ToCore(m_pUserAgent->text());
+  if (!CPreferencesDlg::UserAgentAllowed(userAgent)) {
+    Refuse(m_pUserAgent, USER_AGENT_MESSAGE);
+    return;
+  }
+  const std::string siteUrl = ToCore(m_pSiteUrl->text().trimmed());
+  if (!CPreferencesDlg::SiteUrlAllowed(siteUrl)) {
+    Refuse(m_pSiteUrl, SITE_URL_MESSAGE);
+    return;
+  }
+  m_model.m_strUserAgent = userAgent;
+  m_model.m_strSiteUrl = siteUrl;
+  m_model.m_bCheckFragments = m_pFragments->isChecked();
+  QDialog::accept();
 }
 
 }  // namespace linkward

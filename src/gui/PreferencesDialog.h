@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+class QCheckBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -48,6 +49,9 @@ class PreferencesDialog : public QDialog {
   QLineEdit* TransfersEdit() const { return m_pTransfers; }
   QLineEdit* PerHostEdit() const { return m_pPerHost; }
   QPlainTextEdit* SkipEdit() const { return m_pSkip; }
+  QLineEdit* UserAgentEdit() const { return m_pUserAgent; }
+  QLineEdit* SiteUrlEdit() const { return m_pSiteUrl; }
+  QCheckBox* FragmentsBox() const { return m_pFragments; }
 
  public slots:
   void accept() override;
@@ -69,6 +73,9 @@ class PreferencesDialog : public QDialog {
   QLineEdit* m_pTransfers = nullptr;
   QLineEdit* m_pPerHost = nullptr;
   QPlainTextEdit* m_pSkip = nullptr;
+  QLineEdit* m_pUserAgent = nullptr;
+  QLineEdit* m_pSiteUrl = nullptr;
+  QCheckBox* m_pFragments = nullptr;
 };
 
 }  // namespace linkward

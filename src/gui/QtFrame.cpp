@@ -194,7 +194,9 @@ Answer QtFrame::DoModal(CExportDlg& dlg) {
 }
 
 Answer QtFrame::DoModal(CRepairDlg& dlg) {
-  return RunModal<RepairDialog>(dlg, &m_main);
+  // After a full check the dialog also previews the pass.
+  RepairDialog dialog(dlg, m_main.FullRows() ? &m_main.View().Rows() : nullptr, &m_main);
+  return dialog.exec() == QDialog::Accepted ? Answer::Ok : Answer::Cancel;
 }
 
 Answer QtFrame::DoModal(CRepairFailDlg& dlg) {

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include "check/SiteCrawl.h"
 #include "gui/GuiText.h"
 #include "results/ResultRows.h"
 
@@ -77,6 +78,8 @@ QUrl LinkTarget(const CResultRows& rows, int row, const QString& siteRoot) {
   }
   const QString page = FromCore(rows.GetItemText(row, COL_FILE));
   if (page.isEmpty()) return {};
+  // A crawled page is an address: its links are read against it.
+  if (IsCrawlAddress(ToCore(page))) return QUrl(page).resolved(written);
   return QUrl::fromLocalFile(QFileInfo(page).absoluteFilePath()).resolved(written);
 }
 

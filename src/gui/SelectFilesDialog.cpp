@@ -56,6 +56,11 @@ SelectFilesDialog::SelectFilesDialog(CSelectFilesDlg& model, QWidget* parent)
   connect(m_pRecurse, &QCheckBox::clicked, this, &SelectFilesDialog::OnRecurseClicked);
   connect(m_pAllFiles, &QCheckBox::clicked, this, &SelectFilesDialog::OnAllFilesClicked);
   connect(m_pOk, &QPushButton::clicked, this, &SelectFilesDialog::accept);
+  // The full check also crawls a site from its address.
+  connect(m_pFullCheck, &QCheckBox::toggled, this, [this](bool full) {
+    m_pPath->setPlaceholderText(full ? QStringLiteral("A page, or a site's http(s):// address")
+                                     : QString());
+  });
   connect(m_pCancel, &QPushButton::clicked, this, &SelectFilesDialog::reject);
 
   ShowMembers();

@@ -2,6 +2,10 @@
 // of their models, what their controls hand back, the links of the About box,
 // and the help window the Help buttons open. The dialogs' rules themselves
 // are tested without a toolkit (tests/settings/Dialogs_test.cpp).
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
 #include "GuiTest.h"
 #include "app/LinkwardApp.h"
 #include "gui/AboutDialog.h"
@@ -15,6 +19,7 @@
 #include "repair/RepairDlg.h"
 #include "results/OutcomeTable.h"
 #include "results/ReportWriter.h"
+#include "results/ResultRows.h"
 #include "settings/ExportDlg.h"
 #include "settings/PreferencesDlg.h"
 #include "support/RecordingFrame.h"
@@ -85,6 +90,7 @@ class DialogsTest : public QObject {
     CPreferencesDlg model(m_mask, m_rows);
     model.m_nTimeout = 15;
     model.m_skipPatterns = {"a", "b"};
+    model.m_strUserAgent = "Probe/1";
     PreferencesDialog dialog(model);
     QVERIFY(Show(dialog));
     COutcomeCheckListBox* list = dialog.CheckList();
@@ -97,6 +103,8 @@ class DialogsTest : public QObject {
     QCOMPARE(dialog.TransfersEdit()->text(), QString("128"));
     QCOMPARE(dialog.PerHostEdit()->text(), QString("2"));
     QCOMPARE(dialog.SkipEdit()->toPlainText(), QString("a\nb"));
+    QCOMPARE(dialog.UserAgentEdit()->text(), QString("Probe/1"));
+    QVERIFY(!dialog.FragmentsBox()->isChecked());
     for (auto [button, mask] : {std::pair{"Watch Like a Hawk", CPreferencesDlg::HAWK_MASK},
                                 {"Watch With One Eye Shut", CPreferencesDlg::ONE_EYE_MASK}}) {
       Click(&dialog, button);
@@ -112,7 +120,12 @@ class DialogsTest : public QObject {
         {dialog.TransfersEdit(), "257", "64", CPreferencesDlg::TRANSFERS_MESSAGE},
         {dialog.PerHostEdit(), "17", "3", CPreferencesDlg::PER_HOST_MESSAGE},
         {dialog.SkipEdit(), "a(", skip,
-         "Skip links matching: \"a(\" is not a valid regular expression."}};
+         "Skip links matching: \"a(\" is not a valid regular expression."},
+        {dialog.UserAgentEdit(), QString(256, 'x'), "Mozilla/5.0 (X11)",
+         "The User-Agent may hold at most 255 characters and no control characters."},
+        {dialog.SiteUrlEdit(), "ftp://example.org/", "https://example.org/",
+         "Please enter the site's http or https address (at most 2048 characters, no spaces), "
+         "or leave the box empty."}};
     const auto setText = [](QWidget* box, const QString& text) {
       if (auto* line = qobject_cast<QLineEdit*>(box)) return line->setText(text);
       qobject_cast<QPlainTextEdit*>(box)->setPlainText(text);
@@ -126,8 +139,12 @@ class DialogsTest : public QObject {
       if (auto* line = qobject_cast<QLineEdit*>(box)) QCOMPARE(line->selectedText(), refused);
       setText(box, taken);
     }
+    dialog.FragmentsBox()->setChecked(true);
     Click(&dialog, "OK");
     QVERIFY(!dialog.isVisible());
+    QCOMPARE(model.m_strUserAgent, "Mozilla/5.0 (X11)");
+    QCOMPARE(model.m_strSiteUrl, "https://example.org/");
+    QVERIFY(model.m_bCheckFragments);
     QCOMPARE(m_mask, std::string("100000001110000001000"));
     QCOMPARE(model.m_nTimeout, 30);
     QCOMPARE(model.m_nTransfers, 64);
@@ -192,6 +209,37 @@ class DialogsTest : public QObject {
       if (click >= 0) dialog.TypeGroup()->button(click)->click();
       Click(&dialog, button);
       QCOMPARE(static_cast<int>(model.m_nRepairType), result);
+      QVERIFY(!dialog.TypeGroup()->button(4));
+      QVERIFY(!dialog.PreviewButton());
+    }
+    // After a full check with archived copies: type 4 is offered, and the
+    // preview shows the pass's diff for the chosen type, touching no file.
+    {
+      const std::string source = "<a href=\"http://h/gone\">x</a>\n";
+      const std::string page = m_dir.WriteFile("archived.htm", source);
+      CResultRows rows;
+      rows.InsertItem(0, "http://h/gone");
+      rows.SetItemText(0, COL_FILE, page);
+      RowDetails details;
+      details.code = 404;
+      details.archiveUrl = "http://web.archive.org/web/1/http://h/gone";
+      rows.SetItemDetails(0, details);
+      CRepairDlg model;
+      model.m_bArchivedCopies = true;
+      RepairDialog dialog(model, &rows);
+      QVERIFY(Show(dialog));
+      QVERIFY(!dialog.PreviewButton()->isEnabled());  // no type chosen yet
+      dialog.TypeGroup()->button(4)->click();
+      dialog.PreviewButton()->click();
+      const QString diff = dialog.PreviewPane()->toPlainText();
+      QVERIFY2(diff.contains("+<a href=\"http://web.archive.org/web/1/http://h/gone\">x</a>"),
+               qPrintable(diff));
+      dialog.TypeGroup()->button(0)->click();  // the shown preview follows the type
+      QVERIFY(dialog.PreviewPane()->toPlainText().contains("+<!--"));
+      QCOMPARE(ScratchDir::ReadFile(page), source);
+      dialog.TypeGroup()->button(4)->click();
+      Click(&dialog, "OK");
+      QCOMPARE(model.m_nRepairType, RepairType::ArchivedCopy);
     }
     CRepairFailDlg model;
     model.m_strFailFile = "/web/index.htm";

@@ -142,6 +142,10 @@ class TestResultsList : public QObject {
     QCOMPARE(browseDir, QString::fromStdString(m_dir / "drop"));
     QVERIFY2(filters.value(0).startsWith("Web pages (*.html *.htm"), qPrintable(filters.join(';')));
     QCOMPARE(filters.value(1), QStringLiteral("All Files (*)"));
+    // A site address (a recent crawl) is offered as it is, not as a file.
+    answer(false);
+    main->OfferFile("https://example.org/site/");
+    QCOMPARE(shown, QStringLiteral("https://example.org/site/"));
   }
 
   void triageAfterAFullCheck() {
@@ -245,6 +249,19 @@ class TestResultsList : public QObject {
     QVERIFY(!main->SkipHostAction()->isEnabled());  // a local link has no host
     main->OpenLinkAction()->trigger();
     QCOMPARE(opened.last(), QUrl::fromLocalFile(QString::fromStdString(m_dir / "site/b.html")).resolved(QUrl("#nowhere")));
+    // Use Archived Copy opens the row's archived copy, and only a row that has one.
+    QVERIFY(main->UseArchivedAction()->isVisible());
+    QVERIFY(!main->UseArchivedAction()->isEnabled());
+    for (int row = 0; row < View().Rows().GetItemCount(); ++row) {
+      if (View().Rows().GetItemText(row, COL_URL) != "b.html#nowhere") continue;
+      RowDetails archived = View().Rows().GetItemDetails(row);
+      archived.archiveUrl = "http://web.archive.org/web/2020/http://h/b.html";
+      View().Rows().SetItemDetails(row, archived);
+    }
+    main->RowMenu();
+    QVERIFY(main->UseArchivedAction()->isEnabled());
+    main->UseArchivedAction()->trigger();
+    QCOMPARE(opened.last(), QUrl("http://web.archive.org/web/2020/http://h/b.html"));
 
     // Skip This Link is kept with the Preferences' patterns; Check Again runs
     // the last test (as Select File(s) stored it) without that link.
@@ -273,6 +290,8 @@ class TestResultsList : public QObject {
     QVERIFY(!toggles[2]->isEnabled());
     View().Rows().InsertItem(0, "http://example.com/");
     QCOMPARE(Column(main, COL_URL), QStringList{"http://example.com/"});
+    main->RowMenu();
+    QVERIFY(!main->UseArchivedAction()->isVisible());
     QVERIFY(list->model()->index(0, COL_URL).data(Qt::DecorationRole).isNull());
     QVERIFY(list->model()->index(0, COL_URL).data(Qt::ForegroundRole).isNull());
   }
@@ -350,6 +369,28 @@ class TestResultsList : public QObject {
     QVERIFY(!main->Log()->Text().contains("Results for"));
     main->StopAction()->trigger();
     QCOMPARE(main->Model()->rowCount(), 4);  // the rows listed stay
+  }
+
+  // A crawled page is an address: its links are read against it, and the page
+  // opens in the browser, never as a file.
+  void crawledRowsOpenTheirAddresses() {
+    CMainFrame* main = Start();
+    QVERIFY(main);
+    QList<QUrl> opened;
+    QStringList started;
+    main->openUrlHook = [&](const QUrl& url) { opened << url; };
+    main->startHook = [&](const QStringList& command) { started = command; };
+    View().Settings().SetString("FileSel", "Starter", "https://example.org/a/");
+    CResultRows& rows = View().Rows();
+    rows.InsertItem(0, "../b.html#top");
+    rows.SetItemText(0, COL_FILE, "https://example.org/a/index.html");
+    main->ResultsView()->setCurrentIndex(main->ResultsView()->model()->index(0, COL_URL));
+    main->RowMenu();
+    main->OpenLinkAction()->trigger();
+    main->OpenPageAction()->trigger();
+    QCOMPARE(opened, (QList<QUrl>{QUrl("https://example.org/b.html#top"),
+                                  QUrl("https://example.org/a/index.html")}));
+    QVERIFY(started.isEmpty());
   }
 
   // A host's pattern takes every scheme and port of that host, and no other host.

@@ -106,7 +106,8 @@ TEST_F(SelectFilesDlgTest, BrowseStartsAtTheLastFileTestedAndTakesTheChosenFile)
   };
   m_dlg.m_strPath = "/typed/by/hand.htm";  // the last file tested counts, not the typed path
   for (const auto& [starter, initial] :
-       {std::pair{"/web/index.htm", "/web/*.*"}, {"index.htm", "*.*"}, {"", "*.*"}}) {
+       {std::pair{"/web/index.htm", "/web/*.*"}, {"index.htm", "*.*"}, {"", "*.*"},
+        {"HTTPS://example.org/site/", "*.*"}}) {
     ASSERT_TRUE(m_settings.SetString("FileSel", "Starter", starter));
     m_dlg.OnBrowse();
     EXPECT_EQ(offered, initial) << starter;
