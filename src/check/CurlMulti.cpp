@@ -7,6 +7,10 @@ namespace linkward {
 
 CCurlMulti::CCurlMulti(IEventLoop& loop, int timerId, DoneFn done, AfterFn after)
     : m_loop(loop), m_timerId(timerId), m_done(std::move(done)), m_after(std::move(after)) {
+  // libcurl is set up before its first handle (the owners set it up only after
+  // their members, this one included, are made).
+  static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  (void)initialised;
   m_multi = curl_multi_init();
   curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, &CCurlMulti::SocketCallback);
   curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
