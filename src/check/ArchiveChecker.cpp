@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "check/CheckHistory.h"
+#include "check/CurlMulti.h"
 
 namespace linkward {
 
@@ -53,13 +54,15 @@ struct CArchiveChecker::Impl {
   ArchiveOptions options;
   WarnFn warn;
   bool warned = false;
-  CURLM* multi = nullptr;
-  std::vector<int> watched;
   std::deque<std::unique_ptr<Lookup>> queued;
   std::vector<std::unique_ptr<Lookup>> running;
   std::unordered_map<std::string, std::string> copies;
-  uint64_t epoch = 0;
-  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+  // libcurl's multi handle; the last member, so the first destroyed.
+  CCurlMulti curl{loop, kArchiveTimerId,
+                  [this](CURL*, void* data, CURLcode result) {
+                    Finished(static_cast<Lookup*>(data), result);
+                  },
+                  [this] { StartQueued(); }};
 
   Impl(IEventLoop& l, std::unique_ptr<IRemoteChecker> i, ArchiveOptions o, WarnFn w)
       : loop(l), inner(std::move(i)), options(std::move(o)), warn(std::move(w)) {
@@ -69,65 +72,20 @@ struct CArchiveChecker::Impl {
       const char* env = std::getenv("SSL_CERT_FILE");
       if (env && *env) options.caFile = env;
     }
-    multi = curl_multi_init();
-    curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &Impl::SocketCallback);
-    curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
-    curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &Impl::TimerCallback);
-    curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
   }
 
   ~Impl() {
-    *alive = false;
-    DropAll();
-    curl_multi_cleanup(multi);
-    for (int fd : watched) loop.UnwatchSocket(fd);
-    loop.KillTimer(kArchiveTimerId);
+    DropAll();  // then curl, destroyed first, closes the cached connections
   }
 
   void DropAll() {
-    ++epoch;
     for (auto& lookup : running) {
-      curl_multi_remove_handle(multi, lookup->easy);
+      curl.Remove(lookup->easy);
       curl_easy_cleanup(lookup->easy);
     }
     running.clear();
     queued.clear();
-  }
-
-  static int SocketCallback(CURL*, curl_socket_t fd, int what, void* userp, void*) {
-    auto* self = static_cast<Impl*>(userp);
-    if (what == CURL_POLL_REMOVE) {
-      self->loop.UnwatchSocket(fd);
-      self->watched.erase(std::remove(self->watched.begin(), self->watched.end(), fd),
-                          self->watched.end());
-      return 0;
-    }
-    int events = 0;
-    if (what == CURL_POLL_IN || what == CURL_POLL_INOUT) events |= SocketEvent::Readable;
-    if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT) events |= SocketEvent::Writable;
-    if (std::find(self->watched.begin(), self->watched.end(), fd) == self->watched.end())
-      self->watched.push_back(fd);
-    self->loop.WatchReadiness(fd, events, [self](int s, int event, int) {
-      int mask = 0;
-      if (event & SocketEvent::Readable) mask |= CURL_CSELECT_IN;
-      if (event & SocketEvent::Writable) mask |= CURL_CSELECT_OUT;
-      if (event & SocketEvent::Error) mask |= CURL_CSELECT_ERR;
-      self->Drive(s, mask);
-    });
-    return 0;
-  }
-
-  static int TimerCallback(CURLM*, long ms, void* userp) {
-    auto* self = static_cast<Impl*>(userp);
-    if (ms < 0) {
-      self->loop.KillTimer(kArchiveTimerId);
-    } else {
-      self->loop.SetTimer(kArchiveTimerId, int(std::min<long>(ms, 1 << 30)), [self](int id) {
-        self->loop.KillTimer(id);
-        self->Drive(CURL_SOCKET_TIMEOUT, 0);
-      });
-    }
-    return 0;
+    curl.Interrupt();  // no lookup finished before this is taken in
   }
 
   static size_t BodyCallback(char* data, size_t size, size_t count, void* userp) {
@@ -174,29 +132,9 @@ struct CArchiveChecker::Impl {
       if (!options.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, options.caFile.c_str());
       curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::BodyCallback);
       curl_easy_setopt(easy, CURLOPT_WRITEDATA, lookup.get());
-      curl_multi_add_handle(multi, easy);
+      curl.Add(easy);
       running.push_back(std::move(lookup));
     }
-  }
-
-  void Drive(curl_socket_t fd, int mask) {
-    std::shared_ptr<bool> living = alive;
-    int still = 0;
-    curl_multi_socket_action(multi, fd, mask, &still);
-    std::vector<std::pair<Lookup*, CURLcode>> finished;
-    int left = 0;
-    while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
-      if (msg->msg != CURLMSG_DONE) continue;
-      Lookup* lookup = nullptr;
-      curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &lookup);
-      finished.emplace_back(lookup, msg->data.result);
-    }
-    const uint64_t asked = epoch;
-    for (auto& [lookup, result] : finished) {
-      if (!*living || epoch != asked) return;
-      Finished(lookup, result);
-    }
-    if (*living && epoch == asked) StartQueued();
   }
 
   void Finished(Lookup* raw, CURLcode result) {
@@ -207,7 +145,7 @@ struct CArchiveChecker::Impl {
     running.erase(it);
     long status = 0;
     curl_easy_getinfo(lookup->easy, CURLINFO_RESPONSE_CODE, &status);
-    curl_multi_remove_handle(multi, lookup->easy);
+    curl.Remove(lookup->easy);
     curl_easy_cleanup(lookup->easy);
     lookup->easy = nullptr;
     if (result != CURLE_OK && !lookup->tooLong) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <deque>
 
+#include "check/CurlMulti.h"
 #include "check/PageParser.h"
 
 namespace linkward {
@@ -56,11 +57,12 @@ struct CFragmentReader::Impl {
   IEventLoop& loop;
   HttpCheckOptions options;
   size_t limit;
-  CURLM* multi = nullptr;
   std::vector<std::unique_ptr<Transfer>> running;
   std::deque<std::unique_ptr<Transfer>> failed;  // answered from timer 211
-  std::vector<int> watched;
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+  // libcurl's multi handle; the last member, so the first destroyed.
+  CCurlMulti curl{loop, kCurlTimerId,
+                  [this](CURL* easy, void*, CURLcode result) { Finished(easy, result); }};
 
   Impl(IEventLoop& l, const HttpCheckOptions& o, size_t bytes) : loop(l), options(o), limit(bytes) {
     static const bool init = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
@@ -69,71 +71,26 @@ struct CFragmentReader::Impl {
       const char* env = std::getenv("SSL_CERT_FILE");
       if (env && *env) options.caFile = env;
     }
-    multi = curl_multi_init();
-    curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &Impl::SocketCallback);
-    curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
-    curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &Impl::TimerCallback);
-    curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
     // Each read holds up to the limit in memory: a few at once are enough.
-    curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS,
+    curl_multi_setopt(curl.Handle(), CURLMOPT_MAX_TOTAL_CONNECTIONS,
                       long(std::clamp(options.maxTransfers, 1, kMaxAtOnce)));
-    curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS,
+    curl_multi_setopt(curl.Handle(), CURLMOPT_MAX_HOST_CONNECTIONS,
                       long(std::clamp(options.maxPerHost, 1, 16)));
   }
 
   ~Impl() {
     *alive = false;
-    DropAll();
-    curl_multi_cleanup(multi);
-    for (int fd : watched) loop.UnwatchSocket(fd);
-    loop.KillTimer(kCurlTimerId);
+    DropAll();  // then curl, destroyed first, closes the cached connections
   }
 
   void DropAll() {
     for (auto& t : running) {
-      curl_multi_remove_handle(multi, t->easy);
+      curl.Remove(t->easy);
       curl_easy_cleanup(t->easy);
     }
     running.clear();
     failed.clear();
     loop.KillTimer(kAnswerTimerId);
-  }
-
-  static int SocketCallback(CURL*, curl_socket_t fd, int what, void* userp, void*) {
-    auto* self = static_cast<Impl*>(userp);
-    if (what == CURL_POLL_REMOVE) {
-      self->loop.UnwatchSocket(fd);
-      self->watched.erase(std::remove(self->watched.begin(), self->watched.end(), fd),
-                          self->watched.end());
-      return 0;
-    }
-    int events = 0;
-    if (what == CURL_POLL_IN || what == CURL_POLL_INOUT) events |= SocketEvent::Readable;
-    if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT) events |= SocketEvent::Writable;
-    if (std::find(self->watched.begin(), self->watched.end(), fd) == self->watched.end()) {
-      self->watched.push_back(fd);
-    }
-    self->loop.WatchReadiness(fd, events, [self](int s, int event, int) {
-      int mask = 0;
-      if (event & SocketEvent::Readable) mask |= CURL_CSELECT_IN;
-      if (event & SocketEvent::Writable) mask |= CURL_CSELECT_OUT;
-      if (event & SocketEvent::Error) mask |= CURL_CSELECT_ERR;
-      self->Drive(s, mask);
-    });
-    return 0;
-  }
-
-  static int TimerCallback(CURLM*, long ms, void* userp) {
-    auto* self = static_cast<Impl*>(userp);
-    if (ms < 0) {
-      self->loop.KillTimer(kCurlTimerId);
-    } else {
-      self->loop.SetTimer(kCurlTimerId, int(std::min<long>(ms, 1 << 30)), [self](int id) {
-        self->loop.KillTimer(id);  // one shot
-        self->Drive(CURL_SOCKET_TIMEOUT, 0);
-      });
-    }
-    return 0;
   }
 
   // The answer's status and type decide at its first byte whether it is read.
@@ -160,38 +117,29 @@ struct CFragmentReader::Impl {
     return n;
   }
 
-  void Drive(curl_socket_t fd, int mask) {
-    std::shared_ptr<bool> living = alive;
-    int left = 0;
-    curl_multi_socket_action(multi, fd, mask, &left);
-    std::vector<std::pair<CURL*, CURLcode>> finished;
-    while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
-      if (msg->msg == CURLMSG_DONE) finished.emplace_back(msg->easy_handle, msg->data.result);
+  // One transfer ended with result (a done callback may destroy the reader).
+  void Finished(CURL* easy, CURLcode result) {
+    auto it = std::find_if(running.begin(), running.end(),
+                           [easy](const auto& t) { return t->easy == easy; });
+    if (it == running.end()) return;  // dropped by a done callback
+    std::unique_ptr<Transfer> t = std::move(*it);
+    running.erase(it);
+    long status = 0;
+    if (!t->checked && result == CURLE_OK) {
+      // An answer without a body.
+      curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+      t->page.read = status >= 200 && status < 300;
+      t->page.html = false;
+    } else if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && t->checked)) {
+      t->page = PageNames{};  // no answer that tells
     }
-    for (auto& [easy, result] : finished) {
-      if (!*living) return;  // a done callback destroyed the fetcher
-      auto it = std::find_if(running.begin(), running.end(),
-                             [easy = easy](const auto& t) { return t->easy == easy; });
-      if (it == running.end()) continue;  // dropped by a done callback
-      std::unique_ptr<Transfer> t = std::move(*it);
-      running.erase(it);
-      curl_multi_remove_handle(multi, t->easy);
-      curl_easy_cleanup(t->easy);
-      long status = 0;
-      if (!t->checked && result == CURLE_OK) {
-        // An answer without a body.
-        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-        t->page.read = status >= 200 && status < 300;
-        t->page.html = false;
-      } else if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && t->checked)) {
-        t->page = PageNames{};  // no answer that tells
-      }
-      if (t->page.html) {
-        t->page.names = ParsePage(t->body.data(), t->body.size(), true).names;
-      }
-      std::string().swap(t->body);
-      t->done(t->page);
+    if (t->page.html) {
+      t->page.names = ParsePage(t->body.data(), t->body.size(), true).names;
     }
+    curl.Remove(t->easy);
+    curl_easy_cleanup(t->easy);
+    std::string().swap(t->body);
+    t->done(t->page);
   }
 
   void Fail(DoneFn done) {
@@ -244,7 +192,7 @@ struct CFragmentReader::Impl {
     if (!options.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, options.caFile.c_str());
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::BodyCallback);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, t.get());
-    if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
+    if (curl.Add(easy) != CURLM_OK) {
       curl_easy_cleanup(easy);
       return Fail(std::move(t->done));
     }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "check/CheckOutcome.h"
+#include "check/CurlMulti.h"
 #include "results/OutcomeTable.h"
 
 namespace linkward {
@@ -227,61 +228,14 @@ struct CHttpChecker::Impl {
       if (rule.maxPerHost > 0) rule.maxPerHost = std::clamp(rule.maxPerHost, 1, 16);
       perHost = std::max<long>(perHost, rule.maxPerHost);
     }
-    multi = curl_multi_init();
-    curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &Impl::SocketCallback);
-    curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
-    curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &Impl::TimerCallback);
-    curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
     // A backstop under the checker's own limits.
-    curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, long(o.maxTransfers));
-    curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, perHost);
+    curl_multi_setopt(curl.Handle(), CURLMOPT_MAX_TOTAL_CONNECTIONS, long(o.maxTransfers));
+    curl_multi_setopt(curl.Handle(), CURLMOPT_MAX_HOST_CONNECTIONS, perHost);
   }
 
   ~Impl() {
     *alive = false;
-    DropAll();
-    curl_multi_cleanup(multi);  // closes the cached connections, removing their watches
-    for (int fd : watched) loop.UnwatchSocket(fd);
-    loop.KillTimer(kCurlTimerId);
-  }
-
-  // libcurl asks for a descriptor to be watched for what, or no longer.
-  static int SocketCallback(CURL*, curl_socket_t fd, int what, void* userp, void*) {
-    auto* self = static_cast<Impl*>(userp);
-    if (what == CURL_POLL_REMOVE) {
-      self->loop.UnwatchSocket(fd);
-      self->watched.erase(std::remove(self->watched.begin(), self->watched.end(), fd),
-                          self->watched.end());
-      return 0;
-    }
-    int events = 0;
-    if (what == CURL_POLL_IN || what == CURL_POLL_INOUT) events |= SocketEvent::Readable;
-    if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT) events |= SocketEvent::Writable;
-    if (std::find(self->watched.begin(), self->watched.end(), fd) == self->watched.end()) {
-      self->watched.push_back(fd);
-    }
-    self->loop.WatchReadiness(fd, events, [self](int s, int event, int) {
-      int mask = 0;
-      if (event & SocketEvent::Readable) mask |= CURL_CSELECT_IN;
-      if (event & SocketEvent::Writable) mask |= CURL_CSELECT_OUT;
-      if (event & SocketEvent::Error) mask |= CURL_CSELECT_ERR;
-      self->Drive(s, mask);
-    });
-    return 0;
-  }
-
-  // libcurl asks for its one timer to be set (ms >= 0) or stopped (-1).
-  static int TimerCallback(CURLM*, long ms, void* userp) {
-    auto* self = static_cast<Impl*>(userp);
-    if (ms < 0) {
-      self->loop.KillTimer(kCurlTimerId);
-    } else {
-      self->loop.SetTimer(kCurlTimerId, int(std::min<long>(ms, 1 << 30)), [self](int id) {
-        self->loop.KillTimer(id);  // one shot
-        self->Drive(CURL_SOCKET_TIMEOUT, 0);
-      });
-    }
-    return 0;
+    DropAll();  // then curl, destroyed first, closes the cached connections
   }
 
   static size_t HeaderCallback(char* data, size_t size, size_t count, void* userp) {
@@ -313,24 +267,6 @@ struct CHttpChecker::Impl {
     return n;
   }
 
-  // Lets libcurl act on a descriptor or its timer, then takes in what finished.
-  void Drive(curl_socket_t fd, int mask) {
-    std::shared_ptr<bool> living = alive;
-    int running = 0;
-    curl_multi_socket_action(multi, fd, mask, &running);
-    std::vector<std::pair<Entry*, CURLcode>> finished;
-    int left = 0;
-    while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
-      if (msg->msg != CURLMSG_DONE) continue;
-      Entry* entry = nullptr;
-      curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &entry);
-      finished.emplace_back(entry, msg->data.result);
-    }
-    // No caller's code runs from here (outcomes are answered from a timer).
-    for (auto& [entry, result] : finished) Finished(entry, result);
-    if (*living) StartQueued();
-  }
-
   // One request of entry ended with result.
   void Finished(Entry* entry, CURLcode result) {
     CURL* easy = entry->easy;
@@ -341,7 +277,7 @@ struct CHttpChecker::Impl {
     curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location);
     curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);
     const std::string redirect = location ? location : "";
-    curl_multi_remove_handle(multi, easy);
+    curl.Remove(easy);
     ReleaseSlot(entry);
 
     // libcurl refuses a header line over 100 KB, which browsers take: the
@@ -641,7 +577,7 @@ struct CHttpChecker::Impl {
     entry->bodyCut = false;
     entry->error[0] = '\0';
     ++entry->requests;
-    curl_multi_add_handle(multi, easy);
+    curl.Add(easy);
   }
 
   Host& HostFor(const std::string& name, const std::string& port) {
@@ -792,7 +728,7 @@ struct CHttpChecker::Impl {
         continue;
       }
       if (entry.easy) {
-        curl_multi_remove_handle(multi, entry.easy);
+        curl.Remove(entry.easy);
         curl_easy_cleanup(entry.easy);
       }
       curl_slist_free_all(entry.headers);
@@ -817,7 +753,6 @@ struct CHttpChecker::Impl {
   HttpCheckOptions options;
   CNameProbe probe;
   std::minstd_rand random;
-  CURLM* multi = nullptr;
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
   std::map<std::string, std::unique_ptr<Entry>> entries;
   // Pointers to the hosts stay valid as the tables grow.
@@ -829,7 +764,13 @@ struct CHttpChecker::Impl {
   int running = 0;     // requests holding a slot
   size_t pending = 0;  // URLs not judged yet
   uint64_t cancelEpoch = 0;
-  std::vector<int> watched;  // descriptors libcurl has asked to be watched
+  // libcurl's multi handle; the last member, so the first destroyed.
+  CCurlMulti curl{loop, kCurlTimerId,
+                  [this](CURL*, void* data, CURLcode result) {
+                    // No caller's code runs from here (outcomes are answered from a timer).
+                    Finished(static_cast<Entry*>(data), result);
+                  },
+                  [this] { StartQueued(); }};
 };
 
 CHttpChecker::CHttpChecker(IEventLoop& loop, HttpCheckOptions options, NameLookupFn lookup)
