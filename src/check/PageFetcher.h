@@ -4,8 +4,10 @@
 // per request.
 //
 // Requests carry the headers a browser sends (User-Agent naming Linkward,
-// Accept, Accept-Language, Accept-Encoding, decoded by libcurl). Redirects
-// are followed (at most 20, to http and https only); certificates are
+// Accept, Accept-Language, Accept-Encoding, decoded by libcurl) and a host
+// rule's headers, to that host only. Redirects are followed (at most 20, to
+// http and https only; hop by hop when host rules add headers, so that no
+// header follows a redirect to another host); certificates are
 // verified; the wait limit bounds each request. At most maxTransfers
 // requests run at once and at most maxPerHost per "host:port" (a host rule's
 // own limit where one is set), each host's requests in the order asked, the
