@@ -48,6 +48,25 @@ std::string HostKey(const std::string& url) {
   return key;
 }
 
+// The charset parameter of a Content-Type value ("text/html; charset=utf-8"
+// gives "utf-8"), quotes removed; "" when it has none.
+std::string CharsetOf(const std::string& type) {
+  std::string lower = type;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (size_t semi = lower.find(';'); semi != std::string::npos; semi = lower.find(';', semi + 1)) {
+    size_t name = lower.find_first_not_of(" \t", semi + 1);
+    if (name == std::string::npos || lower.compare(name, 8, "charset=") != 0) continue;
+    size_t begin = name + 8;
+    if (begin < type.size() && type[begin] == '"') {
+      size_t close = type.find('"', begin + 1);
+      return type.substr(begin + 1, close == std::string::npos ? std::string::npos : close - begin - 1);
+    }
+    size_t end = type.find_first_of("; \t", begin);
+    return type.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+  }
+  return std::string();
+}
+
 }  // namespace
 
 struct CPageFetcher::Impl {
@@ -188,6 +207,7 @@ struct CPageFetcher::Impl {
       curl_easy_getinfo(entry->easy, CURLINFO_CONTENT_TYPE, &type);
       curl_easy_getinfo(entry->easy, CURLINFO_EFFECTIVE_URL, &url);
       std::string kind = type ? type : "";
+      entry->result.charset = CharsetOf(kind);
       kind = kind.substr(0, kind.find(';'));
       while (!kind.empty() && kind.back() == ' ') kind.pop_back();
       for (char& c : kind) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -240,6 +260,7 @@ struct CPageFetcher::Impl {
       char* type = nullptr;
       curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &type);
       std::string kind = type ? type : "";
+      r.charset = CharsetOf(kind);
       kind = kind.substr(0, kind.find(';'));
       for (char& c : kind) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       r.contentType = kind;
@@ -264,6 +285,7 @@ struct CPageFetcher::Impl {
       ++r.redirects;
       entry->url = next;
       r.contentType.clear();
+      r.charset.clear();
       r.body.clear();
       r.truncated = false;
       entry->decided = entry->keep = entry->stopped = false;

@@ -40,6 +40,7 @@ struct FetchResult {
   long redirects = 0;
   std::string effectiveUrl;  // where the chain ended
   std::string contentType;   // lower case, without parameters ("text/html")
+  std::string charset;       // its charset parameter as written, "" when none
   std::string body;          // when wanted; at most the body limit
   bool truncated = false;    // the body went past the limit
 };

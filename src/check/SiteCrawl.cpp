@@ -13,6 +13,7 @@
 
 #include "check/CheckOutcome.h"
 #include "check/LinkResolver.h"
+#include "check/PageEncoding.h"
 #include "check/PageFetcher.h"
 #include "check/PageParser.h"
 #include "check/Robots.h"
@@ -329,7 +330,8 @@ struct CSiteCrawl::Impl {
                 (result.contentType.empty() && result.body.find('<') != std::string::npos);
     // The start is read whatever the scope says.
     if (html && s.crawl && final.ok && (index == 0 || InScope(final)) && !result.body.empty()) {
-      ParsedPage parsed = ParsePage(result.body.data(), result.body.size());
+      ParsedPage parsed = ParsePage(result.body.data(), result.body.size(), false,
+                                    EncodingOfLabel(result.charset));
       s.page = true;
       s.links = std::move(parsed.links);
       s.names = std::move(parsed.names);
