@@ -1,8 +1,9 @@
-// The character encoding of a page (read from disk or crawled), found as the HTML standard
-// finds it, and the page decoded to UTF-8 for the parser.
+// The character encoding of a page (read from disk or crawled), found as
+// the HTML standard finds it, and the page decoded to UTF-8 for the parser.
 //
 // Found: a byte order mark (UTF-8, UTF-16LE, UTF-16BE) first; then, for a
-// crawled page, the charset its HTTP answer names; then a prescan of the first 1,024 bytes that reads them as the tokenizer would
+// crawled page, the charset its HTTP answer names; then a prescan of the
+// first 1,024 bytes that reads them as the tokenizer would
 // and takes the first <meta charset=...> or <meta http-equiv=content-type
 // content="...charset=..."> (comments, other tags and their attribute values
 // are passed over, so a charset= in a link's query is no declaration); then

@@ -59,7 +59,7 @@ std::string CharsetOf(const std::string& type) {
     size_t begin = name + 8;
     if (begin < type.size() && type[begin] == '"') {
       size_t close = type.find('"', begin + 1);
-      return type.substr(begin + 1, close == std::string::npos ? std::string::npos : close - begin - 1);
+      return type.substr(begin + 1, close == std::string::npos ? close : close - begin - 1);
     }
     size_t end = type.find_first_of("; \t", begin);
     return type.substr(begin, end == std::string::npos ? std::string::npos : end - begin);

@@ -1003,8 +1003,7 @@ std::vector<std::string> SrcsetAddresses(const std::string& srcset) {
   return out;
 }
 
-ParsedPage ParsePage(const char* data, size_t length, bool namesOnly,
-                     const std::string& encoding) {
+ParsedPage ParsePage(const char* data, size_t length, bool namesOnly, const std::string& encoding) {
   PageText text(data, length, encoding);
   ParsedPage page;
   Extractor(text, namesOnly).Run(&page);
