@@ -265,6 +265,21 @@ ResolvedLink CLinkResolver::ResolveWithCurl(const std::string& url) const {
     if (out.hasFragment) out.fragment = Escape(url.substr(1));
     return out;
   }
+  // A web base itself, or a place in it: the base without its fragment (the
+  // URL API would resolve "#x" and "" against the base's directory).
+  if (url.empty() || url[0] == '#') {
+    CURLU* h = curl_url_dup(m_pBase);
+    bool ok = h != nullptr;
+    if (h) {
+      curl_url_set(h, CURLUPART_FRAGMENT, nullptr, 0);
+      out.target = GetPart(h, CURLUPART_URL, 0, &ok);
+      curl_url_cleanup(h);
+    }
+    out.kind = ok ? LinkKind::Remote : LinkKind::Invalid;
+    if (!url.empty()) out.fragment = Escape(url.substr(1));
+    out.hasFragment = !out.fragment.empty();
+    return out;
+  }
 
   std::string escaped = Escape(url);
   CURLU* h = nullptr;

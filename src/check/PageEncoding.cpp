@@ -350,7 +350,8 @@ std::string EncodingOfLabel(std::string_view label) {
   return std::string();
 }
 
-std::string PageEncoding(const char* data, size_t length, size_t* bomLength) {
+std::string PageEncoding(const char* data, size_t length, size_t* bomLength,
+                         const std::string& transport) {
   const std::string_view b(data, length);
   *bomLength = 0;
   if (b.substr(0, 3) == "\xEF\xBB\xBF") {
@@ -361,6 +362,7 @@ std::string PageEncoding(const char* data, size_t length, size_t* bomLength) {
     *bomLength = 2;
     return b[0] == '\xFE' ? "UTF-16BE" : "UTF-16LE";
   }
+  if (!transport.empty()) return transport;
   // An XML declaration written in UTF-16.
   if (b.substr(0, 4) == std::string_view("<\0?\0", 4)) return "UTF-16LE";
   if (b.substr(0, 4) == std::string_view("\0<\0?", 4)) return "UTF-16BE";

@@ -1,8 +1,9 @@
-// The character encoding of a page read from disk, found as the HTML standard
-// finds it, and the page decoded to UTF-8 for the parser.
+// The character encoding of a page (read from disk or crawled), found as
+// the HTML standard finds it, and the page decoded to UTF-8 for the parser.
 //
-// Found: a byte order mark (UTF-8, UTF-16LE, UTF-16BE) first; then a
-// prescan of the first 1,024 bytes that reads them as the tokenizer would
+// Found: a byte order mark (UTF-8, UTF-16LE, UTF-16BE) first; then, for a
+// crawled page, the charset its HTTP answer names; then a prescan of the
+// first 1,024 bytes that reads them as the tokenizer would
 // and takes the first <meta charset=...> or <meta http-equiv=content-type
 // content="...charset=..."> (comments, other tags and their attribute values
 // are passed over, so a charset= in a link's query is no declaration); then
@@ -24,7 +25,10 @@ namespace linkward {
 // The standard's name of the encoding a page declares ("UTF-8",
 // "windows-1251", "Shift_JIS", "UTF-16LE", ...), or "" when it declares none.
 // *bomLength gets the length of its byte order mark (0 when none).
-std::string PageEncoding(const char* data, size_t length, size_t* bomLength);
+// transport: the encoding the HTTP answer named (an EncodingOfLabel name; ""
+// when none): it counts after a byte order mark, before the prescan.
+std::string PageEncoding(const char* data, size_t length, size_t* bomLength,
+                         const std::string& transport = std::string());
 
 // The encoding a label names (white space around it and case do not count),
 // or "" when the label names none.

@@ -20,6 +20,7 @@ constexpr int kPauseTimerId = 211;
 // Tries of one address that a host may answer with 429 or 503 before the
 // answer stands.
 constexpr int kMaxTries = 4;
+constexpr long kMaxRedirects = 20;
 
 void InitCurlOnce() {
   static const bool done = [] {
@@ -47,6 +48,25 @@ std::string HostKey(const std::string& url) {
   return key;
 }
 
+// The charset parameter of a Content-Type value ("text/html; charset=utf-8"
+// gives "utf-8"), quotes removed; "" when it has none.
+std::string CharsetOf(const std::string& type) {
+  std::string lower = type;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (size_t semi = lower.find(';'); semi != std::string::npos; semi = lower.find(';', semi + 1)) {
+    size_t name = lower.find_first_not_of(" \t", semi + 1);
+    if (name == std::string::npos || lower.compare(name, 8, "charset=") != 0) continue;
+    size_t begin = name + 8;
+    if (begin < type.size() && type[begin] == '"') {
+      size_t close = type.find('"', begin + 1);
+      return type.substr(begin + 1, close == std::string::npos ? close : close - begin - 1);
+    }
+    size_t end = type.find_first_of("; \t", begin);
+    return type.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+  }
+  return std::string();
+}
+
 }  // namespace
 
 struct CPageFetcher::Impl {
@@ -57,12 +77,15 @@ struct CPageFetcher::Impl {
     DoneFn done;
     Host* host = nullptr;
     CURL* easy = nullptr;
+    Impl* self = nullptr;
     FetchResult result;
     bool decided = false;  // whether the body is wanted has been asked
     bool keep = false;
     size_t limit = 0;      // the most body bytes kept
     bool stopped = false;  // the transfer was ended on purpose (body not wanted, or full)
     int tries = 0;
+    curl_slist* headers = nullptr;  // this hop's, when host rules add headers
+    ~Entry() { curl_slist_free_all(headers); }
   };
   struct Host {
     int running = 0;
@@ -84,6 +107,9 @@ struct CPageFetcher::Impl {
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);
   std::string userAgent;
   curl_slist* headers = nullptr;  // what a browser asks for
+  // Some host rule adds headers: redirects are then followed hop by hop, so
+  // that a host's headers go to that host only.
+  bool ruleHeaders = false;
 
   Impl(IEventLoop& l, const HttpCheckOptions& o, size_t limit)
       : loop(l), options(o), bodyLimit(limit) {
@@ -100,6 +126,7 @@ struct CPageFetcher::Impl {
     headers = curl_slist_append(
         headers, "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8");
     headers = curl_slist_append(headers, "Accept-Language: en;q=0.9,*;q=0.5");
+    for (const HostRule& rule : options.hostRules) ruleHeaders |= !rule.headers.empty();
     multi = curl_multi_init();
     curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &Impl::SocketCallback);
     curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
@@ -172,6 +199,7 @@ struct CPageFetcher::Impl {
   static size_t BodyCallback(char* data, size_t size, size_t count, void* userp) {
     auto* entry = static_cast<Entry*>(userp);
     const size_t n = size * count;
+    if (entry->self->ruleHeaders && entry->self->IsHop(entry->easy)) return n;  // a redirect's body
     if (!entry->decided) {
       entry->decided = true;
       char* type = nullptr;
@@ -179,6 +207,7 @@ struct CPageFetcher::Impl {
       curl_easy_getinfo(entry->easy, CURLINFO_CONTENT_TYPE, &type);
       curl_easy_getinfo(entry->easy, CURLINFO_EFFECTIVE_URL, &url);
       std::string kind = type ? type : "";
+      entry->result.charset = CharsetOf(kind);
       kind = kind.substr(0, kind.find(';'));
       while (!kind.empty() && kind.back() == ' ') kind.pop_back();
       for (char& c : kind) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -231,11 +260,18 @@ struct CPageFetcher::Impl {
       char* type = nullptr;
       curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &type);
       std::string kind = type ? type : "";
+      r.charset = CharsetOf(kind);
       kind = kind.substr(0, kind.find(';'));
       for (char& c : kind) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       r.contentType = kind;
     }
     r.answered = r.status > 0 && (code == CURLE_OK || (code == CURLE_WRITE_ERROR && entry->stopped));
+    std::string next;
+    if (ruleHeaders && code == CURLE_OK && IsHop(easy)) {
+      char* location = nullptr;
+      curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location);
+      next = location;
+    }
     curl_off_t retryAfter = -1;
     curl_easy_getinfo(easy, CURLINFO_RETRY_AFTER, &retryAfter);
     curl_multi_remove_handle(multi, easy);
@@ -243,6 +279,19 @@ struct CPageFetcher::Impl {
     entry->easy = nullptr;
     --entry->host->running;
     --running;
+    if (!next.empty() && r.redirects < kMaxRedirects) {
+      // The next hop, with its own host's headers (the host's limits are the
+      // first address's, as when libcurl follows).
+      ++r.redirects;
+      entry->url = next;
+      r.contentType.clear();
+      r.charset.clear();
+      r.body.clear();
+      r.truncated = false;
+      entry->decided = entry->keep = entry->stopped = false;
+      Start(entry);
+      return;
+    }
     if (r.answered && (r.status == 429 || r.status == 503) && ++entry->tries < kMaxTries) {
       // The host asks for less: one request at a time, after its Retry-After
       // or a backoff (1, 2, 4 s with jitter), when the wait fits in the limit.
@@ -264,6 +313,16 @@ struct CPageFetcher::Impl {
     if (owned->done) owned->done(std::move(owned->result));
   }
 
+  // Whether easy's answer is a redirect this fetcher follows itself.
+  static bool IsHop(CURL* easy) {
+    long status = 0;
+    char* location = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location);
+    return (status == 301 || status == 302 || status == 303 || status == 307 || status == 308) &&
+           location && *location;
+  }
+
   void Start(Entry* entry) {
     CURL* easy = curl_easy_init();
     entry->easy = easy;
@@ -273,10 +332,24 @@ struct CPageFetcher::Impl {
     curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent.c_str());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 20L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, ruleHeaders ? 0L : 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_slist_free_all(entry->headers);
+    entry->headers = nullptr;
+    if (ruleHeaders) {
+      // The browser's headers and this host's own, for this hop only.
+      for (curl_slist* h = headers; h; h = h->next)
+        entry->headers = curl_slist_append(entry->headers, h->data);
+      std::string key = HostKey(entry->url);
+      std::string name = key.substr(0, key.rfind(':'));
+      for (const HostRule& rule : options.hostRules) {
+        if (rule.host != name) continue;
+        for (const std::string& header : rule.headers)
+          entry->headers = curl_slist_append(entry->headers, header.c_str());
+      }
+    }
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, entry->headers ? entry->headers : headers);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, long(options.timeoutMs));
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, long(options.timeoutMs));
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -347,6 +420,7 @@ void CPageFetcher::Fetch(const std::string& url, WantBodyFn wantBody, DoneFn don
   Impl& d = *m_pImpl;
   auto entry = std::make_unique<Impl::Entry>();
   entry->url = url;
+  entry->self = m_pImpl.get();
   entry->limit = d.bodyLimit;
   entry->wantBody = std::move(wantBody);
   entry->done = std::move(done);

@@ -4,8 +4,10 @@
 // per request.
 //
 // Requests carry the headers a browser sends (User-Agent naming Linkward,
-// Accept, Accept-Language, Accept-Encoding, decoded by libcurl). Redirects
-// are followed (at most 20, to http and https only); certificates are
+// Accept, Accept-Language, Accept-Encoding, decoded by libcurl) and a host
+// rule's headers, to that host only. Redirects are followed (at most 20, to
+// http and https only; hop by hop when host rules add headers, so that no
+// header follows a redirect to another host); certificates are
 // verified; the wait limit bounds each request. At most maxTransfers
 // requests run at once and at most maxPerHost per "host:port" (a host rule's
 // own limit where one is set), each host's requests in the order asked, the
@@ -38,6 +40,7 @@ struct FetchResult {
   long redirects = 0;
   std::string effectiveUrl;  // where the chain ended
   std::string contentType;   // lower case, without parameters ("text/html")
+  std::string charset;       // its charset parameter as written, "" when none
   std::string body;          // when wanted; at most the body limit
   bool truncated = false;    // the body went past the limit
 };

@@ -274,10 +274,10 @@ std::string DecodeAttribute(std::string_view v) {
 // results could show: its decoded text stands for them.
 class PageText {
  public:
-  PageText(const char* data, size_t length) : m_pRaw(data) {
+  PageText(const char* data, size_t length, const std::string& transport) : m_pRaw(data) {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     size_t bom = 0;
-    const std::string encoding = PageEncoding(data, length, &bom);
+    const std::string encoding = PageEncoding(data, length, &bom, transport);
     const bool utf8 = encoding.empty() || encoding == "UTF-8";
     m_bLatin = encoding == "windows-1252";
     // Plain ASCII reads the same in every encoding but UTF-16, ISO-2022-JP
@@ -1003,8 +1003,8 @@ std::vector<std::string> SrcsetAddresses(const std::string& srcset) {
   return out;
 }
 
-ParsedPage ParsePage(const char* data, size_t length, bool namesOnly) {
-  PageText text(data, length);
+ParsedPage ParsePage(const char* data, size_t length, bool namesOnly, const std::string& encoding) {
+  PageText text(data, length, encoding);
   ParsedPage page;
   Extractor(text, namesOnly).Run(&page);
   return page;

@@ -48,8 +48,10 @@ struct ParsedPage {
 };
 
 // Parses length bytes of HTML (any bytes: NUL bytes and invalid UTF-8 are
-// read as a browser reads them). namesOnly skips collecting links.
-ParsedPage ParsePage(const char* data, size_t length, bool namesOnly = false);
+// read as a browser reads them). namesOnly skips collecting links. encoding:
+// the one the HTTP answer named (as PageEncoding takes it), "" when none.
+ParsedPage ParsePage(const char* data, size_t length, bool namesOnly = false,
+                     const std::string& encoding = std::string());
 
 // What a file is by its name: a page (HTML by its extension: .html, .htm,
 // .xhtml, .shtml, .asp...; Markdown: .md, .markdown), no page (any other

@@ -13,6 +13,7 @@
 
 #include "check/CheckOutcome.h"
 #include "check/LinkResolver.h"
+#include "check/PageEncoding.h"
 #include "check/PageFetcher.h"
 #include "check/PageParser.h"
 #include "check/Robots.h"
@@ -329,7 +330,8 @@ struct CSiteCrawl::Impl {
                 (result.contentType.empty() && result.body.find('<') != std::string::npos);
     // The start is read whatever the scope says.
     if (html && s.crawl && final.ok && (index == 0 || InScope(final)) && !result.body.empty()) {
-      ParsedPage parsed = ParsePage(result.body.data(), result.body.size());
+      ParsedPage parsed = ParsePage(result.body.data(), result.body.size(), false,
+                                    EncodingOfLabel(result.charset));
       s.page = true;
       s.links = std::move(parsed.links);
       s.names = std::move(parsed.names);
@@ -415,7 +417,6 @@ struct CSiteCrawl::Impl {
   void Expand(size_t index) {
     resolver.SetPage("/", slots[index].base);
     const int depth = slots[index].depth + 1;
-    const std::string baseUrl = Split(slots[index].base).url;
     const size_t count = slots[index].links.size();
     slots[index].states.resize(count);
     enum class Kind { NotTested, Done, Slot, Remote };
@@ -430,14 +431,7 @@ struct CSiteCrawl::Impl {
     for (size_t i = 0; i < count; ++i) {
       const PageLink& link = slots[index].links[i];
       Verdict& v = verdicts[i];
-      ResolvedLink r;
-      if (link.url.empty() || link.url[0] == '#') {
-        // A place in the page (or its base) itself.
-        r.kind = LinkKind::Remote;
-        r.target = baseUrl;
-      } else {
-        r = resolver.Resolve(link.url);
-      }
+      ResolvedLink r = resolver.Resolve(link.url);
       if (r.kind == LinkKind::NotTested || r.kind == LinkKind::Local) continue;
       if (!skip.Empty() && skip.Matches(link.written, r.target)) continue;
       if (r.kind == LinkKind::Invalid) {

@@ -1,5 +1,5 @@
-// The resolver's shorter way for plain relative paths gives what libcurl's
-// URL API gives, over many relative forms and pages.
+// The resolver: its shorter way for plain relative paths gives what libcurl's
+// URL API gives, and a place in a web base is the base page itself.
 #include "check/LinkResolver.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +35,18 @@ TEST(LinkResolver, PlainPathsResolveAsLibcurlDoes) {
       EXPECT_EQ(fast.hasFragment, slow.hasFragment);
       EXPECT_EQ(fast.fragment, slow.fragment);
     }
+  }
+}
+
+TEST(LinkResolver, PlaceInWebBaseIsTheBasePage) {
+  CLinkResolver resolver("/site");
+  resolver.SetPage("/site/p.html", "http://h/docs/a.html?q=1#old");
+  for (const char* url : {"#x", "", "#"}) {
+    ResolvedLink r = resolver.Resolve(url);
+    SCOPED_TRACE(url);
+    EXPECT_EQ(r.kind, LinkKind::Remote);
+    EXPECT_EQ(r.target, "http://h/docs/a.html?q=1");
+    EXPECT_EQ(r.fragment, url[0] && url[1] ? "x" : "");
   }
 }
 

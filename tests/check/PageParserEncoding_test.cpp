@@ -1,5 +1,5 @@
-// Pages in the encodings the HTML standard names: found by BOM, a prescan
-// of the first kilobyte (only a meta tag declares) or an XML declaration,
+// Pages in the encodings the HTML standard names: found by BOM, an HTTP
+// answer's charset, a prescan of the first kilobyte (only a meta tag declares) or an XML declaration,
 // decoded with iconv; written forms stay the page's bytes (UTF-16: its text).
 #include <gtest/gtest.h>
 
@@ -87,6 +87,12 @@ TEST(PageParserEncoding, DeclaredEncodingsAreDecoded) {
        {}},
   };
   for (const auto& c : cases) EXPECT_EQ(Links(c.html), c.links) << c.name;
+
+  // An HTTP answer's charset counts after a BOM and before the prescan.
+  size_t bom = 0;
+  const std::string meta = "<meta charset=koi8-r>", marked = "\xEF\xBB\xBF<p>";
+  EXPECT_EQ(PageEncoding(meta.data(), meta.size(), &bom, "windows-1251"), "windows-1251");
+  EXPECT_EQ(PageEncoding(marked.data(), marked.size(), &bom, "windows-1251"), "UTF-8");
 
   for (const auto& [label, encoding] :
        std::vector<std::pair<std::string, std::string>>{{" Latin1\t", "windows-1252"},

@@ -167,6 +167,40 @@ TEST_F(SiteCrawlTest, CrawlsTheSiteWithinScopeAndListsEachPagesRows) {
             std::string::npos);
 }
 
+TEST_F(SiteCrawlTest, HostRuleHeadersGoToTheirHostOnlyAndTheAnswersCharsetCounts) {
+  HttpTestServer other{"127.0.0.4", [](const std::string&, const std::string&) {
+                         return Answer{200, kHtml, "<p>"};
+                       }};
+  const std::string landing = other.Url("/landing");
+  HttpTestServer own{"127.0.0.5", [landing](const std::string&, const std::string& path) {
+                       if (path == "/d") return Answer{301, "Location: /d/\r\n"};
+                       if (path == "/d/") {
+                         return Answer{200, "Content-Type: text/html; charset=windows-1251\r\n",
+                                       "<a href=away>x</a><a href=\xE0.html>y</a>"};
+                       }
+                       if (path == "/d/away") return Answer{302, "Location: " + landing + "\r\n"};
+                       return Answer{404};
+                     }};
+  FullCheckOptions full;
+  full.enabled = true;
+  full.hostRules = {{"127.0.0.5", {"X-Token: s"}, 0}};
+  View().SetCrawlOptions({});
+  View().StartTest(own.Url("/d"), {}, full);
+  RunToEnd();
+  // The start's redirect within the host is followed and the page read;
+  // every hop to the rule's host carries its header, the other host's none.
+  for (const char* path : {"/d", "/d/", "/d/away"}) {
+    ASSERT_GE(own.RequestCount(path), 1) << path;
+    for (const std::string& request : own.Requests(path))
+      EXPECT_NE(request.find("\nX-Token: s"), std::string::npos) << path;
+  }
+  // The page was read as the answer's windows-1251, not as windows-1252 ("\xC3\xA0").
+  EXPECT_GE(own.RequestCount("/d/%D0%B0.html"), 1);
+  ASSERT_GE(other.RequestCount("/landing"), 1);
+  for (const std::string& request : other.Requests("/landing"))
+    EXPECT_EQ(request.find("X-Token"), std::string::npos);
+}
+
 TEST_F(SiteCrawlTest, StopDropsEveryRequest) {
   FullCheckOptions full;
   full.enabled = true;

@@ -1,7 +1,6 @@
 // linkward-cli on a site checked before it is published: links into the site
 // (http and https alike) judged as the files under --root with no request to
-// the site's host, clean URLs and a directory's page names; and the options'
-// usage errors.
+// the site's host, clean URLs and a directory's page names.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -90,19 +89,6 @@ TEST_F(CliSiteTest, LinksIntoTheSiteAreItsFilesAndCostNoRequest) {
   rows.insert(rows.end(), clean.begin(), clean.end());
   listed(args, rows);
   EXPECT_TRUE(site.Requests().empty());
-}
-
-TEST_F(CliSiteTest, UsageErrors) {
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"--full", "--site-url", "ftp://example.com/", "x.htm"},
-       "--site-url needs an http or https"},
-      {{"--full", "--index-names", "index.html,,a", "x.htm"}, "--index-names needs file names"},
-      {{"--check-fragments", "x.htm"}, "--check-fragments need --full"}};
-  for (const auto& [args, want] : cases) {
-    const auto [status, out, err] = Cli(args);
-    EXPECT_EQ(status, 2) << args[1];
-    EXPECT_NE(err.find(want), std::string::npos) << err;
-  }
 }
 
 }  // namespace

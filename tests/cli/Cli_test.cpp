@@ -103,6 +103,9 @@ TEST_F(CliTest, ErrorsThatStopBeforeATest) {
       {{"--full", "--max-pages", "0", "http://127.0.0.1:1/"}, usage},
       {{"--full", "--scope", "a(b", "http://127.0.0.1:1/"}, "\"a(b\" is not one"},
       {{"--full", "--repair", "1", "http://127.0.0.1:1/"}, "Crawled pages cannot be repaired: "},
+      {{"--full", "--site-url", "ftp://example.com/", "x.htm"}, "--site-url needs an http or https"},
+      {{"--full", "--index-names", "index.html,,a", "x.htm"}, "--index-names needs file names"},
+      {{"--check-fragments", "x.htm"}, "--check-fragments need --full"},
       {{"--all-files", "--filter", Page("notes.txt", "")}, "No files found.\n"},
       // Type 2 removes lines: it starts only when their list can be written.
       {{"--repair", "2", "--report", dir / "no/such/bad.txt", page},
