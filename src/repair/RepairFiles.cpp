@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 #include "platform/HostUi.h"
 
@@ -423,6 +424,17 @@ bool MarkdownLinkAt(const std::string& line, size_t at, size_t size, size_t* fro
   return false;
 }
 
+// True when the value at at follows "=" (after its quote and blanks) in a
+// tag: an attribute value, not text that happens to be quoted.
+bool AttributeValueAt(const std::string& line, size_t at) {
+  size_t i = at;
+  if (i > 0 && IsQuote(line[i - 1])) --i;
+  while (i > 0 && IsBlank(line[i - 1])) --i;
+  if (i == 0 || line[i - 1] != '=') return false;
+  const size_t open = line.rfind('<', i - 1);
+  return open != std::string::npos && line.find('>', open) >= i;
+}
+
 }  // namespace
 
 bool IsMarkdownName(const std::string& path) {
@@ -439,7 +451,8 @@ std::string MarkdownDestination(const std::string& url) {
   std::string text;
   for (char ch : url) {
     const auto c = static_cast<unsigned char>(ch);
-    if (c <= 0x20 || c == 0x7F || c == '(' || c == ')' || c == '<' || c == '>' || c == '\\') {
+    if (c <= 0x20 || c == 0x7F || c == '(' || c == ')' || c == '<' || c == '>' || c == '\\' ||
+        c == '"' || c == '\'') {
       text += '%';
       text += kHex[c >> 4];
       text += kHex[c & 15];
@@ -762,8 +775,13 @@ bool CRepairFiles::FindInLine(const std::string& url, const std::string& replace
   for (size_t at = m_strLine.find(url); at != std::string::npos; at = m_strLine.find(url, at + 1)) {
     size_t from = 0, to = 0;
     bool definition = false;
+    bool html = false;
     if (m_bMarkdown) {
-      if (!MarkdownLinkAt(m_strLine, at, url.size(), &from, &to, &definition)) continue;
+      // A link of the HTML the page holds is rewritten as in an HTML page.
+      html = !MarkdownLinkAt(m_strLine, at, url.size(), &from, &to, &definition);
+      if (html && (!WholeValueAt(m_strLine, at, url.size()) || !AttributeValueAt(m_strLine, at)))
+        continue;
+      if (html) std::tie(from, to) = ElementAround(m_strLine, at, at + url.size());
     } else if (ReplacesLinkText(m_nType)) {
       if (!WholeValueAt(m_strLine, at, url.size())) continue;
     } else {
@@ -775,7 +793,7 @@ bool CRepairFiles::FindInLine(const std::string& url, const std::string& replace
       return at < m.pos + m.url.size() && m.pos < at + url.size();
     });
     if (taken) continue;
-    m_matches.push_back({at, url, replacement, from, to, definition});
+    m_matches.push_back({at, url, replacement, from, to, definition, html});
     if (definition) m_defined.push_back(url);
     return true;
   }
@@ -890,7 +908,7 @@ void CRepairFiles::WriteMarkdownRewritten(const std::string& eol) {
       size_t in = from;
       for (size_t j = k; j < last; ++j) {
         const Match& match = m_matches[j];
-        const bool autolink = match.pos > 0 && match.from == match.pos - 1;
+        const bool autolink = !match.html && match.pos > 0 && match.from == match.pos - 1;
         if (autolink) {  // "<url>" becomes a link to the file, its text the URL
           Write(m_strLine.data() + in, match.from - in);
           std::string text;
@@ -903,7 +921,7 @@ void CRepairFiles::WriteMarkdownRewritten(const std::string& eol) {
           continue;
         }
         Write(m_strLine.data() + in, match.pos - in);
-        Write(name);
+        Write(match.html ? QuotedName(m_strName) : name);
         in = match.pos + match.url.size();
       }
       Write(m_strLine.data() + in, to - in);

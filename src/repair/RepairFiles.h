@@ -34,7 +34,8 @@
 // definition, which a comment would break); RepairType::RemoveLine leaves the
 // line out; the types that replace the link's text write the new address as
 // the destination. A URL matched by a definition stands for every row of it
-// in that file.
+// in that file. A link of the HTML the page holds ("<a href=...>" on its
+// line) is matched as in an HTML page; its element is what is rewritten.
 #pragma once
 
 #include <sys/stat.h>
@@ -65,8 +66,9 @@ bool IsRepairByproduct(const std::string& path);
 
 // True for the names of Markdown pages (".md", ".markdown", any case).
 bool IsMarkdownName(const std::string& path);
-// url as a Markdown link destination: blanks, control bytes, "(", ")", "<",
-// ">" and "\\" percent-encoded, everything else as it stands.
+// url as a Markdown link destination (or an attribute value of the HTML the
+// page holds): blanks, control bytes, "(", ")", "<", ">", backslashes and quotes
+// percent-encoded, everything else as it stands.
 std::string MarkdownDestination(const std::string& url);
 
 // The backup name of path: its ".rep" sibling, unless another file of the
@@ -135,6 +137,7 @@ class CRepairFiles {
     std::string replacement;  // Moved, ArchivedCopy: the link's new text
     size_t from = 0, to = 0;  // Markdown: the link, or the definition's line
     bool definition = false;  // Markdown: a reference definition
+    bool html = false;        // Markdown: a link of the HTML the page holds
   };
   void WriteMarkdownRewritten(const std::string& eol);
   bool EnsureBackup(int fd, const struct stat& info, const std::string& target);

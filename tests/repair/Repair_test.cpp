@@ -167,12 +167,14 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
        "# T\nSee missing.html, [gone](" + mdName + " \"t\")<!--missing.html--> and ![pic](" + mdName +
        ")<!--img/x.png-->.\nAuto [http://h/1](" + mdName + ")<!--http://h/1--> here.\nRef [r][1], [s][1].\n\n[1]: " +
        mdName + " \"T\"\n", {}, {}, "my (page).md"},
+      {"Markdown holding HTML, type 1", "Say \"missing.html\" <a href=\"missing.html\">x</a> and [y](gone.md).\n", {"missing.html", "gone.md"},
+       RepairType::FileName, "Say \"missing.html\" <a href=\"p.md\">x</a><!--missing.html--> and [y](p.md)<!--gone.md-->.\n", {}, {}, "p.md"},
       {"Markdown, type 2", md, {"missing.html", h2}, RepairType::RemoveLine,
        "# T\nAuto <http://h/1> here.\nRef [r][1], [s][1].\n\n", {}, {}, "p.markdown"},
       {"Markdown, type 3", md, {"missing.html", h1, h2}, RepairType::Moved,
        "# T\nSee missing.html, [gone](https://new/a%20b%281%29&c \"t\") and ![pic](img/x.png).\n"
-       "Auto <" + n1 + "> here.\nRef [r][1], [s][1].\n\n[1]: " + n2 + " \"T\"\n",
-       {moved("https://new/a b(1)&c"), moved(n1), moved(n2)}, {}, "P.MD"},
+       "Auto <" + n1 + "> here.\nRef [r][1], [s][1].\n\n[1]: " + n2 + "?q=%221%22 \"T\"\n",
+       {moved("https://new/a b(1)&c"), moved(n1), moved(n2 + "?q=\"1\"")}, {}, "P.MD"},
   };
   // clang-format on
   for (const Case& c : cases) {
