@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -419,6 +420,23 @@ bool MarkdownLinkAt(const std::string& line, size_t at, size_t size, size_t* fro
   if (angle && end < line.size() && line[end] == '>') {
     *from = at - 1;
     *to = end + 1;
+    return true;
+  }
+  // A bare address ("https://...", "www..."), as GitHub links it: after a
+  // blank, the line's start or "*_~(", up to a blank, "<" or the line's end,
+  // trailing punctuation aside.
+  auto starts = [&](const char* scheme) {
+    const size_t n = std::strlen(scheme);
+    return size >= n && ::strncasecmp(line.c_str() + at, scheme, n) == 0;
+  };
+  if (!starts("http://") && !starts("https://") && !starts("ftp://") && !starts("www."))
+    return false;
+  const bool before = at == 0 || IsBlank(line[at - 1]) || std::strchr("*_~(", line[at - 1]);
+  size_t after = end;
+  while (after < line.size() && std::strchr("?!.,:*_~)'\"", line[after])) ++after;
+  if (before && (after == line.size() || IsBlank(line[after]) || line[after] == '<')) {
+    *from = at;
+    *to = end;
     return true;
   }
   return false;
@@ -908,8 +926,9 @@ void CRepairFiles::WriteMarkdownRewritten(const std::string& eol) {
       size_t in = from;
       for (size_t j = k; j < last; ++j) {
         const Match& match = m_matches[j];
-        const bool autolink = !match.html && match.pos > 0 && match.from == match.pos - 1;
-        if (autolink) {  // "<url>" becomes a link to the file, its text the URL
+        const bool autolink =
+            !match.html && !match.definition && (match.from + 1 == match.pos || match.from == match.pos);
+        if (autolink) {  // "<url>" or a bare url becomes a link to the file, its text the URL
           Write(m_strLine.data() + in, match.from - in);
           std::string text;
           for (char c : match.url) {

@@ -26,8 +26,10 @@
 // candidate of a srcset list.
 //
 // Markdown pages (.md, .markdown) are rewritten by their own links: a URL
-// matches as the destination of an inline link or image "[text](url)", of an
-// autolink "<url>", or of a reference definition "[ref]: url" on its own line.
+// matches as the destination of an inline link or image "[text](url)", as an
+// autolink "<url>" or a bare address GitHub links ("https://...", standing
+// between blanks, trailing punctuation aside), or as the destination of a
+// reference definition "[ref]: url" on its own line.
 // RepairType::Comment puts the link (a definition: its line) inside an HTML
 // comment; RepairType::FileName writes the file's own name as the
 // destination, the URL kept in a comment after the link (not after a
