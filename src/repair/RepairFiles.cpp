@@ -372,9 +372,19 @@ bool MarkdownLinkAt(const std::string& line, size_t at, size_t size, size_t* fro
     *past = i + 1;
     return true;
   };
-  // A reference definition: "[ref]:" after at most three spaces.
+  // A reference definition: "[ref]:" at the start of a block, which may sit
+  // in block quotes ">" and list items ("-", "*", "+", "1.", "1)").
   size_t lead = 0;
-  while (lead < 3 && lead < line.size() && line[lead] == ' ') ++lead;
+  for (;;) {
+    while (lead < line.size() && (blank(lead) || line[lead] == '>')) ++lead;
+    size_t marker = lead;
+    while (marker < line.size() && std::isdigit(static_cast<unsigned char>(line[marker]))) ++marker;
+    const bool numbered = marker > lead && marker < line.size() &&
+                          (line[marker] == '.' || line[marker] == ')');
+    const bool bullet = marker == lead && marker < line.size() && std::strchr("-*+", line[marker]);
+    if (!(numbered || bullet) || !blank(marker + 1)) break;
+    lead = marker + 1;
+  }
   if (lead < line.size() && line[lead] == '[') {
     const size_t colon = line.find("]:", lead + 1);
     if (colon != std::string::npos && colon > lead + 1) {
@@ -385,7 +395,7 @@ bool MarkdownLinkAt(const std::string& line, size_t at, size_t size, size_t* fro
       if (dest + (angle ? 1 : 0) == at && (!angle || (end < line.size() && line[end] == '>')) &&
           (angle || end == line.size() || blank(end)) &&
           titleOrEnd(end + (angle ? 1 : 0), '\0', &past)) {
-        *from = 0;
+        *from = lead;  // the quote and list markers stay
         *to = line.size();
         *definition = true;
         return true;

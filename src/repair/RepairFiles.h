@@ -29,9 +29,9 @@
 // matches as the destination of an inline link or image "[text](url)", as an
 // autolink "<url>" or a bare address GitHub links ("https://...", standing
 // between blanks, trailing punctuation aside), or as the destination of a
-// reference definition "[ref]: url" on its own line.
-// RepairType::Comment puts the link (a definition: its line) inside an HTML
-// comment; RepairType::FileName writes the file's own name as the
+// reference definition "[ref]: url" on its own line (in quotes and lists too).
+// RepairType::Comment puts the link (a definition: the rest of its line after
+// any quote and list markers) inside an HTML comment; RepairType::FileName writes the file's own name as the
 // destination, the URL kept in a comment after the link (not after a
 // definition, which a comment would break); RepairType::RemoveLine leaves the
 // line out; the types that replace the link's text write the new address as

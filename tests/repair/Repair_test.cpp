@@ -170,6 +170,8 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
        mdName + " \"T\"\n", {}, {}, "my (page).md"},
       {"Markdown holding HTML, type 1", "Say \"missing.html\" <a href=\"missing.html\">x</a> and [y](gone.md).\n", {"missing.html", "gone.md"},
        RepairType::FileName, "Say \"missing.html\" <a href=\"p.md\">x</a><!--missing.html--> and [y](p.md)<!--gone.md-->.\n", {}, {}, "p.md"},
+      {"Markdown definitions in a quote and a list, type 0", "> [a]: x.md\n- [b]: y.md\n", {"x.md", "y.md"}, RepairType::Comment,
+       "> <!--[a]: x.md-->\n- <!--[b]: y.md-->\n", {}, {}, "p.md"},
       {"Markdown, type 2", md, {"missing.html", h2}, RepairType::RemoveLine,
        "# T\nAuto <http://h/1> here, http://h/3.\nRef [r][1], [s][1].\n\n", {}, {}, "p.markdown"},
       {"Markdown, type 3", md, {"missing.html", h1, h2}, RepairType::Moved,
