@@ -345,10 +345,10 @@ std::string UnifiedDiff(const std::string& label, const std::vector<std::string>
   return out;
 }
 
-
 // The Markdown link whose destination is line[at, at + size): true with the
 // link's span [*from, *to) (an inline link from its "[" or "![", an autolink
-// from its "<"; a reference definition is its whole line, *definition set).
+// from its "<", a bare address itself; a reference definition from its "["
+// to the line's end, *definition set).
 bool MarkdownLinkAt(const std::string& line, size_t at, size_t size, size_t* from, size_t* to,
                     bool* definition) {
   *definition = false;
@@ -379,8 +379,8 @@ bool MarkdownLinkAt(const std::string& line, size_t at, size_t size, size_t* fro
     while (lead < line.size() && (blank(lead) || line[lead] == '>')) ++lead;
     size_t marker = lead;
     while (marker < line.size() && std::isdigit(static_cast<unsigned char>(line[marker]))) ++marker;
-    const bool numbered = marker > lead && marker < line.size() &&
-                          (line[marker] == '.' || line[marker] == ')');
+    const bool numbered =
+        marker > lead && marker < line.size() && (line[marker] == '.' || line[marker] == ')');
     const bool bullet = marker == lead && marker < line.size() && std::strchr("-*+", line[marker]);
     if (!(numbered || bullet) || !blank(marker + 1)) break;
     lead = marker + 1;
@@ -936,8 +936,8 @@ void CRepairFiles::WriteMarkdownRewritten(const std::string& eol) {
       size_t in = from;
       for (size_t j = k; j < last; ++j) {
         const Match& match = m_matches[j];
-        const bool autolink =
-            !match.html && !match.definition && (match.from + 1 == match.pos || match.from == match.pos);
+        const bool autolink = !match.html && !match.definition &&
+                              (match.from + 1 == match.pos || match.from == match.pos);
         if (autolink) {  // "<url>" or a bare url becomes a link to the file, its text the URL
           Write(m_strLine.data() + in, match.from - in);
           std::string text;

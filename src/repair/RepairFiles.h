@@ -31,12 +31,12 @@
 // between blanks, trailing punctuation aside), or as the destination of a
 // reference definition "[ref]: url" on its own line (in quotes and lists too).
 // RepairType::Comment puts the link (a definition: the rest of its line after
-// any quote and list markers) inside an HTML comment; RepairType::FileName writes the file's own name as the
-// destination, the URL kept in a comment after the link (not after a
-// definition, which a comment would break); RepairType::RemoveLine leaves the
-// line out; the types that replace the link's text write the new address as
-// the destination. A URL matched by a definition stands for every row of it
-// in that file. A link of the HTML the page holds ("<a href=...>" on its
+// any quote and list markers) inside an HTML comment; RepairType::FileName
+// writes the file's own name as the destination, the URL kept in a comment
+// after the link (not after a definition, which a comment would break);
+// RepairType::RemoveLine leaves the line out; the types that replace the
+// link's text write the new address as the destination. A URL matched by a
+// definition stands for every row of it in that file. A link of the HTML the page holds ("<a href=...>" on its
 // line) is matched as in an HTML page; its element is what is rewritten.
 #pragma once
 

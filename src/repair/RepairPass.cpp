@@ -138,7 +138,8 @@ RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepair
       continue;
     }
     currentUrl = rows.GetItemText(i, COL_URL);
-    const std::string replacement = replaces ? NewLinkText(currentUrl, address, IsMarkdownName(currentPath)) : std::string();
+    const std::string replacement =
+        replaces ? NewLinkText(currentUrl, address, IsMarkdownName(currentPath)) : std::string();
     if (!files.RepairLinkLine(currentUrl, currentPath, type, replacement)) {
       // The file is replaced by its copy, which holds every rewrite made so far.
       if (files.SourceOpen()) finishFile(false);
