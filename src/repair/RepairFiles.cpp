@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 #include "platform/HostUi.h"
 
@@ -343,7 +345,151 @@ std::string UnifiedDiff(const std::string& label, const std::vector<std::string>
   return out;
 }
 
+// The Markdown link whose destination is line[at, at + size): true with the
+// link's span [*from, *to) (an inline link from its "[" or "![", an autolink
+// from its "<", a bare address itself; a reference definition from its "["
+// to the line's end, *definition set).
+bool MarkdownLinkAt(const std::string& line, size_t at, size_t size, size_t* from, size_t* to,
+                    bool* definition) {
+  *definition = false;
+  const size_t end = at + size;
+  auto blank = [&](size_t i) { return i < line.size() && (line[i] == ' ' || line[i] == '\t'); };
+  // After the destination: blanks, then a title in quotes or parentheses, or the end.
+  auto titleOrEnd = [&](size_t i, char close, size_t* past) {
+    while (blank(i)) ++i;
+    if (i < line.size() && (line[i] == '"' || line[i] == '\'' || line[i] == '(')) {
+      const char quote = line[i] == '(' ? ')' : line[i];
+      const size_t shut = line.find(quote, i + 1);
+      if (shut == std::string::npos) return false;
+      i = shut + 1;
+      while (blank(i)) ++i;
+    }
+    if (close == '\0') {
+      *past = line.size();
+      return i == line.size();
+    }
+    if (i >= line.size() || line[i] != close) return false;
+    *past = i + 1;
+    return true;
+  };
+  // A reference definition: "[ref]:" at the start of a block, which may sit
+  // in block quotes ">" and list items ("-", "*", "+", "1.", "1)").
+  size_t lead = 0;
+  for (;;) {
+    while (lead < line.size() && (blank(lead) || line[lead] == '>')) ++lead;
+    size_t marker = lead;
+    while (marker < line.size() && std::isdigit(static_cast<unsigned char>(line[marker]))) ++marker;
+    const bool numbered =
+        marker > lead && marker < line.size() && (line[marker] == '.' || line[marker] == ')');
+    const bool bullet = marker == lead && marker < line.size() && std::strchr("-*+", line[marker]);
+    if (!(numbered || bullet) || !blank(marker + 1)) break;
+    lead = marker + 1;
+  }
+  if (lead < line.size() && line[lead] == '[') {
+    const size_t colon = line.find("]:", lead + 1);
+    if (colon != std::string::npos && colon > lead + 1) {
+      size_t dest = colon + 2;
+      while (blank(dest)) ++dest;
+      const bool angle = dest < line.size() && line[dest] == '<';
+      size_t past = 0;
+      if (dest + (angle ? 1 : 0) == at && (!angle || (end < line.size() && line[end] == '>')) &&
+          (angle || end == line.size() || blank(end)) &&
+          titleOrEnd(end + (angle ? 1 : 0), '\0', &past)) {
+        *from = lead;  // the quote and list markers stay
+        *to = line.size();
+        *definition = true;
+        return true;
+      }
+    }
+  }
+  // An inline link or image: "](" before the destination, optionally in "<>".
+  size_t open = at;
+  const bool angle = open > 0 && line[open - 1] == '<';
+  if (angle) --open;
+  while (open > 0 && (line[open - 1] == ' ' || line[open - 1] == '\t')) --open;
+  if (open >= 2 && line[open - 1] == '(' && line[open - 2] == ']') {
+    if (angle && (end >= line.size() || line[end] != '>')) return false;
+    size_t past = 0;
+    if (!titleOrEnd(end + (angle ? 1 : 0), ')', &past)) return false;
+    // Back to the "[" that opens the text; a text begun on an earlier line
+    // starts the span at the line's start.
+    size_t start = 0;
+    int depth = 0;
+    for (size_t i = open - 2; i-- > 0;) {
+      if (line[i] == ']' && (i == 0 || line[i - 1] != '\\')) ++depth;
+      if (line[i] == '[' && (i == 0 || line[i - 1] != '\\') && depth-- == 0) {
+        start = i > 0 && line[i - 1] == '!' ? i - 1 : i;
+        break;
+      }
+    }
+    *from = start;
+    *to = past;
+    return true;
+  }
+  // An autolink.
+  if (angle && end < line.size() && line[end] == '>') {
+    *from = at - 1;
+    *to = end + 1;
+    return true;
+  }
+  // A bare address ("https://...", "www..."), as GitHub links it: after a
+  // blank, the line's start or "*_~(", up to a blank, "<" or the line's end,
+  // trailing punctuation aside.
+  auto starts = [&](const char* scheme) {
+    const size_t n = std::strlen(scheme);
+    return size >= n && ::strncasecmp(line.c_str() + at, scheme, n) == 0;
+  };
+  if (!starts("http://") && !starts("https://") && !starts("ftp://") && !starts("www."))
+    return false;
+  const bool before = at == 0 || IsBlank(line[at - 1]) || std::strchr("*_~(", line[at - 1]);
+  size_t after = end;
+  while (after < line.size() && std::strchr("?!.,:*_~)'\"", line[after])) ++after;
+  if (before && (after == line.size() || IsBlank(line[after]) || line[after] == '<')) {
+    *from = at;
+    *to = end;
+    return true;
+  }
+  return false;
+}
+
+// True when the value at at follows "=" (after its quote and blanks) in a
+// tag: an attribute value, not text that happens to be quoted.
+bool AttributeValueAt(const std::string& line, size_t at) {
+  size_t i = at;
+  if (i > 0 && IsQuote(line[i - 1])) --i;
+  while (i > 0 && IsBlank(line[i - 1])) --i;
+  if (i == 0 || line[i - 1] != '=') return false;
+  const size_t open = line.rfind('<', i - 1);
+  return open != std::string::npos && line.find('>', open) >= i;
+}
+
 }  // namespace
+
+bool IsMarkdownName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == "md" || ext == "markdown";
+}
+
+std::string MarkdownDestination(const std::string& url) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (char ch : url) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c <= 0x20 || c == 0x7F || c == '(' || c == ')' || c == '<' || c == '>' || c == '\\' ||
+        c == '"' || c == '\'') {
+      text += '%';
+      text += kHex[c >> 4];
+      text += kHex[c & 15];
+    } else {
+      text += ch;
+    }
+  }
+  return text;
+}
 
 std::string RepairSiblingName(const std::string& path, const std::string& ext) {
   const size_t slash = path.rfind('/');
@@ -481,6 +627,8 @@ int CRepairFiles::BeginFileRepair(const std::string& path) {
   }
 
   m_strLabel = path;
+  m_bMarkdown = IsMarkdownName(path);
+  m_defined.clear();
   m_nLineIndex = m_nLinesRead = 0;
   m_srcLines.clear();
   m_changes.clear();
@@ -532,6 +680,9 @@ int CRepairFiles::RepairLinkLine(const std::string& url, const std::string& path
   m_nType = type;
   const size_t slash = path.rfind('/');
   m_strName = slash == std::string::npos ? path : path.substr(slash + 1);
+  // Every reference link to a definition already rewritten is rewritten with it.
+  if (m_bMarkdown && std::find(m_defined.begin(), m_defined.end(), url) != m_defined.end())
+    return 1;
   if (m_bLineHeld && FindInLine(url, replacement)) return 1;
   FlushLine();
   while (ReadLine()) {
@@ -650,7 +801,16 @@ bool CRepairFiles::ReadLine() {
 bool CRepairFiles::FindInLine(const std::string& url, const std::string& replacement) {
   if (url.empty()) return false;
   for (size_t at = m_strLine.find(url); at != std::string::npos; at = m_strLine.find(url, at + 1)) {
-    if (ReplacesLinkText(m_nType)) {
+    size_t from = 0, to = 0;
+    bool definition = false;
+    bool html = false;
+    if (m_bMarkdown) {
+      // A link of the HTML the page holds is rewritten as in an HTML page.
+      html = !MarkdownLinkAt(m_strLine, at, url.size(), &from, &to, &definition);
+      if (html && (!WholeValueAt(m_strLine, at, url.size()) || !AttributeValueAt(m_strLine, at)))
+        continue;
+      if (html) std::tie(from, to) = ElementAround(m_strLine, at, at + url.size());
+    } else if (ReplacesLinkText(m_nType)) {
       if (!WholeValueAt(m_strLine, at, url.size())) continue;
     } else {
       size_t after = at + url.size();
@@ -661,7 +821,8 @@ bool CRepairFiles::FindInLine(const std::string& url, const std::string& replace
       return at < m.pos + m.url.size() && m.pos < at + url.size();
     });
     if (taken) continue;
-    m_matches.push_back({at, url, replacement});
+    m_matches.push_back({at, url, replacement, from, to, definition, html});
+    if (definition) m_defined.push_back(url);
     return true;
   }
   return false;
@@ -701,6 +862,10 @@ void CRepairFiles::WriteRewritten() {
     return;
   }
   const std::string& eol = m_strLineEndOfLine.empty() ? m_strLineEnd : m_strLineEndOfLine;
+  if (m_bMarkdown) {
+    WriteMarkdownRewritten(eol);
+    return;
+  }
   // Rewrites text[from, to) by type, holding the matches [first, last).
   auto rewrite = [&](size_t from, size_t to, size_t first, size_t last) {
     if (m_nType == RepairType::Comment) {
@@ -750,6 +915,54 @@ void CRepairFiles::WriteRewritten() {
   kept += m_strLine.size() - at;
   // A line of nothing but the elements left out is left out whole.
   if (m_nType == RepairType::Comment || m_nType == RepairType::FileName || kept > 0) Write(eol);
+}
+
+void CRepairFiles::WriteMarkdownRewritten(const std::string& eol) {
+  if (m_nType != RepairType::Comment && m_nType != RepairType::FileName) return;  // left out
+  size_t at = 0;
+  for (size_t k = 0; k < m_matches.size();) {
+    // Links that overlap (two destinations of one definition line) go together.
+    size_t from = std::max(m_matches[k].from, at), to = m_matches[k].to;
+    size_t last = k + 1;
+    while (last < m_matches.size() && m_matches[last].from < to) {
+      to = std::max(to, m_matches[last].to);
+      ++last;
+    }
+    Write(m_strLine.data() + at, from - at);
+    if (m_nType == RepairType::Comment) {
+      Write(CommentedOut(m_strLine.substr(from, to - from)));
+    } else {
+      const std::string name = MarkdownDestination(m_strName);
+      size_t in = from;
+      for (size_t j = k; j < last; ++j) {
+        const Match& match = m_matches[j];
+        const bool autolink = !match.html && !match.definition &&
+                              (match.from + 1 == match.pos || match.from == match.pos);
+        if (autolink) {  // "<url>" or a bare url becomes a link to the file, its text the URL
+          Write(m_strLine.data() + in, match.from - in);
+          std::string text;
+          for (char c : match.url) {
+            if (c == '[' || c == ']' || c == '\\') text += '\\';
+            text += c;
+          }
+          Write("[" + text + "](" + name + ")");
+          in = match.to;
+          continue;
+        }
+        Write(m_strLine.data() + in, match.pos - in);
+        Write(match.html ? QuotedName(m_strName) : name);
+        in = match.pos + match.url.size();
+      }
+      Write(m_strLine.data() + in, to - in);
+      for (size_t j = k; j < last; ++j) {
+        if (!m_matches[j].definition) Write("<!--" + CommentSafe(m_matches[j].url) + "-->");
+      }
+    }
+    at = to;
+    k = last;
+  }
+  Write(m_strLine.data() + at, m_strLine.size() - at);
+  Write(eol);
 }
 
 bool CRepairFiles::OnlyLine() {

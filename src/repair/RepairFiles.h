@@ -24,6 +24,20 @@
 // line as it stands (line end, other anchors, the anchor text). Their match is
 // the whole attribute value in double, single or no quotes, or a whole
 // candidate of a srcset list.
+//
+// Markdown pages (.md, .markdown) are rewritten by their own links: a URL
+// matches as the destination of an inline link or image "[text](url)", as an
+// autolink "<url>" or a bare address GitHub links ("https://...", standing
+// between blanks, trailing punctuation aside), or as the destination of a
+// reference definition "[ref]: url" on its own line (in quotes and lists too).
+// RepairType::Comment puts the link (a definition: the rest of its line after
+// any quote and list markers) inside an HTML comment; RepairType::FileName
+// writes the file's own name as the destination, the URL kept in a comment
+// after the link (not after a definition, which a comment would break);
+// RepairType::RemoveLine leaves the line out; the types that replace the
+// link's text write the new address as the destination. A URL matched by a
+// definition stands for every row of it in that file. A link of the HTML the page holds ("<a href=...>" on its
+// line) is matched as in an HTML page; its element is what is rewritten.
 #pragma once
 
 #include <sys/stat.h>
@@ -51,6 +65,13 @@ std::string RepairSiblingName(const std::string& path, const std::string& ext);
 // True for the names repair itself makes (ending in ".rep" or ".t~p"); such
 // files are never rewritten.
 bool IsRepairByproduct(const std::string& path);
+
+// True for the names of Markdown pages (".md", ".markdown", any case).
+bool IsMarkdownName(const std::string& path);
+// url as a Markdown link destination (or an attribute value of the HTML the
+// page holds): blanks, control bytes, "(", ")", "<", ">", backslashes and quotes
+// percent-encoded, everything else as it stands.
+std::string MarkdownDestination(const std::string& url);
 
 // The backup name of path: its ".rep" sibling, unless another file of the
 // same directory that comes first in byte order of names would share that
@@ -116,7 +137,11 @@ class CRepairFiles {
     size_t pos;
     std::string url;
     std::string replacement;  // Moved, ArchivedCopy: the link's new text
+    size_t from = 0, to = 0;  // Markdown: the link, or the definition's line
+    bool definition = false;  // Markdown: a reference definition
+    bool html = false;        // Markdown: a link of the HTML the page holds
   };
+  void WriteMarkdownRewritten(const std::string& eol);
   bool EnsureBackup(int fd, const struct stat& info, const std::string& target);
   bool ReadLine();
   bool OnlyLine();  // the current line is the file's only line
@@ -146,6 +171,8 @@ class CRepairFiles {
   std::vector<Match> m_matches;
   RepairType m_nType = RepairType::Comment;
   std::string m_strName;    // the source's file name, for RepairType::FileName
+  bool m_bMarkdown = false;  // the source is a Markdown page
+  std::vector<std::string> m_defined;  // Markdown: URLs matched by a definition
   size_t m_nLineIndex = 0;  // of the current line, from 0
   size_t m_nLinesRead = 0;
   // Dry run: the source's lines (each with its line end), what the rewritten

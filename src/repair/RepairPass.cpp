@@ -27,11 +27,12 @@ const std::string& NewAddress(RepairType type, const RowDetails& details) {
 // The attribute text for the new address finalUrl of the link written as
 // written: escaped for any attribute quoting ("&", quotes, "<", ">"; blanks
 // and control bytes percent-encoded). The link's #fragment is kept when the
-// new address has none, as a browser keeps it across a redirect.
-std::string NewLinkText(const std::string& written, const std::string& finalUrl) {
+// new address has none, as a browser keeps it across a redirect. In a
+// Markdown page the text is a link destination instead (MarkdownDestination).
+std::string NewLinkText(const std::string& written, const std::string& finalUrl, bool markdown) {
   static const char kHex[] = "0123456789ABCDEF";
-  std::string text;
-  for (char ch : finalUrl) {
+  std::string text = markdown ? MarkdownDestination(finalUrl) : std::string();
+  for (char ch : markdown ? std::string() : finalUrl) {
     const auto c = static_cast<unsigned char>(ch);
     switch (c) {
       case '&':
@@ -137,7 +138,8 @@ RepairEnd RunRepairPass(CResultRows& rows, IHostUi& host, IRepairUi& ui, CRepair
       continue;
     }
     currentUrl = rows.GetItemText(i, COL_URL);
-    const std::string replacement = replaces ? NewLinkText(currentUrl, address) : std::string();
+    const std::string replacement =
+        replaces ? NewLinkText(currentUrl, address, IsMarkdownName(currentPath)) : std::string();
     if (!files.RepairLinkLine(currentUrl, currentPath, type, replacement)) {
       // The file is replaced by its copy, which holds every rewrite made so far.
       if (files.SourceOpen()) finishFile(false);

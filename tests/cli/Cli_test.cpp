@@ -458,6 +458,29 @@ TEST_F(CliTest, DryRunRestoreAndInterruptedRepair) {
   EXPECT_TRUE(Has(err, "no backup was found"));
 }
 
+// A README.md repaired end to end: the full check lists its broken links as
+// written, the preview shows the diff, the repair points them at the page.
+TEST_F(CliTest, RepairsAMarkdownPage) {
+  const std::string source = "# Read me\nSee [gone](missing.html) and [ok](README.md#read-me).\n\n"
+                             "[r]: other.md\nUse [r].\n";
+  const std::string page = Page("README.md", source);
+  auto [status, out, err] = Cli({"--full", "--yes", "--repair", "1", "--dry-run", page});
+  EXPECT_EQ(status, 1) << err;
+  const std::string name = page.substr(1);
+  EXPECT_TRUE(Has(out, "--- a/" + name + "\n+++ b/" + name + "\n@@ -1,5 +1,5 @@\n # Read me\n"
+                       "-See [gone](missing.html) and [ok](README.md#read-me).\n"
+                       "+See [gone](README.md)<!--missing.html--> and [ok](README.md#read-me).\n \n"
+                       "-[r]: other.md\n+[r]: README.md\n Use [r].\n")) << out;
+  EXPECT_EQ(ScratchDir::ReadFile(page), source);
+  std::tie(status, out, err) = Cli({"--full", "--yes", "--repair", "1", page});
+  EXPECT_EQ(status, 1) << err;
+  EXPECT_TRUE(Has(err, "All URL repairs completed")) << err;
+  EXPECT_EQ(ScratchDir::ReadFile(page),
+            "# Read me\nSee [gone](README.md)<!--missing.html--> and [ok](README.md#read-me).\n\n"
+            "[r]: README.md\nUse [r].\n");
+  EXPECT_EQ(ScratchDir::ReadFile(dir / "site/README.rep"), source);
+}
+
 // --repair 4 after a full check that asked a loopback archive service: the
 // preview, then the repair, of the one broken link the service has a copy of.
 TEST_F(CliTest, RepairPointsBrokenLinksAtTheirArchivedCopy) {

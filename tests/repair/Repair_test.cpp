@@ -116,6 +116,9 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
     std::string file = "index.htm";
   };
   const std::string arrow = "http://h/x-->y";
+  const std::string md = "# T\nSee missing.html, [gone](missing.html \"t\") and ![pic](img/x.png).\n"
+                         "Auto <http://h/1> here, http://h/3.\nRef [r][1], [s][1].\n\n[1]: http://h/2 \"T\"\n";
+  const std::string mdName = "my%20%28page%29.md";
   // clang-format off
   const Case cases[] = {
       {"last line without end", "a\r\n" + A(bad, "Old"), {bad}, RepairType::Comment, "a\r\n<!--" + A(bad, "Old") + "-->\r\n"},
@@ -156,6 +159,25 @@ TEST_F(RepairTest, RewritesEachListedLinkAndNothingElse) {
        A(n2, "4") + "\n", {moved(n1), gone, moved(""), moved(n2, 308)}, {1, 0, 0, 1}},
       {"type 3 leaves a file without such links alone", A(h1, "1") + "\n", {h1, h2}, RepairType::Moved, A(h1, "1") + "\n",
        {gone, moved("http://new/2", 302)}, {0, 0}},
+      // A Markdown page: its links, images, autolinks and reference definitions.
+      {"Markdown, type 0", md, {"missing.html", "img/x.png", h1, h3, h2, h2}, RepairType::Comment,
+       "# T\nSee missing.html, <!--[gone](missing.html \"t\")--> and <!--![pic](img/x.png)-->.\n"
+       "Auto <!--<http://h/1>--> here, <!--http://h/3-->.\nRef [r][1], [s][1].\n\n<!--[1]: http://h/2 \"T\"-->\n", {}, {}, "p.md"},
+      {"Markdown, type 1", md, {"missing.html", "img/x.png", h1, h3, h2}, RepairType::FileName,
+       "# T\nSee missing.html, [gone](" + mdName + " \"t\")<!--missing.html--> and ![pic](" + mdName +
+       ")<!--img/x.png-->.\nAuto [http://h/1](" + mdName + ")<!--http://h/1--> here, [http://h/3](" + mdName +
+       ")<!--http://h/3-->.\nRef [r][1], [s][1].\n\n[1]: " +
+       mdName + " \"T\"\n", {}, {}, "my (page).md"},
+      {"Markdown holding HTML, type 1", "Say \"missing.html\" <a href=\"missing.html\">x</a> and [y](gone.md).\n", {"missing.html", "gone.md"},
+       RepairType::FileName, "Say \"missing.html\" <a href=\"p.md\">x</a><!--missing.html--> and [y](p.md)<!--gone.md-->.\n", {}, {}, "p.md"},
+      {"Markdown definitions in a quote and a list, type 0", "> [a]: x.md\n- [b]: y.md\n", {"x.md", "y.md"}, RepairType::Comment,
+       "> <!--[a]: x.md-->\n- <!--[b]: y.md-->\n", {}, {}, "p.md"},
+      {"Markdown, type 2", md, {"missing.html", h2}, RepairType::RemoveLine,
+       "# T\nAuto <http://h/1> here, http://h/3.\nRef [r][1], [s][1].\n\n", {}, {}, "p.markdown"},
+      {"Markdown, type 3", md, {"missing.html", h1, h2}, RepairType::Moved,
+       "# T\nSee missing.html, [gone](https://new/a%20b%281%29&c \"t\") and ![pic](img/x.png).\n"
+       "Auto <" + n1 + "> here, http://h/3.\nRef [r][1], [s][1].\n\n[1]: " + n2 + "?q=%221%22 \"T\"\n",
+       {moved("https://new/a b(1)&c"), moved(n1), moved(n2 + "?q=\"1\"")}, {}, "P.MD"},
   };
   // clang-format on
   for (const Case& c : cases) {
