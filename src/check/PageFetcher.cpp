@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "check/CurlMulti.h"
+
 namespace linkward {
 
 namespace {
@@ -97,14 +99,10 @@ struct CPageFetcher::Impl {
   IEventLoop& loop;
   HttpCheckOptions options;
   size_t bodyLimit;
-  CURLM* multi = nullptr;
   std::unordered_map<std::string, Host> hosts;
   std::deque<Host*> turns;  // hosts with waiting entries, in turn order
   std::unordered_map<Entry*, std::unique_ptr<Entry>> entries;
-  std::vector<int> watched;
   int running = 0;
-  uint64_t epoch = 0;
-  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
   std::string userAgent;
   curl_slist* headers = nullptr;  // what a browser asks for
   // Some host rule adds headers: redirects are then followed hop by hop, so
@@ -121,65 +119,19 @@ struct CPageFetcher::Impl {
       const char* env = std::getenv("SSL_CERT_FILE");
       if (env && *env) options.caFile = env;
     }
-    userAgent = options.userAgent.empty() ? std::string("Linkward/" LINKWARD_VERSION)
-                                          : options.userAgent;
+    userAgent =
+        options.userAgent.empty() ? std::string("Linkward/" LINKWARD_VERSION) : options.userAgent;
     headers = curl_slist_append(
         headers, "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8");
     headers = curl_slist_append(headers, "Accept-Language: en;q=0.9,*;q=0.5");
     for (const HostRule& rule : options.hostRules) ruleHeaders |= !rule.headers.empty();
-    multi = curl_multi_init();
-    curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &Impl::SocketCallback);
-    curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
-    curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &Impl::TimerCallback);
-    curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
-    curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, long(options.maxTransfers));
-    curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, long(options.maxPerHost));
+    curl_multi_setopt(curl.Handle(), CURLMOPT_MAX_TOTAL_CONNECTIONS, long(options.maxTransfers));
+    curl_multi_setopt(curl.Handle(), CURLMOPT_MAX_HOST_CONNECTIONS, long(options.maxPerHost));
   }
 
   ~Impl() {
-    *alive = false;
-    DropAll();
-    curl_multi_cleanup(multi);
+    DropAll();  // then curl, destroyed first, closes the cached connections
     curl_slist_free_all(headers);
-    for (int fd : watched) loop.UnwatchSocket(fd);
-    loop.KillTimer(kCurlTimerId);
-  }
-
-  static int SocketCallback(CURL*, curl_socket_t fd, int what, void* userp, void*) {
-    auto* self = static_cast<Impl*>(userp);
-    if (what == CURL_POLL_REMOVE) {
-      self->loop.UnwatchSocket(fd);
-      self->watched.erase(std::remove(self->watched.begin(), self->watched.end(), fd),
-                          self->watched.end());
-      return 0;
-    }
-    int events = 0;
-    if (what == CURL_POLL_IN || what == CURL_POLL_INOUT) events |= SocketEvent::Readable;
-    if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT) events |= SocketEvent::Writable;
-    if (std::find(self->watched.begin(), self->watched.end(), fd) == self->watched.end()) {
-      self->watched.push_back(fd);
-    }
-    self->loop.WatchReadiness(fd, events, [self](int s, int event, int) {
-      int mask = 0;
-      if (event & SocketEvent::Readable) mask |= CURL_CSELECT_IN;
-      if (event & SocketEvent::Writable) mask |= CURL_CSELECT_OUT;
-      if (event & SocketEvent::Error) mask |= CURL_CSELECT_ERR;
-      self->Drive(s, mask);
-    });
-    return 0;
-  }
-
-  static int TimerCallback(CURLM*, long ms, void* userp) {
-    auto* self = static_cast<Impl*>(userp);
-    if (ms < 0) {
-      self->loop.KillTimer(kCurlTimerId);
-    } else {
-      self->loop.SetTimer(kCurlTimerId, int(std::min<long>(ms, 1 << 30)), [self](int id) {
-        self->loop.KillTimer(id);  // one shot
-        self->Drive(CURL_SOCKET_TIMEOUT, 0);
-      });
-    }
-    return 0;
   }
 
   static size_t HeaderCallback(char* data, size_t size, size_t count, void* userp) {
@@ -228,26 +180,6 @@ struct CPageFetcher::Impl {
     return n;
   }
 
-  void Drive(curl_socket_t fd, int mask) {
-    std::shared_ptr<bool> living = alive;
-    int still = 0;
-    curl_multi_socket_action(multi, fd, mask, &still);
-    std::vector<std::pair<Entry*, CURLcode>> finished;
-    int left = 0;
-    while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
-      if (msg->msg != CURLMSG_DONE) continue;
-      Entry* entry = nullptr;
-      curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &entry);
-      finished.emplace_back(entry, msg->data.result);
-    }
-    const uint64_t at = epoch;
-    for (auto& [entry, result] : finished) {
-      if (!*living || epoch != at) return;
-      Finished(entry, result);
-    }
-    if (*living && epoch == at) StartQueued();
-  }
-
   void Finished(Entry* entry, CURLcode code) {
     CURL* easy = entry->easy;
     FetchResult& r = entry->result;
@@ -265,7 +197,8 @@ struct CPageFetcher::Impl {
       for (char& c : kind) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       r.contentType = kind;
     }
-    r.answered = r.status > 0 && (code == CURLE_OK || (code == CURLE_WRITE_ERROR && entry->stopped));
+    r.answered =
+        r.status > 0 && (code == CURLE_OK || (code == CURLE_WRITE_ERROR && entry->stopped));
     std::string next;
     if (ruleHeaders && code == CURLE_OK && IsHop(easy)) {
       char* location = nullptr;
@@ -274,7 +207,7 @@ struct CPageFetcher::Impl {
     }
     curl_off_t retryAfter = -1;
     curl_easy_getinfo(easy, CURLINFO_RETRY_AFTER, &retryAfter);
-    curl_multi_remove_handle(multi, easy);
+    curl.Remove(easy);
     curl_easy_cleanup(easy);
     entry->easy = nullptr;
     --entry->host->running;
@@ -362,7 +295,7 @@ struct CPageFetcher::Impl {
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     ++entry->host->running;
     ++running;
-    curl_multi_add_handle(multi, easy);
+    curl.Add(easy);
   }
 
   // Starts waiting entries while there is room, the hosts taking turns.
@@ -396,10 +329,10 @@ struct CPageFetcher::Impl {
   }
 
   void DropAll() {
-    ++epoch;
+    curl.Interrupt();  // the round's other finished transfers are dropped
     for (auto& [raw, entry] : entries) {
       if (entry->easy) {
-        curl_multi_remove_handle(multi, entry->easy);
+        curl.Remove(entry->easy);
         curl_easy_cleanup(entry->easy);
       }
     }
@@ -409,6 +342,12 @@ struct CPageFetcher::Impl {
     running = 0;
     loop.KillTimer(kPauseTimerId);
   }
+
+  // libcurl's multi handle; the last member, so the first destroyed.
+  CCurlMulti curl{
+      loop, kCurlTimerId,
+      [this](CURL*, void* data, CURLcode result) { Finished(static_cast<Entry*>(data), result); },
+      [this] { StartQueued(); }};
 };
 
 CPageFetcher::CPageFetcher(IEventLoop& loop, const HttpCheckOptions& options, size_t bodyLimit)
