@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "check/CheckOutcome.h"
+#include "check/CheckRows.h"
 #include "check/LinkResolver.h"
 #include "check/PageParser.h"
 #include "check/SiteMap.h"
@@ -597,30 +598,17 @@ void CFullCheck::Impl::ListFile(size_t index) {
     if (pageRows.empty()) PutRow(index, i, rows.GetItemCount());  // else listed when judged
     ++(cls == CheckClass::NotVerified ? unverified : errors);
   }
-  char line[96];
-  int n = std::snprintf(line, sizeof line, ": URLs tested: %d. URL errors: %d.", page.tested, errors);
-  if (unverified > 0)
-    n += std::snprintf(line + n, sizeof line - size_t(n), " Not verified: %d.", unverified);
-  std::snprintf(line + n, sizeof line - size_t(n), "\r\n");
-  host.AppendLog("Results for " + file + line);
+  host.AppendLog(ResultsLine(file, page.tested, errors, unverified));
   // Only the names stay, for later fragment checks.
   page = PageState{true, 0, 0, {}, {}};
 }
 
 void CFullCheck::Impl::PutRow(size_t index, size_t i, int at) {
-  const PageState& page = pages[index];
-  const LinkState& state = page.states[i];
-  const PageLink& link = page.links[i];
-  const std::string& file = files[index];
-  CResultRows& rows = host.Rows();
-  const int count = rows.GetItemCount();
-  int row = rows.InsertItem(at, link.written);
-  rows.SetItemText(row, COL_REASON, CheckReasonText(state.code));
-  rows.SetItemText(row, COL_SITE, link.text);
-  rows.SetItemDetails(row, RowDetails{state.code, link.line, state.finalUrl, CheckClassOf(state.code),
-                                      state.target, state.notes.history, state.notes.archiveUrl});
-  rows.SetItemText(row, COL_FILE, file);  // last: a face lists the row when it has its file
-  if (count == 0) host.CommandStateChanged();
+  const LinkState& state = pages[index].states[i];
+  const PageLink& link = pages[index].links[i];
+  PutCheckRow(host, at, link.written, link.text, files[index],
+              RowDetails{state.code, link.line, state.finalUrl, CheckClass::Broken, state.target,
+                         state.notes.history, state.notes.archiveUrl});
 }
 
 void CFullCheck::Impl::ShowProgress() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "check/CheckOutcome.h"
+#include "check/CheckRows.h"
 #include "check/LinkResolver.h"
 #include "check/PageEncoding.h"
 #include "check/PageFetcher.h"
@@ -543,53 +544,41 @@ struct CSiteCrawl::Impl {
     ShowProgress();
   }
 
-  void AddRow(const std::string& url, unsigned code, const std::string& text,
+  // One row; returns whether it counts as Not Verified (else as an error).
+  bool AddRow(const std::string& url, unsigned code, const std::string& text,
               const std::string& page, int line, const std::string& finalUrl,
               const std::string& target) {
-    CResultRows& rows = host.Rows();
-    int count = rows.GetItemCount();
-    int row = rows.InsertItem(count, url);
-    rows.SetItemText(row, COL_REASON, CheckReasonText(code));
-    rows.SetItemText(row, COL_SITE, text);
-    rows.SetItemText(row, COL_FILE, page);
     RowDetails details;
     details.code = code;
     details.line = line;
     details.finalUrl = finalUrl;
     details.target = target;
-    rows.SetItemDetails(row, std::move(details));
-    if (count == 0) host.CommandStateChanged();
-  }
-
-  void LogResults(const std::string& page, int tested, int errors) {
-    char line[64];
-    std::snprintf(line, sizeof line, ": URLs tested: %d. URL errors: %d.\r\n", tested, errors);
-    host.AppendLog("Results for " + page + line);
+    PutCheckRow(host, host.Rows().GetItemCount(), url, text, page, std::move(details));
+    return CheckClassOf(code) == CheckClass::NotVerified;
   }
 
   void ListStart(Slot& s) {
-    int errors = 0;
+    int errors = 0, unverified = 0;
     ++found;
     ++judged;
-    if (CheckReported(host.FilterMask(), s.code)) {
-      AddRow(s.url, s.code, "", s.url, 0, s.finalUrl, s.url);
-      errors = 1;
-    }
-    LogResults(s.url, 1, errors);
+    if (CheckReported(host.FilterMask(), s.code))
+      ++(AddRow(s.url, s.code, "", s.url, 0, s.finalUrl, s.url) ? unverified : errors);
+    host.AppendLog(ResultsLine(s.url, 1, errors, unverified));
     ++listed;
   }
 
   void ListPage(Slot& s) {
     const std::string& mask = host.FilterMask();
-    int errors = 0;
+    int errors = 0, unverified = 0;
     for (size_t i = 0; i < s.links.size(); ++i) {
       const LinkState& state = s.states[i];
       if (!state.tested || !CheckReported(mask, state.code)) continue;
       const PageLink& link = s.links[i];
-      AddRow(link.written, state.code, link.text, s.url, link.line, state.finalUrl, state.target);
-      ++errors;
+      ++(AddRow(link.written, state.code, link.text, s.url, link.line, state.finalUrl, state.target)
+             ? unverified
+             : errors);
     }
-    LogResults(s.url, s.tested, errors);
+    host.AppendLog(ResultsLine(s.url, s.tested, errors, unverified));
     ++listed;
     progressDirty = true;
     // Only the names stay, for later fragment checks.

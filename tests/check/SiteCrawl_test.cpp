@@ -37,7 +37,7 @@ const std::map<std::string, std::string> kPages = {
     {"/docs/hidden/open.html", Anchor("../img.png#x", "Image again")},
     {"/docs/hidden/x.html", Anchor("secret-gone.html", "Secret")},
     {"/docs/deep/d1.html", Anchor("d2.html#deepest", "D2")},
-    {"/docs/deep/d2.html", "<p id=other>"},
+    {"/docs/deep/d2.html", "<p id=other>" + Anchor("/login.html", "Login")},
     {"/outside.html", Anchor("never-crawled.html", "N")},
     {"/busy/index.html", Anchor("page.html", "Busy")},
     {"/busy/page.html", Anchor("gone.html", "Gone")},
@@ -54,6 +54,7 @@ Answer Serve(const std::string&, const std::string& path) {
   static std::atomic<int> busy{0};
   if (path == "/busy/page.html" && busy++ == 0) return {429, "Retry-After: 1\r\n"};
   if (path == "/stop/silent.html") return {200, "", "", 0, true};
+  if (path == "/login.html") return {401};
   if (path == "/docs") return {301, "Location: /docs/index.html\r\n"};
   if (path == "/docs/img.png") return {200, "Content-Type: image/png\r\n", std::string(5000, 'x')};
   auto page = kPages.find(path);
@@ -93,8 +94,10 @@ TEST_F(SiteCrawlTest, CrawlsTheSiteWithinScopeAndListsEachPagesRows) {
       "/docs/index.html:11 #gone|Fragment Not Found|Self gone",
       "/docs/index.html:13 /outside-gone.html|" + CheckReasonText(404) + "|Outside gone",
       "/docs/sub/b.html:1 ../a.html#nowhere|Fragment Not Found|A nowhere",
-      "/docs/deep/d1.html:1 d2.html#deepest|Fragment Not Found|D2"};
+      "/docs/deep/d1.html:1 d2.html#deepest|Fragment Not Found|D2",
+      "/docs/deep/d2.html:1 /login.html|Login Required (HTTP 401)|Login"};
   EXPECT_EQ(PageRows(), all);
+  EXPECT_EQ(View().Rows().GetItemDetails(6).cls, CheckClass::NotVerified);
   auto page = [&](const char* path, int tested, int errors) {
     return FileLog(site.Url(path), tested, errors);
   };
@@ -102,7 +105,10 @@ TEST_F(SiteCrawlTest, CrawlsTheSiteWithinScopeAndListsEachPagesRows) {
   EXPECT_EQ(Log(), "Start of test <date>\r\n\r\n" + page("/docs/index.html", 10, 4) +
                        page("/docs/a.html", 2, 0) + page("/docs/sub/b.html", 1, 1) +
                        page("/docs/hidden/open.html", 1, 0) + page("/docs/deep/d1.html", 1, 1) +
-                       page("/docs/deep/d2.html", 0, 0) + "End of test: <date>\r\n");
+                       "Testing: " + site.Url("/docs/deep/d2.html") + "\r\nResults for " +
+                       site.Url("/docs/deep/d2.html") +
+                       ": URLs tested: 1. URL errors: 0. Not verified: 1.\r\n\r\n" +
+                       "End of test: <date>\r\n");
   // Pages fetched once with GET; robots.txt kept the crawler out of hidden/;
   // out of scope only checked, never crawled; the image's body not read.
   for (const char* path : {"/robots.txt", "/docs/index.html", "/docs/a.html", "/docs/sub/b.html",
